@@ -1,0 +1,69 @@
+// The recording parser interface: the player and the export read a recording chunk by chunk
+// through it, from an AVI file (CAVIExtractor) or from the card store (CTATParser).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Chunk ids: two decimal digits of stream number, then the kind.
+inline constexpr char kIdFrontVideo[5] = "00dc";
+inline constexpr char kIdRearVideo[5] = "01dc";
+inline constexpr char kIdAudio[5] = "02wb";       // with rear video
+inline constexpr char kIdText[5] = "03tx";        // with rear video
+inline constexpr char kIdAudioOneCam[5] = "01wb";  // without rear video
+inline constexpr char kIdTextOneCam[5] = "02tx";   // without rear video
+
+// Stream kinds returned by ReadNext.
+enum StreamKind : int {
+  kKindFrontVideo = 0,
+  kKindRearVideo = 1,
+  kKindAudio = 2,
+  kKindText = 3,
+  kKindNothing = 4,  // nothing to deliver this turn
+  kKindOther = 5,    // end, error or a chunk of another kind
+};
+
+// Bit set on every frame index entry.
+inline constexpr uint32_t kFrameIndexFlag = 0x80000000u;
+
+// Filled by a parser's Open / BuildIndex; owned by the caller.
+struct MediaInfo {
+  int32_t frontFrameRate = 0;
+  int32_t rearFrameRate = 0;
+  int32_t frontFrameCount = 0;
+  int32_t rearFrameCount = 0;
+  // One entry per front video chunk in file order: chunk header position | kFrameIndexFlag.
+  std::vector<uint32_t> frameIndex;
+};
+
+// Classifies a chunk id by its last two characters; "dc" reads the stream number: 0 is the
+// front camera, anything else the rear. Returns a StreamKind.
+int ChunkKindOf(const char id[4]);
+
+class VMediaParser {
+ public:
+  virtual bool Start() = 0;
+  virtual void Stop() = 0;
+  // Returns nonzero on success (the AVI reader: the movi list size).
+  virtual int Open(const char* path, MediaInfo* info) = 0;
+  virtual void Close() = 0;
+  // Reads one chunk into buffer (size: capacity in, payload size out); returns a StreamKind.
+  virtual int ReadNext(void* buffer, int* size) = 0;
+  // Reads the next chunk with its id (size: capacity in, payload size out). Returns -1 on
+  // failure or end.
+  virtual int ReadChunk(char id[4], void* buffer, int* size) = 0;
+  virtual bool BuildIndex(const char* path, MediaInfo* info) = 0;
+  virtual void Hook(int) = 0;
+  // out = {width, height} of video stream 0 or 1; returns out.
+  virtual int* GetVideoSize(int out[2], int stream) = 0;
+  virtual int GetFrameRate(int stream) = 0;
+  virtual void GetAudioFormat(int* bits, int* rate) = 0;
+  virtual int Read(void* buffer, int count) = 0;
+  virtual int Seek(int offset, int origin) = 0;
+  virtual int Tell() = 0;
+  virtual int GetTotalFrames() = 0;
+  virtual int SeekToTime(float seconds) = 0;
+  // True when SeekToTime returns the time reached (seconds), false when it returns a status.
+  virtual bool SeekReportsTime() = 0;
+  virtual ~VMediaParser() = default;
+};

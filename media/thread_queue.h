@@ -1,0 +1,60 @@
+// A locked first-in first-out queue of tagged variable-length records kept back to back in
+// one byte buffer, between one producer (a reader thread) and one consumer.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "media/sync.h"
+
+class CThreadQueue {
+ public:
+  CThreadQueue();
+  virtual ~CThreadQueue();
+  CThreadQueue(const CThreadQueue&) = delete;
+  CThreadQueue& operator=(const CThreadQueue&) = delete;
+
+  // Empties the queue and sets its capacity in bytes. Call before the producer starts.
+  bool Init(int capacity);
+  void Clear();
+
+  // Appends a record of size bytes with its tag. Refuses (false, nothing changed) when the
+  // bytes queued plus size would reach the capacity.
+  bool Push(const void* data, int size, int tag);
+
+  // Copies the oldest record to *destination, sets size and tag and removes it. An empty
+  // queue prints "[CThreadQueue] Pop Empty\n" and returns false.
+  // REQUIRES: *destination holds at least the record (producers never queue more than the
+  // consumer's buffer holds).
+  bool Pop(void** destination, int* size, int* tag);
+
+  // As Pop, for records that start with a 4-byte chunk id: the id goes to id, the rest to
+  // *destination, size = record size - 4.
+  bool PopWithId(char id[4], void** destination, int* size, int* tag);
+
+  // As PopWithId, bounded: a record whose payload exceeds capacity is removed without being
+  // copied, size is set to its payload size and the result is false.
+  bool PopWithId(char id[4], void** destination, int* size, int* tag, int capacity);
+
+  int Capacity() const { return m_capacity; }
+  // Number of records queued (takes the lock).
+  int Count();
+  // Bytes queued (takes the lock).
+  int BytesQueued();
+
+ private:
+  bool PopLocked(char* id, void* destination, int* size, int* tag, int capacity);
+  void DropFrontLocked(int size);
+
+  int m_capacity = 0;  // bytes; 0 until Init
+  CSync m_lock{"none"};
+
+  // Guarded by m_lock. Records live in m_bytes[m_head, end); the consumed front is dropped
+  // by moving the rest down once it grows past half the buffer, so a pop costs the copy of
+  // its own record, not of everything queued behind it.
+  std::vector<uint8_t> m_bytes;
+  size_t m_head = 0;
+  std::vector<int32_t> m_sizes;
+  std::vector<int32_t> m_tags;
+  size_t m_first = 0;  // index of the oldest record in m_sizes / m_tags
+};

@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs every package the build, the tests and the demo need (Debian 12).
+# Runs apt-get only for what is missing; uses sudo when not root.
+set -e
+PACKAGES="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libgtest-dev libbenchmark-dev ffmpeg libavcodec-dev libavformat-dev libavutil-dev
+  libswscale-dev libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
+  libsdl2-dev libsimpleini-dev qt6-base-dev qt6-base-dev-tools xvfb xauth imagemagick
+  fonts-noto-cjk"
+missing=""
+for p in $PACKAGES; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends $missing

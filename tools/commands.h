@@ -1,0 +1,6 @@
+// Subcommands of roadkeep-tool. Each takes its own arguments (after the subcommand name)
+// and returns the process exit status; on bad input it prints one line saying why.
+#pragma once
+
+int AviInfoCommand(int argc, char** argv);
+int AviCopyCommand(int argc, char** argv);
