@@ -52,6 +52,11 @@ bool CThreadQueue::Pop(void** destination, int* size, int* tag) {
   return PopLocked(nullptr, destination ? *destination : nullptr, size, tag, INT_MAX);
 }
 
+bool CThreadQueue::Pop(void** destination, int* size, int* tag, int capacity) {
+  CSyncGuard guard(m_lock);
+  return PopLocked(nullptr, destination ? *destination : nullptr, size, tag, capacity);
+}
+
 bool CThreadQueue::PopWithId(char id[4], void** destination, int* size, int* tag) {
   CSyncGuard guard(m_lock);
   return PopLocked(id, destination ? *destination : nullptr, size, tag, INT_MAX);

@@ -32,6 +32,10 @@ class CThreadQueue {
   // *destination, size = record size - 4.
   bool PopWithId(char id[4], void** destination, int* size, int* tag);
 
+  // As Pop, bounded: a record larger than capacity is removed without being copied, size is
+  // set to its size and the result is false.
+  bool Pop(void** destination, int* size, int* tag, int capacity);
+
   // As PopWithId, bounded: a record whose payload exceeds capacity is removed without being
   // copied, size is set to its payload size and the result is false.
   bool PopWithId(char id[4], void** destination, int* size, int* tag, int capacity);

@@ -4,3 +4,6 @@
 
 int AviInfoCommand(int argc, char** argv);
 int AviCopyCommand(int argc, char** argv);
+int MakeCardCommand(int argc, char** argv);
+int ListCommand(int argc, char** argv);
+int DumpCommand(int argc, char** argv);

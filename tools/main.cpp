@@ -15,6 +15,9 @@ struct Command {
 const Command kCommands[] = {
     {"avi-info", "avi-info FILE", AviInfoCommand},
     {"avi-copy", "avi-copy IN OUT", AviCopyCommand},
+    {"make-card", "make-card DIR [options]", MakeCardCommand},
+    {"list", "list DIR", ListCommand},
+    {"dump", "dump DIR NAME", DumpCommand},
 };
 
 int Usage() {

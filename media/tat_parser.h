@@ -1,0 +1,88 @@
+// Reads one recording of the card store through the card-store library and delivers its
+// chunks with the AVI chunk ids. A reader thread "TATParser" pulls chunks ahead of the
+// consumer into a 1 MB queue.
+//
+// Threads: Open, Close and the card steps run on the user-interface thread; ReadChunk and
+// SeekToTime on the consumer's (player or export) thread; ReaderStep on "TATParser".
+// Open and SeekToTime pause the reader (running flag + event handshake) before they call
+// the library, so a library read never overlaps an open, select or seek.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "media/media_parser.h"
+#include "media/single_thread.h"
+#include "media/thread_queue.h"
+#include "media/wait_event.h"
+
+struct TatHandle;
+
+class CTATParser : public VMediaParser {
+ public:
+  static constexpr int kQueueCapacity = 0x100000;
+
+  CTATParser();
+  ~CTATParser() override;
+  CTATParser(const CTATParser&) = delete;
+  CTATParser& operator=(const CTATParser&) = delete;
+
+  // The library handle for every library call of the process. Set before every open.
+  static void SetLibraryHandle(TatHandle* handle);
+  static TatHandle* LibraryHandle();
+  // Seek granularity in front frames per unit (24 from start-up).
+  static float Granularity();
+
+  bool Start() override;
+  void Stop() override;
+  // name: "NAME" or "NAME, index", optionally with a leading '/'. Returns nonzero.
+  int Open(const char* name, MediaInfo* info) override;
+  void Close() override;
+  int ReadNext(void* buffer, int* size) override;
+  // Returns 4 with the chunk's id, or -1 at the end or after about a second without data.
+  int ReadChunk(char id[4], void* buffer, int* size) override;
+  bool BuildIndex(const char*, MediaInfo*) override { return false; }
+  void Hook(int) override {}
+  int* GetVideoSize(int out[2], int stream) override;
+  int GetFrameRate(int stream) override;
+  void GetAudioFormat(int* bits, int* rate) override;
+  int Read(void*, int) override { return 0; }
+  int Seek(int, int) override { return 0; }
+  int Tell() override { return 0; }
+  int GetTotalFrames() override { return 0; }
+  // Returns the time reached in whole seconds.
+  int SeekToTime(float seconds) override;
+  bool SeekReportsTime() override { return true; }
+
+  // Card steps of the owner: a card has appeared / the card has gone.
+  void OnCardArrived();
+  void OnCardRemoved();
+
+  // Kind of the last open (0 driving, 1 event, 2 manual, 3 parking) and its library code.
+  int Kind() const { return m_kind; }
+  static int KindCode(int kind);
+  const int32_t* InfoBlock() const { return m_block; }
+  // Parses "cntVideo0=..; cntVideo1=..; cntAudio=..; cntACC=..; cntGPS=.." into the block;
+  // fields that do not parse keep their values.
+  void ParseStatistics(const char* text);
+
+ private:
+  static bool ReaderStep(void* self);
+  void PauseReader();
+
+  // Set by Open on the user-interface thread while the reader is paused.
+  int m_kind = 0;
+  int32_t m_block[14] = {};
+
+  // Shared between the reader and the consumer.
+  std::atomic<bool> m_endReached{false};
+  std::atomic<bool> m_running{false};
+  std::atomic<int32_t> m_videoFramesRead{0};
+  CThreadQueue m_queue;
+
+  // Reader thread only (allocated by Start, freed by Stop).
+  std::vector<uint8_t> m_readerBuffer;
+  CSingleThread m_thread{"TATParser"};
+  CWaitEvent m_event;
+};

@@ -1,0 +1,75 @@
+// The card-store library: finds the recorder's card and reads its recordings. Every call
+// takes the handle from TatCreate. Calls from the user-interface thread and from a reader
+// thread may overlap; the handle serialises them internally.
+#pragma once
+
+#include <cstdint>
+
+struct TatHandle;
+
+// Device information given at start-up: six zero-padded texts (85 bytes).
+struct TatDeviceInfo {
+  char serial[12];   // "N/A"
+  char company[20];
+  char date[12];     // "2014/03/01"
+  char version[11];  // "QMVXXX-V1"
+  char model[20];    // "QMVXXX"
+  char id[10];       // "E000001"
+};
+static_assert(sizeof(TatDeviceInfo) == 85);
+
+inline constexpr int kTatNameSize = 40;
+inline constexpr int kTatHeaderSize = 212;
+inline constexpr int kTatStatsSize = 256;
+inline constexpr int kTatReadCapacity = 0x100000;
+
+// TatRead results.
+enum TatReadResult : int { kTatReadOk = 0, kTatNothing = 1, kTatEnd = 2, kTatError = 3 };
+
+TatHandle* TatCreate();
+void TatConfigure(TatHandle* handle, TatDeviceInfo info);
+void TatRelease(TatHandle* handle);
+
+// Writes 0 to *letter when no recorder card is present, else the card's drive letter. A
+// card replaced by another between two polls gets a different letter.
+void TatPollCard(TatHandle* handle, char* letter);
+// Drops what the handle remembers of the previous card's recordings.
+void TatOnCardFound(TatHandle* handle);
+
+// Recordings of a kind (0 event, 1 driving, 2 parking, 3 manual) on the card `letter`.
+int TatCountRecordings(TatHandle* handle, char letter, int kind);
+// Fills at most count entries: names (count x 40 bytes), sizes (two words per entry: bytes,
+// duration in ms), extra (count + 2 words: the entry's start time). Returns the number
+// filled. The caller leaves out recordings below 512 KiB.
+int TatListRecordings(TatHandle* handle, char letter, int kind, int count, char* names,
+                      uint32_t* sizes, uint32_t* extra);
+
+// The recorder's factory settings text (CR LF line ends, not zero-terminated). *length is
+// the buffer size on entry and the text's length on return. Nonzero on success.
+int TatDefaultSettings(TatHandle* handle, char* text, int* length);
+
+// Opens a recording of the current card by name (the kind comes from its first field) or
+// by its index among the recordings of that kind. Fills the 212-byte header, the front and
+// rear frame counts, and the statistics text. Work buffers may be null. Nonzero on success;
+// on failure header, counts and text are zero.
+int TatOpenByName(TatHandle* handle, const char* name, uint8_t* header, uint32_t counts[2],
+                  uint8_t* work244, char* stats256, uint8_t* work40);
+int TatOpenByIndex(TatHandle* handle, const char* name, int index, uint8_t* header,
+                   uint32_t counts[2], uint8_t* work244, char* stats256, uint8_t* work40);
+
+// Start position of a recording for TatSelect; -1 when there is none.
+int TatFindByName(TatHandle* handle, int kind, const char* name);
+int TatFindByIndex(TatHandle* handle, int kind, int index);
+// Later reads come from that recording; an unknown position leaves nothing selected (reads
+// then report the end).
+void TatSelect(TatHandle* handle, int kind, int reserved, int position);
+
+// Next chunk of the selected recording: camera (0 front), type (0 front video, 2 rear
+// video, 1 audio, 3 text), key flag, *size (capacity in, bytes out). Returns kTatReadOk,
+// or kTatEnd / kTatError at the end (a damaged chunk ends the recording).
+int TatRead(TatHandle* handle, uint8_t* camera, uint8_t* type, uint8_t* key, int* size,
+            void* buffer, int* scratch);
+
+// Positions the next read at the start of a seek unit (24 front frames): the unit is the
+// total unit count minus (b - a), clamped to the recording.
+void TatSeek(TatHandle* handle, int a, int b);

@@ -1,0 +1,24 @@
+// Writes a recorder card as the recorder does: the store with recordings of the four
+// kinds, and SETTING/blackbox.cfg with the factory settings.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace roadkeep::tools {
+
+struct CardOptions {
+  int perKind = 2;          // recordings of each kind
+  int seconds = 20;         // length of each recording
+  int frontOnlyEvery = 3;   // every n-th recording has no rear camera (0: none)
+  int frontWidth = 1280, frontHeight = 720, frontFps = 30;
+  int rearWidth = 640, rearHeight = 360, rearFps = 30;
+  uint32_t seed = 1;
+  bool filler = false;      // chunks of realistic sizes without encoding
+  int64_t startTime = 1393666200;  // 2014-03-01 09:30:00 UTC, the first recording's start
+};
+
+// False with a one-line reason in *error.
+bool MakeCard(const std::string& dir, const CardOptions& options, std::string* error);
+
+}  // namespace roadkeep::tools
