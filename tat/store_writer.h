@@ -38,6 +38,10 @@ class CTatStoreWriter {
   void Abandon();
 
   int64_t EntryPosition() const { return m_entryPos; }
+  // Size the entry would have if it were finished now.
+  uint32_t SizeIfFinishedNow() const {
+    return kEntryHeaderSize + m_header.chunkBytes + 12 + 4 * static_cast<uint32_t>(m_seekTable.size());
+  }
 
  private:
   struct FileCloser {

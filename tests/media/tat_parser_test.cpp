@@ -1,0 +1,229 @@
+#include "media/tat_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tat/tat_library.h"
+#include "tests/support/synthetic_card.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using roadkeep::test::SyntheticRecording;
+using roadkeep::test::TempDir;
+using roadkeep::test::WriteSyntheticCard;
+
+constexpr int kCap = CTATParser::kQueueCapacity;
+
+// A card in a temporary folder, the library polled onto it and a started parser.
+class ParserOnCard : public testing::Test {
+ protected:
+  void Make(const std::vector<SyntheticRecording>& recs) {
+    ASSERT_TRUE(WriteSyntheticCard(m_card.Path(), recs));
+    setenv("ROADKEEP_CARD_DIRS", m_card.Path().c_str(), 1);
+    m_library = TatCreate();
+    char letter = 0;
+    TatPollCard(m_library, &letter);
+    ASSERT_NE(letter, 0);
+    CTATParser::SetLibraryHandle(m_library);
+    m_parser.Start();
+  }
+  void TearDown() override {
+    m_parser.Stop();
+    CTATParser::SetLibraryHandle(nullptr);
+    TatRelease(m_library);
+  }
+  struct Chunk {
+    std::string id;
+    int ordinal;
+    std::vector<uint8_t> bytes;
+  };
+  // Reads until ReadChunk fails; stdout (empty-queue traces) is swallowed.
+  std::vector<Chunk> ReadToEnd(int limit = 1000000) {
+    std::vector<Chunk> chunks;
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < limit; ++i) {
+      Chunk c;
+      if (!ReadOne(&c)) break;
+      chunks.push_back(c);
+    }
+    m_output = testing::internal::GetCapturedStdout();
+    return chunks;
+  }
+  bool ReadOne(Chunk* c) {
+    char id[4] = {'?', '?', '?', '?'};
+    int size = kCap;
+    if (m_parser.ReadChunk(id, m_buffer.data(), &size) != 4) return false;
+    c->id.assign(id, 4);
+    c->bytes.assign(m_buffer.begin(), m_buffer.begin() + size);
+    c->ordinal = -1;
+    if (size >= 5 && c->id != "03tx") std::memcpy(&c->ordinal, &m_buffer[1], 4);
+    return true;
+  }
+
+  TempDir m_card;
+  TatHandle* m_library = nullptr;
+  CTATParser m_parser;
+  std::vector<uint8_t> m_buffer = std::vector<uint8_t>(kCap);
+  std::string m_output;
+};
+
+TEST_F(ParserOnCard, DeliversEveryChunkWithItsIdThenEnds) {
+  Make({{"REC_20140301_093000_D.avi", 3}, {"EVENT_20140301_093100_F.avi", 2, 15, false}});
+  struct Case {
+    const char* name;
+    int front, rear, audio, text;
+  } cases[] = {{"REC_20140301_093000_D.avi", 90, 90, 15, 33},
+               {"/EVENT_20140301_093100_F.avi", 30, 0, 10, 22}};
+  for (const Case& c : cases) {
+    MediaInfo info;
+    ASSERT_NE(m_parser.Open(c.name, &info), 0);
+    EXPECT_EQ(info.frontFrameCount, c.front);
+    EXPECT_EQ(info.rearFrameCount, c.rear);
+    const auto chunks = ReadToEnd();
+    int front = 0, rear = 0, audio = 0, text = 0;
+    for (const Chunk& ch : chunks) {
+      if (ch.id == "00dc") EXPECT_EQ(ch.ordinal, front++);
+      else if (ch.id == "01dc") EXPECT_EQ(ch.ordinal, rear++);
+      else if (ch.id == "02wb") EXPECT_EQ(ch.ordinal, audio++);
+      else if (ch.id == "03tx") ++text;
+      else ADD_FAILURE() << ch.id;
+    }
+    EXPECT_EQ(front, c.front);
+    EXPECT_EQ(rear, c.rear);
+    EXPECT_EQ(audio, c.audio);
+    EXPECT_EQ(text, c.text);
+    EXPECT_NE(m_output.find("Media End Recv [5]\n"), std::string::npos);
+    const int* block = m_parser.InfoBlock();
+    EXPECT_EQ(block[9], c.audio);
+    EXPECT_EQ(block[12], 16);
+    EXPECT_EQ(block[13], 8000);
+    int size[2];
+    m_parser.GetVideoSize(size, 1);
+    EXPECT_EQ(size[0], c.rear ? 640 : 0);
+  }
+  // After the end, ReadNext keeps reporting it until the next open.
+  int size = kCap;
+  EXPECT_EQ(m_parser.ReadNext(m_buffer.data(), &size), kKindOther);
+  EXPECT_EQ(size, 0);
+}
+
+TEST_F(ParserOnCard, OpensByIndexUnderTheFirstToken) {
+  std::vector<SyntheticRecording> recs;
+  for (int i = 0; i < 5; ++i) {
+    recs.push_back({"EVENT_20140301_09300" + std::to_string(i) + "_D.avi", 1 + i % 3, 24, true, 600});
+  }
+  Make(recs);
+  MediaInfo info;
+  m_parser.Open("EVENT_20140301_093000_D.avi, 3", &info);
+  EXPECT_EQ(m_parser.Kind(), 1);
+  EXPECT_EQ(info.frontFrameCount, 24 * (1 + 3 % 3));
+  m_parser.Open("EVENT_20140301_093002_D.avi", &info);
+  EXPECT_EQ(info.frontFrameCount, 24 * 3);
+  EXPECT_EQ(ReadToEnd().size(), static_cast<size_t>(72 + 72 + 15 + 30 + 3));
+}
+
+TEST(TatParser, KindComesFromTheFirstLetter) {
+  TatHandle* library = TatCreate();
+  CTATParser::SetLibraryHandle(library);
+  CTATParser parser;
+  struct Case {
+    const char* name;
+    int kind, code;
+  } cases[] = {{"REC_1", 0, 1}, {"EVENT_1", 1, 0}, {"MANUAL_1", 2, 3}, {"PARKING_1", 3, 2},
+               {"ZZZ_1", 3, 2}, {"/E", 1, 0}, {"", 1, 0}, {"R, 4", 0, 1}};
+  for (const Case& c : cases) {
+    parser.Open(c.name, nullptr);
+    EXPECT_EQ(parser.Kind(), c.kind) << c.name;
+    EXPECT_EQ(CTATParser::KindCode(parser.Kind()), c.code) << c.name;
+  }
+  CTATParser::SetLibraryHandle(nullptr);
+  TatRelease(library);
+}
+
+TEST(TatParser, StatisticsTextFillsTheCounts) {
+  CTATParser parser;
+  parser.ParseStatistics("cntVideo0=900; cntVideo1=900; cntAudio=450; cntACC=300; cntGPS=30");
+  const int* block = parser.InfoBlock();
+  EXPECT_EQ(block[7], 900);
+  EXPECT_EQ(block[8], 900);
+  EXPECT_EQ(block[9], 450);
+  EXPECT_EQ(block[10], 30);   // GPS
+  EXPECT_EQ(block[11], 300);  // G-sensor
+  parser.ParseStatistics("cntVideo0=12; cntVideo1=oops");
+  EXPECT_EQ(block[7], 12);
+  EXPECT_EQ(block[8], 900);
+  parser.ParseStatistics("");
+  EXPECT_EQ(block[7], 12);
+}
+
+TEST_F(ParserOnCard, SeekToTimeGoesToTheUnitAndReportsItsTime) {
+  Make({{"REC_20140301_093000_D.avi", 12, 30, true, 500}});
+  m_parser.Open("REC_20140301_093000_D.avi", nullptr);
+  // F = 30, G = 24: 10 s is g = 12 units, reported as 9 s (frame 288 at 9.6 s).
+  EXPECT_EQ(m_parser.SeekToTime(10.0f), 9);
+  Chunk c;
+  ASSERT_TRUE(ReadOne(&c));
+  EXPECT_EQ(c.id, "00dc");
+  EXPECT_EQ(c.ordinal, 288);
+  ASSERT_TRUE(ReadOne(&c));
+  EXPECT_EQ(c.id, "01dc");
+  ASSERT_TRUE(ReadOne(&c));
+  EXPECT_EQ(c.id, "02wb");
+  EXPECT_EQ(c.ordinal, 48);  // 9.6 s of 200 ms chunks
+  // Read on a while, then seek back: the count of frames read does not shift the target.
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(ReadOne(&c));
+  EXPECT_EQ(m_parser.SeekToTime(2.0f), 1);
+  ASSERT_TRUE(ReadOne(&c));
+  EXPECT_EQ(c.ordinal, 48);
+}
+
+TEST_F(ParserOnCard, SeekAfterTheEndReadsAgain) {
+  Make({{"REC_20140301_093000_D.avi", 2, 30, true, 500}});
+  m_parser.Open("REC_20140301_093000_D.avi", nullptr);
+  ReadToEnd();
+  EXPECT_EQ(m_parser.SeekToTime(1.0f), 0);
+  Chunk c;
+  ASSERT_TRUE(ReadOne(&c));
+  EXPECT_EQ(c.id, "00dc");
+  EXPECT_EQ(c.ordinal, 24);
+}
+
+TEST_F(ParserOnCard, AMissingRecordingEndsAtOnce) {
+  Make({{"REC_20140301_093000_D.avi", 1}});
+  MediaInfo info;
+  m_parser.Open("REC_20990101_000000_D.avi", &info);
+  EXPECT_EQ(info.frontFrameCount, 0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(ReadToEnd().empty());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+// Reopening while the reader thread is busy: the handshake keeps the old recording's
+// chunks out of the new one.
+TEST_F(ParserOnCard, ReopeningMidStreamStartsCleanly) {
+  Make({{"REC_20140301_093000_D.avi", 4, 30, true, 20000}, {"PARKING_20140301_093100_F.avi", 4, 30, false, 20000}});
+  for (int round = 0; round < 20; ++round) {
+    const bool rec = round % 2 == 0;
+    MediaInfo info;
+    m_parser.Open(rec ? "REC_20140301_093000_D.avi" : "PARKING_20140301_093100_F.avi", &info);
+    Chunk c;
+    ASSERT_TRUE(ReadOne(&c));
+    EXPECT_EQ(c.id, "00dc");
+    EXPECT_EQ(c.ordinal, 0);
+    for (int i = 0; i < round * 3; ++i) {
+      ASSERT_TRUE(ReadOne(&c));
+      if (!rec) {
+        EXPECT_NE(c.id, "01dc");
+      }
+    }
+    m_parser.Close();
+  }
+}
+
+}  // namespace

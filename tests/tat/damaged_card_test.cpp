@@ -1,0 +1,197 @@
+// Damaged cards: truncations, flipped bytes, bad sizes and names. Every one must end in a
+// clean result: damaged recordings not listed or ending early, the rest intact.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "media/byte_order.h"
+#include "tat/recording_list.h"
+#include "tat/store_format.h"
+#include "tat/tat_library.h"
+#include "tests/support/synthetic_card.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using namespace roadkeep::tat;
+using roadkeep::PutU32;
+using roadkeep::test::ReadAll;
+using roadkeep::test::SyntheticRecording;
+using roadkeep::test::TempDir;
+using roadkeep::test::WriteAll;
+using roadkeep::test::WriteSyntheticCard;
+
+struct Outcome {
+  std::vector<std::string> names;  // listed driving recordings
+  std::vector<int> chunks;         // chunks read from each
+  std::vector<int> endCodes;       // how each read ended
+};
+
+// Lists the driving recordings and reads each to its end (also after a seek).
+Outcome ReadCard(const std::string& dir) {
+  setenv("ROADKEEP_CARD_DIRS", dir.c_str(), 1);
+  TatHandle* h = TatCreate();
+  char letter = 0;
+  TatPollCard(h, &letter);
+  Outcome out;
+  for (int kind = 0; kind < kKindCount; ++kind) {
+    for (const ListedRecording& r : ListRecordings(h, letter, kind)) {
+      if (kind == kKindDriving) out.names.push_back(r.name);
+      uint8_t header[kTatHeaderSize];
+      uint32_t counts[2];
+      char stats[kTatStatsSize];
+      TatOpenByName(h, r.name.c_str(), header, counts, nullptr, stats, nullptr);
+      TatSelect(h, kind, 0, TatFindByName(h, kind, r.name.c_str()));
+      static std::vector<uint8_t> buffer(kTatReadCapacity);
+      int n = 0, result = 0;
+      for (int guard = 0; guard < 100000; ++guard) {
+        uint8_t camera, type, key;
+        int size = kTatReadCapacity;
+        result = TatRead(h, &camera, &type, &key, &size, buffer.data(), nullptr);
+        if (result != kTatReadOk) break;
+        EXPECT_LE(size, kTatReadCapacity);
+        ++n;
+      }
+      if (kind == kKindDriving) {
+        out.chunks.push_back(n);
+        out.endCodes.push_back(result);
+      }
+      TatSeek(h, 0, 1);
+      uint8_t camera, type, key;
+      int size = kTatReadCapacity;
+      TatRead(h, &camera, &type, &key, &size, buffer.data(), nullptr);
+    }
+  }
+  TatRelease(h);
+  return out;
+}
+
+const std::vector<SyntheticRecording> kThree = {{"REC_20140301_093000_D.avi", 2},
+                                                {"REC_20140301_093100_D.avi", 2},
+                                                {"REC_20140301_093200_F.avi", 2, 30, false}};
+constexpr int kChunksDual = 60 + 60 + 10 + 22;  // front, rear, audio, text of 2 s
+constexpr int kChunksSingle = 60 + 10 + 22;
+
+class DamagedCard : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(WriteSyntheticCard(m_card.Path(), kThree));
+    m_store = (m_card.Path() / "TAT" / "REC.TAT").string();
+    m_bytes = ReadAll(m_store);
+    const Outcome good = ReadCard(m_card.Path());
+    ASSERT_EQ(good.names.size(), 3u);
+    // Entry positions: store header, then entries back to back.
+    m_entries = {64};
+    setenv("ROADKEEP_CARD_DIRS", m_card.Path().c_str(), 1);
+    TatHandle* h = TatCreate();
+    char letter = 0;
+    TatPollCard(h, &letter);
+    const auto listed = ListRecordings(h, letter, kKindDriving);
+    TatRelease(h);
+    m_entries.push_back(m_entries[0] + listed[0].size);
+    m_entries.push_back(m_entries[1] + listed[1].size);
+  }
+  Outcome WithStore(const std::vector<uint8_t>& bytes) {
+    WriteAll(m_store, bytes);
+    return ReadCard(m_card.Path());
+  }
+
+  TempDir m_card;
+  std::string m_store;
+  std::vector<uint8_t> m_bytes;
+  std::vector<size_t> m_entries;
+};
+
+TEST_F(DamagedCard, DamagedHeaderHidesOnlyThatRecording) {
+  auto bytes = m_bytes;
+  bytes[m_entries[1] + 60] ^= 0x01;  // a name byte of the second recording
+  const Outcome out = WithStore(bytes);
+  EXPECT_EQ(out.names, (std::vector<std::string>{"REC_20140301_093000_D.avi", "REC_20140301_093200_F.avi"}));
+  EXPECT_EQ(out.chunks, (std::vector<int>{kChunksDual, kChunksSingle}));
+}
+
+TEST_F(DamagedCard, FlippedPayloadEndsTheRecordingAtTheLastGoodChunk) {
+  auto bytes = m_bytes;
+  // The fourth chunk of the first recording: front, rear, audio, then text.
+  size_t at = m_entries[0] + kEntryHeaderSize;
+  for (int i = 0; i < 3; ++i) at += kChunkHeaderSize + Pad4(roadkeep::GetU32(&bytes[at + 4]));
+  bytes[at + kChunkHeaderSize + 2] ^= 0x40;
+  const Outcome out = WithStore(bytes);
+  ASSERT_EQ(out.names.size(), 3u);
+  EXPECT_EQ(out.chunks[0], 3);
+  EXPECT_EQ(out.endCodes[0], kTatError);
+  EXPECT_EQ(out.chunks[1], kChunksDual);
+  EXPECT_EQ(out.endCodes[1], kTatEnd);
+}
+
+TEST_F(DamagedCard, AChunkSizeBeyondTheRecordingEndsIt) {
+  for (uint32_t size : {0x00100001u, 0x7FFFFFFFu, 0xFFFFFFF0u, 5000000u, 400000u}) {
+    auto bytes = m_bytes;
+    PutU32(&bytes[m_entries[0] + kEntryHeaderSize + 4], size);
+    const Outcome out = WithStore(bytes);
+    ASSERT_EQ(out.names.size(), 3u) << size;
+    EXPECT_EQ(out.chunks[0], 0) << size;
+    EXPECT_EQ(out.chunks[2], kChunksSingle) << size;
+  }
+}
+
+TEST_F(DamagedCard, TornEndKeepsWhatWasWritten) {
+  // The last recording cut inside its chunks: listed, read up to the last whole chunk.
+  for (size_t keep : {size_t{300}, size_t{5000}, size_t{40000}}) {
+    std::vector<uint8_t> bytes(m_bytes.begin(), m_bytes.begin() + m_entries[2] + keep);
+    const Outcome out = WithStore(bytes);
+    ASSERT_EQ(out.names.size(), 3u) << keep;
+    EXPECT_LT(out.chunks[2], kChunksSingle);
+    EXPECT_EQ(out.endCodes[2], kTatEnd);
+    EXPECT_EQ(out.chunks[1], kChunksDual);
+  }
+  // Cut inside the last header: not listed.
+  std::vector<uint8_t> bytes(m_bytes.begin(), m_bytes.begin() + m_entries[2] + 100);
+  EXPECT_EQ(WithStore(bytes).names.size(), 2u);
+}
+
+TEST_F(DamagedCard, RecordingLeftOpenByPowerLossStaysReadable) {
+  TempDir card;
+  ASSERT_TRUE(WriteSyntheticCard(card.Path(), {{"REC_20140301_093000_D.avi", 2},
+                                               {"REC_20140301_093100_D.avi", 2, 30, true, 2000, false},
+                                               {"REC_20140301_093200_D.avi", 1}}));
+  const Outcome out = ReadCard(card.Path());
+  // The recorder appended after the open one; both stay listed and readable.
+  ASSERT_EQ(out.names.size(), 3u);
+  EXPECT_EQ(out.chunks[1], kChunksDual);
+  EXPECT_EQ(out.endCodes[1], kTatEnd);
+  EXPECT_GT(out.chunks[2], 0);
+}
+
+TEST_F(DamagedCard, BadStoreOrVolumeRecordsListNothing) {
+  auto bytes = m_bytes;
+  bytes[3] ^= 0xFF;
+  EXPECT_TRUE(WithStore(bytes).names.empty());
+  WriteAll(m_store, m_bytes);
+  const std::string volume = (m_card.Path() / "TAT" / "VOLUME.TAT").string();
+  auto v = ReadAll(volume);
+  v[20] ^= 1;
+  WriteAll(volume, v);
+  EXPECT_TRUE(ReadCard(m_card.Path()).names.empty());
+}
+
+TEST_F(DamagedCard, EveryTruncationAndRandomDamageEndsCleanly) {
+  for (size_t cut = 0; cut < m_bytes.size(); cut += 997) {
+    WithStore(std::vector<uint8_t>(m_bytes.begin(), m_bytes.begin() + cut));
+  }
+  std::mt19937 rng(5);
+  for (int round = 0; round < 60; ++round) {
+    auto bytes = m_bytes;
+    for (int k = 0; k < 1 + round % 8; ++k) {
+      const size_t at = rng() % bytes.size();
+      bytes[at] = static_cast<uint8_t>(rng());
+    }
+    const Outcome out = WithStore(bytes);
+    EXPECT_LE(out.names.size(), 3u);
+  }
+}
+
+}  // namespace
