@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "media/avi_extractor.h"
+#include "media/trace.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string path = "/tmp/roadkeep-fuzz-" + std::to_string(getpid()) + ".avi";
@@ -16,8 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(f);
 
   static std::vector<uint8_t> buffer(0x10000);
-  std::FILE* quiet = std::freopen("/dev/null", "w", stdout);
-  (void)quiet;
+  roadkeep::SetTraceEnabled(false);
   CAVIExtractor reader;
   MediaInfo info;
   if (reader.Open(path.c_str(), &info) > 0) {

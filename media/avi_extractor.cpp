@@ -277,7 +277,7 @@ int CAVIExtractor::ReadChunkQueued(char id[4], void* buffer, int* size) {
       return -1;
     }
     if (!m_running) break;
-    SleepMs(10);
+    m_queue.WaitForRecord(10);
   }
   return -1;
 }
@@ -301,7 +301,9 @@ bool CAVIExtractor::ReaderStep(void* self) {
     reader->m_running = false;
     return true;
   }
-  while (reader->m_running && !reader->m_queue.Push(buffer, size + 4, position)) SleepMs(1);
+  while (reader->m_running && !reader->m_queue.Push(buffer, size + 4, position)) {
+    reader->m_queue.WaitForSpace(size + 4, 1);
+  }
   return true;
 }
 

@@ -14,6 +14,9 @@ class CSync {
   void Lock();
   // REQUIRES: the calling thread holds the lock.
   void Unlock();
+  // The standard lock names, so std::condition_variable_any can wait on a CSync.
+  void lock() { Lock(); }
+  void unlock() { Unlock(); }
 
  private:
   std::mutex m_mutex;

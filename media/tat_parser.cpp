@@ -194,7 +194,9 @@ bool CTATParser::ReaderStep(void* self) {
   // A chunk can never reach the queue's capacity (the library caps chunks below it), but a
   // size from elsewhere must not read past the buffer.
   if (size < 0 || size > kQueueCapacity) size = 0;
-  while (parser->m_running && !parser->m_queue.Push(buffer, size, kind)) SleepMs(1);
+  while (parser->m_running && !parser->m_queue.Push(buffer, size, kind)) {
+    parser->m_queue.WaitForSpace(size, 1);
+  }
   if (kind == kKindOther) {
     Trace("Media End Recv [%d]\n", kind);
     parser->m_running = false;
@@ -224,7 +226,7 @@ int CTATParser::ReadChunk(char id[4], void* buffer, int* size) {
       got = true;
       break;
     }
-    SleepMs(10);
+    m_queue.WaitForRecord(10);
   }
   if (!got) return -1;
   static const char* const kIds[4] = {"00dc", "01dc", "02wb", "03tx"};

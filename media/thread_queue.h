@@ -2,6 +2,7 @@
 // one byte buffer, between one producer (a reader thread) and one consumer.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <vector>
 
@@ -40,6 +41,14 @@ class CThreadQueue {
   // copied, size is set to its payload size and the result is false.
   bool PopWithId(char id[4], void** destination, int* size, int* tag, int capacity);
 
+  // Waits until a record is queued or milliseconds have passed; true when one is queued.
+  // Consumers wait here between empty pops instead of sleeping, so a record is taken as
+  // soon as it arrives.
+  bool WaitForRecord(int milliseconds);
+  // Waits until a record of size bytes would fit or milliseconds have passed; producers wait
+  // here between refused pushes.
+  bool WaitForSpace(int size, int milliseconds);
+
   int Capacity() const { return m_capacity; }
   // Number of records queued (takes the lock).
   int Count();
@@ -52,6 +61,8 @@ class CThreadQueue {
 
   int m_capacity = 0;  // bytes; 0 until Init
   CSync m_lock{"none"};
+  std::condition_variable_any m_pushed;  // signalled by Push, waited on under m_lock
+  std::condition_variable_any m_popped;  // signalled by Pop and Clear
 
   // Guarded by m_lock. Records live in m_bytes[m_head, end); the consumed front is dropped
   // by moving the rest down once it grows past half the buffer, so a pop costs the copy of

@@ -7,4 +7,7 @@ namespace roadkeep {
 // printf-style line to standard output, flushed so that traces interleave in order.
 void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Benchmarks and fuzzers turn the trace off; it is on from start.
+void SetTraceEnabled(bool enabled);
+
 }  // namespace roadkeep

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,6 +51,19 @@ bool CStoreFile::ReadAt(int64_t position, void* buffer, size_t size) const {
     size -= static_cast<size_t>(got);
   }
   return true;
+}
+
+int CStoreFile::ReadAtWithExtra(int64_t position, void* buffer, size_t size, void* extra,
+                                size_t extraSize) const {
+  if (m_fd < 0 || position < 0 || position + static_cast<int64_t>(size) > m_size) return -1;
+  extraSize = static_cast<size_t>(std::min<int64_t>(extraSize, m_size - position - static_cast<int64_t>(size)));
+  iovec parts[2] = {{buffer, size}, {extra, extraSize}};
+  const ssize_t got = ::preadv(m_fd, parts, 2, position);
+  if (got < static_cast<ssize_t>(size)) {
+    // Short read (rare): fall back to reading the payload alone.
+    return ReadAt(position, buffer, size) ? 0 : -1;
+  }
+  return static_cast<int>(got - static_cast<ssize_t>(size));
 }
 
 bool CStoreFile::EntryAt(int64_t position, EntryInfo* info) const {
@@ -129,17 +143,33 @@ CEntryCursor::Result CEntryCursor::Read(uint8_t* camera, uint8_t* type, uint8_t*
     return kEnd;
   }
   uint8_t bytes[kChunkHeaderSize];
-  ChunkHeader chunk;
-  const int64_t at = m_entry.position + m_cursor;
-  if (!m_file->ReadAt(at, bytes, sizeof bytes) || !DecodeChunkHeader(bytes, &chunk) ||
-      capacity < 0 || chunk.size > static_cast<uint32_t>(capacity) || buffer == nullptr ||
-      uint64_t{m_cursor} + kChunkHeaderSize + Pad4(chunk.size) > m_entry.chunkEnd ||
-      !m_file->ReadAt(at + kChunkHeaderSize, buffer, chunk.size) ||
-      ChunkCrc(bytes, buffer, chunk.size) != chunk.crc) {
+  if (m_haveNext) {
+    std::memcpy(bytes, m_next, sizeof bytes);
+  } else if (!m_file->ReadAt(m_entry.position + m_cursor, bytes, sizeof bytes)) {
     m_ended = true;
     return kError;
   }
-  m_cursor += kChunkHeaderSize + Pad4(chunk.size);
+  ChunkHeader chunk;
+  if (!DecodeChunkHeader(bytes, &chunk) || capacity < 0 ||
+      chunk.size > static_cast<uint32_t>(capacity) || (chunk.size > 0 && buffer == nullptr) ||
+      uint64_t{m_cursor} + kChunkHeaderSize + Pad4(chunk.size) > m_entry.chunkEnd) {
+    m_ended = true;
+    return kError;
+  }
+  // The payload, its padding and the next chunk's header in one read.
+  const uint32_t next = m_cursor + kChunkHeaderSize + Pad4(chunk.size);
+  uint8_t tail[3 + kChunkHeaderSize];
+  const uint32_t pad = Pad4(chunk.size) - chunk.size;
+  const size_t wanted = next + kChunkHeaderSize <= m_entry.chunkEnd ? pad + kChunkHeaderSize : 0;
+  const int extra = m_file->ReadAtWithExtra(m_entry.position + m_cursor + kChunkHeaderSize,
+                                            buffer, chunk.size, tail, wanted);
+  if (extra < 0 || ChunkCrc(bytes, buffer, chunk.size) != chunk.crc) {
+    m_ended = true;
+    return kError;
+  }
+  m_haveNext = wanted > 0 && static_cast<size_t>(extra) == wanted;
+  if (m_haveNext) std::memcpy(m_next, tail + pad, kChunkHeaderSize);
+  m_cursor = next;
   *camera = chunk.camera;
   *type = chunk.type;
   *key = chunk.key;
@@ -191,12 +221,14 @@ int CEntryCursor::UnitCount() {
 void CEntryCursor::SeekUnit(int64_t unit) {
   if (!m_tableLoaded) LoadSeekTable();
   m_ended = false;
+  m_haveNext = false;
   if (m_seekTable.empty()) {
     m_cursor = kEntryHeaderSize;
     return;
   }
   unit = std::clamp<int64_t>(unit, 0, static_cast<int64_t>(m_seekTable.size()) - 1);
   m_cursor = m_seekTable[static_cast<size_t>(unit)];
+  m_haveNext = false;
 }
 
 }  // namespace roadkeep::tat

@@ -39,6 +39,10 @@ class CStoreFile {
   std::vector<EntryInfo> ListEntries() const;
   bool EntryAt(int64_t position, EntryInfo* info) const;
   bool ReadAt(int64_t position, void* buffer, size_t size) const;
+  // Reads size bytes into buffer and up to extraSize more into extra in one call; returns
+  // the number of extra bytes read, or -1 when buffer could not be filled.
+  int ReadAtWithExtra(int64_t position, void* buffer, size_t size, void* extra,
+                      size_t extraSize) const;
   int64_t Size() const { return m_size; }
 
   // Entry-relative end of the readable chunks from the first chunk up to limit, by chunk
@@ -77,6 +81,9 @@ class CEntryCursor {
   bool m_ended = false;
   bool m_tableLoaded = false;
   std::vector<uint32_t> m_seekTable;  // entry-relative unit starts
+  // The header of the chunk at m_cursor, read together with the previous payload.
+  uint8_t m_next[kChunkHeaderSize] = {};
+  bool m_haveNext = false;
 };
 
 }  // namespace roadkeep::tat

@@ -73,7 +73,7 @@ class CameraSource {
     out->clear();
     if (m_filler) {
       const size_t mean = static_cast<size_t>(m_bitrate / 8 / m_fps);
-      out->assign(key ? mean * 4 : mean - static_cast<size_t>(frame % 7) * 100, 0);
+      out->assign(key ? mean * 4 : mean - static_cast<size_t>(frame % 7) * mean / 20, 0);
       std::memset(out->data(), frame & 0xFF, std::min<size_t>(out->size(), 64));
       *isKey = key;
       return true;

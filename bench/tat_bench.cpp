@@ -1,0 +1,161 @@
+// The card store: listing a 2,000-recording card, opening a recording, and chunk
+// throughput of TatRead and of the TAT parser against a plain sequential read of the same
+// store bytes, all from the page cache and measured in the same run.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "media/tat_parser.h"
+#include "media/trace.h"
+#include "tat/recording_list.h"
+#include "tat/store_format.h"
+#include "tat/tat_library.h"
+#include "tools/card_maker.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace roadkeep::tat;
+
+// Two cards: many short recordings for listing, a few long ones for throughput.
+struct Cards {
+  std::string listing, playing;
+  Cards() {
+    const fs::path base = fs::temp_directory_path() / ("roadkeep-tat-bench-" + std::to_string(getpid()));
+    listing = (base / "listing").string();
+    playing = (base / "playing").string();
+    roadkeep::tools::CardOptions many;
+    many.perKind = 500;
+    many.seconds = 1;
+    many.filler = true;
+    many.frontWidth = 320, many.frontHeight = 240, many.rearWidth = 160, many.rearHeight = 120;
+    roadkeep::tools::CardOptions few;
+    few.perKind = 1;
+    few.seconds = 30;
+    few.filler = true;
+    few.frontWidth = 1920, few.frontHeight = 1080, few.rearWidth = 1280, few.rearHeight = 720;
+    std::string error;
+    if (!roadkeep::tools::MakeCard(listing, many, &error) || !roadkeep::tools::MakeCard(playing, few, &error)) {
+      std::fprintf(stderr, "cannot make the cards: %s\n", error.c_str());
+      std::exit(1);
+    }
+  }
+  ~Cards() { fs::remove_all(fs::path(listing).parent_path()); }
+};
+
+Cards& GetCards() {
+  static Cards cards;
+  return cards;
+}
+
+TatHandle* PolledHandle(const std::string& dir, char* letter) {
+  setenv("ROADKEEP_CARD_DIRS", dir.c_str(), 1);
+  TatHandle* h = TatCreate();
+  TatPollCard(h, letter);
+  return h;
+}
+
+void BM_ListTwoThousandRecordings(benchmark::State& state) {
+  char letter = 0;
+  TatHandle* h = PolledHandle(GetCards().listing, &letter);
+  size_t listed = 0;
+  for (auto _ : state) {
+    listed = 0;
+    for (int kind = 0; kind < kKindCount; ++kind) listed += ListRecordings(h, letter, kind).size();
+  }
+  state.counters["recordings"] = static_cast<double>(listed);
+  TatRelease(h);
+}
+
+void BM_OpenRecording(benchmark::State& state) {
+  char letter = 0;
+  TatHandle* h = PolledHandle(GetCards().listing, &letter);
+  const auto names = ListRecordings(h, letter, kKindDriving);
+  uint8_t header[kTatHeaderSize];
+  uint32_t counts[2];
+  char stats[kTatStatsSize];
+  size_t i = 0;
+  for (auto _ : state) {
+    const char* name = names[i++ % names.size()].name.c_str();
+    TatOpenByName(h, name, header, counts, nullptr, stats, nullptr);
+    TatSelect(h, kKindDriving, 0, TatFindByName(h, kKindDriving, name));
+  }
+  TatRelease(h);
+}
+
+std::string PlayingStore() { return (fs::path(GetCards().playing) / "TAT" / "REC.TAT").string(); }
+
+void BM_PlainRead(benchmark::State& state) {
+  std::vector<uint8_t> buffer(1 << 16);
+  int64_t bytes = 0;
+  for (auto _ : state) {
+    FILE* f = std::fopen(PlayingStore().c_str(), "rb");
+    size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), f)) > 0) bytes += static_cast<int64_t>(n);
+    std::fclose(f);
+  }
+  state.SetBytesProcessed(bytes);
+}
+
+void BM_TatRead(benchmark::State& state) {
+  char letter = 0;
+  TatHandle* h = PolledHandle(GetCards().playing, &letter);
+  std::vector<uint8_t> buffer(kTatReadCapacity);
+  int64_t bytes = 0;
+  for (auto _ : state) {
+    TatSelect(h, kKindDriving, 0, 0);
+    uint8_t camera, type, key;
+    int size = kTatReadCapacity;
+    while (TatRead(h, &camera, &type, &key, &size, buffer.data(), nullptr) == kTatReadOk) {
+      bytes += size;
+      size = kTatReadCapacity;
+    }
+  }
+  state.SetBytesProcessed(bytes);
+  TatRelease(h);
+}
+
+void BM_ParserReadChunk(benchmark::State& state) {
+  char letter = 0;
+  TatHandle* h = PolledHandle(GetCards().playing, &letter);
+  CTATParser::SetLibraryHandle(h);
+  CTATParser parser;
+  parser.Start();
+  std::vector<uint8_t> buffer(CTATParser::kQueueCapacity);
+  const auto names = ListRecordings(h, letter, kKindDriving);
+  roadkeep::SetTraceEnabled(false);  // end-of-recording traces
+  int64_t bytes = 0;
+  for (auto _ : state) {
+    parser.Open(names[0].name.c_str(), nullptr);
+    for (;;) {
+      char id[4];
+      int size = static_cast<int>(buffer.size());
+      if (parser.ReadChunk(id, buffer.data(), &size) != 4) break;
+      bytes += size;
+    }
+  }
+  state.SetBytesProcessed(bytes);
+  parser.Stop();
+  CTATParser::SetLibraryHandle(nullptr);
+  TatRelease(h);
+}
+
+BENCHMARK(BM_ListTwoThousandRecordings)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenRecording)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->MinTime(1)->UseRealTime();
+BENCHMARK(BM_TatRead)->Unit(benchmark::kMillisecond)->MinTime(1)->UseRealTime();
+BENCHMARK(BM_ParserReadChunk)->Unit(benchmark::kMillisecond)->MinTime(1)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  GetCards();
+  benchmark::RunSpecifiedBenchmarks();
+  return 0;
+}
