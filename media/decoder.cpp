@@ -1,8 +1,7 @@
 #include "media/decoder.h"
 
-#include <opencv2/imgcodecs.hpp>
-
 #include <algorithm>
+#include <opencv2/imgcodecs.hpp>
 
 #include "platform/video_surface.h"
 
@@ -43,12 +42,10 @@ cv::Mat CDecoder::RenderLocked(int index, bool convert, int width, int height) {
 }
 
 void CDecoder::FlipAndShow(int index, cv::Mat& image, VideoSurface* surface) const {
-  switch (m_flipMode[index].load()) {
-    case 1: cv::flip(image, image, 0); break;   // upside down
-    case 2: cv::flip(image, image, -1); break;  // both axes
-    case 3: cv::flip(image, image, 1); break;   // mirror
-    default: break;
-  }
+  // cv::flip codes for modes 1 (upside down), 2 (both axes), 3 (mirror); others: none.
+  static constexpr int kFlipCode[] = {0, -1, 1};
+  const int mode = m_flipMode[index].load();
+  if (mode >= 1 && mode <= 3) cv::flip(image, image, kFlipCode[mode - 1]);
   surface->ShowFrame(image);
 }
 

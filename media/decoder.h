@@ -1,9 +1,8 @@
 // CDecoder: the two cameras' H.264 contexts, scaling into a surface, flips and snapshots.
 #pragma once
 
-#include <opencv2/core.hpp>
-
 #include <atomic>
+#include <opencv2/core.hpp>
 
 #include "media/h264_decoder.h"
 #include "media/media_decoder.h"

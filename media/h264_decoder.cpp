@@ -25,12 +25,8 @@ void CFFMH264_Decoder::CodecCloser::operator()(AVCodecContext* context) const {
   avcodec_free_context(&context);
 }
 void CFFMH264_Decoder::FrameFree::operator()(AVFrame* frame) const { av_frame_free(&frame); }
-void CFFMH264_Decoder::PacketFree::operator()(AVPacket* packet) const {
-  av_packet_free(&packet);
-}
-void CFFMH264_Decoder::ScalerFree::operator()(SwsContext* scaler) const {
-  sws_freeContext(scaler);
-}
+void CFFMH264_Decoder::PacketFree::operator()(AVPacket* packet) const { av_packet_free(&packet); }
+void CFFMH264_Decoder::ScalerFree::operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
 
 CFFMH264_Decoder::CFFMH264_Decoder() = default;
 
@@ -161,8 +157,8 @@ void CFFMH264_Decoder::ApplyColourDetails() {
   int* invTable = nullptr;
   int* table = nullptr;
   int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
-  if (sws_getColorspaceDetails(m_scaler.get(), &invTable, &srcRange, &table, &dstRange,
-                               &brightness, &contrast, &saturation) < 0) {
+  if (sws_getColorspaceDetails(m_scaler.get(), &invTable, &srcRange, &table, &dstRange, &brightness,
+                               &contrast, &saturation) < 0) {
     srcRange = 0;
   }
   const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);

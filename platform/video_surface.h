@@ -2,10 +2,9 @@
 // a GUI pane paints them on its own thread, never the worker.
 #pragma once
 
-#include <opencv2/core.hpp>
-
 #include <cstdint>
 #include <mutex>
+#include <opencv2/core.hpp>
 
 // A target for finished BGR frames. Both operations are safe from any thread.
 class VideoSurface {

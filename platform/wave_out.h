@@ -89,4 +89,3 @@ class CSdlWaveOut : public VWaveOut {
 // The process-wide output volume: (right << 16) | left, each 0..0xFFFF; 0xFFFFFFFF at start.
 void SetWaveOutVolume(uint32_t value);
 uint32_t GetWaveOutVolume();
-

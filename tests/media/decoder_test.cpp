@@ -3,9 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <opencv2/imgcodecs.hpp>
-
 #include <iostream>
+#include <opencv2/imgcodecs.hpp>
 #include <random>
 #include <thread>
 
@@ -25,8 +24,8 @@ std::vector<cv::Mat> ShowAll(CDecoder& decoder, int index, CHeadlessSurface& sur
                              const H264Stream& stream) {
   std::vector<cv::Mat> shown;
   for (const auto& unit : stream.units) {
-    EXPECT_TRUE(decoder.DecodeAndShow(index, &surface, unit.data(), static_cast<int>(unit.size()),
-                                      true));
+    EXPECT_TRUE(
+        decoder.DecodeAndShow(index, &surface, unit.data(), static_cast<int>(unit.size()), true));
     shown.push_back(surface.LastFrame());
   }
   return shown;
@@ -114,9 +113,9 @@ TEST(Decoder, ContrastAndBrightnessLevelsGiveTheirFactorsAndFixedPointValues) {
     float factor;
     int fixed;
   };
-  const Case cases[] = {{true, -10, 0.01f, 655},   {true, 5, 1.5f, 98304},
-                        {true, 20, 2.0f, 131072},  {true, 35, 2.0f, 131072},
-                        {true, 0, 1.0f, 65536},    {false, 3, 0.3f, 19660},
+  const Case cases[] = {{true, -10, 0.01f, 655},    {true, 5, 1.5f, 98304},
+                        {true, 20, 2.0f, 131072},   {true, 35, 2.0f, 131072},
+                        {true, 0, 1.0f, 65536},     {false, 3, 0.3f, 19660},
                         {false, -5, -0.5f, -32768}, {false, 0, 0.0f, 0}};
   for (const Case& c : cases) {
     int brightness = 0, contrast = 0, saturation = 0;
@@ -228,8 +227,8 @@ TEST(Decoder, JpegChunkNeverReachesTheCodec) {
   CDecoder decoder;
   decoder.OpenCodecs();
   CHeadlessSurface surface(160, 120);
-  EXPECT_TRUE(decoder.DecodeAndShow(0, &surface, chunk.data(), static_cast<int>(chunk.size()),
-                                    true));
+  EXPECT_TRUE(
+      decoder.DecodeAndShow(0, &surface, chunk.data(), static_cast<int>(chunk.size()), true));
   EXPECT_EQ(surface.FrameCount(), 1);  // a fresh image is still shown
   EXPECT_TRUE(AllBlack(surface.LastFrame()));
   EXPECT_FALSE(decoder.SaveFrame(0, dir.File("x.jpg").c_str()));
@@ -281,7 +280,8 @@ TEST(Decoder, FlushDropsPicturesAndDecodingResumesAtTheNextKeyFrame) {
   }
   EXPECT_EQ(decoder.Flush(0), 0);
   const auto& inter = stream.units[4];  // refers to pictures the flush dropped
-  EXPECT_TRUE(decoder.DecodeAndShow(0, &surface, inter.data(), static_cast<int>(inter.size()), true));
+  EXPECT_TRUE(
+      decoder.DecodeAndShow(0, &surface, inter.data(), static_cast<int>(inter.size()), true));
   EXPECT_TRUE(AllBlack(surface.LastFrame())) << "no picture before the next key frame";
   for (size_t i = 8; i < 16; ++i) {  // a seek: the next key frame and its pictures
     const auto& u = stream.units[i];
@@ -314,8 +314,8 @@ TEST(Decoder, SurvivesGarbageAndTruncatedInputAndRecoversAtAKeyFrame) {
   decoder.OpenCodecs();
   CHeadlessSurface surface(160, 120);
   for (const auto& chunk : bad) {
-    EXPECT_TRUE(decoder.DecodeAndShow(0, &surface, chunk.data(), static_cast<int>(chunk.size()),
-                                      true));
+    EXPECT_TRUE(
+        decoder.DecodeAndShow(0, &surface, chunk.data(), static_cast<int>(chunk.size()), true));
   }
   const uint8_t one = 0;
   EXPECT_TRUE(decoder.DecodeAndShow(0, &surface, nullptr, 100, true));

@@ -2,10 +2,9 @@
 // delimiters), split into access units, and ffmpeg's own BGR decode of them for comparison.
 #pragma once
 
-#include <opencv2/core.hpp>
-
 #include <cstdint>
 #include <cstring>
+#include <opencv2/core.hpp>
 #include <string>
 #include <vector>
 
@@ -22,19 +21,20 @@ struct H264Stream {
   std::vector<AccessUnit> units;  // one picture each; the first is a key frame
 };
 
-// frames pictures of a moving test pattern at width x height, a key frame every gop.
+// frames pictures of a moving test pattern at width x height, a key frame every gop; extra
+// holds further ffmpeg output options (filters, bit rate).
 inline H264Stream MakeH264(const TempDir& dir, int width, int height, int frames, int gop = 12,
-                           const std::string& source = "testsrc") {
+                           const std::string& source = "testsrc", const std::string& extra = "") {
   H264Stream stream;
   stream.width = width;
   stream.height = height;
-  stream.path = dir.File(source + "_" + std::to_string(width) + "x" + std::to_string(height) +
-                         "_" + std::to_string(frames) + ".h264");
+  stream.path = dir.File(source + "_" + std::to_string(width) + "x" + std::to_string(height) + "_" +
+                         std::to_string(frames) + ".h264");
   const std::string cmd = "ffmpeg -nostdin -v error -y -f lavfi -i " + source +
                           "=size=" + std::to_string(width) + "x" + std::to_string(height) +
                           ":rate=30 -frames:v " + std::to_string(frames) +
-                          " -c:v libx264 -preset veryfast -bf 0 -g " + std::to_string(gop) +
-                          " -x264-params aud=1 -pix_fmt yuv420p -f h264 " + stream.path;
+                          " -c:v libx264 -preset veryfast -bf 0 -g " + std::to_string(gop) + " " +
+                          extra + " -x264-params aud=1 -pix_fmt yuv420p -f h264 " + stream.path;
   if (RunCommand(cmd) != 0) return stream;
   // Split before every access-unit delimiter (NAL type 9) and its start code.
   const std::vector<uint8_t> bytes = ReadAll(stream.path);
@@ -54,8 +54,8 @@ inline H264Stream MakeH264(const TempDir& dir, int width, int height, int frames
 
 // ffmpeg's decode of the stream, scaled with fast bilinear filtering to width x height BGR.
 inline std::vector<cv::Mat> ReferenceFrames(const H264Stream& stream, int width, int height) {
-  const std::string cmd = "ffmpeg -nostdin -v error -i " + stream.path + " -vf scale=" +
-                          std::to_string(width) + ":" + std::to_string(height) +
+  const std::string cmd = "ffmpeg -nostdin -v error -i " + stream.path +
+                          " -vf scale=" + std::to_string(width) + ":" + std::to_string(height) +
                           ":flags=fast_bilinear -pix_fmt bgr24 -f rawvideo -";
   const std::string raw = CommandOutput(cmd);
   const size_t frameBytes = static_cast<size_t>(width) * height * 3;

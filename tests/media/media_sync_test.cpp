@@ -117,7 +117,8 @@ TEST(MediaSync, ThreadDeliversChunksToTheDeviceInOrder) {
   std::vector<uint8_t> want;
   for (int k = 0; k < 4; ++k) {
     std::vector<uint8_t> chunk(k == 0 ? 4000 : 800);
-    for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<uint8_t>(1 + (i + 31 * k) % 200);
+    for (size_t i = 0; i < chunk.size(); ++i)
+      chunk[i] = static_cast<uint8_t>(1 + (i + 31 * k) % 200);
     sync.PushPcm(chunk.data(), static_cast<int>(chunk.size()));
     want.insert(want.end(), chunk.begin(), chunk.begin() + std::min<long>(3840, chunk.size()));
   }

@@ -26,7 +26,8 @@ void UseDiskDriver(const std::string& file) {
 // 16-bit samples in which no byte is zero, so they stand out from silence.
 std::vector<uint8_t> Pattern(int bytes, int seed) {
   std::vector<uint8_t> out(static_cast<size_t>(bytes));
-  for (int i = 0; i < bytes; ++i) out[static_cast<size_t>(i)] = static_cast<uint8_t>(1 + (i * 7 + seed) % 120);
+  for (int i = 0; i < bytes; ++i)
+    out[static_cast<size_t>(i)] = static_cast<uint8_t>(1 + (i * 7 + seed) % 120);
   return out;
 }
 
@@ -177,10 +178,10 @@ TEST(WaveBox, CheckResultEndsOutputOnlyOnDeviceErrors) {
     int code;
     bool ends;
   };
-  const Case cases[] = {{kWaveOk, false},         {kWaveInvalidHandle, true},
-                        {kWaveNoDriver, true},    {kWaveNoMemory, true},
-                        {kWaveUnprepared, true},  {kWaveStillPlaying, false},
-                        {kWaveError, false},      {kWaveInvalidParam, false}};
+  const Case cases[] = {{kWaveOk, false},        {kWaveInvalidHandle, true},
+                        {kWaveNoDriver, true},   {kWaveNoMemory, true},
+                        {kWaveUnprepared, true}, {kWaveStillPlaying, false},
+                        {kWaveError, false},     {kWaveInvalidParam, false}};
   for (const Case& c : cases) {
     CWaveBox box(std::make_unique<StuckDevice>());
     ASSERT_TRUE(box.OpenOutput(16, 8000));
