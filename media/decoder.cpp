@@ -1,0 +1,156 @@
+#include "media/decoder.h"
+
+#include <algorithm>
+#include <opencv2/imgcodecs.hpp>
+
+#include "platform/video_surface.h"
+
+namespace {
+
+// A JPEG start-of-image marker: such chunks are not video and never reach the codec.
+bool IsJpeg(const uint8_t* data, int size) {
+  return data != nullptr && size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
+
+bool ValidIndex(int index) { return index == 0 || index == 1; }
+
+}  // namespace
+
+bool CDecoder::OpenCodecs() {
+  CSyncGuard guard(m_lock);
+  for (auto& codec : m_codec) codec.OpenCodec();
+  return true;
+}
+
+void CDecoder::CloseCodecs() {
+  CSyncGuard guard(m_lock);
+  for (auto& codec : m_codec) codec.CloseCodec();
+}
+
+bool CDecoder::DecodeLocked(int index, const uint8_t* data, int size) {
+  if (IsJpeg(data, size)) return false;
+  return m_codec[index].Decode(data, size);
+}
+
+cv::Mat CDecoder::RenderLocked(int index, bool convert, int width, int height) {
+  cv::Mat image(height, width, CV_8UC3);
+  if (!convert ||
+      !m_codec[index].ConvertTo(image.data, static_cast<int>(image.step[0]), width, height)) {
+    image.setTo(cv::Scalar::all(0));
+  }
+  return image;
+}
+
+void CDecoder::FlipAndShow(int index, cv::Mat& image, VideoSurface* surface) const {
+  // cv::flip codes for modes 1 (upside down), 2 (both axes), 3 (mirror); others: none.
+  static constexpr int kFlipCode[] = {0, -1, 1};
+  const int mode = m_flipMode[index].load();
+  if (mode >= 1 && mode <= 3) cv::flip(image, image, kFlipCode[mode - 1]);
+  surface->ShowFrame(image);
+}
+
+bool CDecoder::DecodeAndShow(int index, VideoSurface* surface, const uint8_t* data, int size,
+                             bool show) {
+  if (!ValidIndex(index)) return false;
+  if (surface == nullptr) {
+    // Nowhere to draw: the picture is decoded and converted at a fixed size, then dropped.
+    CSyncGuard guard(m_lock);
+    const bool decoded = DecodeLocked(index, data, size);
+    RenderLocked(index, decoded, kNoSurfaceWidth, kNoSurfaceHeight);
+    return false;
+  }
+  int width = 0, height = 0;
+  surface->GetSize(&width, &height);
+  if (width <= 0 || height <= 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide) {
+    return false;
+  }
+  cv::Mat image;
+  {
+    CSyncGuard guard(m_lock);
+    m_width[index] = width;
+    m_height[index] = height;
+    const bool decoded = DecodeLocked(index, data, size);
+    if (!show) return true;
+    image = RenderLocked(index, decoded, width, height);
+  }
+  FlipAndShow(index, image, surface);
+  return true;
+}
+
+bool CDecoder::RedrawFrame(int index, VideoSurface* surface) {
+  if (!ValidIndex(index) || surface == nullptr) return false;
+  int width = 0, height = 0;
+  surface->GetSize(&width, &height);
+  if (width <= 0 || height <= 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide) {
+    return false;
+  }
+  cv::Mat image;
+  {
+    CSyncGuard guard(m_lock);
+    m_width[index] = width;
+    m_height[index] = height;
+    image = RenderLocked(index, true, width, height);
+  }
+  FlipAndShow(index, image, surface);
+  return true;
+}
+
+int CDecoder::Flush(int index) {
+  if (!ValidIndex(index)) return -1;
+  CSyncGuard guard(m_lock);
+  m_codec[index].FlushCodec();
+  return 0;
+}
+
+void CDecoder::SetContrast(int index, int level) {
+  const float factor = std::clamp(static_cast<float>(level) / 10.0f + 1.0f, 0.01f, 2.0f);
+  CSyncGuard guard(m_lock);
+  m_codec[Clamp(index)].SetContrastFactor(factor);
+}
+
+void CDecoder::SetBrightness(int index, int level) {
+  const float factor = static_cast<float>(level) / 10.0f;
+  CSyncGuard guard(m_lock);
+  m_codec[Clamp(index)].SetBrightnessFactor(factor);
+}
+
+int CDecoder::SetFlipMode(int index, int mode) {
+  m_flipMode[Clamp(index)].store(mode);
+  return mode;
+}
+
+bool CDecoder::SaveFrame(int index, const char* path) {
+  if (path == nullptr || *path == '\0') return false;
+  cv::Mat image;
+  {
+    CSyncGuard guard(m_lock);
+    CFFMH264_Decoder& codec = m_codec[Clamp(index)];
+    int width = 0, height = 0;
+    codec.GetPictureSize(&width, &height);
+    if (width <= 0 || height <= 0) return false;
+    image.create(height, width, CV_8UC3);
+    if (!codec.ConvertTo(image.data, static_cast<int>(image.step[0]), width, height)) {
+      return false;
+    }
+  }
+  try {
+    return cv::imwrite(path, image);
+  } catch (const cv::Exception&) {
+    return false;  // no encoder for the name's extension
+  }
+}
+
+float CDecoder::ContrastFactor(int index) {
+  CSyncGuard guard(m_lock);
+  return m_codec[Clamp(index)].ContrastFactor();
+}
+
+float CDecoder::BrightnessFactor(int index) {
+  CSyncGuard guard(m_lock);
+  return m_codec[Clamp(index)].BrightnessFactor();
+}
+
+bool CDecoder::GetColourDetails(int index, int* brightness, int* contrast, int* saturation) {
+  CSyncGuard guard(m_lock);
+  return m_codec[Clamp(index)].GetColourDetails(brightness, contrast, saturation);
+}

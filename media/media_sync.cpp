@@ -1,0 +1,60 @@
+#include "media/media_sync.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "media/audio.h"
+
+CMediaSync::CMediaSync() = default;
+
+CMediaSync::~CMediaSync() { StopThread(); }
+
+bool CMediaSync::PushPcm(const void* data, int size) {
+  const int length = data == nullptr ? 0 : std::clamp(size, 0, kMaxPcmBytes);
+  CSyncGuard guard(m_lock);
+  PcmRecord& record = m_list.emplace_back();
+  if (length > 0) std::memcpy(record.payload, data, static_cast<size_t>(length));
+  record.length = length;
+  m_count.store(static_cast<int>(m_list.size()));
+  return true;
+}
+
+bool CMediaSync::PopPcm(void* destination, int* length) {
+  if (m_count.load() == 0 || destination == nullptr || length == nullptr) return false;
+  CSyncGuard guard(m_lock);
+  if (m_list.empty()) return false;  // cleared since the check
+  const PcmRecord& record = m_list.front();
+  std::memcpy(destination, record.payload, static_cast<size_t>(record.length));
+  *length = record.length;
+  m_list.pop_front();
+  m_count.store(static_cast<int>(m_list.size()));
+  return true;
+}
+
+void CMediaSync::Clear() {
+  CSyncGuard guard(m_lock);
+  m_list.clear();
+  m_count.store(0);
+}
+
+void CMediaSync::WaitForAudio() {
+  while (m_count.load() >= 2 && m_thread.IsRunning()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+void CMediaSync::StartThread() { m_thread.BeginThread(&CMediaSync::Step, this, 0, 0); }
+
+void CMediaSync::StopThread() { m_thread.StopThread(); }
+
+bool CMediaSync::SyncStep() {
+  int length = 0;
+  if (!PopPcm(m_staging.payload, &length)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+  }
+  if (VAudio* audio = m_audio.load()) audio->Play(m_staging.payload, length);
+  return true;
+}

@@ -1,0 +1,65 @@
+// CWaveBox: audio output through the wave-out device with two 3840-byte buffers. The device
+// reports each played buffer on its own thread, which returns the buffer to the free count.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "media/audio.h"
+#include "platform/wave_out.h"
+
+class CWaveBox : public VAudio {
+ public:
+  static constexpr int kBufferBytes = 3840;  // 240 ms of 16-bit mono at 8000 Hz
+  static constexpr int kBuffers = 2;
+  static constexpr int kMaxAttempts = 50;  // 10 ms apart: about half a second
+
+  // On the default SDL output.
+  CWaveBox();
+  // On the given device (not null).
+  explicit CWaveBox(std::unique_ptr<VWaveOut> device);
+  ~CWaveBox() override;
+  CWaveBox(const CWaveBox&) = delete;
+  CWaveBox& operator=(const CWaveBox&) = delete;
+
+  bool OpenOutput(int bits, int rate) override;
+  int CloseOutput() override;
+  void ReopenOutput() override;
+  void Play(const void* data, int size) override;
+  int CheckResult(int code) override;
+
+  bool IsReady() const { return m_ready.load(); }
+  int FreeBuffers() const;
+  const WaveFormat& Format() const { return m_format; }
+
+  // The process-wide output volume, (a << 16) | a with a = 0..0xFFFF; applied as a gain.
+  static void SetOutputVolume(uint32_t value) { SetWaveOutVolume(value); }
+
+ protected:
+  // One try at handing data to the device: 1 written (or nothing to write while a buffer is
+  // busy), 2 no free buffer (after a 10 ms sleep), -1 nothing written. Play's thread only.
+  virtual int WriteBuffer(const void* data, int size);
+
+ private:
+  struct Block {
+    WaveHeader headers[kBuffers];
+    uint8_t buffers[kBuffers][kBufferBytes];
+  };
+  static void OnDeviceMessage(int message, void* instance);
+  bool OpenDevice();
+
+  // Set at construction.
+  std::unique_ptr<VWaveOut> m_device;
+  std::unique_ptr<Block> m_block;
+
+  // Guarded by the process-wide wave lock: the device thread increments, writing decrements.
+  int m_free = kBuffers;
+
+  // Play's thread only (the "MediaSync" thread), and the headers while not queued.
+  int m_next = 0;
+
+  // Owner's thread (open, close); read by Play's thread.
+  std::atomic<bool> m_ready{true};
+  WaveFormat m_format;
+};

@@ -1,0 +1,45 @@
+// Where a camera's frames are shown. The player's thread hands finished frames to a surface;
+// a GUI pane paints them on its own thread, never the worker.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <opencv2/core.hpp>
+
+// A target for finished BGR frames. Both operations are safe from any thread.
+class VideoSurface {
+ public:
+  virtual ~VideoSurface() = default;
+
+  // The current size in pixels; 0 x 0 while the surface is hidden.
+  virtual void GetSize(int* width, int* height) const = 0;
+
+  // Takes a finished 8-bit 3-channel BGR frame. The surface keeps a reference to the
+  // pixels; the caller must not write to them afterwards (it allocates a new frame instead).
+  virtual void ShowFrame(const cv::Mat& frame) = 0;
+};
+
+// A surface without a window: keeps the last frame and counts frames. For tests,
+// benchmarks and command-line playback.
+class CHeadlessSurface : public VideoSurface {
+ public:
+  explicit CHeadlessSurface(int width = 0, int height = 0);
+  CHeadlessSurface(const CHeadlessSurface&) = delete;
+  CHeadlessSurface& operator=(const CHeadlessSurface&) = delete;
+
+  void GetSize(int* width, int* height) const override;
+  void ShowFrame(const cv::Mat& frame) override;
+
+  void SetSize(int width, int height);
+  // The last frame shown (empty before the first); shares its pixels with the surface.
+  cv::Mat LastFrame() const;
+  int64_t FrameCount() const;
+
+ private:
+  // Guarded by m_lock.
+  mutable std::mutex m_lock;
+  int m_width;
+  int m_height;
+  cv::Mat m_last;
+  int64_t m_frames = 0;
+};
