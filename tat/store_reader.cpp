@@ -118,9 +118,10 @@ std::vector<EntryInfo> CStoreFile::ListEntries() const {
 // Searches 4-byte aligned positions from `from` for a sound entry header; -1 when none.
 int64_t CStoreFile::FindNextEntry(int64_t from) const {
   constexpr size_t kBlock = 1 << 20;
-  std::vector<uint8_t> block(kBlock + 4);
+  std::vector<uint8_t> block;
   for (int64_t base = (from + 3) & ~int64_t{3}; base + kEntryHeaderSize <= m_size;
        base += kBlock) {
+    block.resize(static_cast<size_t>(std::min<int64_t>(kBlock + 3, m_size - base)));
     const size_t n = static_cast<size_t>(std::min<int64_t>(kBlock + 3, m_size - base));
     if (!ReadAt(base, block.data(), n)) return -1;
     for (size_t i = 0; i + 3 <= n && i < kBlock; i += 4) {

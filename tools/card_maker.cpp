@@ -1,5 +1,6 @@
 #include "tools/card_maker.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -63,7 +64,7 @@ class CameraSource {
  public:
   CameraSource(const char* label, int width, int height, int fps, bool filler)
       : m_label(label), m_image(height, width, CV_8UC3), m_fps(fps), m_filler(filler) {
-    m_bitrate = static_cast<int>(static_cast<int64_t>(width) * height * fps / 10);
+    m_bitrate = std::max(100000, static_cast<int>(static_cast<int64_t>(width) * height * fps / 10));
   }
   bool Open(std::string* error) {
     return m_filler || m_encoder.Open(m_image.cols, m_image.rows, m_fps, m_bitrate, error);

@@ -14,7 +14,9 @@ void DrawScene(const SceneText& text, cv::Mat* image) {
     m.setTo(cv::Scalar(255, 255, 255));
   } else {
     // Sky and road, with lane marks running towards the viewer.
-    m(cv::Rect(0, 0, w, h / 2)).setTo(cv::Scalar(120, 80, 40));
+    // The rear camera looks back into the evening: a different sky tells the panes apart.
+    const bool rear = text.camera[0] == 'R';
+    m(cv::Rect(0, 0, w, h / 2)).setTo(rear ? cv::Scalar(60, 100, 170) : cv::Scalar(120, 80, 40));
     m(cv::Rect(0, h / 2, w, h - h / 2)).setTo(cv::Scalar(60, 60, 60));
     const cv::Point horizon(w / 2, h / 2);
     cv::line(m, horizon, cv::Point(0, h), cv::Scalar(220, 220, 220), std::max(1, int(4 * s)));
