@@ -40,6 +40,7 @@ bool StartsWith(const std::string& s, const std::string& prefix) {
 
 // Whether the block device major:minor (or its parent disk) is marked removable.
 bool DeviceRemovable(const std::string& majorMinor, const std::string& sysBlock) {
+  if (majorMinor.rfind("0:", 0) == 0) return false;  // virtual file systems have no device
   std::ifstream uevent("/sys/dev/block/" + majorMinor + "/uevent");
   std::string line, devname;
   while (std::getline(uevent, line)) {
