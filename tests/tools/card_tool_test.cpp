@@ -135,3 +135,26 @@ TEST_F(MadeCard, ParserReadsWhatTheRecorderWrote) {
 }
 
 }  // namespace
+
+namespace {
+
+// Bad input to the tool: a non-zero exit and one line saying why.
+TEST(ToolInput, BadInputGivesOneLineAndAFailure) {
+  TempDir dir;
+  roadkeep::test::WriteAll(dir.File("junk.avi"), std::vector<uint8_t>(100, 'x'));
+  const std::string cases[] = {
+      " avi-info " + dir.File("junk.avi"),
+      " avi-info " + dir.File("missing.avi"),
+      " avi-copy " + dir.File("junk.avi") + " " + dir.File("out.avi"),
+      " make-card " + dir.File("card") + " --front 33x20@30",
+      " make-card " + dir.File("card") + " --seconds x",
+      " no-such-command",
+  };
+  for (const std::string& args : cases) {
+    EXPECT_NE(RunCommand(Tool() + args + " >/dev/null 2>&1"), 0) << args;
+    const std::string err = CommandOutput(Tool() + args + " 2>&1 >/dev/null | head -1");
+    EXPECT_NE(err.find("roadkeep-tool"), std::string::npos) << args;
+  }
+}
+
+}  // namespace
