@@ -149,7 +149,7 @@ void CBitmapSlider::DragTo(int coordinate) {
   pixel = std::min(pixel, Length() - EndMargin() - t / 2);
   if (pixel != PosToPixel(m_pos)) {
     SetPos(PixelToPos(pixel));
-    Post(kWmBitmapSliderMoving);
+    Post(WM_BITMAPSLIDER_MOVING);
   }
 }
 
@@ -172,7 +172,7 @@ void CBitmapSlider::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !isEnabled() || !m_dragging) return;
   m_dragging = false;
   update();
-  Post(kWmBitmapSliderMoved);
+  Post(WM_BITMAPSLIDER_MOVED);
 }
 
 void CBitmapSlider::keyPressEvent(QKeyEvent* event) {
@@ -190,7 +190,7 @@ void CBitmapSlider::keyPressEvent(QKeyEvent* event) {
       return;
   }
   SetPos(pos);
-  Post(kWmBitmapSliderMoved);
+  Post(WM_BITMAPSLIDER_MOVED);
 }
 
 void CBitmapSlider::focusInEvent(QFocusEvent* event) {

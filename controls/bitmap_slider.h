@@ -1,6 +1,6 @@
 // A slider drawn from bitmaps: a channel and an optional thumb, each with an optional active
 // variant and optionally see-through by a key colour. Tells its parent about changes with
-// posted kWmBitmapSliderMoving / kWmBitmapSliderMoved messages (wParam control id, lParam
+// posted WM_BITMAPSLIDER_MOVING / WM_BITMAPSLIDER_MOVED messages (wParam control id, lParam
 // position). GUI thread only.
 #pragma once
 

@@ -8,8 +8,8 @@
 #include <QWidget>
 
 // Slider: wParam control id, lParam new position.
-constexpr int kWmBitmapSliderMoving = 0x28D1;
-constexpr int kWmBitmapSliderMoved = 0x28D2;
+constexpr int WM_BITMAPSLIDER_MOVING = 0x28D1;
+constexpr int WM_BITMAPSLIDER_MOVED = 0x28D2;
 // Skin radio button: sent to the other buttons of its group when one is checked.
 constexpr int kWmSkinRadioUncheck = 0x500;
 

@@ -214,9 +214,11 @@ void SliderRows(Sheet& sheet) {
 }
 
 void StaticRows(Sheet& sheet) {
-  sheet.Heading("List titles (Korean, English, Japanese) and full-screen bars");
+  sheet.Heading("List titles (Korean, English, Japanese), icon, full-screen bars");
   sheet.Row("1114", {LoadSkinBitmap(IDB_LIST_TITLE_KO), LoadSkinBitmap(IDB_LIST_TITLE_EN)}, {});
   sheet.Row("", {LoadSkinBitmap(IDB_LIST_TITLE_JA)}, {});
+  QIcon icon = LoadAppIcon(IDI_APP);
+  sheet.Row("icon 143", {icon.pixmap(32, 32).toImage(), icon.pixmap(16, 16).toImage()}, {});
   sheet.Row("1242, 1243", {LoadSkinBitmap(IDB_BAR_TOP).scaled(400, 40),
                            LoadSkinBitmap(IDB_BAR_BOTTOM).scaled(400, 45)}, {});
 }

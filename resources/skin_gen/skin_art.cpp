@@ -120,7 +120,7 @@ void DrawPause(QPainter& p, const QRectF& r, const QColor& c) {
 }
 
 void DrawStop(QPainter& p, const QRectF& r, const QColor& c) {
-  QRectF s = Square(r).adjusted(3, 3, -3, -3);
+  QRectF s = Square(r).adjusted(2, 2, -2, -2);
   QPainterPath path;
   path.addRoundedRect(s, 1.5, 1.5);
   p.fillPath(path, c);

@@ -129,13 +129,13 @@ TEST(CBitmapSlider, ClickBesideTheThumbJumpsAndReleasePostsTheFinalPosition) {
   QTest::mousePress(&slider, Qt::LeftButton, {}, QPoint(60, 7));
   EXPECT_TRUE(slider.IsDragging());
   EXPECT_EQ(slider.GetPos(), 78);
-  EXPECT_EQ(parent.Take(), (std::vector<Message>{{kWmBitmapSliderMoving, IDC_VOLUME_SLIDER, 78}}));
+  EXPECT_EQ(parent.Take(), (std::vector<Message>{{WM_BITMAPSLIDER_MOVING, IDC_VOLUME_SLIDER, 78}}));
   QTest::mouseMove(&slider, QPoint(400, 7));  // far beyond the end: clamped
   EXPECT_EQ(slider.GetPos(), 99);
   QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(400, 7));
   EXPECT_FALSE(slider.IsDragging());
-  EXPECT_EQ(parent.Take(), (std::vector<Message>{{kWmBitmapSliderMoving, IDC_VOLUME_SLIDER, 99},
-                                                 {kWmBitmapSliderMoved, IDC_VOLUME_SLIDER, 99}}));
+  EXPECT_EQ(parent.Take(), (std::vector<Message>{{WM_BITMAPSLIDER_MOVING, IDC_VOLUME_SLIDER, 99},
+                                                 {WM_BITMAPSLIDER_MOVED, IDC_VOLUME_SLIDER, 99}}));
 }
 
 TEST(CBitmapSlider, GrabbingTheThumbKeepsItsOffset) {
@@ -151,7 +151,7 @@ TEST(CBitmapSlider, GrabbingTheThumbKeepsItsOffset) {
   QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(54, 7));
   std::vector<Message> log = parent.Take();
   ASSERT_EQ(log.size(), 2u);
-  EXPECT_EQ(log.back(), Message(kWmBitmapSliderMoved, IDC_VOLUME_SLIDER, slider.GetPos()));
+  EXPECT_EQ(log.back(), Message(WM_BITMAPSLIDER_MOVED, IDC_VOLUME_SLIDER, slider.GetPos()));
 }
 
 TEST(CBitmapSlider, KeysMoveByStepPageAndEnds) {
@@ -166,7 +166,7 @@ TEST(CBitmapSlider, KeysMoveByStepPageAndEnds) {
   for (auto [key, expected] : kSteps) {
     QTest::keyClick(&slider, key);
     EXPECT_EQ(slider.GetPos(), expected) << key;
-    EXPECT_EQ(parent.Take(), (std::vector<Message>{{kWmBitmapSliderMoved, IDC_VOLUME_SLIDER, expected}}));
+    EXPECT_EQ(parent.Take(), (std::vector<Message>{{WM_BITMAPSLIDER_MOVED, IDC_VOLUME_SLIDER, expected}}));
   }
 }
 
