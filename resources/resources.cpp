@@ -1,0 +1,102 @@
+#include "resources/resources.h"
+
+#include <QLocale>
+
+#include "resources/resource_ids.h"
+#include "resources/skin_table.h"
+
+// The skin is a static library's resource: make sure its initialiser ran.
+static void EnsureSkinResources() {
+  static const bool done = [] {
+    Q_INIT_RESOURCE(skin);
+    return true;
+  }();
+  (void)done;
+}
+
+UiLanguage UiLanguageFromLangId(unsigned langId) {
+  switch (langId & 0x3FF) {
+    case 0x11:
+      return UiLanguage::kJapanese;
+    case 0x12:
+      return UiLanguage::kKorean;
+    default:
+      return UiLanguage::kEnglish;
+  }
+}
+
+unsigned SystemLangId() {
+  switch (QLocale::system().language()) {
+    case QLocale::Japanese:
+      return 0x11;
+    case QLocale::Korean:
+      return 0x12;
+    case QLocale::English:
+      return 0x09;
+    default:
+      return 0;
+  }
+}
+
+UiLanguage SystemUiLanguage() { return UiLanguageFromLangId(SystemLangId()); }
+
+QImage LoadSkinBitmap(int id) {
+  if (FindSkinBitmap(id) == nullptr) return QImage();
+  EnsureSkinResources();
+  QImage image(QStringLiteral(":/skin/%1.png").arg(id));
+  if (image.isNull()) return image;
+  return image.convertToFormat(QImage::Format_RGB32);
+}
+
+int PickStringId(const StringIds& ids, UiLanguage lang) {
+  switch (lang) {
+    case UiLanguage::kKorean:
+      return ids.korean;
+    case UiLanguage::kJapanese:
+      return ids.japanese;
+    case UiLanguage::kEnglish:
+      break;
+  }
+  return ids.english;
+}
+
+static const StringMessage* FindMessage(int id) {
+  for (const StringMessage& m : StringMessages()) {
+    if (m.ids.korean == id || m.ids.english == id || m.ids.japanese == id) return &m;
+  }
+  return nullptr;
+}
+
+static QString TextOf(const StringMessage& m, UiLanguage lang) {
+  switch (lang) {
+    case UiLanguage::kKorean:
+      return QString::fromUtf8(m.korean);
+    case UiLanguage::kJapanese:
+      return QString::fromUtf8(m.japanese);
+    case UiLanguage::kEnglish:
+      break;
+  }
+  return QString::fromUtf8(m.english);
+}
+
+QString LoadString(int id) {
+  const StringMessage* m = FindMessage(id);
+  if (m == nullptr) return QString();
+  if (id == m->ids.english) return TextOf(*m, UiLanguage::kEnglish);
+  if (id == m->ids.korean) return TextOf(*m, UiLanguage::kKorean);
+  return TextOf(*m, UiLanguage::kJapanese);
+}
+
+QString LoadString(int id, UiLanguage lang) {
+  const StringMessage* m = FindMessage(id);
+  return m == nullptr ? QString() : TextOf(*m, lang);
+}
+
+QIcon LoadAppIcon(int id) {
+  if (id != IDI_APP) return QIcon();
+  EnsureSkinResources();
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/skin/icon_%1_16.png").arg(id), QSize(16, 16));
+  icon.addFile(QStringLiteral(":/skin/icon_%1_32.png").arg(id), QSize(32, 32));
+  return icon;
+}

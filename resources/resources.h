@@ -1,0 +1,33 @@
+// Loading the program's resources: skin bitmaps, strings in the user-interface language and
+// the application icon. All functions are for the GUI thread (they use Qt's resource system).
+#pragma once
+
+#include <QIcon>
+#include <QImage>
+#include <QString>
+
+#include "resources/string_table.h"
+
+enum class UiLanguage { kKorean, kEnglish, kJapanese };
+
+// The text set for a platform language identifier: primary language (id & 0x3FF) 0x11 is
+// Japanese, 0x12 Korean, anything else English.
+UiLanguage UiLanguageFromLangId(unsigned langId);
+// The language identifier of the user's locale (Japanese 0x11, Korean 0x12, English 0x09,
+// other languages 0), taken from QLocale::system().
+unsigned SystemLangId();
+UiLanguage SystemUiLanguage();
+
+// The skin bitmap id as an opaque Format_RGB32 image with its key colours exact; a null
+// image when the skin has no such id.
+QImage LoadSkinBitmap(int id);
+
+// The text stored at a string id; empty when there is no such id.
+QString LoadString(int id);
+// The text of the message that id belongs to, in language lang; empty for an unknown id.
+QString LoadString(int id, UiLanguage lang);
+// The id of ids for language lang.
+int PickStringId(const StringIds& ids, UiLanguage lang);
+
+// The icon id (16 and 32 pixel sizes); a null icon for an unknown id.
+QIcon LoadAppIcon(int id);

@@ -1,0 +1,43 @@
+#include "sensors/gsensor_graph.h"
+
+#include <algorithm>
+
+#include "sensors/graph_static.h"
+
+GSensorTraces SetupGSensorGraph(CGraphStatic& graph) {
+  graph.SetYRange(200, 50);
+  graph.SetXStep(13);
+  graph.ShowGrid(true);
+  GSensorTraces traces;
+  traces.x = graph.AddSeries(MakeColorRef(0, 0, 255), 1);
+  traces.y = graph.AddSeries(MakeColorRef(255, 255, 0), 1);
+  traces.z = graph.AddSeries(MakeColorRef(255, 0, 0), 1);
+  traces.lastSecond = 0;
+  return traces;
+}
+
+bool UpdateGraph(CGraphStatic& graph, GSensorTraces& traces,
+                 std::span<const GSensorRecord> samples, int second) {
+  if (samples.empty()) return false;
+  const int n = std::clamp<long long>(second, 0, static_cast<long long>(samples.size()));
+  if (n == traces.lastSecond) return false;
+  traces.lastSecond = n;
+  graph.ClearSeries(traces.x);
+  graph.ClearSeries(traces.y);
+  graph.ClearSeries(traces.z);
+  // Newest first, so it lands at values[0] and is drawn last, at the right.
+  for (int i = n - 1; i >= 0; --i) {
+    graph.AddPoint(traces.x, samples[i].x + 150);
+    graph.AddPoint(traces.y, samples[i].y + 100);
+    graph.AddPoint(traces.z, samples[i].z + 50);
+  }
+  return true;
+}
+
+void ResetGraph(CGraphStatic& graph, GSensorTraces& traces) {
+  graph.ClearSeries(traces.x);
+  graph.ClearSeries(traces.y);
+  graph.ClearSeries(traces.z);
+  traces.lastSecond = 0;
+  graph.Redraw();
+}

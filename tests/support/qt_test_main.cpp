@@ -1,0 +1,12 @@
+// main() for GoogleTest suites that need Qt widgets: a QApplication on the offscreen
+// platform unless the caller chose another (test discovery runs without the environment).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
