@@ -46,24 +46,30 @@ bool CThreadQueue::Push(const void* data, int size, int tag) {
   m_bytes.insert(m_bytes.end(), bytes, bytes + size);
   m_sizes.push_back(size);
   m_tags.push_back(tag);
-  m_pushed.notify_one();
+  if (m_waitingConsumers > 0) m_pushed.notify_one();
   return true;
 }
 
 bool CThreadQueue::WaitForSpace(int size, int milliseconds) {
   std::unique_lock<CSync> lock(m_lock);
-  return m_popped.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+  ++m_waitingProducers;
+  const bool ready = m_popped.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
     // Half the capacity free (or room for this record, whichever is more) before the
     // producer wakes: fewer, larger refills.
     const int64_t queued = static_cast<int64_t>(m_bytes.size() - m_head);
     return queued + size < m_capacity && (queued <= m_capacity / 2 || m_first == m_sizes.size());
   });
+  --m_waitingProducers;
+  return ready;
 }
 
 bool CThreadQueue::WaitForRecord(int milliseconds) {
   std::unique_lock<CSync> lock(m_lock);
-  return m_pushed.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                           [this] { return m_first < m_sizes.size(); });
+  ++m_waitingConsumers;
+  const bool ready = m_pushed.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                       [this] { return m_first < m_sizes.size(); });
+  --m_waitingConsumers;
+  return ready;
 }
 
 bool CThreadQueue::Pop(void** destination, int* size, int* tag) {
@@ -117,7 +123,7 @@ bool CThreadQueue::PopLocked(char* id, void* destination, int* size, int* tag, i
   const bool fits = payload <= capacity;
   if (fits && payload > 0 && destination) std::memcpy(destination, src, payload);
   DropFrontLocked(record);
-  m_popped.notify_one();
+  if (m_waitingProducers > 0) m_popped.notify_one();
   return fits;
 }
 

@@ -63,6 +63,8 @@ class CThreadQueue {
   CSync m_lock{"none"};
   std::condition_variable_any m_pushed;  // signalled by Push, waited on under m_lock
   std::condition_variable_any m_popped;  // signalled by Pop and Clear
+  int m_waitingConsumers = 0;            // guarded by m_lock; Push signals only when set
+  int m_waitingProducers = 0;            // guarded by m_lock; Pop signals only when set
 
   // Guarded by m_lock. Records live in m_bytes[m_head, end); the consumed front is dropped
   // by moving the rest down once it grows past half the buffer, so a pop costs the copy of
