@@ -14,6 +14,10 @@ void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)
 
 bool IsKeyFrame(const uint8_t* data, int size) { return size > 4 && data[4] != 0x41; }
 
+bool IsActive(int command) {
+  return command == CQMVMediaPlayer::kPlay || command == CQMVMediaPlayer::kShowOneFrame;
+}
+
 int CameraOf(const char id[4]) {
   if (id[0] < '0' || id[0] > '9' || id[1] < '0' || id[1] > '9') return -1;
   return (id[0] - '0') * 10 + (id[1] - '0');
@@ -27,18 +31,20 @@ bool CQMVMediaPlayer::ThreadStep(void* self) {
 }
 
 void CQMVMediaPlayer::Step() {
-  const int command = m_command;
-  if (command != kPlay && command != kShowOneFrame) {
+  if (!IsActive(m_command)) {
     SleepMs(10);
     m_stepRequest = 0;  // requests made while idle are dropped
     m_seekRequest = -1;
     return;
   }
-  bool more;
+  bool more = true;
   {
     CSyncGuard guard(m_lock);
+    // Read again under the lock: a StopMedia or OpenMedia that held it may have idled the
+    // command, and a status written now would overwrite theirs.
+    const int command = m_command;
+    if (!IsActive(command)) return;
     more = Pump();
-    // Written under the lock so that a StopMedia or OpenMedia waiting for it comes after.
     if (!more) {
       m_status = kStopped;
       m_command = kIdle;
