@@ -6,6 +6,7 @@
 #include "media/media_decoder.h"
 #include "media/media_parser.h"
 
+// The timer resolution needs no raising here: sleeps are already millisecond-exact.
 CQMVMediaPlayer::CQMVMediaPlayer()
     : m_readBuffer(kBufferBytes), m_frameBuffer(kBufferBytes) {}
 
