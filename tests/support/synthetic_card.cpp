@@ -52,7 +52,7 @@ bool WriteSyntheticCard(const std::string& dir, const std::vector<SyntheticRecor
         w.AddChunk(kTypeAudio, 0, true, static_cast<uint32_t>(audio * 200), v.data(), 3200);
       }
       for (; static_cast<uint32_t>(gps * 1000) <= t; ++gps) {
-        char text[64];
+        char text[128];  // the sentence is longer than 64: n must not pass the buffer
         const int n = std::snprintf(text, sizeof text, "G$GPRMC,%06d.00,A,3733.9614,N,12658.6776,E,1.0,2.0,010314,,,A*00", gps);
         w.AddChunk(kTypeText, 0, true, static_cast<uint32_t>(gps * 1000), text, static_cast<uint32_t>(n));
       }
