@@ -27,8 +27,8 @@ BENCHMARK(BM_FillPictureBaseline);
 void BM_GraphRebuild60s(benchmark::State& state) {
   CGraphStatic graph(IDC_GRAPH, QSize(760, 104));
   GSensorTraces traces = SetupGSensorGraph(graph);
-  std::vector<GSensorRecord> samples;
-  for (int i = 0; i < 60; ++i) samples.push_back({(i * 37) % 255 - 127, (i * 11) % 60 - 30, i % 20, 0});
+  std::vector<CGSensorData> samples;
+  for (int i = 0; i < 60; ++i) samples.push_back(CGSensorData::FromAxes((i * 37) % 255 - 127, (i * 11) % 60 - 30, i % 20));
   for (auto _ : state) {
     traces.lastSecond = 0;  // force the rebuild
     UpdateGraph(graph, traces, samples, 60);

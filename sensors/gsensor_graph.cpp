@@ -17,7 +17,7 @@ GSensorTraces SetupGSensorGraph(CGraphStatic& graph) {
 }
 
 bool UpdateGraph(CGraphStatic& graph, GSensorTraces& traces,
-                 std::span<const GSensorRecord> samples, int second) {
+                 std::span<const CGSensorData> samples, int second) {
   if (samples.empty()) return false;
   const int n = std::clamp<long long>(second, 0, static_cast<long long>(samples.size()));
   if (n == traces.lastSecond) return false;

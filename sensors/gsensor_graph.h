@@ -4,7 +4,7 @@
 
 #include <span>
 
-#include "sensors/gsensor_record.h"
+#include "sensors/gsensor_data.h"
 
 class CGraphStatic;
 struct GraphSeries;
@@ -24,7 +24,7 @@ GSensorTraces SetupGSensorGraph(CGraphStatic& graph);
 // second i + 1): the first min(second, count) samples, the oldest at the plot's left edge.
 // Does nothing, returning false, when samples is empty or that many were drawn last.
 bool UpdateGraph(CGraphStatic& graph, GSensorTraces& traces,
-                 std::span<const GSensorRecord> samples, int second);
+                 std::span<const CGSensorData> samples, int second);
 
 // Empties the traces after the samples were emptied; the next UpdateGraph rebuilds. Unlike
 // UpdateGraph with no samples, it also redraws, so the old recording's traces disappear.

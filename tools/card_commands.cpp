@@ -54,6 +54,7 @@ int MakeCardCommand(int argc, char** argv) {
     const char* value = i + 1 < argc ? argv[i + 1] : "";
     bool ok = true;
     if (arg == "--per-kind") ok = ParseInt(value, &o.perKind), ++i;
+    else if (arg == "--count") ok = ParseInt(value, &o.count), ++i;
     else if (arg == "--seconds") ok = ParseInt(value, &o.seconds), ++i;
     else if (arg == "--front-only-every") ok = ParseInt(value, &o.frontOnlyEvery), ++i;
     else if (arg == "--front") ok = ParseSize(value, &o.frontWidth, &o.frontHeight, &o.frontFps), ++i;
@@ -66,13 +67,14 @@ int MakeCardCommand(int argc, char** argv) {
   }
   if (dir.empty()) {
     std::fprintf(stderr,
-                 "usage: roadkeep-tool make-card DIR [--per-kind N] [--seconds S] "
+                 "usage: roadkeep-tool make-card DIR [--per-kind N] [--count N] [--seconds S] "
                  "[--front WxH@FPS] [--rear WxH@FPS] [--front-only-every N] [--seed N] [--filler]\n");
     return 2;
   }
   std::string error;
   if (!roadkeep::tools::MakeCard(dir, o, &error)) return Fail(error);
-  std::printf("card written to %s: %d recordings of %d s\n", dir.c_str(), o.perKind * 4, o.seconds);
+  std::printf("card written to %s: %d recordings of %d s\n", dir.c_str(),
+              o.count > 0 ? o.count : o.perKind * 4, o.seconds);
   return 0;
 }
 

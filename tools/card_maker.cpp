@@ -183,7 +183,7 @@ bool WriteSettings(const std::string& dir, std::string* error) {
 }  // namespace
 
 bool MakeCard(const std::string& dir, const CardOptions& o, std::string* error) {
-  if (o.perKind < 0 || o.seconds <= 0 || o.frontFps <= 0 || o.rearFps <= 0 || o.frontFps > 120 ||
+  if (o.perKind < 0 || o.count < 0 || o.seconds <= 0 || o.frontFps <= 0 || o.rearFps <= 0 || o.frontFps > 120 ||
       o.rearFps > 120 || o.frontWidth < 16 || o.frontHeight < 16 || o.rearWidth < 16 ||
       o.rearHeight < 16 || o.frontWidth > 4096 || o.frontHeight > 4096 || o.rearWidth > 4096 ||
       o.rearHeight > 4096 || o.frontWidth % 2 || o.frontHeight % 2 || o.rearWidth % 2 ||
@@ -198,7 +198,8 @@ bool MakeCard(const std::string& dir, const CardOptions& o, std::string* error) 
   // Recordings follow each other in time; the kinds take turns.
   const int order[4] = {kKindDriving, kKindEvent, kKindParking, kKindManual};
   std::time_t start = static_cast<std::time_t>(o.startTime);
-  for (int r = 0; r < o.perKind * 4; ++r) {
+  const int recordings = o.count > 0 ? o.count : o.perKind * 4;
+  for (int r = 0; r < recordings; ++r) {
     const bool dual = o.frontOnlyEvery <= 0 || r % o.frontOnlyEvery != o.frontOnlyEvery - 1;
     if (!WriteRecording(dir, o, {order[r % 4], start, dual}, &gps, &rng, error)) return false;
     start += o.seconds + 5;

@@ -9,6 +9,7 @@ namespace roadkeep::tools {
 
 struct CardOptions {
   int perKind = 2;          // recordings of each kind
+  int count = 0;            // recordings in all, kinds taking turns; 0: perKind * 4
   int seconds = 20;         // length of each recording
   int frontOnlyEvery = 3;   // every n-th recording has no rear camera (0: none)
   int frontWidth = 1280, frontHeight = 720, frontFps = 30;

@@ -7,3 +7,4 @@ int AviCopyCommand(int argc, char** argv);
 int MakeCardCommand(int argc, char** argv);
 int ListCommand(int argc, char** argv);
 int DumpCommand(int argc, char** argv);
+int PlayCommand(int argc, char** argv);

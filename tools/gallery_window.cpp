@@ -90,10 +90,11 @@ void AddGraph(QWidget* face) {
   auto* graph = new CGraphStatic(IDC_GRAPH, QSize(760, 104), face);
   graph->move(30, 520);
   static GSensorTraces traces = SetupGSensorGraph(*graph);
-  std::vector<GSensorRecord> samples;
+  std::vector<CGSensorData> samples;
   for (int i = 0; i < 57; ++i) {
     int bump = (i > 30 && i < 36) ? (i - 30) * 18 : 0;
-    samples.push_back({(i * 7) % 23 - 11 + bump, (i * 5) % 13 - 6 - bump / 2, (i * 3) % 9 - 4});
+    samples.push_back(
+        CGSensorData::FromAxes((i * 7) % 23 - 11 + bump, (i * 5) % 13 - 6 - bump / 2, (i * 3) % 9 - 4));
   }
   UpdateGraph(*graph, traces, samples, 57);
 }

@@ -18,6 +18,7 @@ const Command kCommands[] = {
     {"make-card", "make-card DIR [options]", MakeCardCommand},
     {"list", "list DIR", ListCommand},
     {"dump", "dump DIR NAME", DumpCommand},
+    {"play", "play DIR NAME [NAME...] [options]", PlayCommand},
 };
 
 int Usage() {

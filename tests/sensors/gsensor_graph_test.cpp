@@ -15,9 +15,9 @@ struct Fixture {
 };
 
 // Sample i has x = i, y = -i, z = 2 i.
-std::vector<GSensorRecord> Ramp(int count) {
-  std::vector<GSensorRecord> samples;
-  for (int i = 0; i < count; ++i) samples.push_back({i, -i, 2 * i, 0});
+std::vector<CGSensorData> Ramp(int count) {
+  std::vector<CGSensorData> samples;
+  for (int i = 0; i < count; ++i) samples.push_back(CGSensorData::FromAxes(i, -i, 2 * i));
   return samples;
 }
 
@@ -25,7 +25,7 @@ int Scaled(int value) { return std::clamp(value * 104 / 200, 0, 100); }
 
 TEST(UpdateGraph, ZeroReadingsSitAtThreeQuartersHalfAndAQuarter) {
   Fixture f;
-  std::vector<GSensorRecord> samples(3);
+  std::vector<CGSensorData> samples(3);
   ASSERT_TRUE(UpdateGraph(f.graph, f.traces, samples, 3));
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(f.traces.x->values[i], 78);
@@ -40,7 +40,7 @@ TEST(UpdateGraph, ZeroReadingsSitAtThreeQuartersHalfAndAQuarter) {
 
 TEST(UpdateGraph, NewestSampleIsLastAndOldestAtTheLeft) {
   Fixture f;
-  const std::vector<GSensorRecord> samples = Ramp(40);
+  const std::vector<CGSensorData> samples = Ramp(40);
   ASSERT_TRUE(UpdateGraph(f.graph, f.traces, samples, 40));
   EXPECT_EQ(f.traces.x->writeIndex, 40);
   EXPECT_EQ(f.traces.x->values[0], Scaled(39 + 150));
@@ -51,7 +51,7 @@ TEST(UpdateGraph, NewestSampleIsLastAndOldestAtTheLeft) {
 
 TEST(UpdateGraph, SameSecondTwiceDoesNotRebuild) {
   Fixture f;
-  const std::vector<GSensorRecord> samples = Ramp(12);
+  const std::vector<CGSensorData> samples = Ramp(12);
   ASSERT_TRUE(UpdateGraph(f.graph, f.traces, samples, 5));
   f.graph.ClearSeries(f.traces.x);  // a rebuild would refill it
   EXPECT_FALSE(UpdateGraph(f.graph, f.traces, samples, 5));
@@ -64,7 +64,7 @@ TEST(UpdateGraph, SameSecondTwiceDoesNotRebuild) {
 
 TEST(UpdateGraph, JumpBackRebuildsWithTheFirstSamplesOnly) {
   Fixture f;
-  const std::vector<GSensorRecord> samples = Ramp(40);
+  const std::vector<CGSensorData> samples = Ramp(40);
   ASSERT_TRUE(UpdateGraph(f.graph, f.traces, samples, 40));
   ASSERT_TRUE(UpdateGraph(f.graph, f.traces, samples, 10));
   for (GraphSeries* s : {f.traces.x, f.traces.y, f.traces.z}) EXPECT_EQ(s->writeIndex, 10);
@@ -76,7 +76,7 @@ TEST(UpdateGraph, JumpBackRebuildsWithTheFirstSamplesOnly) {
 TEST(UpdateGraph, NoSamplesOrNegativeSecond) {
   Fixture f;
   EXPECT_FALSE(UpdateGraph(f.graph, f.traces, {}, 5));
-  const std::vector<GSensorRecord> samples = Ramp(3);
+  const std::vector<CGSensorData> samples = Ramp(3);
   EXPECT_FALSE(UpdateGraph(f.graph, f.traces, samples, -4)) << "clamped to 0, drawn last";
   ASSERT_TRUE(UpdateGraph(f.graph, f.traces, samples, 2));
   ASSERT_TRUE(UpdateGraph(f.graph, f.traces, samples, -4));
@@ -86,7 +86,7 @@ TEST(UpdateGraph, NoSamplesOrNegativeSecond) {
 TEST(ResetGraph, ClearsTheTracesFromThePicture) {
   Fixture f;
   const QImage empty = f.graph.Picture();
-  const std::vector<GSensorRecord> samples = Ramp(8);
+  const std::vector<CGSensorData> samples = Ramp(8);
   ASSERT_TRUE(UpdateGraph(f.graph, f.traces, samples, 8));
   EXPECT_NE(f.graph.Picture(), empty);
   ResetGraph(f.graph, f.traces);

@@ -64,6 +64,41 @@ TEST_F(MadeCard, SettingsFileHoldsTheFactoryText) {
   EXPECT_NE(s.find("const=50\r\n"), std::string::npos);
 }
 
+TEST_F(MadeCard, PlayShowsEveryFrameOfRecordingsInARow) {
+  const std::string dir = s_card->Path().string();
+  const std::string out = CommandOutput("SDL_AUDIODRIVER=dummy " + Tool() + " play " + dir +
+                                        " REC_20140301_093000_D.avi EVENT_20140301_093007_F.avi");
+  const char* expected[] = {
+      "REC_20140301_093000_D.avi\n  frames shown: front 60, rear 30\n"
+      "  duration: 2000 ms, position at end: 2000 ms\n",
+      "  records: GPS 0, G-sensor 1\n  ended: end of recording (status 2)\n"
+      "EVENT_20140301_093007_F.avi\n  frames shown: front 60, rear 0\n",
+      "  ended: end of recording (status 2)\n",
+  };
+  for (const char* e : expected) EXPECT_NE(out.find(e), std::string::npos) << e << "\n" << out;
+  EXPECT_NE(RunCommand(Tool() + " play " + dir + " 2>/dev/null"), 0);
+  EXPECT_NE(RunCommand(Tool() + " play " + dir + " X --pane 12 2>/dev/null"), 0);
+}
+
+TEST_F(MadeCard, PlayPausesAndStepsOneFrame) {
+  const std::string out =
+      CommandOutput("SDL_AUDIODRIVER=dummy " + Tool() + " play " + s_card->Path().string() +
+                    " REC_20140301_093000_D.avi --pause-at 0 --step 1");
+  EXPECT_NE(out.find("paused at "), std::string::npos) << out;
+  EXPECT_NE(out.find(", status 1\n"), std::string::npos) << out;  // a still of two cameras
+  EXPECT_NE(out.find("ended: end of recording"), std::string::npos) << out;
+}
+
+TEST(MakeCard, CountLimitsTheRecordings) {
+  TempDir card;
+  ASSERT_EQ(RunCommand(Tool() + " make-card " + card.Path().string() +
+                       " --count 1 --seconds 1 --front 64x48@10 --rear 64x48@10 >/dev/null"),
+            0);
+  const std::string out = CommandOutput(Tool() + " list " + card.Path().string());
+  EXPECT_NE(out.find("REC (1)"), std::string::npos) << out;
+  EXPECT_EQ(out.find("EVENT (1)"), std::string::npos) << out;
+}
+
 // NAL unit types of an Annex B access unit.
 std::vector<int> NalTypes(const std::vector<uint8_t>& au) {
   std::vector<int> types;

@@ -1,0 +1,233 @@
+// Playing a two-camera recording (1920x1080 front, 1280x720 rear, 30 fps) headless with the
+// dummy audio driver into panes of 640x360 and 320x170, in CPU seconds of the whole process,
+// against FFmpeg's single-threaded decode alone of the same two streams in the same run
+// ("x_decode" is the ratio; the goal is at most 1.5 with every frame shown), and against
+// decode plus FFmpeg's conversion to the panes ("x_decode_scale"). And ParseRmc
+// in sentences per second against copying the sentence. ROADKEEP_BENCH_SECONDS shortens the
+// recording (60 s by default).
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libswscale/swscale.h>
+}
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "media/decoder.h"
+#include "media/player.h"
+#include "media/tat_parser.h"
+#include "media/trace.h"
+#include "media/wave_box.h"
+#include "platform/video_surface.h"
+#include "sensors/gps_data.h"
+#include "sensors/text_data.h"
+#include "tat/tat_library.h"
+#include "tests/support/temp_dir.h"
+#include "tools/card_maker.h"
+
+namespace {
+
+double CpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+int RecordingSeconds() {
+  const char* text = std::getenv("ROADKEEP_BENCH_SECONDS");
+  const int s = text ? std::atoi(text) : 60;
+  return s > 0 ? s : 60;
+}
+
+// The card with its one recording, and its two video streams read once through the parser.
+struct Card {
+  roadkeep::test::TempDir dir;
+  TatHandle* library = nullptr;
+  std::string name;
+  std::vector<std::vector<uint8_t>> front, rear;
+  bool ok = false;
+
+  Card() {
+    roadkeep::SetTraceEnabled(false);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    roadkeep::tools::CardOptions o;
+    o.count = 1;
+    o.seconds = RecordingSeconds();
+    o.frontOnlyEvery = 0;
+    o.frontWidth = 1920, o.frontHeight = 1080, o.frontFps = 30;
+    o.rearWidth = 1280, o.rearHeight = 720, o.rearFps = 30;
+    std::string error;
+    if (!roadkeep::tools::MakeCard(dir.Path().string(), o, &error)) return;
+    name = "REC_20140301_093000_D.avi";
+    setenv("ROADKEEP_CARD_DIRS", dir.Path().c_str(), 1);
+    library = TatCreate();
+    char letter = 0;
+    TatPollCard(library, &letter);
+    CTATParser::SetLibraryHandle(library);
+    ReadStreams();
+    ok = letter != 0 && !front.empty();
+  }
+  void ReadStreams() {
+    CTATParser parser;
+    parser.Start();
+    MediaInfo info;
+    parser.Open(name.c_str(), &info);
+    std::vector<uint8_t> buffer(CTATParser::kQueueCapacity);
+    for (;;) {
+      char id[4];
+      int size = static_cast<int>(buffer.size());
+      if (parser.ReadChunk(id, buffer.data(), &size) != 4) break;
+      if (std::memcmp(id, "00dc", 4) == 0) front.emplace_back(buffer.begin(), buffer.begin() + size);
+      if (std::memcmp(id, "01dc", 4) == 0) rear.emplace_back(buffer.begin(), buffer.begin() + size);
+    }
+    parser.Stop();
+  }
+};
+
+Card& TheCard() {
+  static Card card;
+  return card;
+}
+
+double g_decodeCpu = 0;       // set by the baselines, which run first
+double g_decodeScaleCpu = 0;
+
+// Decodes units with FFmpeg alone, single-threaded as the player's decoder; with a pane
+// size, also converts each picture to BGR24 at that size as the decoder does for a pane.
+void DecodeAll(const std::vector<std::vector<uint8_t>>& units, int paneWidth = 0,
+               int paneHeight = 0) {
+  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+  AVCodecContext* context = avcodec_alloc_context3(codec);
+  context->thread_count = 1;  // as the player's decoder
+  avcodec_open2(context, codec, nullptr);
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  SwsContext* scaler = nullptr;
+  std::vector<uint8_t> bgr(static_cast<size_t>(paneWidth) * paneHeight * 3);
+  for (const auto& unit : units) {
+    packet->data = const_cast<uint8_t*>(unit.data());
+    packet->size = static_cast<int>(unit.size());
+    avcodec_send_packet(context, packet);
+    while (avcodec_receive_frame(context, frame) >= 0) {
+      benchmark::DoNotOptimize(frame->data[0]);
+      if (paneWidth <= 0) continue;
+      if (scaler == nullptr) {
+        scaler = sws_getContext(frame->width, frame->height,
+                                static_cast<AVPixelFormat>(frame->format), paneWidth,
+                                paneHeight, AV_PIX_FMT_BGR24, SWS_FAST_BILINEAR, nullptr,
+                                nullptr, nullptr);
+      }
+      uint8_t* planes[4] = {bgr.data(), nullptr, nullptr, nullptr};
+      int strides[4] = {paneWidth * 3, 0, 0, 0};
+      sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    }
+  }
+  sws_freeContext(scaler);
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  avcodec_free_context(&context);
+}
+
+void BM_FfmpegDecodeBothStreams(benchmark::State& state) {
+  Card& card = TheCard();
+  if (!card.ok) return state.SkipWithError("no card (libx264 missing?)");
+  for (auto _ : state) {
+    const double start = CpuSeconds();
+    DecodeAll(card.front);
+    DecodeAll(card.rear);
+    g_decodeCpu = CpuSeconds() - start;
+  }
+  state.counters["cpu_s"] = g_decodeCpu;
+  state.counters["frames"] = static_cast<double>(card.front.size() + card.rear.size());
+}
+BENCHMARK(BM_FfmpegDecodeBothStreams)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The same, plus FFmpeg's conversion of every picture to its pane: the work any player of
+// these panes has to do.
+void BM_FfmpegDecodeAndScaleBothStreams(benchmark::State& state) {
+  Card& card = TheCard();
+  if (!card.ok) return state.SkipWithError("no card (libx264 missing?)");
+  for (auto _ : state) {
+    const double start = CpuSeconds();
+    DecodeAll(card.front, 640, 360);
+    DecodeAll(card.rear, 320, 170);
+    g_decodeScaleCpu = CpuSeconds() - start;
+  }
+  state.counters["cpu_s"] = g_decodeScaleCpu;
+}
+BENCHMARK(BM_FfmpegDecodeAndScaleBothStreams)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_PlayRecording(benchmark::State& state) {
+  Card& card = TheCard();
+  if (!card.ok) return state.SkipWithError("no card (libx264 missing?)");
+  CTATParser parser;
+  CDecoder decoder;
+  CWaveBox audio;
+  CTextData text;
+  CHeadlessSurface front(640, 360), rear(320, 170);
+  std::atomic<bool> ended{false};
+  CQMVMediaPlayer player;
+  player.SetParser(&parser);
+  player.SetDecoder(&decoder);
+  player.SetAudio(&audio);
+  player.SetTextCallback(&CTextData::TextCallback, &text);
+  player.SetStatusCallback([](void* user, int, int, int) {
+    static_cast<std::atomic<bool>*>(user)->store(true);
+  }, &ended);
+  player.StartEngine(&front, &rear);
+  double cpu = 0, wall = 0;
+  for (auto _ : state) {
+    const double start = CpuSeconds();
+    const auto wallStart = std::chrono::steady_clock::now();
+    player.OpenMedia(card.name.c_str());
+    while (!ended.load()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    cpu = CpuSeconds() - start;
+    wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+  }
+  player.StopMedia();
+  player.Shutdown();
+  state.counters["cpu_s"] = cpu;
+  state.counters["wall_s"] = wall;
+  if (g_decodeCpu > 0) state.counters["x_decode"] = cpu / g_decodeCpu;
+  if (g_decodeScaleCpu > 0) state.counters["x_decode_scale"] = cpu / g_decodeScaleCpu;
+  state.counters["front_shown"] = static_cast<double>(front.FrameCount());
+  state.counters["rear_shown"] = static_cast<double>(rear.FrameCount());
+  state.counters["front_frames"] = static_cast<double>(card.front.size());
+  state.counters["rear_frames"] = static_cast<double>(card.rear.size());
+}
+BENCHMARK(BM_PlayRecording)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+constexpr char kSentence[] =
+    "G$GPRMC,123519.00,A,3733.9614,N,12658.6776,E,022.4,084.4,230394,003.1,W*6A";
+
+void BM_CopySentence(benchmark::State& state) {
+  char buffer[1024];
+  for (auto _ : state) {
+    std::memcpy(buffer, kSentence, sizeof kSentence);
+    benchmark::DoNotOptimize(buffer);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_CopySentence);
+
+void BM_ParseRmc(benchmark::State& state) {
+  CGPSData gps;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(gps.ParseRmc(kSentence));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ParseRmc);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,162 @@
+#include "media/player.h"
+
+#include <cstring>
+
+#include "media/audio.h"
+#include "media/media_decoder.h"
+#include "media/media_parser.h"
+
+// The timer resolution needs no raising here: sleeps are already millisecond-exact.
+CQMVMediaPlayer::CQMVMediaPlayer()
+    : m_readBuffer(kBufferBytes), m_frameBuffer(kBufferBytes) {}
+
+CQMVMediaPlayer::~CQMVMediaPlayer() { m_worker.StopThread(); }
+
+void CQMVMediaPlayer::SetTextCallback(TextCallback fn, void* user) {
+  m_textCallback = fn;
+  m_textUser = user;
+}
+
+void CQMVMediaPlayer::SetStatusCallback(StatusCallback fn, void* user) {
+  m_statusCallback = fn;
+  m_statusUser = user;
+}
+
+bool CQMVMediaPlayer::StartEngine(VideoSurface* front, VideoSurface* rear) {
+  m_frontSurface = front;
+  m_rearSurface = rear;
+  if (m_parser) m_parser->Start();
+  if (m_decoder) m_decoder->OpenCodecs();
+  if (m_audio) m_audio->OpenOutput(m_audioBits, m_audioRate);
+  m_mediaSync.SetAudio(m_audio);
+  m_mediaSync.StartThread();
+  m_worker.BeginThread(&CQMVMediaPlayer::ThreadStep, this, 0, 0);
+  return true;
+}
+
+void CQMVMediaPlayer::Shutdown() {
+  m_worker.StopThread();
+  m_mediaSync.StopThread();
+  if (m_parser) m_parser->Stop();
+  if (m_audio) m_audio->CloseOutput();
+}
+
+bool CQMVMediaPlayer::OpenMedia(const char* name) {
+  const char* text = name ? name : "";
+  m_twoCameraName = std::strstr(text, "_D") != nullptr;
+  m_command = kIdle;
+  {
+    CSyncGuard guard(m_lock);
+    MediaInfo info;
+    if (m_parser && m_parser->Open(text, &info) != 0) {
+      std::strncpy(m_currentName, text, sizeof m_currentName - 1);
+      m_currentName[sizeof m_currentName - 1] = '\0';
+      const size_t length = std::strlen(m_currentName);
+      m_fifthFromEnd = length >= 5 ? m_currentName[length - 5] : '\0';
+      m_haveName = true;
+      int bits = m_audioBits, rate = m_audioRate;
+      m_parser->GetAudioFormat(&bits, &rate);
+      if (bits != m_audioBits || rate != m_audioRate) {
+        m_audioBits = bits;
+        m_audioRate = rate;
+        if (m_audio) {
+          m_audio->CloseOutput();
+          m_audio->OpenOutput(bits, rate);
+        }
+      }
+      m_frontRate = m_parser->GetFrameRate(0);
+      m_rearRate = m_parser->GetFrameRate(1);
+      m_durationMs = 0;
+      m_currentFrame = 0;
+      if (info.frontFrameRate > 0) {
+        m_durationMs = static_cast<int32_t>(static_cast<double>(info.frontFrameCount) /
+                                            info.frontFrameRate * 1000.0);
+        m_totalFrames = info.frontFrameCount;
+      }
+      ResetPipeline();  // also empties the queue and restarts the pre-buffer
+      m_mediaSync.Clear();
+    }
+  }
+  m_command = kPlay;
+  return true;
+}
+
+void CQMVMediaPlayer::StopMedia() {
+  m_command = kIdle;
+  CSyncGuard guard(m_lock);
+  m_status = kStopped;
+  if (m_parser) m_parser->Close();
+  ResetPipeline();
+}
+
+bool CQMVMediaPlayer::SeekToMs(int ms) {
+  const int frame = static_cast<int>(static_cast<int64_t>(m_frontRate) * ms / 1000);
+  if (m_command != kIdle) {
+    m_seekRequest = frame;
+    return true;
+  }
+  {
+    CSyncGuard guard(m_lock);
+    SeekToFrame(frame);
+  }
+  m_command = kShowOneFrame;
+  return true;
+}
+
+int CQMVMediaPlayer::TimeOfFrameMs(int frame) const {
+  const int rate = m_frontRate;
+  return static_cast<int>(static_cast<int64_t>(frame) * 1000 / (rate != 0 ? rate : 30));
+}
+
+int CQMVMediaPlayer::GetPositionMs() const { return TimeOfFrameMs(m_currentFrame); }
+
+int CQMVMediaPlayer::GetCameraCount() const {
+  if (m_haveName) return m_fifthFromEnd == 'D' ? 2 : 1;
+  return m_rearRate != 0 ? 2 : 1;
+}
+
+void CQMVMediaPlayer::RedrawStill() {
+  if (m_command != kIdle || m_decoder == nullptr) return;
+  CSyncGuard guard(m_lock);
+  m_decoder->RedrawFrame(0, m_frontSurface);
+  m_decoder->RedrawFrame(1, m_rearSurface);
+}
+
+bool CQMVMediaPlayer::SaveSnapshot(int camera, const char* path) {
+  if (m_status == kStopped || m_decoder == nullptr) return false;
+  CSyncGuard guard(m_lock);
+  return m_decoder->SaveFrame(camera, path);
+}
+
+void CQMVMediaPlayer::SetCameraBrightness(int camera, int level) {
+  if (m_decoder) m_decoder->SetBrightness(camera, level);
+}
+
+void CQMVMediaPlayer::SetCameraFlip(int camera, int mode) {
+  if (m_decoder) m_decoder->SetFlipMode(camera, mode);
+}
+
+void CQMVMediaPlayer::ResetPipeline() {
+  m_awaitFrontKey = true;
+  m_awaitRearKey = true;
+  m_packets.Clear();
+  m_framesQueued = 0;
+  m_preBuffering = true;
+  if (m_decoder) {
+    m_decoder->Flush(0);
+    m_decoder->Flush(1);
+  }
+}
+
+void CQMVMediaPlayer::SeekToFrame(int frame) {
+  if (m_totalFrames <= 0) return;
+  const int rate = m_frontRate;
+  int current = frame < 0 ? 0 : (frame >= m_totalFrames ? m_totalFrames - 1 : frame);
+  m_currentFrame = current;
+  if (m_parser && rate > 0) {
+    const int reached = m_parser->SeekToTime(static_cast<float>(current) / static_cast<float>(rate));
+    if (m_parser->SeekReportsTime()) current = reached * rate;
+  }
+  m_currentFrame = current;
+  ResetPipeline();
+}

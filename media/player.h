@@ -1,0 +1,146 @@
+// CQMVMediaPlayer: plays one recording at a time. Its worker thread reads chunks through a
+// VMediaParser, waits for a key frame, pre-buffers about 700 ms of front video, then decodes
+// and shows front and rear frames through a VMediaDecoder at the front camera's rate, hands
+// audio to the media clock (CMediaSync, which the audio device drains) and text chunks to
+// the owner, and reports the end of the recording through the status callback.
+//
+// Threads: every public operation is for the owner's (user-interface) thread; the callbacks
+// run on the worker. Lock order: m_lock -> packet-queue lock, m_lock -> media-clock lock,
+// m_lock -> decoder lock. The worker holds m_lock for a whole pump turn; the text callback
+// runs with it held, the status callback after it has been released.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "media/frame_pacer.h"
+#include "media/media_sync.h"
+#include "media/packet_queue.h"
+#include "media/single_thread.h"
+#include "media/sync.h"
+
+class VAudio;
+class VMediaDecoder;
+class VMediaParser;
+class VideoSurface;
+
+class CQMVMediaPlayer {
+ public:
+  // data: the chunk's bytes and one zero byte; size: chunk size + 1; timeMs: time of the
+  // last shown front frame. Runs on the worker with the player's lock held.
+  using TextCallback = void (*)(void* user, const char* data, int size, int timeMs);
+  // code 1: the recording has ended or could not be read. Runs on the worker, unlocked.
+  using StatusCallback = void (*)(void* user, int code, int a, int b);
+
+  enum Command : int32_t { kIdle = 0, kPlay = 1, kShowOneFrame = 10 };
+  enum Status : int32_t { kPlaying = 0, kStill = 1, kStopped = 2 };
+  static constexpr int kBufferBytes = 0x100000;
+  static constexpr int kPreBufferMs = 700;
+
+  CQMVMediaPlayer();
+  virtual ~CQMVMediaPlayer();
+  CQMVMediaPlayer(const CQMVMediaPlayer&) = delete;
+  CQMVMediaPlayer& operator=(const CQMVMediaPlayer&) = delete;
+
+  // Wiring, before StartEngine; none is owned.
+  void SetParser(VMediaParser* parser) { m_parser = parser; }
+  void SetDecoder(VMediaDecoder* decoder) { m_decoder = decoder; }
+  void SetAudio(VAudio* audio) { m_audio = audio; }
+  void SetTextCallback(TextCallback fn, void* user);
+  void SetStatusCallback(StatusCallback fn, void* user);
+
+  // Starts the parser, the codecs, the audio output and the clock's thread, then the worker.
+  // The surfaces (not owned, may be null) must outlive Shutdown. Always true.
+  bool StartEngine(VideoSurface* front, VideoSurface* rear);
+  // Opens name and starts playing at once. Always true: a recording that cannot be opened
+  // plays nothing and ends through the status callback.
+  bool OpenMedia(const char* name);
+  // Stops playback: status 2, the parser closed, the pipeline emptied.
+  void StopMedia();
+  void PausePlayback() { m_command = kIdle; }
+  void ResumePlayback() { m_command = kPlay; }
+  // While playing: the worker moves to the frame at its next chunk. While paused: moves now
+  // and shows that one frame (command 10). Always true.
+  bool SeekToMs(int ms);
+  // Single-frame moves relative to the current frame, carried out while playing.
+  void RequestStep(int frames) { m_stepRequest = frames; }
+  // Shutdown: worker, media clock, parser reader, audio output. Safe to call twice.
+  void Shutdown();
+
+  int GetPositionMs() const;
+  int DurationMs() const { return m_durationMs; }
+  int Status() const { return m_status; }
+  int CommandValue() const { return m_command; }
+  // 2 when the current name's fifth character from the end is 'D' (NAME_D.avi), else 1;
+  // without a name, 2 when the rear frame rate is nonzero.
+  int GetCameraCount() const;
+
+  // While paused: draws both cameras' last pictures again.
+  void RedrawStill();
+  // False when stopped; otherwise the decoder's SaveFrame of camera.
+  bool SaveSnapshot(int camera, const char* path);
+  void SetCameraBrightness(int camera, int level);
+  void SetCameraFlip(int camera, int mode);
+
+ private:
+  static bool ThreadStep(void* self);
+  void Step();
+  // The pump and its parts. REQUIRES: m_lock held.
+  bool Pump();
+  // Handles one chunk read into m_readBuffer. Returns false when Pump is to return true
+  // (dropped, text, or still pre-buffering); sets *ready when a packet is to be output.
+  bool HandleChunk(const char id[4], int size, bool* ready);
+  bool HandleVideo(int camera, int size, bool* ready);
+  // Pops packets until one video packet has been handled; false when the queue ran empty.
+  bool OutputOne();
+  void OutputFront(int size);
+  void OutputRear(int size);
+  void ResetPipeline();
+  void SeekToFrame(int frame);
+  int TimeOfFrameMs(int frame) const;
+
+  // Set by the owner before StartEngine.
+  VMediaParser* m_parser = nullptr;
+  VAudio* m_audio = nullptr;
+  VMediaDecoder* m_decoder = nullptr;
+  TextCallback m_textCallback = nullptr;
+  void* m_textUser = nullptr;
+  StatusCallback m_statusCallback = nullptr;
+  void* m_statusUser = nullptr;
+  VideoSurface* m_frontSurface = nullptr;
+  VideoSurface* m_rearSurface = nullptr;
+
+  // Written by one thread, read by the other without the lock.
+  std::atomic<int32_t> m_command{kIdle};
+  std::atomic<int32_t> m_status{kStopped};
+  std::atomic<int32_t> m_stepRequest{0};
+  std::atomic<int32_t> m_seekRequest{-1};
+  std::atomic<int32_t> m_frontRate{0};
+  std::atomic<int32_t> m_rearRate{0};
+  std::atomic<int32_t> m_durationMs{0};
+  std::atomic<int32_t> m_currentFrame{0};  // front frames shown since the last seek
+  std::atomic<bool> m_twoCameraName{false};
+  std::atomic<bool> m_haveName{false};
+  std::atomic<char> m_fifthFromEnd{0};  // of the current name, for GetCameraCount
+
+  // Guarded by m_lock.
+  CSync m_lock{"none"};
+  CMediaSync m_mediaSync;
+  CPacketQueue m_packets;
+  int32_t m_framesQueued = 0;  // front packets since the last reset
+  bool m_preBuffering = true;
+  int32_t m_totalFrames = 0;
+  bool m_awaitFrontKey = false;
+  bool m_awaitRearKey = false;
+  int32_t m_audioBits = 16;
+  int32_t m_audioRate = 8000;
+  char m_currentName[128] = {};
+
+  // Worker thread only (under m_lock).
+  CFramePacer m_pacer;
+  std::vector<uint8_t> m_readBuffer;   // chunk payloads are read into this
+  std::vector<uint8_t> m_frameBuffer;  // and popped out of the queue into this
+
+  CSingleThread m_worker;  // last: stopped first on destruction
+};

@@ -1,0 +1,279 @@
+// play: plays recordings of a card headless through the real parser, decoder and SDL audio,
+// and prints what was shown, what the text stream held and how each recording ended.
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "media/decoder.h"
+#include "media/player.h"
+#include "media/tat_parser.h"
+#include "media/trace.h"
+#include "media/wave_box.h"
+#include "platform/video_surface.h"
+#include "sensors/text_data.h"
+#include "tat/tat_library.h"
+#include "tools/commands.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct PlayOptions {
+  std::string dir;
+  std::vector<std::string> names;
+  int frontWidth = 640, frontHeight = 360, rearWidth = 320, rearHeight = 170;
+  int seekSeconds = -1;     // seek once playback has started
+  int pauseAtSeconds = -1;  // pause there, then step
+  int steps = 0;            // one-frame moves of a second each while paused
+  double maxSeconds = 0;    // per recording; 0: duration + 30 s
+  bool trace = false;
+};
+
+// A surface that also times the frames it is given.
+class CTimedSurface : public CHeadlessSurface {
+ public:
+  using CHeadlessSurface::CHeadlessSurface;
+  void ShowFrame(const cv::Mat& frame) override {
+    const auto now = Clock::now();
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      if (m_shown > 0) {
+        const double ms = std::chrono::duration<double, std::milli>(now - m_last).count();
+        m_sumMs += ms;
+        m_worstMs = std::max(m_worstMs, ms);
+      }
+      ++m_shown;
+      m_last = now;
+    }
+    CHeadlessSurface::ShowFrame(frame);
+  }
+  void Reset() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_shown = 0;
+    m_sumMs = m_worstMs = 0;
+  }
+  void Stats(int* shown, double* meanMs, double* worstMs) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    *shown = m_shown;
+    *meanMs = m_shown > 1 ? m_sumMs / (m_shown - 1) : 0;
+    *worstMs = m_worstMs;
+  }
+
+ private:
+  std::mutex m_mutex;
+  int m_shown = 0;
+  double m_sumMs = 0, m_worstMs = 0;
+  Clock::time_point m_last;
+};
+
+// The end-of-recording event, posted by the status callback to the command's thread.
+struct EndEvent {
+  std::mutex mutex;
+  std::condition_variable cond;
+  int pending = 0;
+  static void Post(void* user, int code, int, int) {
+    auto* e = static_cast<EndEvent*>(user);
+    if (code != 1) return;
+    std::lock_guard<std::mutex> guard(e->mutex);
+    ++e->pending;
+    e->cond.notify_all();
+  }
+  bool Wait(int ms) {
+    std::unique_lock<std::mutex> lock(mutex);
+    if (!cond.wait_for(lock, std::chrono::milliseconds(ms), [&] { return pending > 0; })) {
+      return false;
+    }
+    --pending;
+    return true;
+  }
+};
+
+bool ParseInt(const char* text, int* value) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || v < 0 || v > 100000) return false;
+  *value = static_cast<int>(v);
+  return true;
+}
+
+bool ParsePane(const char* text, int* w, int* h) {
+  char tail = 0;
+  return std::sscanf(text, "%dx%d%c", w, h, &tail) == 2 && *w >= 0 && *h >= 0 && *w <= 8192 &&
+         *h <= 8192;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: roadkeep-tool play DIR NAME [NAME...] [--pane WxH] [--rear-pane WxH] "
+               "[--seek S] [--pause-at S] [--step N] [--audio DRIVER] [--audio-file FILE] "
+               "[--max-seconds S] [--trace]\n");
+  return 2;
+}
+
+bool ParseArgs(int argc, char** argv, PlayOptions* o) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : "";
+    bool ok = true;
+    if (arg == "--pane") ok = ParsePane(value, &o->frontWidth, &o->frontHeight), ++i;
+    else if (arg == "--rear-pane") ok = ParsePane(value, &o->rearWidth, &o->rearHeight), ++i;
+    else if (arg == "--seek") ok = ParseInt(value, &o->seekSeconds), ++i;
+    else if (arg == "--pause-at") ok = ParseInt(value, &o->pauseAtSeconds), ++i;
+    else if (arg == "--step") ok = ParseInt(value, &o->steps), ++i;
+    else if (arg == "--audio") ok = *value && setenv("SDL_AUDIODRIVER", value, 1) == 0, ++i;
+    else if (arg == "--audio-file") ok = *value && setenv("SDL_DISKAUDIOFILE", value, 1) == 0, ++i;
+    else if (arg == "--max-seconds") {
+      int s = 0;
+      ok = ParseInt(value, &s), ++i;
+      o->maxSeconds = s;
+    } else if (arg == "--trace") o->trace = true;
+    else if (arg.rfind("--", 0) == 0) ok = false;
+    else if (o->dir.empty()) o->dir = arg;
+    else o->names.push_back(arg);
+    if (!ok) {
+      std::fprintf(stderr, "roadkeep-tool: play: bad argument '%s'\n", arg.c_str());
+      return false;
+    }
+  }
+  return !o->dir.empty() && !o->names.empty();
+}
+
+// Without a driver chosen, use the default device when SDL has one, else the dummy driver.
+void ChooseAudioDriver() {
+  if (std::getenv("SDL_AUDIODRIVER") != nullptr) return;
+  bool haveDevice = false;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    haveDevice = SDL_GetNumAudioDevices(0) > 0;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  if (!haveDevice) setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The parts the viewer's main window wires together, without the window.
+struct Engine {
+  CTATParser parser;
+  CDecoder decoder;
+  CWaveBox audio;
+  CTextData text;
+  CTimedSurface front, rear;
+  EndEvent ended;
+  CQMVMediaPlayer player;
+
+  Engine(const PlayOptions& o)
+      : front(o.frontWidth, o.frontHeight), rear(o.rearWidth, o.rearHeight) {
+    player.SetParser(&parser);
+    player.SetDecoder(&decoder);
+    player.SetAudio(&audio);
+    player.SetTextCallback(&CTextData::TextCallback, &text);
+    player.SetStatusCallback(&EndEvent::Post, &ended);
+  }
+};
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Pauses, then moves a second forward `steps` times, each showing one frame.
+void PauseAndStep(Engine& e, int steps) {
+  e.player.PausePlayback();
+  std::printf("paused at %d ms\n", e.player.GetPositionMs());
+  for (int i = 0; i < steps; ++i) {
+    e.player.SeekToMs(e.player.GetPositionMs() + 1000);
+    const auto start = Clock::now();
+    while (e.player.CommandValue() != CQMVMediaPlayer::kIdle && SecondsSince(start) < 10) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::printf("step %d: position %d ms, status %d\n", i + 1, e.player.GetPositionMs(),
+                e.player.Status());
+  }
+  e.player.ResumePlayback();
+}
+
+// Plays one recording until its end event or the time limit; returns true at the end.
+bool PlayOne(Engine& e, const PlayOptions& o, const std::string& name) {
+  e.text.Clear();
+  e.front.Reset();
+  e.rear.Reset();
+  e.player.PausePlayback();  // as the window's open does before it opens the next
+  e.player.StopMedia();
+  e.player.OpenMedia(name.c_str());
+  const double limit = o.maxSeconds > 0 ? o.maxSeconds : e.player.DurationMs() / 1000.0 + 30;
+  const auto start = Clock::now();
+  bool sought = o.seekSeconds < 0, paused = o.pauseAtSeconds < 0;
+  for (;;) {
+    if (e.ended.Wait(10)) return true;
+    if (SecondsSince(start) > limit) return false;
+    if (e.player.Status() != CQMVMediaPlayer::kPlaying) continue;
+    if (!sought) {
+      e.player.SeekToMs(o.seekSeconds * 1000);
+      sought = true;
+    } else if (!paused && e.player.GetPositionMs() >= o.pauseAtSeconds * 1000) {
+      PauseAndStep(e, o.steps);
+      paused = true;
+    }
+  }
+}
+
+void PrintSummary(Engine& e, const std::string& name, bool ended) {
+  int frontShown = 0, rearShown = 0;
+  double mean = 0, worst = 0, rearMean = 0, rearWorst = 0;
+  e.front.Stats(&frontShown, &mean, &worst);
+  e.rear.Stats(&rearShown, &rearMean, &rearWorst);
+  std::printf("%s\n", name.c_str());
+  std::printf("  frames shown: front %d, rear %d\n", frontShown, rearShown);
+  std::printf("  duration: %d ms, position at end: %d ms\n", e.player.DurationMs(),
+              e.player.GetPositionMs());
+  std::printf("  front interval: mean %.1f ms, worst %.1f ms\n", mean, worst);
+  std::printf("  records: GPS %d, G-sensor %d\n", e.text.GpsCount(), e.text.GSensorCount());
+  std::printf("  ended: %s (status %d)\n", ended ? "end of recording" : "time limit",
+              e.player.Status());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int PlayCommand(int argc, char** argv) {
+  PlayOptions o;
+  if (!ParseArgs(argc, argv, &o)) return Usage();
+  roadkeep::SetTraceEnabled(o.trace);
+  setenv("ROADKEEP_CARD_DIRS", o.dir.c_str(), 1);
+  TatHandle* library = TatCreate();
+  char letter = 0;
+  TatPollCard(library, &letter);
+  if (letter == 0) {
+    TatRelease(library);
+    std::fprintf(stderr, "roadkeep-tool: play: no card in %s\n", o.dir.c_str());
+    return 1;
+  }
+  CTATParser::SetLibraryHandle(library);
+  ChooseAudioDriver();
+  int failures = 0;
+  {
+    auto engine = std::make_unique<Engine>(o);
+    engine->player.StartEngine(&engine->front, &engine->rear);
+    for (const std::string& name : o.names) {
+      const bool ended = PlayOne(*engine, o, name);
+      PrintSummary(*engine, name, ended);
+      if (!ended) ++failures;
+    }
+    engine->player.StopMedia();
+    engine->player.Shutdown();
+  }
+  CTATParser::SetLibraryHandle(nullptr);
+  TatRelease(library);
+  return failures == 0 ? 0 : 1;
+}
