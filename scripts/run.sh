@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds and runs the main job: ./scripts/run.sh
-# The viewer comes in a later step. Until then this builds roadkeep-tool, writes a demo card
-# into demo-card/ as a recorder would (when it is not there yet), and shows what the card
-# library sees on it: the recordings of each kind, then one recording chunk by chunk.
+# The viewer's window comes in a later step. Until then this builds roadkeep-tool, writes a
+# demo card into demo-card/ as a recorder would (when it is not there yet), lists it as the
+# card library sees it, and plays its first recordings through the real player engine
+# without a window (the sound goes to the audio device, or nowhere when there is none).
 set -e
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -13,4 +14,4 @@ if [ ! -f "$CARD/TAT/VOLUME.TAT" ]; then
   ./build/bin/roadkeep-tool make-card "$CARD"
 fi
 ./build/bin/roadkeep-tool list "$CARD"
-./build/bin/roadkeep-tool dump "$CARD" REC_20140301_093000_D.avi | head -40
+./build/bin/roadkeep-tool play "$CARD" REC_20140301_093000_D.avi EVENT_20140301_093025_D.avi

@@ -51,6 +51,7 @@ class CTimedSurface : public CHeadlessSurface {
         const double ms = std::chrono::duration<double, std::milli>(now - m_last).count();
         m_sumMs += ms;
         m_worstMs = std::max(m_worstMs, ms);
+        m_intervals.push_back(ms);
       }
       ++m_shown;
       m_last = now;
@@ -61,6 +62,16 @@ class CTimedSurface : public CHeadlessSurface {
     std::lock_guard<std::mutex> guard(m_mutex);
     m_shown = 0;
     m_sumMs = m_worstMs = 0;
+    m_intervals.clear();
+  }
+  // The interval that 95 in 100 intervals do not exceed.
+  double Percentile95() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (m_intervals.empty()) return 0;
+    std::vector<double> sorted = m_intervals;
+    const size_t at = sorted.size() * 95 / 100;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(at), sorted.end());
+    return sorted[at];
   }
   void Stats(int* shown, double* meanMs, double* worstMs) {
     std::lock_guard<std::mutex> guard(m_mutex);
@@ -73,6 +84,7 @@ class CTimedSurface : public CHeadlessSurface {
   std::mutex m_mutex;
   int m_shown = 0;
   double m_sumMs = 0, m_worstMs = 0;
+  std::vector<double> m_intervals;  // ms between shown frames
   Clock::time_point m_last;
 };
 
@@ -237,7 +249,8 @@ void PrintSummary(Engine& e, const std::string& name, bool ended) {
   std::printf("  frames shown: front %d, rear %d\n", frontShown, rearShown);
   std::printf("  duration: %d ms, position at end: %d ms\n", e.player.DurationMs(),
               e.player.GetPositionMs());
-  std::printf("  front interval: mean %.1f ms, worst %.1f ms\n", mean, worst);
+  std::printf("  front interval: mean %.1f ms, 95th percentile %.1f ms, worst %.1f ms\n", mean,
+              e.front.Percentile95(), worst);
   std::printf("  records: GPS %d, G-sensor %d\n", e.text.GpsCount(), e.text.GSensorCount());
   std::printf("  ended: %s (status %d)\n", ended ? "end of recording" : "time limit",
               e.player.Status());

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include <cstring>
 #include <string>
 
@@ -69,14 +72,51 @@ TEST(PacketQueue, ClearEmptiesAndStorageIsReused) {
   EXPECT_EQ(out[0], 'z');
 }
 
-TEST(FramePacer, FirstFrameCountsAsSixtyMillisecondsAndPrintsTheTraceLine) {
+TEST(FramePacer, FirstFramePassesAtOnceAndPrintsTheTraceLine) {
   CFramePacer pacer;
   testing::internal::CaptureStdout();
-  EXPECT_EQ(pacer.Pace(30), 33 - 60 - 2);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "[00] dif 60, mean 60 : -29 msec\n");
-  CFramePacer noRate;
+  EXPECT_EQ(pacer.Pace(30), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "[00] dif 60, mean 60 :  0 msec\n");
+}
+
+// A simulated clock: the audio device lets frames through in bursts (six at a time, every
+// 200 ms, as 200 ms audio chunks do); the pacer must spread them evenly.
+TEST(FramePacer, SpreadsFramesThatTheAudioReleasesInBursts) {
+  int64_t clock = 1000;
+  CFramePacer pacer([&] { return clock; }, [&](int ms) { clock += ms; });
+  std::vector<int64_t> shown;
   testing::internal::CaptureStdout();
-  EXPECT_EQ(noRate.Pace(0), 33 - 60 - 2);  // a rate of 0 counts as 30
+  for (int frame = 0; frame < 300; ++frame) {
+    const int64_t released = 1000 + (frame / 6) * 200;  // the audio gate for this frame
+    clock = std::max(clock + 3, released);             // 3 ms of reading and decoding
+    pacer.Pace(30);
+    shown.push_back(clock);
+  }
+  testing::internal::GetCapturedStdout();
+  int worst = 0, best = 1000;
+  for (size_t i = 30; i < shown.size(); ++i) {
+    worst = std::max<int>(worst, static_cast<int>(shown[i] - shown[i - 1]));
+    best = std::min<int>(best, static_cast<int>(shown[i] - shown[i - 1]));
+  }
+  EXPECT_LE(worst, 40);
+  EXPECT_GE(best, 30);
+  // The audio stays the master: the frames keep to its pace.
+  EXPECT_NEAR(static_cast<double>(shown.back() - shown[30]) / (shown.size() - 31), 33.3, 0.5);
+}
+
+// Late frames (a slow decode, a seek, a pause) are shown at once and do not make the next
+// ones rush.
+TEST(FramePacer, ALateFrameRestartsTheSchedule) {
+  int64_t clock = 0;
+  CFramePacer pacer([&] { return clock; }, [&](int ms) { clock += ms; });
+  testing::internal::CaptureStdout();
+  pacer.Pace(25);
+  clock += 5;
+  EXPECT_EQ(pacer.Pace(25), 35);  // early: waits for its 40 ms slot
+  clock += 500;                    // a long stall
+  EXPECT_EQ(pacer.Pace(25), 0);
+  clock += 10;
+  EXPECT_EQ(pacer.Pace(25), 30);  // one period after the late frame, not a catch-up burst
   testing::internal::GetCapturedStdout();
 }
 
