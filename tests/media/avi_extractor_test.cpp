@@ -152,10 +152,10 @@ TEST(AviReader, SeekWithoutAnIndexFails) {
 }
 
 TEST(AviReader, OddPayloadNeedsRoomForThePadByte) {
-  RawAvi spec;
-  spec.chunks = {{"00dc", Payload(5, 1)}, {"00dc", Payload(4, 2)}};
+  RawAvi shape;
+  shape.chunks = {{"00dc", Payload(5, 1)}, {"00dc", Payload(4, 2)}};
   TempDir dir;
-  WriteAll(dir.File("odd.avi"), BuildRawAvi(spec));
+  WriteAll(dir.File("odd.avi"), BuildRawAvi(shape));
   CAVIExtractor reader;
   ASSERT_GT(reader.Open(dir.File("odd.avi").c_str(), nullptr), 0);
   char id[4];
@@ -176,11 +176,11 @@ TEST(AviReader, OddPayloadNeedsRoomForThePadByte) {
 }
 
 TEST(AviReader, ReadNextClassifiesByTheIdsLastLetters) {
-  RawAvi spec;
+  RawAvi shape;
   const char* ids[] = {"00dc", "01dc", "02dc", "02wb", "01wb", "03tx", "JUNK"};
-  for (const char* id : ids) spec.chunks.push_back({id, Payload(6, 0)});
+  for (const char* id : ids) shape.chunks.push_back({id, Payload(6, 0)});
   TempDir dir;
-  WriteAll(dir.File("k.avi"), BuildRawAvi(spec));
+  WriteAll(dir.File("k.avi"), BuildRawAvi(shape));
   CAVIExtractor reader;
   ASSERT_GT(reader.Open(dir.File("k.avi").c_str(), nullptr), 0);
   std::vector<uint8_t> buffer(kCap);
@@ -202,11 +202,11 @@ TEST(AviReader, FrameRateIsCappedButSeekUsesTheTrueRate) {
     int reported;
   } cases[] = {{25000, 25}, {30000, 30}, {60000, 30}, {15000, 15}};
   for (const Case& c : cases) {
-    RawAvi spec;
-    spec.videoRates = {c.rate};
-    for (int i = 0; i < 130; ++i) spec.chunks.push_back({"00dc", Payload(10, i)});
+    RawAvi shape;
+    shape.videoRates = {c.rate};
+    for (int i = 0; i < 130; ++i) shape.chunks.push_back({"00dc", Payload(10, i)});
     TempDir dir;
-    WriteAll(dir.File("r.avi"), BuildRawAvi(spec));
+    WriteAll(dir.File("r.avi"), BuildRawAvi(shape));
     CAVIExtractor reader;
     MediaInfo info;
     ASSERT_GT(reader.Open(dir.File("r.avi").c_str(), &info), 0);
@@ -222,11 +222,11 @@ TEST(AviReader, FrameRateIsCappedButSeekUsesTheTrueRate) {
 }
 
 TEST(AviReader, MissingIndexFailsBuildIndexButOpenStillOpens) {
-  RawAvi spec;
-  spec.withIndex = false;
-  spec.chunks = {{"00dc", Payload(10, 0)}};
+  RawAvi shape;
+  shape.withIndex = false;
+  shape.chunks = {{"00dc", Payload(10, 0)}};
   TempDir dir;
-  WriteAll(dir.File("n.avi"), BuildRawAvi(spec));
+  WriteAll(dir.File("n.avi"), BuildRawAvi(shape));
   CAVIExtractor reader;
   MediaInfo info;
   testing::internal::CaptureStdout();
@@ -237,11 +237,11 @@ TEST(AviReader, MissingIndexFailsBuildIndexButOpenStillOpens) {
 }
 
 TEST(AviReader, WalksPastJunkAndInfoListsToMovi) {
-  RawAvi spec;
-  spec.junkBeforeMovi = true;
-  spec.chunks = {{"00dc", Payload(10, 3)}, {"00dc", Payload(12, 4)}};
+  RawAvi shape;
+  shape.junkBeforeMovi = true;
+  shape.chunks = {{"00dc", Payload(10, 3)}, {"00dc", Payload(12, 4)}};
   TempDir dir;
-  WriteAll(dir.File("j.avi"), BuildRawAvi(spec));
+  WriteAll(dir.File("j.avi"), BuildRawAvi(shape));
   CAVIExtractor reader;
   MediaInfo info;
   ASSERT_GT(reader.Open(dir.File("j.avi").c_str(), &info), 0);
@@ -255,11 +255,11 @@ TEST(AviReader, WalksPastJunkAndInfoListsToMovi) {
 }
 
 TEST(AviReader, ScanOnlyReadsTextWholeAndVideoHeadsOnly) {
-  RawAvi spec;
-  spec.chunks = {{"00dc", Payload(100, 1)}, {"02wb", Payload(50, 2)}, {"03tx", Payload(9, 3)},
+  RawAvi shape;
+  shape.chunks = {{"00dc", Payload(100, 1)}, {"02wb", Payload(50, 2)}, {"03tx", Payload(9, 3)},
                  {"01dc", Payload(4, 4)}};
   TempDir dir;
-  WriteAll(dir.File("s.avi"), BuildRawAvi(spec));
+  WriteAll(dir.File("s.avi"), BuildRawAvi(shape));
   CAVIExtractor reader(CAVIExtractor::Options{false, true});
   ASSERT_GT(reader.Open(dir.File("s.avi").c_str(), nullptr), 0);
   char id[4];

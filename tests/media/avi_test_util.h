@@ -42,7 +42,7 @@ class ByteWriter {
   void Patch(size_t at, uint32_t v) { PutU32(bytes.data() + at, v); }
 };
 
-inline std::vector<uint8_t> BuildRawAvi(const RawAvi& spec) {
+inline std::vector<uint8_t> BuildRawAvi(const RawAvi& shape) {
   ByteWriter w;
   w.Code("RIFF");
   const size_t riff = w.Mark();
@@ -55,7 +55,7 @@ inline std::vector<uint8_t> BuildRawAvi(const RawAvi& spec) {
   w.Code("avih");
   w.U32(56);
   uint8_t main[56] = {};
-  PutU32(main + 16, static_cast<uint32_t>(spec.chunks.size()));
+  PutU32(main + 16, static_cast<uint32_t>(shape.chunks.size()));
   w.Raw(main, 56);
   auto streamList = [&](const char* type, uint32_t scale, uint32_t rate, uint32_t strfSize,
                         uint32_t width, uint32_t height) {
@@ -87,14 +87,14 @@ inline std::vector<uint8_t> BuildRawAvi(const RawAvi& spec) {
     w.Raw(f.data(), f.size());
   };
   uint32_t width = 640;
-  for (uint32_t rate : spec.videoRates) {
+  for (uint32_t rate : shape.videoRates) {
     streamList("vids", 1000, rate, 40, width, width * 9 / 16);
     width /= 2;
   }
-  if (spec.audio) streamList("auds", 2, 16000, 16, 0, 0);
-  if (spec.text) streamList("txts", 1000, 100000, 0, 0, 0);
+  if (shape.audio) streamList("auds", 2, 16000, 16, 0, 0);
+  if (shape.text) streamList("txts", 1000, 100000, 0, 0, 0);
   w.Patch(hdrl, static_cast<uint32_t>(w.Mark() - hdrl - 4));
-  if (spec.junkBeforeMovi) {
+  if (shape.junkBeforeMovi) {
     w.Code("LIST");
     w.U32(4 + 8 + 6);
     w.Code("INFO");
@@ -112,7 +112,7 @@ inline std::vector<uint8_t> BuildRawAvi(const RawAvi& spec) {
   const size_t moviCode = w.Mark();
   w.Code("movi");
   std::vector<uint32_t> offsets;
-  for (const RawChunk& c : spec.chunks) {
+  for (const RawChunk& c : shape.chunks) {
     offsets.push_back(static_cast<uint32_t>(w.Mark() - moviCode));
     w.Code(c.id.c_str());
     w.U32(static_cast<uint32_t>(c.payload.size()));
@@ -120,14 +120,14 @@ inline std::vector<uint8_t> BuildRawAvi(const RawAvi& spec) {
     if (c.payload.size() % 2) w.Zeros(1);
   }
   w.Patch(movi, static_cast<uint32_t>(w.Mark() - movi - 4));
-  if (spec.withIndex) {
+  if (shape.withIndex) {
     w.Code("idx1");
-    w.U32(static_cast<uint32_t>(16 * spec.chunks.size()));
-    for (size_t i = 0; i < spec.chunks.size(); ++i) {
-      w.Code(spec.chunks[i].id.c_str());
+    w.U32(static_cast<uint32_t>(16 * shape.chunks.size()));
+    for (size_t i = 0; i < shape.chunks.size(); ++i) {
+      w.Code(shape.chunks[i].id.c_str());
       w.U32(16);
       w.U32(offsets[i]);
-      w.U32(static_cast<uint32_t>(spec.chunks[i].payload.size()));
+      w.U32(static_cast<uint32_t>(shape.chunks[i].payload.size()));
     }
   }
   w.Patch(riff, static_cast<uint32_t>(w.Mark() - 8));
