@@ -14,6 +14,13 @@ bool IsJpeg(const uint8_t* data, int size) {
 
 bool ValidIndex(int index) { return index == 0 || index == 1; }
 
+// The surface's current size; false when it is hidden or larger than a picture may be.
+bool UsableSize(VideoSurface* surface, int* width, int* height) {
+  surface->GetSize(width, height);
+  const int limit = CDecoder::kMaxSurfaceSide;
+  return *width > 0 && *height > 0 && *width <= limit && *height <= limit;
+}
+
 }  // namespace
 
 bool CDecoder::OpenCodecs() {
@@ -60,10 +67,7 @@ bool CDecoder::DecodeAndShow(int index, VideoSurface* surface, const uint8_t* da
     return false;
   }
   int width = 0, height = 0;
-  surface->GetSize(&width, &height);
-  if (width <= 0 || height <= 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide) {
-    return false;
-  }
+  if (!UsableSize(surface, &width, &height)) return false;
   cv::Mat image;
   {
     CSyncGuard guard(m_lock);
@@ -80,10 +84,7 @@ bool CDecoder::DecodeAndShow(int index, VideoSurface* surface, const uint8_t* da
 bool CDecoder::RedrawFrame(int index, VideoSurface* surface) {
   if (!ValidIndex(index) || surface == nullptr) return false;
   int width = 0, height = 0;
-  surface->GetSize(&width, &height);
-  if (width <= 0 || height <= 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide) {
-    return false;
-  }
+  if (!UsableSize(surface, &width, &height)) return false;
   cv::Mat image;
   {
     CSyncGuard guard(m_lock);
