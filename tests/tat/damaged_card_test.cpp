@@ -180,7 +180,20 @@ TEST_F(DamagedCard, BadStoreOrVolumeRecordsListNothing) {
 
 TEST_F(DamagedCard, EveryTruncationAndRandomDamageEndsCleanly) {
   for (size_t cut = 0; cut < m_bytes.size(); cut += 997) {
-    WithStore(std::vector<uint8_t>(m_bytes.begin(), m_bytes.begin() + cut));
+    const Outcome out = WithStore(std::vector<uint8_t>(m_bytes.begin(), m_bytes.begin() + cut));
+    // Recordings wholly before the cut stay listed and whole.
+    if (cut >= m_entries[1]) {
+      ASSERT_GE(out.names.size(), 1u) << cut;
+      EXPECT_EQ(out.chunks[0], kChunksDual) << cut;
+      EXPECT_EQ(out.endCodes[0], kTatEnd) << cut;
+    }
+    if (cut >= m_entries[2]) {
+      ASSERT_GE(out.names.size(), 2u) << cut;
+      EXPECT_EQ(out.chunks[1], kChunksDual) << cut;
+    }
+    if (cut < m_entries[0] + kEntryHeaderSize) {
+      EXPECT_TRUE(out.names.empty()) << cut;
+    }
   }
   std::mt19937 rng(5);
   for (int round = 0; round < 60; ++round) {
