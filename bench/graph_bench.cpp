@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "controls/bitmap_slider.h"
+#include "controls/skin_face.h"
 #include "resources/resource_ids.h"
 #include "resources/resources.h"
 #include "sensors/graph_static.h"
@@ -40,20 +41,8 @@ void BM_GraphRebuild60s(benchmark::State& state) {
 }
 BENCHMARK(BM_GraphRebuild60s)->Unit(benchmark::kMillisecond);
 
-// A parent painting the skin background, as the main window does.
-class Face : public QWidget {
- public:
-  Face() : m_background(LoadSkinBitmap(IDB_BACKGROUND)) { resize(m_background.size()); }
-
- protected:
-  void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_background); }
-
- private:
-  QImage m_background;
-};
-
 void PaintSlider(benchmark::State& state, bool withThumb) {
-  Face face;
+  CSkinFace face;
   CBitmapSlider slider(withThumb ? IDC_VOLUME_SLIDER : IDC_POS_SLIDER, &face);
   if (withThumb) {
     slider.SetBitmapChannel(IDB_SMALL_CHANNEL, IDB_SMALL_CHANNEL_ACTIVE, true, kKeyFromPixel, 0, 0);

@@ -9,6 +9,7 @@
 
 #include "controls/bitmap_button_trans.h"
 #include "controls/bitmap_slider.h"
+#include "controls/skin_face.h"
 #include "controls/skin_button.h"
 #include "controls/trans_bitmap.h"
 #include "resources/resource_ids.h"
@@ -17,17 +18,6 @@
 #include "sensors/gsensor_graph.h"
 
 namespace {
-
-class Face : public QWidget {
- public:
-  Face() : m_background(LoadSkinBitmap(IDB_BACKGROUND)) { resize(m_background.size()); }
-
- protected:
-  void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_background); }
-
- private:
-  QImage m_background;
-};
 
 const ButtonSkin kWindowButtons[] = {
     {IDC_OPEN, IDB_OPEN, IDB_OPEN_DOWN, 0, true, 28, 473},
@@ -102,7 +92,7 @@ void AddGraph(QWidget* face) {
 }  // namespace
 
 std::unique_ptr<QWidget> MakeGalleryWindow() {
-  auto face = std::make_unique<Face>();
+  auto face = std::make_unique<CSkinFace>();
   for (const ButtonSkin& s : kWindowButtons) MakeButton(s, face.get())->move(s.x, s.y);
   auto* position = new CBitmapSlider(IDC_POS_SLIDER, face.get());
   position->SetBitmapChannel(IDB_POS_CHANNEL, IDB_POS_CHANNEL_ACTIVE, true, kKeyFromPixel, 0, 0);
