@@ -1,0 +1,10 @@
+// CZarezeRadidaApp: starts the one main window and runs it until it closes. A second copy
+// brings the first one's window forward and ends at once.
+#pragma once
+
+class CZarezeRadidaApp {
+ public:
+  // Returns the process's exit code: 0 after the window closed or when another copy runs.
+  // REQUIRES: a QApplication exists; GUI thread.
+  int InitInstance();
+};

@@ -1,0 +1,15 @@
+// roadkeep: the viewer. No command-line arguments are used.
+#include <QApplication>
+
+#include "app/app.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("roadkeep"));
+  QApplication::setOrganizationName(QStringLiteral("roadkeep"));
+  // The window closes the application itself; the magnifier may outlive it on screen.
+  QApplication::setQuitOnLastWindowClosed(false);
+  CZarezeRadidaApp app;
+  app.InitInstance();
+  return 0;
+}

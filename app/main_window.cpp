@@ -1,0 +1,151 @@
+#include "app/main_window.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+#include "app/pane_layout.h"
+#include "app/viewer_config.h"
+#include "app/window_controls.h"
+#include "app/window_layout.h"
+#include "app/zoom_dlg.h"
+#include "controls/progress_dlg.h"
+#include "controls/trans_bitmap.h"
+#include "resources/resource_ids.h"
+
+CZarezeRadidaDlg::CZarezeRadidaDlg(unsigned langId)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
+      m_langId(langId),
+      m_language(UiLanguageFromLangId(langId)) {
+  m_targetFolder = ReadTargetFolder();
+  OnInitDialog();
+}
+
+CZarezeRadidaDlg::~CZarezeRadidaDlg() { Destroy(); }
+
+void CZarezeRadidaDlg::ApplyWindowLayout(int mode) { m_layout->ApplyWindowLayout(mode, m_state); }
+
+void CZarezeRadidaDlg::ApplyPaneLayout() {
+  m_paneLayout->ApplyPaneLayout(m_state, CameraCount());
+  update();
+}
+
+void CZarezeRadidaDlg::LoadBackground() {
+  m_background = LoadSkinBitmap(IDB_BACKGROUND);
+  QRect frame(QPoint(0, 0), m_background.size());
+  if (const QScreen* display = screen()) frame.moveCenter(display->availableGeometry().center());
+  setGeometry(frame);
+  update();
+}
+
+void CZarezeRadidaDlg::SetLabelText(int id, const QString& text) { m_layout->SetLabelText(id, text); }
+
+void CZarezeRadidaDlg::SetStaticBitmap(int id, int bitmapId) {
+  if (auto* picture = dynamic_cast<TransBitmap*>(m_controls->Find(id))) {
+    picture->SetBitmapId(bitmapId);
+  }
+}
+
+int CZarezeRadidaDlg::CameraCount() const { return m_player.GetCameraCount(); }
+
+void CZarezeRadidaDlg::OnPlayerStatus(void* self, int code, int, int) {
+  // Runs on the player's worker: only posts, the window acts on its own thread.
+  if (code == 1) {
+    QCoreApplication::postEvent(static_cast<CZarezeRadidaDlg*>(self),
+                                new QEvent(static_cast<QEvent::Type>(kWmMediaEnd)));
+  }
+}
+
+bool CZarezeRadidaDlg::event(QEvent* event) {
+  if (event->type() == static_cast<QEvent::Type>(kWmMediaEnd)) {
+    // End of a recording: the playback controls advance to the next one here.
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+void CZarezeRadidaDlg::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), Qt::black);
+  if (!m_background.isNull()) painter.drawImage(0, 0, m_background);
+  m_player.RedrawStill();
+}
+
+void CZarezeRadidaDlg::mousePressEvent(QMouseEvent* event) {
+  // Only presses on the skin reach here: the window is moved by its background.
+  if (event->button() != Qt::LeftButton || m_state.displayMode != kNormalMode) return;
+  QWindow* handle = windowHandle();
+  if (handle != nullptr && handle->startSystemMove()) return;
+  m_dragging = true;  // no window manager to ask: move the window ourselves
+  m_dragOffset = event->globalPosition().toPoint() - pos();
+}
+
+void CZarezeRadidaDlg::mouseMoveEvent(QMouseEvent* event) {
+  if (m_dragging && m_state.displayMode == kNormalMode) {
+    move(event->globalPosition().toPoint() - m_dragOffset);
+  }
+}
+
+void CZarezeRadidaDlg::mouseReleaseEvent(QMouseEvent*) { m_dragging = false; }
+
+void CZarezeRadidaDlg::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (m_state.displayMode == kNormalMode) {
+      OnFullScreen();
+    } else {
+      OnWindowed();
+    }
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void CZarezeRadidaDlg::resizeEvent(QResizeEvent*) {
+  // A window manager may size the maximised window after the layout was made.
+  if (m_state.displayMode == kFullScreenMode && m_layout &&
+      (width() != m_state.fullScreen.clientWidth || height() != m_state.fullScreen.clientHeight)) {
+    ApplyWindowLayout(kFullScreenMode);
+    ApplyPaneLayout();
+  }
+}
+
+void CZarezeRadidaDlg::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == m_cardWatchTimer.timerId()) {
+    // The card watch polls the card-store library here.
+  } else if (event->timerId() == m_positionTimer.timerId()) {
+    // The position refresh of the open recording runs here.
+  }
+}
+
+void CZarezeRadidaDlg::closeEvent(QCloseEvent* event) {
+  event->accept();
+  if (m_quitOnClose) QCoreApplication::quit();
+}
+
+void CZarezeRadidaDlg::ConnectControls() {
+  const std::pair<int, void (CZarezeRadidaDlg::*)()> handlers[] = {
+      {IDC_CLOSE, &CZarezeRadidaDlg::OnCloseButton},
+      {IDC_MINIMIZE, &CZarezeRadidaDlg::OnMinimize},
+      {IDC_FULLSCREEN, &CZarezeRadidaDlg::OnFullScreen},
+      {IDC_WINDOW, &CZarezeRadidaDlg::OnWindowed},
+      {IDC_SWAP, &CZarezeRadidaDlg::OnSwapCameras},
+      {IDC_FULL_SWAP, &CZarezeRadidaDlg::OnSwapCameras},
+      {IDC_MAP, &CZarezeRadidaDlg::OnMapButton},
+      {IDC_SMALL_MAP, &CZarezeRadidaDlg::OnSmallPaneMap},
+      {IDC_SMALL_CAMERA, &CZarezeRadidaDlg::OnSmallPaneCamera},
+      {IDC_MIRROR, &CZarezeRadidaDlg::OnMirrorRear},
+      {IDC_ZOOM, &CZarezeRadidaDlg::OnZoom},
+  };
+  for (const auto& [id, handler] : handlers) {
+    auto* button = qobject_cast<QAbstractButton*>(m_controls->Find(id));
+    connect(button, &QAbstractButton::clicked, this, handler);
+  }
+  // Still inert here, connected by their own parts: OPEN, PLAY, PAUSE, STOP, PRE, NEXT,
+  // -10 s, +10 s, the three sliders and mute (playback controls); the list, its filters
+  // and Select All (recording list and card watch); export; snapshot; recorder settings.
+}

@@ -1,0 +1,150 @@
+// CZarezeRadidaDlg: the viewer's one main window, a borderless, fully skinned 975 x 635
+// player. It owns the engine (player, decoder, wave output, card-store parser, sensor
+// samples), the card-store library handle, every child control and the window's parts:
+//   window_lifecycle.cpp  initialisation, setup, close question, destruction order
+//   window_layout.*       where the controls stand in each display mode, label repaints
+//   pane_layout.*, pane_states.*, panes.cpp   which view each pane holds, full screen
+//   video_pane.*          the camera panes (VideoSurface)
+//   viewer_config.cpp     ./config.cfg (brightness, volume)
+//   transport.cpp         playback controls (STOP, volume, brightness)
+//   zoom_dlg.*            the magnifier
+// Threads: everything here runs on the GUI thread. The player's worker reaches the window
+// only through its two callbacks: the status callback posts event 2024, the text callback
+// appends to the sensor samples under their own lock. Panes take frames under their own
+// lock (video_pane.h).
+#pragma once
+
+#include <QBasicTimer>
+#include <QImage>
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+#include "app/export_worker.h"
+#include "app/window_state.h"
+#include "media/avi_extractor.h"
+#include "media/decoder.h"
+#include "media/player.h"
+#include "media/tat_parser.h"
+#include "media/wave_box.h"
+#include "resources/resources.h"
+#include "sensors/gsensor_graph.h"
+#include "sensors/text_data.h"
+
+class CPaneLayout;
+class CProgressDlg;
+class CWindowControls;
+class CWindowLayout;
+class CZoomDlg;
+struct TatHandle;
+
+// Private events of the window.
+constexpr int kWmMediaEnd = 2024;  // the player's end of recording
+constexpr int kTimerPosition = 100;
+constexpr int kTimerCardWatch = 102;
+constexpr int kCardWatchMs = 1000;
+
+class CZarezeRadidaDlg : public QWidget {
+ public:
+  // langId: the platform language identifier that chooses the text set.
+  explicit CZarezeRadidaDlg(unsigned langId = SystemLangId());
+  ~CZarezeRadidaDlg() override;
+  CZarezeRadidaDlg(const CZarezeRadidaDlg&) = delete;
+  CZarezeRadidaDlg& operator=(const CZarezeRadidaDlg&) = delete;
+
+  // Layout and painting.
+  void ApplyWindowLayout(int mode);
+  void ApplyPaneLayout();
+  // The background bitmap back, the window at its size and centred on the screen.
+  void LoadBackground();
+  void SetLabelText(int id, const QString& text);
+  void SetStaticBitmap(int id, int bitmapId);
+
+  // Panes, full screen, mirror and zoom. Pane operations do nothing during an export.
+  void OnSwapCameras();
+  void OnSmallPaneMap();
+  void OnSmallPaneCamera();
+  void OnMapButton();
+  void OnFullScreen();
+  void OnWindowed();
+  void OnMirrorRear();
+  void OnZoom();
+
+  // Start-up and shut-down.
+  void LoadViewerConfig();
+  void SaveViewerConfig();
+  // The close button: saves, stops, asks the quit question; closes on Yes.
+  void OnCloseButton();
+  void OnMinimize();
+
+  // Playback controls used by start-up and shut-down.
+  void ApplyVolume(int value);
+  void ApplyBrightness(int value);
+  void OnStop();
+
+  WindowState& State() { return m_state; }
+  const WindowState& State() const { return m_state; }
+  CWindowControls& Controls() { return *m_controls; }
+  CQMVMediaPlayer& Player() { return m_player; }
+  CTextData& Samples() { return m_textData; }
+  TatHandle* Library() const { return m_library; }
+  UiLanguage Language() const { return m_language; }
+  unsigned LangId() const { return m_langId; }
+  const QString& TargetFolder() const { return m_targetFolder; }
+  CZoomDlg* ZoomWindow() const { return m_zoom.get(); }
+  CProgressDlg* ProgressWindow() const { return m_progress.get(); }
+  bool HasBackground() const { return !m_background.isNull(); }
+  bool ExportBusy() { return m_exportWorker.Busy().load(); }
+  // The application's window: closing it ends the event loop.
+  void SetQuitOnClose(bool quit) { m_quitOnClose = quit; }
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void OnInitDialog();
+  void Setup();
+  void ConnectControls();
+  void Destroy();
+  void ChangePanes(PaneStates next);
+  int CameraCount() const;
+  static void OnPlayerStatus(void* self, int code, int a, int b);
+
+  // The engine, set up by Setup and shut down by Destroy.
+  CTATParser m_tatParser;
+  CAVIExtractor m_aviExtractor;  // constructed, not used for playback
+  CDecoder m_decoder;
+  CWaveBox m_waveBox;
+  CTextData m_textData;
+  CQMVMediaPlayer m_player;
+  TatHandle* m_library = nullptr;
+
+  // GUI thread only.
+  unsigned m_langId;
+  UiLanguage m_language;
+  WindowState m_state;
+  QImage m_background;  // released in full screen
+  QString m_targetFolder;
+  std::unique_ptr<CWindowControls> m_controls;
+  std::unique_ptr<CWindowLayout> m_layout;
+  std::unique_ptr<CPaneLayout> m_paneLayout;
+  GSensorTraces m_traces;
+  std::unique_ptr<CZoomDlg> m_zoom;
+  std::unique_ptr<CProgressDlg> m_progress;
+  CExportWorker m_exportWorker;
+  QBasicTimer m_positionTimer;   // 100
+  QBasicTimer m_cardWatchTimer;  // 102
+  bool m_destroyed = false;
+  bool m_quitOnClose = false;
+  bool m_dragging = false;  // moving the window by hand where the platform cannot
+  QPoint m_dragOffset;
+};

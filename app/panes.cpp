@@ -1,0 +1,91 @@
+// The main window's pane buttons, full screen and back, the rear mirror and the magnifier.
+#include <QScreen>
+
+#include "app/main_window.h"
+#include "app/pane_layout.h"
+#include "app/pane_states.h"
+#include "app/transport.h"
+#include "app/window_controls.h"
+#include "app/zoom_dlg.h"
+#include "controls/skin_button.h"
+#include "resources/resource_ids.h"
+
+void CZarezeRadidaDlg::ChangePanes(PaneStates next) {
+  m_state.panes = next;
+  ApplyPaneLayout();
+}
+
+void CZarezeRadidaDlg::OnSwapCameras() {
+  if (!ExportBusy()) ChangePanes(SwapCameras(m_state.panes, CameraCount()));
+}
+
+void CZarezeRadidaDlg::OnSmallPaneMap() {
+  if (ExportBusy() || CameraCount() < 2) return;
+  m_controls->Check(IDC_SMALL_MAP)->SetCheck(true);
+  m_controls->Check(IDC_SMALL_CAMERA)->SetCheck(false);
+  ChangePanes(SmallPaneMap(m_state.panes, CameraCount()));
+}
+
+void CZarezeRadidaDlg::OnSmallPaneCamera() {
+  if (ExportBusy() || CameraCount() < 2) return;
+  m_controls->Check(IDC_SMALL_CAMERA)->SetCheck(true);
+  m_controls->Check(IDC_SMALL_MAP)->SetCheck(false);
+  ChangePanes(SmallPaneCamera(m_state.panes, CameraCount()));
+}
+
+void CZarezeRadidaDlg::OnMapButton() {
+  if (ExportBusy()) return;
+  const int cameras = CameraCount();
+  const bool mapWasMain = m_state.panes.map == kPaneMain;
+  m_state.panes = MapButton(m_state.panes, cameras);
+  if (cameras == 1 && mapWasMain) m_controls->Find(IDC_SMALL_CAMERA)->setEnabled(false);
+  ApplyPaneLayout();
+}
+
+void CZarezeRadidaDlg::OnFullScreen() {
+  if (ExportBusy()) return;
+  if (m_state.displayMode == kNormalMode) {
+    // Maximised to the screen's work area; set at once as well, since without a window
+    // manager nobody else sizes the window.
+    if (const QScreen* display = screen()) setGeometry(display->availableGeometry());
+    setWindowState(windowState() | Qt::WindowMaximized);
+    m_state.displayMode = kFullScreenMode;
+    m_background = QImage();  // black behind the controls from now on
+    if (m_state.panes.map == kPaneMain) OnMapButton();  // a video takes the main pane
+  }
+  const int status = m_player.Status();
+  if (status == CQMVMediaPlayer::kStopped || status < 0) {
+    SetLabelText(IDC_POS_LABEL, TimeText(0));
+    SetLabelText(IDC_LENGTH_LABEL, TimeText(0));
+  }
+  ApplyWindowLayout(m_state.displayMode);
+  ApplyPaneLayout();
+}
+
+void CZarezeRadidaDlg::OnWindowed() {
+  if (ExportBusy()) return;
+  if (m_state.displayMode == kFullScreenMode) {
+    setWindowState(windowState() & ~Qt::WindowMaximized);
+    m_state.displayMode = kNormalMode;
+  }
+  const int status = m_player.Status();
+  if (status == CQMVMediaPlayer::kStopped || status < 0) {
+    SetLabelText(IDC_POS_LABEL, TimeText(0));
+    SetLabelText(IDC_LENGTH_LABEL, TimeText(0));
+  }
+  LoadBackground();  // first, so the layout below sees the 975 x 635 client
+  ApplyWindowLayout(m_state.displayMode);
+  ApplyPaneLayout();
+}
+
+void CZarezeRadidaDlg::OnMirrorRear() {
+  CxSkinButton* mirror = m_controls->Check(IDC_MIRROR);
+  if (CameraCount() > 1) {
+    m_player.SetCameraFlip(1, mirror->GetCheck() ? 3 : 0);
+    m_player.RedrawStill();
+  } else {
+    mirror->SetCheck(false);
+  }
+}
+
+void CZarezeRadidaDlg::OnZoom() { m_zoom = ShowZoomWindow(std::move(m_zoom)); }

@@ -1,0 +1,282 @@
+#include "app/single_instance.h"
+
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Caps on what the display server hands back; a real desktop stays far below them.
+constexpr uint32_t kMaxClientListWindows = 1 << 16;
+constexpr size_t kMaxCandidates = 1 << 16;
+constexpr int kMaxAncestorDepth = 32;
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using XcbReply = std::unique_ptr<T, FreeDeleter>;
+
+xcb_connection_t* X11Connection() {
+  if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  return x11 ? x11->connection() : nullptr;
+}
+
+struct Atoms {
+  xcb_atom_t clientList = XCB_ATOM_NONE;
+  xcb_atom_t netWmName = XCB_ATOM_NONE;
+  xcb_atom_t utf8String = XCB_ATOM_NONE;
+  xcb_atom_t supportingWmCheck = XCB_ATOM_NONE;
+  xcb_atom_t activeWindow = XCB_ATOM_NONE;
+};
+
+Atoms InternAtoms(xcb_connection_t* c) {
+  static constexpr const char* kNames[] = {"_NET_CLIENT_LIST", "UTF8_STRING", "_NET_WM_NAME",
+                                           "_NET_SUPPORTING_WM_CHECK", "_NET_ACTIVE_WINDOW"};
+  xcb_intern_atom_cookie_t cookies[std::size(kNames)];
+  for (size_t i = 0; i < std::size(kNames); ++i)
+    cookies[i] = xcb_intern_atom(c, 0, uint16_t(std::strlen(kNames[i])), kNames[i]);
+  xcb_atom_t atoms[std::size(kNames)];
+  for (size_t i = 0; i < std::size(kNames); ++i) {
+    xcb_generic_error_t* error = nullptr;
+    XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookies[i], &error));
+    std::free(error);
+    atoms[i] = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  }
+  return {atoms[0], atoms[2], atoms[1], atoms[3], atoms[4]};
+}
+
+xcb_get_property_cookie_t RequestProperty(xcb_connection_t* c, xcb_window_t window,
+                                          xcb_atom_t property, xcb_atom_t type,
+                                          uint32_t maxUnits) {
+  return xcb_get_property(c, 0, window, property, type, 0, maxUnits);
+}
+
+// The reply when the property exists in the given format (8 or 32) and its value fits the
+// reply's data; nullptr for a missing window or property and for a malformed reply.
+XcbReply<xcb_get_property_reply_t> TakeProperty(xcb_connection_t* c,
+                                                xcb_get_property_cookie_t cookie,
+                                                uint8_t format) {
+  xcb_generic_error_t* error = nullptr;
+  XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookie, &error));
+  std::free(error);
+  if (!reply || reply->type == XCB_ATOM_NONE || reply->format != format) return nullptr;
+  if (uint64_t{reply->value_len} * (format / 8) > uint64_t{reply->length} * 4) return nullptr;
+  return reply;
+}
+
+// The window ids held in a format-32 WINDOW property (empty when absent).
+std::vector<xcb_window_t> WindowList(xcb_connection_t* c, xcb_window_t window,
+                                     xcb_atom_t property, uint32_t maxCount) {
+  if (property == XCB_ATOM_NONE) return {};
+  auto reply = TakeProperty(c, RequestProperty(c, window, property, XCB_ATOM_WINDOW, maxCount), 32);
+  if (!reply || reply->type != XCB_ATOM_WINDOW) return {};
+  const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
+  return std::vector<xcb_window_t>(ids, ids + reply->value_len);
+}
+
+XcbReply<xcb_query_tree_reply_t> QueryTree(xcb_connection_t* c, xcb_query_tree_cookie_t cookie) {
+  xcb_generic_error_t* error = nullptr;
+  XcbReply<xcb_query_tree_reply_t> reply(xcb_query_tree_reply(c, cookie, &error));
+  std::free(error);
+  if (reply && uint32_t{reply->children_len} > reply->length) return nullptr;
+  return reply;
+}
+
+bool WindowManagerRunning(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms) {
+  // The manager's check window names itself; a stale root property from a manager that has
+  // gone points to a missing window or one that does not.
+  const auto check = WindowList(c, root, atoms.supportingWmCheck, 1);
+  if (check.empty()) return false;
+  const auto self = WindowList(c, check[0], atoms.supportingWmCheck, 1);
+  return !self.empty() && self[0] == check[0];
+}
+
+// Windows that may carry the title under root, children of a root child before that child
+// (a reparenting manager's frame may repeat the client's title).
+std::vector<xcb_window_t> Candidates(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms) {
+  if (WindowManagerRunning(c, root, atoms)) {
+    auto clients = WindowList(c, root, atoms.clientList, kMaxClientListWindows);
+    if (!clients.empty()) return clients;
+  }
+  std::vector<xcb_window_t> result;
+  const auto top = QueryTree(c, xcb_query_tree(c, root));
+  if (!top) return result;
+  const xcb_window_t* children = xcb_query_tree_children(top.get());
+  const size_t count = top->children_len;
+  std::vector<xcb_query_tree_cookie_t> cookies(count);
+  for (size_t i = 0; i < count; ++i) cookies[i] = xcb_query_tree(c, children[i]);
+  for (size_t i = 0; i < count; ++i) {
+    if (const auto sub = QueryTree(c, cookies[i])) {
+      const xcb_window_t* inner = xcb_query_tree_children(sub.get());
+      result.insert(result.end(), inner, inner + sub->children_len);
+    }
+    result.push_back(children[i]);
+  }
+  return result;
+}
+
+QString DecodeTitle(const xcb_get_property_reply_t& reply, xcb_atom_t utf8String) {
+  const auto* bytes = static_cast<const char*>(xcb_get_property_value(&reply));
+  const auto size = qsizetype(reply.value_len);
+  // WM_NAME may be STRING (Latin-1) or COMPOUND_TEXT, which equals Latin-1 for plain text.
+  return reply.type == utf8String ? QString::fromUtf8(bytes, size)
+                                  : QString::fromLatin1(bytes, size);
+}
+
+xcb_window_t FindOnScreen(xcb_connection_t* c, xcb_window_t root, const Atoms& atoms,
+                          const QString& title) {
+  auto windows = Candidates(c, root, atoms);
+  if (windows.size() > kMaxCandidates) windows.resize(kMaxCandidates);
+  // Just enough of each name to tell a longer one from an exact match.
+  const uint32_t units = uint32_t(title.toUtf8().size() / 4 + 2);
+  struct Pending {
+    xcb_get_property_cookie_t netName, name;
+  };
+  std::vector<Pending> pending;
+  pending.reserve(windows.size());
+  for (xcb_window_t w : windows)
+    pending.push_back({RequestProperty(c, w, atoms.netWmName, atoms.utf8String, units),
+                       RequestProperty(c, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, units)});
+  xcb_window_t found = XCB_WINDOW_NONE;
+  for (size_t i = 0; i < windows.size(); ++i) {
+    // Every reply is taken, also after a match, so none is left queued on Qt's connection.
+    auto netName = TakeProperty(c, pending[i].netName, 8);
+    auto name = TakeProperty(c, pending[i].name, 8);
+    if (found != XCB_WINDOW_NONE) continue;
+    const auto& best = netName && netName->type == atoms.utf8String ? netName : name;
+    if (best && best->bytes_after == 0 && DecodeTitle(*best, atoms.utf8String) == title)
+      found = windows[i];
+  }
+  return found;
+}
+
+bool RequestSucceeded(xcb_connection_t* c, xcb_void_cookie_t cookie) {
+  XcbReply<xcb_generic_error_t> error(xcb_request_check(c, cookie));
+  return !error;
+}
+
+// The ancestor of window that is a child of root (window itself for a plain top level).
+xcb_window_t TopLevelAncestor(xcb_connection_t* c, xcb_window_t window, xcb_window_t root) {
+  for (int depth = 0; depth < kMaxAncestorDepth; ++depth) {
+    const auto tree = QueryTree(c, xcb_query_tree(c, window));
+    if (!tree || tree->parent == root || tree->parent == XCB_WINDOW_NONE) break;
+    window = tree->parent;
+  }
+  return window;
+}
+
+}  // namespace
+
+CSingleInstance::~CSingleInstance() {
+  if (m_lockFd >= 0) ::close(m_lockFd);  // closing the last descriptor drops the flock
+}
+
+bool CSingleInstance::Acquire(const QString& title) {
+  if (X11Connection()) {
+    const uint32_t window = FindTopLevelWindow(title);
+    if (window == 0) return true;
+    ActivateTopLevelWindow(window);
+    return false;
+  }
+  return AcquireLockFile();
+}
+
+bool CSingleInstance::AcquireLockFile() {
+  if (m_lockFd >= 0) return true;
+  const std::string path = SingleInstanceLockPath();
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return true;
+  // A file someone else planted (shared /tmp) must not keep this user's viewer from starting.
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+    ::close(fd);
+    return true;
+  }
+  int rc;
+  do rc = ::flock(fd, LOCK_EX | LOCK_NB);
+  while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    const bool held = errno == EWOULDBLOCK;
+    ::close(fd);
+    return !held;
+  }
+  m_lockFd = fd;
+  return true;
+}
+
+std::string SingleInstanceLockPath() {
+  const char* dir = std::getenv("XDG_RUNTIME_DIR");
+  if (dir && *dir) return std::string(dir) + "/roadkeep.lock";
+  return "/tmp/roadkeep-" + std::to_string(::getuid()) + ".lock";
+}
+
+uint32_t FindTopLevelWindow(const QString& title) {
+  xcb_connection_t* c = X11Connection();
+  if (!c || title.isEmpty()) return 0;
+  const Atoms atoms = InternAtoms(c);
+  for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem; xcb_screen_next(&it)) {
+    if (const xcb_window_t w = FindOnScreen(c, it.data->root, atoms, title)) return w;
+  }
+  return 0;
+}
+
+bool ActivateTopLevelWindow(uint32_t window) {
+  xcb_connection_t* c = X11Connection();
+  if (!c || window == XCB_WINDOW_NONE) return false;
+  const auto tree = QueryTree(c, xcb_query_tree(c, window));
+  if (!tree) return false;
+  const xcb_window_t root = tree->root;
+  const Atoms atoms = InternAtoms(c);
+
+  xcb_client_message_event_t message{};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = window;
+  message.type = atoms.activeWindow;
+  message.data.data32[0] = 1;  // source indication: an application
+  message.data.data32[1] = XCB_CURRENT_TIME;
+  bool ok = RequestSucceeded(
+      c, xcb_send_event_checked(
+             c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+             reinterpret_cast<const char*>(&message)));
+
+  // Nobody acts on the message without a window manager: do its job directly.
+  if (!WindowManagerRunning(c, root, atoms)) {
+    const xcb_window_t top = TopLevelAncestor(c, window, root);
+    const uint32_t stackAbove[] = {XCB_STACK_MODE_ABOVE};
+    ok = RequestSucceeded(c, xcb_map_window_checked(c, window)) && ok;
+    if (top != window) ok = RequestSucceeded(c, xcb_map_window_checked(c, top)) && ok;
+    ok = RequestSucceeded(c, xcb_configure_window_checked(c, top, XCB_CONFIG_WINDOW_STACK_MODE,
+                                                          stackAbove)) &&
+         ok;
+    ok = RequestSucceeded(c, xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_PARENT, window,
+                                                         XCB_CURRENT_TIME)) &&
+         ok;
+  }
+  xcb_flush(c);
+  return ok;
+}
+
+bool X11WindowManagerRunning() {
+  xcb_connection_t* c = X11Connection();
+  if (!c) return false;
+  const Atoms atoms = InternAtoms(c);
+  for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem; xcb_screen_next(&it)) {
+    if (WindowManagerRunning(c, it.data->root, atoms)) return true;
+  }
+  return false;
+}

@@ -1,0 +1,84 @@
+#include "app/video_pane.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QShowEvent>
+
+#include "controls/control_message.h"
+
+CVideoPane::CVideoPane(int id, QWidget* parent) : QWidget(parent) {
+  SetControlId(this, id);
+  // Every pixel is painted here, so nothing under the pane is drawn first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+}
+
+void CVideoPane::GetSize(int* width, int* height) const {
+  std::lock_guard<std::mutex> guard(m_lock);
+  if (width) *width = m_surfaceWidth;
+  if (height) *height = m_surfaceHeight;
+}
+
+void CVideoPane::ShowFrame(const cv::Mat& frame) {
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_frame = frame;
+  }
+  ++m_shown;
+  if (!m_repaintPosted.exchange(true)) {
+    // Queued to the pane's thread; dropped by Qt if the pane is gone by then.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          m_repaintPosted = false;
+          update();
+        },
+        Qt::QueuedConnection);
+  }
+}
+
+void CVideoPane::Clear() {
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_frame.release();
+  }
+  update();
+}
+
+cv::Mat CVideoPane::LastFrame() const {
+  std::lock_guard<std::mutex> guard(m_lock);
+  return m_frame;
+}
+
+void CVideoPane::paintEvent(QPaintEvent*) {
+  cv::Mat frame = LastFrame();  // keeps the pixels alive while they are painted
+  QPainter painter(this);
+  if (frame.empty() || frame.type() != CV_8UC4) {
+    painter.fillRect(rect(), Qt::black);
+    return;
+  }
+  const QImage image(frame.data, frame.cols, frame.rows, static_cast<qsizetype>(frame.step[0]),
+                     QImage::Format_RGB32);
+  if (image.size() == size()) {
+    painter.drawImage(0, 0, image);  // the usual case: a straight copy
+  } else {
+    // Only a frame made before the pane's last resize; the next one fits.
+    painter.drawImage(rect(), image);
+  }
+  ++m_painted;
+}
+
+void CVideoPane::UpdateSurfaceSize(bool visible) {
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_surfaceWidth = visible ? width() : 0;
+  m_surfaceHeight = visible ? height() : 0;
+}
+
+void CVideoPane::resizeEvent(QResizeEvent*) { UpdateSurfaceSize(isVisible()); }
+void CVideoPane::showEvent(QShowEvent*) { UpdateSurfaceSize(true); }
+
+void CVideoPane::hideEvent(QHideEvent* event) {
+  // A minimised window hides its children spontaneously; they keep decoding so the picture
+  // is whole when the window comes back.
+  if (!event->spontaneous()) UpdateSurfaceSize(false);
+}

@@ -1,0 +1,129 @@
+// The main window's start-up and shut-down: initialisation and setup in their order, the
+// close button's question and the order of destruction.
+#include <QMessageBox>
+#include <QTreeWidget>
+#include <cstdio>
+
+#include "app/main_window.h"
+#include "app/pane_layout.h"
+#include "app/pane_states.h"
+#include "app/video_pane.h"
+#include "app/viewer_config.h"
+#include "app/window_controls.h"
+#include "app/window_layout.h"
+#include "app/zoom_dlg.h"
+#include "controls/bitmap_slider.h"
+#include "controls/progress_dlg.h"
+#include "resources/resource_ids.h"
+#include "sensors/graph_static.h"
+#include "tat/tat_library.h"
+
+namespace {
+
+TatDeviceInfo DefaultDeviceInfo() {
+  TatDeviceInfo info{};
+  std::snprintf(info.serial, sizeof info.serial, "%s", "N/A");
+  std::snprintf(info.company, sizeof info.company, "%s", "Velmora");
+  std::snprintf(info.date, sizeof info.date, "%s", "2014/03/01");
+  std::snprintf(info.version, sizeof info.version, "%s", "QMVXXX-V1");
+  std::snprintf(info.model, sizeof info.model, "%s", "QMVXXX");
+  std::snprintf(info.id, sizeof info.id, "%s", "E000001");
+  return info;
+}
+
+}  // namespace
+
+void CZarezeRadidaDlg::OnInitDialog() {
+  m_controls = std::make_unique<CWindowControls>(this);
+  m_layout = std::make_unique<CWindowLayout>(this, *m_controls);
+  m_paneLayout = std::make_unique<CPaneLayout>(*m_controls);
+  // Bitmaps and slider ranges first, so the configuration read by the setup is clamped to
+  // the sliders' real ranges.
+  m_controls->Skin(m_language);
+  m_controls->Find(IDC_PLAY)->show();
+  m_controls->Find(IDC_PAUSE)->hide();
+  // The card-store parser's seek unit is fixed at 24 front frames (CTATParser::Granularity).
+  m_state.mapPageLoaded = false;
+  setWindowIcon(LoadAppIcon(IDI_APP));
+  setWindowTitle(LoadString(IDS_APP_TITLE));
+  Setup();
+  m_state.fullScreen.video = ComputeFullScreenArea(width(), height());
+  ApplyWindowLayout(m_state.displayMode);
+  LoadBackground();
+  m_traces = SetupGSensorGraph(*m_controls->Graph());
+  m_state.lastGraphSecond = 0;
+  m_layout->ApplyLabelColours();
+  m_controls->List()->setStyleSheet(QStringLiteral("QTreeWidget { background: black; color: white; }"));
+  m_progress = std::make_unique<CProgressDlg>(this, m_langId);
+  m_exportWorker.Start();
+  ConnectControls();
+}
+
+void CZarezeRadidaDlg::Setup() {
+  m_player.SetStatusCallback(&CZarezeRadidaDlg::OnPlayerStatus, this);
+  m_player.SetTextCallback(&CTextData::TextCallback, &m_textData);
+  m_player.SetParser(&m_tatParser);
+  m_player.SetDecoder(&m_decoder);
+  m_player.SetAudio(&m_waveBox);
+  m_paneLayout->HidePanes();
+  m_library = TatCreate();
+  TatConfigure(m_library, DefaultDeviceInfo());
+  m_state.cardLetter = 0;
+  m_exportWorker.Busy() = false;
+  m_player.StartEngine(m_controls->FrontPane(), m_controls->RearPane());
+  m_cardWatchTimer.start(kCardWatchMs, this);
+  m_state.displayMode = kNormalMode;
+  m_state.panes = PaneStates{};
+  m_controls->MapView()->setGeometry(kRearHidden);
+  m_controls->Find(IDC_POS_SLIDER)->setGeometry(92, 432, 390, 14);
+  m_controls->Find(IDC_LIST_TITLE)->setGeometry(648, 65, 325, 18);
+  m_controls->Find(IDC_LIST)->setGeometry(648, 83, 325, 130);
+  // The list's columns and rows belong to the recording list.
+  LoadViewerConfig();
+  m_controls->List()->setUpdatesEnabled(true);
+}
+
+void CZarezeRadidaDlg::OnCloseButton() {
+  if (ExportBusy()) return;
+  SaveViewerConfig();
+  OnStop();
+  m_positionTimer.stop();
+  m_cardWatchTimer.stop();
+  const QString text = LoadString(IDS_QUIT_TEXT_EN, m_language);
+  const QString caption = LoadString(IDS_QUIT_CAPTION_EN, m_language);
+  QMessageBox question(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No,
+                       this);
+  question.setObjectName(QStringLiteral("QuitQuestion"));
+  if (question.exec() == QMessageBox::Yes) {
+    close();
+    return;
+  }
+  // Answered No: the window stays, stopped, and goes on watching for the card.
+  m_cardWatchTimer.start(kCardWatchMs, this);
+}
+
+void CZarezeRadidaDlg::OnMinimize() {
+  if (!ExportBusy()) showMinimized();
+}
+
+void CZarezeRadidaDlg::Destroy() {
+  if (m_destroyed) return;
+  m_destroyed = true;
+  SaveViewerConfig();
+  m_cardWatchTimer.stop();
+  m_positionTimer.stop();
+  // Stop playback first: the worker then leaves its pump turn at once, so the shutdown
+  // never waits for a recording to play out.
+  m_player.PausePlayback();
+  m_player.StopMedia();
+  m_player.Shutdown();
+  m_tatParser.OnCardRemoved();
+  CTATParser::SetLibraryHandle(nullptr);
+  if (m_library != nullptr) {
+    TatRelease(m_library);
+    m_library = nullptr;
+  }
+  m_exportWorker.Stop();
+  m_progress.reset();
+  m_zoom.reset();
+}
