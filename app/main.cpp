@@ -2,8 +2,10 @@
 #include <QApplication>
 
 #include "app/app.h"
+#include "platform/wave_out.h"
 
 int main(int argc, char** argv) {
+  ChooseAudioDriver();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("roadkeep"));
   QApplication::setOrganizationName(QStringLiteral("roadkeep"));

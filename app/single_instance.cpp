@@ -1,6 +1,5 @@
 #include "app/single_instance.h"
 
-#include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,6 +7,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <QGuiApplication>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -60,16 +60,14 @@ Atoms InternAtoms(xcb_connection_t* c) {
 }
 
 xcb_get_property_cookie_t RequestProperty(xcb_connection_t* c, xcb_window_t window,
-                                          xcb_atom_t property, xcb_atom_t type,
-                                          uint32_t maxUnits) {
+                                          xcb_atom_t property, xcb_atom_t type, uint32_t maxUnits) {
   return xcb_get_property(c, 0, window, property, type, 0, maxUnits);
 }
 
 // The reply when the property exists in the given format (8 or 32) and its value fits the
 // reply's data; nullptr for a missing window or property and for a malformed reply.
 XcbReply<xcb_get_property_reply_t> TakeProperty(xcb_connection_t* c,
-                                                xcb_get_property_cookie_t cookie,
-                                                uint8_t format) {
+                                                xcb_get_property_cookie_t cookie, uint8_t format) {
   xcb_generic_error_t* error = nullptr;
   XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookie, &error));
   std::free(error);
@@ -79,8 +77,8 @@ XcbReply<xcb_get_property_reply_t> TakeProperty(xcb_connection_t* c,
 }
 
 // The window ids held in a format-32 WINDOW property (empty when absent).
-std::vector<xcb_window_t> WindowList(xcb_connection_t* c, xcb_window_t window,
-                                     xcb_atom_t property, uint32_t maxCount) {
+std::vector<xcb_window_t> WindowList(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property,
+                                     uint32_t maxCount) {
   if (property == XCB_ATOM_NONE) return {};
   auto reply = TakeProperty(c, RequestProperty(c, window, property, XCB_ATOM_WINDOW, maxCount), 32);
   if (!reply || reply->type != XCB_ATOM_WINDOW) return {};
@@ -179,6 +177,12 @@ xcb_window_t TopLevelAncestor(xcb_connection_t* c, xcb_window_t window, xcb_wind
   return window;
 }
 
+std::string LockPath() {
+  const char* dir = std::getenv("XDG_RUNTIME_DIR");
+  if (dir && *dir) return std::string(dir) + "/roadkeep.lock";
+  return "/tmp/roadkeep-" + std::to_string(::getuid()) + ".lock";
+}
+
 }  // namespace
 
 CSingleInstance::~CSingleInstance() {
@@ -197,7 +201,7 @@ bool CSingleInstance::Acquire(const QString& title) {
 
 bool CSingleInstance::AcquireLockFile() {
   if (m_lockFd >= 0) return true;
-  const std::string path = SingleInstanceLockPath();
+  const std::string path = LockPath();
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return true;
   // A file someone else planted (shared /tmp) must not keep this user's viewer from starting.
@@ -216,12 +220,6 @@ bool CSingleInstance::AcquireLockFile() {
   }
   m_lockFd = fd;
   return true;
-}
-
-std::string SingleInstanceLockPath() {
-  const char* dir = std::getenv("XDG_RUNTIME_DIR");
-  if (dir && *dir) return std::string(dir) + "/roadkeep.lock";
-  return "/tmp/roadkeep-" + std::to_string(::getuid()) + ".lock";
 }
 
 uint32_t FindTopLevelWindow(const QString& title) {
@@ -249,23 +247,20 @@ bool ActivateTopLevelWindow(uint32_t window) {
   message.type = atoms.activeWindow;
   message.data.data32[0] = 1;  // source indication: an application
   message.data.data32[1] = XCB_CURRENT_TIME;
-  bool ok = RequestSucceeded(
-      c, xcb_send_event_checked(
-             c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-             reinterpret_cast<const char*>(&message)));
+  bool ok = true;
+  const auto check = [&](xcb_void_cookie_t cookie) { ok = RequestSucceeded(c, cookie) && ok; };
+  check(xcb_send_event_checked(
+      c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+      reinterpret_cast<const char*>(&message)));
 
   // Nobody acts on the message without a window manager: do its job directly.
   if (!WindowManagerRunning(c, root, atoms)) {
     const xcb_window_t top = TopLevelAncestor(c, window, root);
     const uint32_t stackAbove[] = {XCB_STACK_MODE_ABOVE};
-    ok = RequestSucceeded(c, xcb_map_window_checked(c, window)) && ok;
-    if (top != window) ok = RequestSucceeded(c, xcb_map_window_checked(c, top)) && ok;
-    ok = RequestSucceeded(c, xcb_configure_window_checked(c, top, XCB_CONFIG_WINDOW_STACK_MODE,
-                                                          stackAbove)) &&
-         ok;
-    ok = RequestSucceeded(c, xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_PARENT, window,
-                                                         XCB_CURRENT_TIME)) &&
-         ok;
+    check(xcb_map_window_checked(c, window));
+    if (top != window) check(xcb_map_window_checked(c, top));
+    check(xcb_configure_window_checked(c, top, XCB_CONFIG_WINDOW_STACK_MODE, stackAbove));
+    check(xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME));
   }
   xcb_flush(c);
   return ok;

@@ -2,8 +2,8 @@
 // a top-level window titled with the application title (any program's) means another copy
 // runs: that window is raised and activated and this process must not run. Where the display
 // server cannot be asked (any other Qt platform, offscreen included) a per-user lock file,
-// held with flock for the object's life, stands in for the window; a file that cannot be
-// used never stops the start.
+// $XDG_RUNTIME_DIR/roadkeep.lock or /tmp/roadkeep-<uid>.lock, held with flock for the
+// object's life, stands in for the window; a file that cannot be used never stops the start.
 //
 // Threads: GUI thread only, after the QApplication exists and before any window is shown.
 // The X11 helpers use the xcb connection Qt already has.
@@ -11,7 +11,6 @@
 
 #include <QString>
 #include <cstdint>
-#include <string>
 
 class CSingleInstance {
  public:
@@ -31,10 +30,6 @@ class CSingleInstance {
   // Set by Acquire, closed by the destructor.
   int m_lockFd = -1;  // open, flock-ed lock file; -1 when none is held
 };
-
-// The lock file used off X11: $XDG_RUNTIME_DIR/roadkeep.lock, or /tmp/roadkeep-<uid>.lock
-// when that variable is unset or empty.
-std::string SingleInstanceLockPath();
 
 // X11 helpers, exposed for tests. All return 0 / false when Qt does not run on "xcb".
 // The top-level window titled exactly title (_NET_WM_NAME, else WM_NAME), taken from the

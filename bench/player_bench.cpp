@@ -101,7 +101,7 @@ double g_decodeCpu = 0;       // set by the baselines, which run first
 double g_decodeScaleCpu = 0;
 
 // Decodes units with FFmpeg alone, single-threaded as the player's decoder; with a pane
-// size, also converts each picture to BGR24 at that size as the decoder does for a pane.
+// size, also converts each picture to 32-bit BGRA at that size as the decoder does for a pane.
 void DecodeAll(const std::vector<std::vector<uint8_t>>& units, int paneWidth = 0,
                int paneHeight = 0) {
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
@@ -111,7 +111,7 @@ void DecodeAll(const std::vector<std::vector<uint8_t>>& units, int paneWidth = 0
   AVPacket* packet = av_packet_alloc();
   AVFrame* frame = av_frame_alloc();
   SwsContext* scaler = nullptr;
-  std::vector<uint8_t> bgr(static_cast<size_t>(paneWidth) * paneHeight * 3);
+  std::vector<uint8_t> bgra(static_cast<size_t>(paneWidth) * paneHeight * 4);
   for (const auto& unit : units) {
     packet->data = const_cast<uint8_t*>(unit.data());
     packet->size = static_cast<int>(unit.size());
@@ -121,12 +121,11 @@ void DecodeAll(const std::vector<std::vector<uint8_t>>& units, int paneWidth = 0
       if (paneWidth <= 0) continue;
       if (scaler == nullptr) {
         scaler = sws_getContext(frame->width, frame->height,
-                                static_cast<AVPixelFormat>(frame->format), paneWidth,
-                                paneHeight, AV_PIX_FMT_BGR24, SWS_FAST_BILINEAR, nullptr,
-                                nullptr, nullptr);
+                                static_cast<AVPixelFormat>(frame->format), paneWidth, paneHeight,
+                                AV_PIX_FMT_BGRA, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
       }
-      uint8_t* planes[4] = {bgr.data(), nullptr, nullptr, nullptr};
-      int strides[4] = {paneWidth * 3, 0, 0, 0};
+      uint8_t* planes[4] = {bgra.data(), nullptr, nullptr, nullptr};
+      int strides[4] = {paneWidth * 4, 0, 0, 0};
       sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
     }
   }

@@ -14,6 +14,9 @@ bool IsJpeg(const uint8_t* data, int size) {
 
 bool ValidIndex(int index) { return index == 0 || index == 1; }
 
+// B, G, R, A of a frame with no picture: black, alpha 0xFF as Format_RGB32 wants.
+const cv::Scalar kOpaqueBlack(0, 0, 0, 255);
+
 // The surface's current size; false when it is hidden or larger than a picture may be.
 bool UsableSize(VideoSurface* surface, int* width, int* height) {
   surface->GetSize(width, height);
@@ -40,10 +43,10 @@ bool CDecoder::DecodeLocked(int index, const uint8_t* data, int size) {
 }
 
 cv::Mat CDecoder::RenderLocked(int index, bool convert, int width, int height) {
-  cv::Mat image(height, width, CV_8UC3);
+  cv::Mat image(height, width, CV_8UC4);
   if (!convert ||
       !m_codec[index].ConvertTo(image.data, static_cast<int>(image.step[0]), width, height)) {
-    image.setTo(cv::Scalar::all(0));
+    image.setTo(kOpaqueBlack);
   }
   return image;
 }
@@ -129,12 +132,14 @@ bool CDecoder::SaveFrame(int index, const char* path) {
     int width = 0, height = 0;
     codec.GetPictureSize(&width, &height);
     if (width <= 0 || height <= 0) return false;
-    image.create(height, width, CV_8UC3);
+    image.create(height, width, CV_8UC4);
     if (!codec.ConvertTo(image.data, static_cast<int>(image.step[0]), width, height)) {
       return false;
     }
   }
   try {
+    // The JPEG writer takes BGRA as it is, drops the alpha byte and writes a 3-component
+    // file, so the picture is converted only once here too.
     return cv::imwrite(path, image);
   } catch (const cv::Exception&) {
     return false;  // no encoder for the name's extension

@@ -1,4 +1,6 @@
 // CDecoder: the two cameras' H.264 contexts, scaling into a surface, flips and snapshots.
+// Frames reach a surface as 8-bit BGRA (QImage::Format_RGB32 layout), converted once by
+// swscale straight to the surface's size.
 #pragma once
 
 #include <atomic>
@@ -48,8 +50,8 @@ class CDecoder : public VMediaDecoder {
   static int Clamp(int index) { return index < 1 ? 0 : 1; }
   // REQUIRES: m_lock held.
   bool DecodeLocked(int index, const uint8_t* data, int size);
-  // A new width x height BGR image with the camera's last picture, black without one.
-  // REQUIRES: m_lock held.
+  // A new width x height BGRA image (CV_8UC4, alpha 0xFF) with the camera's last picture;
+  // opaque black without one. REQUIRES: m_lock held.
   cv::Mat RenderLocked(int index, bool convert, int width, int height);
   void FlipAndShow(int index, cv::Mat& image, VideoSurface* surface) const;
 

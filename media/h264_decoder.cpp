@@ -103,14 +103,18 @@ bool CFFMH264_Decoder::ConvertTo(uint8_t* pixels, int rowStride, int width, int 
   if (frame == nullptr || frame->data[0] == nullptr || frame->width <= 0 || frame->height <= 0) {
     return false;
   }
-  if (pixels == nullptr || width <= 0 || height <= 0 || rowStride / 3 < width) return false;
+  if (pixels == nullptr || width <= 0 || height <= 0 || rowStride / kBytesPerPixel < width) {
+    return false;
+  }
   // Made again when the output size changes, and also when the stream's picture size or
   // format changes (a new sequence header), so the scaler never reads a stale geometry.
   if (!m_scaler || width != m_outWidth || height != m_outHeight || frame->width != m_srcWidth ||
       frame->height != m_srcHeight || frame->format != m_srcFormat) {
+    // BGRA: from a source without an alpha plane swscale writes 0xFF into the fourth byte,
+    // as Format_RGB32 requires.
     m_scaler.reset(sws_getContext(frame->width, frame->height,
                                   static_cast<AVPixelFormat>(frame->format), width, height,
-                                  AV_PIX_FMT_BGR24, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
+                                  AV_PIX_FMT_BGRA, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
     if (!m_scaler) {
       m_outWidth = m_outHeight = m_srcWidth = m_srcHeight = 0;
       m_srcFormat = -1;

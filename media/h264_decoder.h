@@ -1,5 +1,7 @@
 // One camera's H.264 decoding context: decodes access units and converts the last picture
-// to BGR24 at any size with fast bilinear scaling and the camera's brightness and contrast.
+// to 32-bit BGRA at any size with fast bilinear scaling and the camera's brightness and
+// contrast. Bytes B, G, R, 0xFF per pixel: QImage::Format_RGB32 on a little-endian machine,
+// which Qt's raster engine paints without another conversion.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,8 @@ struct SwsContext;
 
 class CFFMH264_Decoder {
  public:
+  static constexpr int kBytesPerPixel = 4;  // what ConvertTo writes
+
   CFFMH264_Decoder();
   virtual ~CFFMH264_Decoder();
   CFFMH264_Decoder(const CFFMH264_Decoder&) = delete;
@@ -30,8 +34,9 @@ class CFFMH264_Decoder {
   // The last picture's size; 0, 0 before any picture.
   void GetPictureSize(int* width, int* height) const;
 
-  // Scales the last picture into a BGR24 image of width x height whose rows are rowStride
-  // bytes apart. False (pixels untouched) when there is no picture or the sizes are bad.
+  // Scales the last picture into a BGRA image (alpha 0xFF) of width x height whose rows are
+  // rowStride bytes apart. False (pixels untouched) when there is no picture or the sizes
+  // are bad (rowStride below kBytesPerPixel * width).
   bool ConvertTo(uint8_t* pixels, int rowStride, int width, int height);
 
   // Drops buffered pictures: the next picture comes after the next key frame.

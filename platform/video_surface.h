@@ -6,7 +6,7 @@
 #include <mutex>
 #include <opencv2/core.hpp>
 
-// A target for finished BGR frames. Both operations are safe from any thread.
+// A target for finished frames. Both operations are safe from any thread.
 class VideoSurface {
  public:
   virtual ~VideoSurface() = default;
@@ -14,13 +14,16 @@ class VideoSurface {
   // The current size in pixels; 0 x 0 while the surface is hidden.
   virtual void GetSize(int* width, int* height) const = 0;
 
-  // Takes a finished 8-bit 3-channel BGR frame. The surface keeps a reference to the
-  // pixels; the caller must not write to them afterwards (it allocates a new frame instead).
+  // Takes a finished 8-bit 4-channel BGRA frame in the layout of QImage::Format_RGB32
+  // (bytes B, G, R, 0xFF per pixel; rows may be padded, frame.step[0] apart), already at the
+  // surface's size, so a pane paints it without converting. The surface keeps a reference
+  // to the pixels; the caller must not write to them afterwards (it allocates a new frame
+  // instead).
   virtual void ShowFrame(const cv::Mat& frame) = 0;
 };
 
-// A surface without a window: keeps the last frame and counts frames. For tests,
-// benchmarks and command-line playback.
+// A surface without a window: keeps the last frame (as given: CV_8UC4, BGRA) and counts
+// frames. For tests, benchmarks and command-line playback.
 class CHeadlessSurface : public VideoSurface {
  public:
   explicit CHeadlessSurface(int width = 0, int height = 0);

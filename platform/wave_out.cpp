@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -34,6 +35,10 @@ Uint16 PeriodSamples(int rate) {
   return samples;
 }
 
+// SDL would otherwise turn SIGINT and SIGTERM into quit events that nobody reads, and the
+// process could no longer be ended by them.
+void InitAudio() { SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1"); }
+
 }  // namespace
 
 void SetWaveOutVolume(uint32_t value) { g_volume.store(value); }
@@ -48,6 +53,7 @@ int CSdlWaveOut::Open(const WaveFormat& format, WaveDoneFn callback, void* insta
       format.samplesPerSecond > 384000 || callback == nullptr) {
     return kWaveBadFormat;
   }
+  InitAudio();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kWaveNoDriver;
   SDL_AudioSpec want{};
   want.freq = format.samplesPerSecond;
@@ -144,4 +150,15 @@ void CSdlWaveOut::Fill(uint8_t* stream, int length) {
     }
   }
   if (length > 0) std::memset(stream, m_silence, static_cast<size_t>(length));
+}
+
+void ChooseAudioDriver() {
+  if (std::getenv("SDL_AUDIODRIVER") != nullptr) return;
+  bool haveDevice = false;
+  InitAudio();
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    haveDevice = SDL_GetNumAudioDevices(0) > 0;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  if (!haveDevice) setenv("SDL_AUDIODRIVER", "dummy", 1);
 }

@@ -89,3 +89,7 @@ class CSdlWaveOut : public VWaveOut {
 // The process-wide output volume: (right << 16) | left, each 0..0xFFFF; 0xFFFFFFFF at start.
 void SetWaveOutVolume(uint32_t value);
 uint32_t GetWaveOutVolume();
+
+// Without SDL_AUDIODRIVER set: keeps SDL's default when it finds an output device, else
+// chooses the "dummy" driver, so playback keeps its pace on a machine without sound.
+void ChooseAudioDriver();

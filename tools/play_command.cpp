@@ -1,7 +1,5 @@
 // play: plays recordings of a card headless through the real parser, decoder and SDL audio,
 // and prints what was shown, what the text stream held and how each recording ended.
-#include <SDL2/SDL.h>
-
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -20,6 +18,7 @@
 #include "media/trace.h"
 #include "media/wave_box.h"
 #include "platform/video_surface.h"
+#include "platform/wave_out.h"
 #include "sensors/text_data.h"
 #include "tat/tat_library.h"
 #include "tools/commands.h"
@@ -158,17 +157,6 @@ bool ParseArgs(int argc, char** argv, PlayOptions* o) {
     }
   }
   return !o->dir.empty() && !o->names.empty();
-}
-
-// Without a driver chosen, use the default device when SDL has one, else the dummy driver.
-void ChooseAudioDriver() {
-  if (std::getenv("SDL_AUDIODRIVER") != nullptr) return;
-  bool haveDevice = false;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-    haveDevice = SDL_GetNumAudioDevices(0) > 0;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  }
-  if (!haveDevice) setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 
 }  // namespace

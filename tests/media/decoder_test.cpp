@@ -3,17 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
 #include <opencv2/imgcodecs.hpp>
 #include <random>
 #include <thread>
+#include <utility>
 
 #include "platform/video_surface.h"
 #include "tests/media/h264_test_util.h"
 
 namespace {
 
+using roadkeep::test::ColourChannels;
 using roadkeep::test::H264Stream;
+using roadkeep::test::IsOpaqueBgra;
 using roadkeep::test::MakeH264;
 using roadkeep::test::ReadAll;
 using roadkeep::test::ReferenceFrames;
@@ -31,20 +35,42 @@ std::vector<cv::Mat> ShowAll(CDecoder& decoder, int index, CHeadlessSurface& sur
   return shown;
 }
 
-double MinPsnr(const std::vector<cv::Mat>& got, const std::vector<cv::Mat>& want, size_t from = 0) {
+// PSNR of a shown frame's colour channels against a BGR reference (1000 when identical);
+// 0 unless the frame is opaque BGRA of the reference's size.
+double Psnr(const cv::Mat& shown, const cv::Mat& want) {
+  EXPECT_TRUE(IsOpaqueBgra(shown)) << "type " << shown.type();
+  EXPECT_EQ(shown.size(), want.size());
+  if (!IsOpaqueBgra(shown) || shown.size() != want.size()) return 0;
+  const cv::Mat colour = ColourChannels(shown);
+  return cv::norm(colour, want) == 0 ? 1000.0 : cv::PSNR(colour, want);
+}
+
+double MinPsnr(const std::vector<cv::Mat>& got, const std::vector<cv::Mat>& want) {
   EXPECT_EQ(got.size(), want.size());
   double worst = 1000;
-  for (size_t i = from; i < std::min(got.size(), want.size()); ++i) {
-    EXPECT_EQ(got[i].size(), want[i].size()) << "frame " << i;
-    if (got[i].size() != want[i].size()) return 0;
-    worst = std::min(worst, cv::norm(got[i], want[i]) == 0 ? 1000.0 : cv::PSNR(got[i], want[i]));
+  for (size_t i = 0; i < std::min(got.size(), want.size()); ++i) {
+    worst = std::min(worst, Psnr(got[i], want[i]));
   }
   return worst;
 }
 
-bool AllBlack(const cv::Mat& image) { return cv::countNonZero(image.reshape(1)) == 0; }
+// Every pixel is B, G, R, A = 0, 0, 0, 0xFF.
+bool OpaqueBlack(const cv::Mat& image) {
+  if (image.empty() || image.type() != CV_8UC4) return false;
+  const cv::Mat black(image.size(), CV_8UC4, cv::Scalar(0, 0, 0, 255));
+  return cv::norm(image, black, cv::NORM_INF) == 0;
+}
 
-TEST(Decoder, PicturesMatchFfmpegDecodeWithFastBilinearScale) {
+// The lowest and highest value of one channel of image.
+std::pair<double, double> ChannelRange(const cv::Mat& image, int channel) {
+  cv::Mat plane;
+  cv::extractChannel(image, plane, channel);
+  double low = 0, high = 0;
+  cv::minMaxLoc(plane, &low, &high);
+  return {low, high};
+}
+
+TEST(Decoder, ShownFramesAreOpaqueBgraMatchingFfmpegDecodeWithFastBilinearScale) {
   TempDir dir;
   struct Case {
     int srcW, srcH, outW, outH;
@@ -52,7 +78,8 @@ TEST(Decoder, PicturesMatchFfmpegDecodeWithFastBilinearScale) {
   const Case cases[] = {{1280, 720, 640, 360},  // rear camera into a small pane
                         {1920, 1080, 640, 360},
                         {640, 360, 640, 360},  // same size: conversion only
-                        {1280, 720, 1001, 563}};
+                        {1280, 720, 1001, 563},
+                        {320, 240, 161, 97}};  // odd sizes
   for (const Case& c : cases) {
     const H264Stream stream = MakeH264(dir, c.srcW, c.srcH, 6);
     ASSERT_EQ(stream.units.size(), 6u);
@@ -65,6 +92,67 @@ TEST(Decoder, PicturesMatchFfmpegDecodeWithFastBilinearScale) {
               << (psnr >= 1000 ? std::string("inf (identical)") : std::to_string(psnr)) << "\n";
     EXPECT_GE(psnr, 40.0);
     EXPECT_EQ(surface.FrameCount(), 6);
+  }
+}
+
+TEST(Decoder, FrameBytesAreBlueGreenRedThenOpaqueAlphaAndJpegKeepsTheColour) {
+  TempDir dir;
+  const H264Stream red =
+      MakeH264(dir, 320, 240, 1, 12, "testsrc", "-vf drawbox=w=iw:h=ih:color=red:t=fill");
+  ASSERT_EQ(red.units.size(), 1u);
+  CDecoder decoder;
+  decoder.OpenCodecs();
+  CHeadlessSurface surface(200, 150);
+  ShowAll(decoder, 0, surface, red);
+  const cv::Mat frame = surface.LastFrame();
+  ASSERT_TRUE(IsOpaqueBgra(frame));
+  EXPECT_LE(ChannelRange(frame, 0).second, 8) << "blue byte first";
+  EXPECT_LE(ChannelRange(frame, 1).second, 8);
+  EXPECT_GE(ChannelRange(frame, 2).first, 245) << "red byte third";
+
+  // Brightness, contrast and every flip keep the alpha bytes.
+  decoder.SetBrightness(0, -4);
+  decoder.SetContrast(0, 6);
+  for (int mode : {0, 1, 2, 3}) {
+    decoder.SetFlipMode(0, mode);
+    ASSERT_TRUE(decoder.RedrawFrame(0, &surface));
+    EXPECT_TRUE(IsOpaqueBgra(surface.LastFrame())) << "mode " << mode;
+  }
+
+  // The snapshot is a 3-component JPEG with the colour in the right place.
+  decoder.SetBrightness(0, 0);
+  decoder.SetContrast(0, 0);
+  const std::string path = dir.File("red.jpg");
+  ASSERT_TRUE(decoder.SaveFrame(0, path.c_str()));
+  const cv::Mat saved = cv::imread(path, cv::IMREAD_UNCHANGED);
+  ASSERT_EQ(saved.type(), CV_8UC3);
+  const cv::Scalar mean = cv::mean(saved);
+  EXPECT_LT(mean[0], 10);
+  EXPECT_LT(mean[1], 10);
+  EXPECT_GT(mean[2], 240);
+}
+
+TEST(Decoder, ConvertToKeepsRowPaddingAndRefusesRowsTooShortForFourBytesAPixel) {
+  TempDir dir;
+  const H264Stream stream = MakeH264(dir, 320, 240, 1);
+  ASSERT_EQ(stream.units.size(), 1u);
+  CFFMH264_Decoder codec;
+  ASSERT_TRUE(codec.OpenCodec());
+  const auto& key = stream.units[0];
+  ASSERT_TRUE(codec.Decode(key.data(), static_cast<int>(key.size())));
+  const int width = 101, height = 75, stride = width * 4 + 12;
+  std::vector<uint8_t> pixels(static_cast<size_t>(stride) * height, 0x5A);
+  EXPECT_FALSE(codec.ConvertTo(pixels.data(), width * 3, width, height));
+  EXPECT_FALSE(codec.ConvertTo(pixels.data(), width * 4 - 1, width, height));
+  EXPECT_FALSE(codec.ConvertTo(pixels.data(), -stride, width, height));
+  EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(), [](uint8_t b) { return b == 0x5A; }));
+
+  ASSERT_TRUE(codec.ConvertTo(pixels.data(), stride, width, height));
+  const cv::Mat image(height, width, CV_8UC4, pixels.data(), static_cast<size_t>(stride));
+  EXPECT_GE(Psnr(image, ReferenceFrames(stream, width, height)[0]), 40.0);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* pad = pixels.data() + static_cast<size_t>(y) * stride + width * 4;
+    ASSERT_TRUE(std::all_of(pad, pad + 12, [](uint8_t b) { return b == 0x5A; })) << "row " << y;
   }
 }
 
@@ -149,6 +237,7 @@ TEST(Decoder, BrightnessAndContrastChangeThePictureShown) {
   ASSERT_TRUE(decoder.RedrawFrame(0, &surface));
   cv::meanStdDev(surface.LastFrame(), mean, dev);
   EXPECT_GT(mean[1], mean0[1] + 10);
+  EXPECT_TRUE(IsOpaqueBgra(surface.LastFrame()));
   decoder.SetBrightness(0, 0);
   decoder.SetContrast(0, -10);
   ASSERT_TRUE(decoder.RedrawFrame(0, &surface));
@@ -202,9 +291,10 @@ TEST(Decoder, SaveFrameWritesAJpegAtThePicturesOwnSize) {
   ASSERT_GE(bytes.size(), 3u);
   EXPECT_EQ(bytes[0], 0xFF);
   EXPECT_EQ(bytes[1], 0xD8);
-  const cv::Mat saved = cv::imread(path);
+  const cv::Mat saved = cv::imread(path, cv::IMREAD_UNCHANGED);
   ASSERT_EQ(saved.cols, 640);
   ASSERT_EQ(saved.rows, 360);
+  ASSERT_EQ(saved.type(), CV_8UC3) << "three components in the file";
   EXPECT_GE(cv::PSNR(saved, ReferenceFrames(stream, 640, 360).back()), 30.0);  // JPEG loss
 
   decoder.SetBrightness(0, 3);
@@ -230,7 +320,7 @@ TEST(Decoder, JpegChunkNeverReachesTheCodec) {
   EXPECT_TRUE(
       decoder.DecodeAndShow(0, &surface, chunk.data(), static_cast<int>(chunk.size()), true));
   EXPECT_EQ(surface.FrameCount(), 1);  // a fresh image is still shown
-  EXPECT_TRUE(AllBlack(surface.LastFrame()));
+  EXPECT_TRUE(OpaqueBlack(surface.LastFrame()));
   EXPECT_FALSE(decoder.SaveFrame(0, dir.File("x.jpg").c_str()));
 }
 
@@ -263,7 +353,7 @@ TEST(Decoder, IndexSurfaceAndShowRules) {
   surface.SetSize(100, 80);
   ASSERT_TRUE(decoder.RedrawFrame(0, &surface));
   EXPECT_EQ(surface.LastFrame().size(), cv::Size(100, 80));
-  EXPECT_GE(cv::PSNR(surface.LastFrame(), ReferenceFrames(stream, 100, 80)[0]), 40.0);
+  EXPECT_GE(Psnr(surface.LastFrame(), ReferenceFrames(stream, 100, 80)[0]), 40.0);
   EXPECT_EQ(decoder.Flush(0), 0);
 }
 
@@ -282,11 +372,11 @@ TEST(Decoder, FlushDropsPicturesAndDecodingResumesAtTheNextKeyFrame) {
   const auto& inter = stream.units[4];  // refers to pictures the flush dropped
   EXPECT_TRUE(
       decoder.DecodeAndShow(0, &surface, inter.data(), static_cast<int>(inter.size()), true));
-  EXPECT_TRUE(AllBlack(surface.LastFrame())) << "no picture before the next key frame";
+  EXPECT_TRUE(OpaqueBlack(surface.LastFrame())) << "no picture before the next key frame";
   for (size_t i = 8; i < 16; ++i) {  // a seek: the next key frame and its pictures
     const auto& u = stream.units[i];
     EXPECT_TRUE(decoder.DecodeAndShow(0, &surface, u.data(), static_cast<int>(u.size()), true));
-    EXPECT_GE(cv::PSNR(surface.LastFrame(), reference[i]), 40.0) << "frame " << i;
+    EXPECT_GE(Psnr(surface.LastFrame(), reference[i]), 40.0) << "frame " << i;
   }
 }
 
@@ -325,7 +415,7 @@ TEST(Decoder, SurvivesGarbageAndTruncatedInputAndRecoversAtAKeyFrame) {
   for (size_t i = 6; i < 12; ++i) {
     const auto& u = stream.units[i];
     ASSERT_TRUE(decoder.DecodeAndShow(0, &surface, u.data(), static_cast<int>(u.size()), true));
-    EXPECT_GE(cv::PSNR(surface.LastFrame(), reference[i]), 40.0) << "frame " << i;
+    EXPECT_GE(Psnr(surface.LastFrame(), reference[i]), 40.0) << "frame " << i;
   }
 }
 

@@ -1,5 +1,6 @@
 // H.264 streams made by the ffmpeg command-line tool (libx264, Annex B with access-unit
-// delimiters), split into access units, and ffmpeg's own BGR decode of them for comparison.
+// delimiters), split into access units, and ffmpeg's own BGR decode of them for comparison
+// with the colour channels of the BGRA frames that surfaces are given.
 #pragma once
 
 #include <cstdint>
@@ -66,6 +67,23 @@ inline std::vector<cv::Mat> ReferenceFrames(const H264Stream& stream, int width,
     frames.push_back(frame);
   }
   return frames;
+}
+
+// Whether frame has the layout surfaces take (QImage::Format_RGB32): CV_8UC4, every alpha
+// byte 0xFF.
+inline bool IsOpaqueBgra(const cv::Mat& frame) {
+  if (frame.empty() || frame.type() != CV_8UC4) return false;
+  cv::Mat alpha;
+  cv::extractChannel(frame, alpha, 3);
+  return cv::countNonZero(alpha != 255) == 0;
+}
+
+// The B, G, R channels of a BGRA frame, to compare with ReferenceFrames.
+inline cv::Mat ColourChannels(const cv::Mat& frame) {
+  cv::Mat bgr(frame.size(), CV_8UC3);
+  const int pairs[] = {0, 0, 1, 1, 2, 2};
+  cv::mixChannels(&frame, 1, &bgr, 1, pairs, 3);
+  return bgr;
 }
 
 }  // namespace roadkeep::test
