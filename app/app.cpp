@@ -1,11 +1,45 @@
 #include "app/app.h"
 
 #include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
 
 #include "app/main_window.h"
 #include "app/single_instance.h"
 #include "resources/resource_ids.h"
 #include "resources/resources.h"
+
+namespace {
+
+// ROADKEEP_STARTUP_PROBE set: after the window's first paint, prints
+// "first-paint <CLOCK_MONOTONIC ns>" and ends the run, for the start-up benchmark.
+class CStartupProbe : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !m_seen) {
+      m_seen = true;
+      // After this paint has been handled and flushed to the screen.
+      QTimer::singleShot(0, this, [] {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::printf("first-paint %lld\n",
+                    static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+        std::fflush(stdout);
+        QCoreApplication::quit();
+      });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  bool m_seen = false;
+};
+
+}  // namespace
 
 int CZarezeRadidaApp::InitInstance() {
   const QString title = LoadString(IDS_APP_TITLE);
@@ -13,6 +47,8 @@ int CZarezeRadidaApp::InitInstance() {
   if (!instance.Acquire(title)) return 0;
   CZarezeRadidaDlg window;
   window.SetQuitOnClose(true);
+  CStartupProbe probe;
+  if (qEnvironmentVariableIsSet("ROADKEEP_STARTUP_PROBE")) window.installEventFilter(&probe);
   window.show();
   return QApplication::exec();
 }

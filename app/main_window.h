@@ -41,9 +41,8 @@ struct TatHandle;
 
 // Private events of the window.
 constexpr int kWmMediaEnd = 2024;  // the player's end of recording
-constexpr int kTimerPosition = 100;
-constexpr int kTimerCardWatch = 102;
-constexpr int kCardWatchMs = 1000;
+constexpr int kCardWatchMs = 1000;        // timer 102
+constexpr int kPositionRefreshMs = 1000;  // timer 100
 
 class CZarezeRadidaDlg : public QWidget {
  public:
@@ -79,6 +78,9 @@ class CZarezeRadidaDlg : public QWidget {
   void OnMinimize();
 
   // Playback controls used by start-up and shut-down.
+  // Opens name on the card and plays it in the panes; false only during an export. Without
+  // a card it does nothing and reports success.
+  bool OpenRecording(const QString& name);
   void ApplyVolume(int value);
   void ApplyBrightness(int value);
   void OnStop();
@@ -138,6 +140,7 @@ class CZarezeRadidaDlg : public QWidget {
   std::unique_ptr<CWindowLayout> m_layout;
   std::unique_ptr<CPaneLayout> m_paneLayout;
   GSensorTraces m_traces;
+  int64_t m_lengthSeconds = 60;  // of the open recording: the position slider's maximum
   std::unique_ptr<CZoomDlg> m_zoom;
   std::unique_ptr<CProgressDlg> m_progress;
   CExportWorker m_exportWorker;

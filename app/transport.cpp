@@ -6,6 +6,7 @@
 
 #include "app/main_window.h"
 #include "app/pane_layout.h"
+#include "app/pane_states.h"
 #include "app/video_pane.h"
 #include "app/window_controls.h"
 #include "controls/bitmap_button_trans.h"
@@ -22,6 +23,35 @@ uint32_t OutputVolumeFor(int value) {
 QString TimeText(int64_t seconds) {
   return QString::asprintf("%02d:%02d:%02d", static_cast<int>(seconds / 3600),
                            static_cast<int>(seconds % 3600 / 60), static_cast<int>(seconds % 60));
+}
+
+bool CZarezeRadidaDlg::OpenRecording(const QString& name) {
+  if (ExportBusy()) return false;
+  if (m_state.cardLetter == 0) return true;
+  CTATParser::SetLibraryHandle(m_library);
+  m_player.PausePlayback();
+  m_player.StopMedia();
+  m_textData.Clear();
+  SetLabelText(IDC_SPEED_LABEL, QStringLiteral("km/h"));
+  m_state.lastGraphSecond = 0;
+  ResetGraph(*m_controls->Graph(), m_traces);
+  // The engine takes every name; one it cannot read ends at once.
+  m_player.OpenMedia(name.toLocal8Bit().constData());
+  m_lengthSeconds = m_player.DurationMs() / 1000;
+  if (m_lengthSeconds <= 0) m_lengthSeconds = 60;
+  m_controls->Slider(IDC_POS_SLIDER)->SetRange(0, static_cast<int>(m_lengthSeconds), true);
+  SetLabelText(IDC_LENGTH_LABEL, TimeText(m_lengthSeconds));
+  m_state.panes = PaneStates{kPaneMain, kPaneHidden, kPaneHidden};
+  // The map page is loaded here once the map view exists.
+  m_controls->MapView()->setGeometry(kRearHidden);
+  for (int id : {IDC_SMALL_MAP, IDC_SMALL_CAMERA, IDC_MAP}) m_controls->Find(id)->setEnabled(false);
+  if (m_player.GetCameraCount() == 2) m_state.panes.rear = kPaneSmall;
+  m_positionTimer.start(kPositionRefreshMs, this);
+  ApplyPaneLayout();
+  m_controls->Find(IDC_PLAY)->hide();
+  m_controls->Find(IDC_PAUSE)->show();
+  m_player.ResumePlayback();
+  return true;
 }
 
 void CZarezeRadidaDlg::ApplyVolume(int value) {
