@@ -1,8 +1,9 @@
 // Private-profile INI access: one value read with a default and a buffer size, one value
 // written at once, section and key names without regard to case, every other line kept.
 // Files are written whole: a temporary file beside the old one, flushed, then renamed over
-// it, so a failed write leaves the old file as it was. Any thread; no locking between
-// processes.
+// it, so a failed write leaves the old file as it was. Only where the folder takes no new
+// file but the old file is writable is it rewritten in place. Any thread; no locking
+// between processes.
 #pragma once
 
 #include <string>

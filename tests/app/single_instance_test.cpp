@@ -1,6 +1,5 @@
 #include "app/single_instance.h"
 
-#include <QtGui/qguiapplication_platform.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -19,6 +18,8 @@
 #include <memory>
 #include <vector>
 
+#include "tests/app/x11_display.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -26,18 +27,6 @@ namespace {
 constexpr int kWaitMs = 10000;
 constexpr int kMayRun = 0;
 constexpr int kMustNotRun = 3;
-
-// CTest asks for xcb. Where no display can be reached Qt then falls back to offscreen, so the
-// X11 cases skip instead of the whole suite failing to start. Runs before main.
-const bool kOffscreenFallback = [] {
-  if (qgetenv("QT_QPA_PLATFORM") == "xcb") qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
-  return true;
-}();
-
-bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
-
-#define SKIP_UNLESS_X11() \
-  if (!OnX11()) GTEST_SKIP() << "needs an X display (QT_QPA_PLATFORM=xcb and DISPLAY)"
 
 QString UniqueTitle(const char* what) {
   static int serial = 0;
@@ -107,9 +96,7 @@ int RunAcquire(const QString& title, const QProcessEnvironment& env) {
   return process.exitCode();
 }
 
-xcb_connection_t* Connection() {
-  return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-}
+xcb_connection_t* Connection() { return roadkeep::test::X11Connection(); }
 
 xcb_atom_t Atom(const char* name) {
   xcb_connection_t* c = Connection();

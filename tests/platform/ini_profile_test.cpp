@@ -1,0 +1,206 @@
+#include "platform/ini_profile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using roadkeep::test::TempDir;
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+int EntriesIn(const std::filesystem::path& folder) {
+  int count = 0;
+  for (auto it = std::filesystem::directory_iterator(folder);
+       it != std::filesystem::directory_iterator(); ++it) {
+    ++count;
+  }
+  return count;
+}
+
+TEST(IniProfile, ReadsWithDefaultAndBufferSize) {
+  TempDir dir;
+  const std::string path = dir.File("config.cfg");
+  WriteText(path,
+            "[config]\n"
+            "volume=1234567890123\n"
+            "brightness=-3\n"
+            "empty=\n");
+  const struct {
+    const char* section;
+    const char* key;
+    const char* fallback;
+    int size;
+    const char* expected;
+  } cases[] = {
+      {"config", "brightness", "-200", 10, "-3"},
+      {"config", "volume", "-200", 10, "123456789"},  // 9 characters fit a 10-byte buffer
+      {"config", "volume", "-200", 4, "123"},
+      {"config", "volume", "-200", 1, ""},
+      {"config", "volume", "-200", 0, ""},
+      {"config", "volume", "-200", -5, ""},
+      {"config", "empty", "-200", 10, ""},  // present but empty is not missing
+      {"config", "missing", "-200", 10, "-200"},
+      {"config", "missing", "abcdefghijkl", 10, "abcdefghi"},  // the default is cut as well
+      {"config", "missing", "-200", 3, "-2"},
+      {"other", "volume", "none", 10, "none"},
+      {"CONFIG", "Brightness", "-200", 10, "-3"},  // names without regard to case
+      {"Config", "VOLUME", "-200", 6, "12345"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReadIniString(c.section, c.key, c.fallback, c.size, path.c_str()), c.expected)
+        << c.section << "/" << c.key << " size " << c.size;
+  }
+  EXPECT_EQ(ReadIniString("config", "volume", "-200", 10, dir.File("absent.cfg").c_str()), "-200");
+  EXPECT_EQ(ReadIniString("config", "volume", "-200", 10, nullptr), "-200");
+  EXPECT_EQ(ReadIniString("config", "volume", nullptr, 10, dir.File("absent.cfg").c_str()), "");
+}
+
+TEST(IniProfile, WriteKeepsOtherSectionsKeysAndComments) {
+  TempDir dir;
+  const std::string path = dir.File("blackbox.cfg");
+  WriteText(path,
+            "; recorder settings\n"
+            "[blackbox]\n"
+            "; how long a clip is\n"
+            "clip=60\n"
+            "voice=1\n"
+            "\n"
+            "[time]\n"
+            "zone=9\n");
+  ASSERT_TRUE(WriteIniString("BLACKBOX", "Voice", "0", path.c_str()));
+  ASSERT_TRUE(WriteIniString("capacity", "driving", "40", path.c_str()));
+
+  EXPECT_EQ(ReadIniString("blackbox", "voice", "", 10, path.c_str()), "0");
+  EXPECT_EQ(ReadIniString("blackbox", "clip", "", 10, path.c_str()), "60");
+  EXPECT_EQ(ReadIniString("time", "zone", "", 10, path.c_str()), "9");
+  EXPECT_EQ(ReadIniString("capacity", "driving", "", 10, path.c_str()), "40");
+  const std::string text = ReadText(path);
+  EXPECT_NE(text.find("; recorder settings"), std::string::npos) << text;
+  EXPECT_NE(text.find("; how long a clip is"), std::string::npos) << text;
+  // The key keeps its one entry, under the spelling the file already had.
+  EXPECT_EQ(text.find("Voice"), std::string::npos) << text;
+  EXPECT_EQ(text.find("BLACKBOX"), std::string::npos) << text;
+  EXPECT_EQ(text.find("voice"), text.rfind("voice")) << text;
+  // No temporary file is left beside it.
+  EXPECT_EQ(EntriesIn(dir.Path()), 1);
+}
+
+TEST(IniProfile, WriteToAMissingFileCreatesIt) {
+  TempDir dir;
+  const std::string path = dir.File("config.cfg");
+  ASSERT_TRUE(WriteIniString("config", "volume", "99", path.c_str()));
+  ASSERT_TRUE(std::filesystem::is_regular_file(path));
+  EXPECT_EQ(ReadIniString("config", "volume", "-200", 10, path.c_str()), "99");
+  ASSERT_TRUE(WriteIniString("config", "brightness", "-5", path.c_str()));
+  EXPECT_EQ(ReadIniString("config", "volume", "-200", 10, path.c_str()), "99");
+  EXPECT_EQ(ReadIniString("config", "brightness", "-200", 10, path.c_str()), "-5");
+  EXPECT_EQ(EntriesIn(dir.Path()), 1);
+
+  EXPECT_FALSE(WriteIniString("config", "volume", "1", dir.File("no/such/folder.cfg").c_str()));
+  EXPECT_FALSE(WriteIniString("config", "volume", nullptr, path.c_str()));
+  EXPECT_FALSE(WriteIniString(nullptr, "volume", "1", path.c_str()));
+}
+
+TEST(IniProfile, FailedWriteLeavesTheOldFileAsItWas) {
+  // A path that is a folder: nothing can be renamed over it, and it stays as it was.
+  {
+    TempDir dir;
+    const std::filesystem::path folder = dir.Path() / "config.cfg";
+    std::filesystem::create_directory(folder);
+    WriteText((folder / "inside").string(), "x");
+    EXPECT_FALSE(WriteIniString("config", "volume", "99", folder.string().c_str()));
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_EQ(ReadText((folder / "inside").string()), "x");
+    EXPECT_EQ(EntriesIn(dir.Path()), 1);  // no temporary file left
+    EXPECT_EQ(ReadIniString("config", "volume", "-200", 10, folder.string().c_str()), "-200");
+  }
+  if (geteuid() == 0) {
+    // Root passes every permission check; /proc takes no new file and its files take no
+    // writes.
+    const std::string before = ReadText("/proc/version");
+    EXPECT_FALSE(WriteIniString("config", "volume", "99", "/proc/version"));
+    EXPECT_EQ(ReadText("/proc/version"), before);
+    EXPECT_FALSE(WriteIniString("config", "volume", "99", "/proc/roadkeep-config.cfg"));
+    EXPECT_FALSE(std::filesystem::exists("/proc/roadkeep-config.cfg"));
+  } else {
+    TempDir dir;
+    const std::string path = dir.File("config.cfg");
+    const std::string old = "[config]\nvolume=10\n";
+    WriteText(path, old);
+    ::chmod(path.c_str(), 0444);
+    ::chmod(dir.Path().c_str(), 0555);
+    EXPECT_FALSE(WriteIniString("config", "volume", "99", path.c_str()));
+    EXPECT_FALSE(WriteIniString("config", "volume", "99", dir.File("new.cfg").c_str()));
+    ::chmod(dir.Path().c_str(), 0755);
+    EXPECT_EQ(ReadText(path), old);
+    EXPECT_EQ(EntriesIn(dir.Path()), 1);
+  }
+}
+
+// When no temporary file can be made beside it (here: its name is too long for one), a
+// writable file is rewritten where it is.
+TEST(IniProfile, WritableFileIsRewrittenInPlaceWhenNoTemporaryFileFits) {
+  TempDir dir;
+  const std::string path = dir.File(std::string(250, 'c') + ".cfg");
+  WriteText(path, "[config]\nbrightness=2\nvolume=10\n");
+  ASSERT_TRUE(std::filesystem::exists(path));
+  ASSERT_TRUE(WriteIniString("config", "volume", "99", path.c_str()));
+  EXPECT_EQ(ReadIniString("config", "volume", "-200", 10, path.c_str()), "99");
+  EXPECT_EQ(ReadIniString("config", "brightness", "-200", 10, path.c_str()), "2");
+  EXPECT_EQ(EntriesIn(dir.Path()), 1);
+}
+
+TEST(IniProfile, UnreadableAndGarbageFilesGiveTheDefault) {
+  TempDir dir;
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"binary", std::string("\x00\xff\xfe[\x01=\x02\n\x00\x00", 10)},
+      {"no section", "volume=77\n"},
+      {"unclosed section", "[config\nvolume=77\n"},
+      {"text", "this is not\nan ini file at all\n===\n[]\n"},
+      {"one long line", std::string(100000, 'v')},
+      {"empty", ""},
+  };
+  for (const auto& c : cases) {
+    const std::string path = dir.File(c.name);
+    WriteText(path, c.bytes);
+    EXPECT_EQ(ReadIniString("config", "volume", "-200", 10, path.c_str()), "-200") << c.name;
+    // Whatever it makes of the file, a write keeps the new key readable or fails cleanly.
+    if (WriteIniString("config", "volume", "5", path.c_str())) {
+      EXPECT_EQ(ReadIniString("config", "volume", "-200", 10, path.c_str()), "5") << c.name;
+    } else {
+      EXPECT_EQ(ReadText(path), c.bytes) << c.name;
+    }
+  }
+  if (geteuid() != 0) {
+    const std::string path = dir.File("locked.cfg");
+    WriteText(path, "[config]\nvolume=77\n");
+    ::chmod(path.c_str(), 0);
+    EXPECT_EQ(ReadIniString("config", "volume", "-200", 10, path.c_str()), "-200");
+    EXPECT_FALSE(WriteIniString("config", "volume", "5", path.c_str()));
+    ::chmod(path.c_str(), 0644);
+    EXPECT_EQ(ReadText(path), "[config]\nvolume=77\n");
+  }
+}
+
+}  // namespace
