@@ -43,7 +43,9 @@ void CZarezeRadidaDlg::LoadBackground() {
   update();
 }
 
-void CZarezeRadidaDlg::SetLabelText(int id, const QString& text) { m_layout->SetLabelText(id, text); }
+void CZarezeRadidaDlg::SetLabelText(int id, const QString& text) {
+  m_layout->SetLabelText(id, text);
+}
 
 void CZarezeRadidaDlg::SetStaticBitmap(int id, int bitmapId) {
   if (auto* picture = dynamic_cast<TransBitmap*>(m_controls->Find(id))) {

@@ -40,7 +40,7 @@ class CZoomDlg;
 struct TatHandle;
 
 // Private events of the window.
-constexpr int kWmMediaEnd = 2024;  // the player's end of recording
+constexpr int kWmMediaEnd = 2024;         // the player's end of recording
 constexpr int kCardWatchMs = 1000;        // timer 102
 constexpr int kPositionRefreshMs = 1000;  // timer 100
 

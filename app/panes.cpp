@@ -50,7 +50,7 @@ void CZarezeRadidaDlg::OnFullScreen() {
     if (const QScreen* display = screen()) setGeometry(display->availableGeometry());
     setWindowState(windowState() | Qt::WindowMaximized);
     m_state.displayMode = kFullScreenMode;
-    m_background = QImage();  // black behind the controls from now on
+    m_background = QImage();                            // black behind the controls from now on
     if (m_state.panes.map == kPaneMain) OnMapButton();  // a video takes the main pane
   }
   const int status = m_player.Status();

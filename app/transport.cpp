@@ -95,7 +95,8 @@ void CZarezeRadidaDlg::OnStop() {
   m_controls->Find(IDC_PAUSE)->hide();
   m_controls->Button(IDC_PLAY)->SizeToContent();
   m_player.StopMedia();
-  for (int id : {IDC_SMALL_CAMERA, IDC_SMALL_MAP, IDC_MIRROR}) m_controls->Check(id)->SetCheck(false);
+  for (int id : {IDC_SMALL_CAMERA, IDC_SMALL_MAP, IDC_MIRROR})
+    m_controls->Check(id)->SetCheck(false);
   m_state.panes = PaneStates{};
   update();
 }

@@ -45,7 +45,9 @@ bool WriteConfigInt(const char* path, const char* key, int value) {
   return WriteIniString(kSection, key, std::to_string(value).c_str(), path);
 }
 
-QString ReadTargetFolder() { return Profile().value(QStringLiteral("Info/TargetFolder")).toString(); }
+QString ReadTargetFolder() {
+  return Profile().value(QStringLiteral("Info/TargetFolder")).toString();
+}
 
 void WriteTargetFolder(const QString& folder) {
   Profile().setValue(QStringLiteral("Info/TargetFolder"), folder);
@@ -63,6 +65,7 @@ void CZarezeRadidaDlg::LoadViewerConfig() {
 
 void CZarezeRadidaDlg::SaveViewerConfig() {
   // A folder that takes no file loses only these two values; the viewer runs on.
-  WriteConfigInt(kViewerConfigPath, "brightness", m_controls->Slider(IDC_BRIGHTNESS_SLIDER)->GetPos());
+  WriteConfigInt(kViewerConfigPath, "brightness",
+                 m_controls->Slider(IDC_BRIGHTNESS_SLIDER)->GetPos());
   WriteConfigInt(kViewerConfigPath, "volume", m_controls->Slider(IDC_VOLUME_SLIDER)->GetPos());
 }

@@ -69,7 +69,8 @@ constexpr CheckSkin kCheckSkins[] = {
 // A full-screen bar: its narrow bitmap stretched over the bar's whole size.
 class CBarImage : public QWidget {
  public:
-  CBarImage(int id, int bitmap, QWidget* parent) : QWidget(parent), m_bitmap(LoadSkinBitmap(bitmap)) {
+  CBarImage(int id, int bitmap, QWidget* parent)
+      : QWidget(parent), m_bitmap(LoadSkinBitmap(bitmap)) {
     SetControlId(this, id);
     setAttribute(Qt::WA_OpaquePaintEvent);
   }
@@ -121,13 +122,13 @@ void CWindowControls::MakeOthers(QWidget* parent) {
   m_title = new TransBitmap(IDC_LIST_TITLE, parent);
   Add(IDC_LIST_TITLE, m_title);
 
-  // The recording list: white on black, check boxes, full-row selection, no header.
+  // The recording list: check boxes, full-row selection, no header (white on black, set by
+  // the window's initialisation).
   m_list = new QTreeWidget(parent);
   m_list->setHeaderHidden(true);
   m_list->setRootIsDecorated(false);
   m_list->setFrameShape(QFrame::NoFrame);
   m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_list->setStyleSheet(QStringLiteral("QTreeWidget { background: black; color: white; }"));
   Add(IDC_LIST, m_list);
 
   m_selectAll = new QCheckBox(QStringLiteral("  Select All"), parent);
@@ -180,9 +181,12 @@ void CWindowControls::Skin(UiLanguage lang) {
 
 int CWindowControls::ListTitleBitmap(UiLanguage lang) {
   switch (lang) {
-    case UiLanguage::kJapanese: return IDB_LIST_TITLE_JA;
-    case UiLanguage::kKorean: return IDB_LIST_TITLE_KO;
-    default: return IDB_LIST_TITLE_EN;
+    case UiLanguage::kJapanese:
+      return IDB_LIST_TITLE_JA;
+    case UiLanguage::kKorean:
+      return IDB_LIST_TITLE_KO;
+    default:
+      return IDB_LIST_TITLE_EN;
   }
 }
 

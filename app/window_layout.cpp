@@ -96,16 +96,15 @@ constexpr EdgePlace kBottomBarPlaces[] = {
 
 // Shown in the normal mode, hidden in full screen.
 constexpr int kNormalOnly[] = {
-    IDC_LIST,          IDC_LIST_TITLE,   IDC_SETTINGS,       IDC_CAPTURE,       IDC_ZOOM,
-    IDC_SMALL_CAMERA,  IDC_SMALL_MAP,    IDC_MAP,            IDC_FULLSCREEN,    IDC_FILTER_DRIVING,
-    IDC_FILTER_EVENT,  IDC_FILTER_PARKING, IDC_FILTER_USER,  IDC_FILTER_ALL,    IDC_MIRROR,
-    IDC_DOWNLOAD,      IDC_SELECT_ALL,   IDC_GRAPH,          IDC_OPEN,          IDC_SWAP,
+    IDC_LIST,         IDC_LIST_TITLE,     IDC_SETTINGS,    IDC_CAPTURE,    IDC_ZOOM,
+    IDC_SMALL_CAMERA, IDC_SMALL_MAP,      IDC_MAP,         IDC_FULLSCREEN, IDC_FILTER_DRIVING,
+    IDC_FILTER_EVENT, IDC_FILTER_PARKING, IDC_FILTER_USER, IDC_FILTER_ALL, IDC_MIRROR,
+    IDC_DOWNLOAD,     IDC_SELECT_ALL,     IDC_GRAPH,       IDC_OPEN,       IDC_SWAP,
 };
 // Shown in full screen, hidden in the normal mode.
 constexpr int kFullScreenOnly[] = {IDC_WINDOW, IDC_FULL_SWAP, IDC_BAR_TOP, IDC_BAR_BOTTOM};
 // Disabled by every layout until the pane layout or the position refresh allows them.
-constexpr int kPaneControls[] = {IDC_FULL_SWAP, IDC_SWAP, IDC_MAP, IDC_SMALL_MAP,
-                                 IDC_SMALL_CAMERA};
+constexpr int kPaneControls[] = {IDC_FULL_SWAP, IDC_SWAP, IDC_MAP, IDC_SMALL_MAP, IDC_SMALL_CAMERA};
 
 QPoint EdgePoint(const EdgePlace& p, int width, int height) {
   return QPoint(p.xEdge == kRight ? width + p.dx : p.dx, p.yEdge == kBottom ? height + p.dy : p.dy);
@@ -157,8 +156,8 @@ void CWindowLayout::PlaceNormal() {
 
 void CWindowLayout::PlaceFullScreen(int width, int height) {
   CBitmapSlider* position = m_controls.Slider(IDC_POS_SLIDER);
-  position->SetBitmapChannel(IDB_POS_CHANNEL_FULL, IDB_POS_CHANNEL_FULL_ACTIVE, true,
-                             kKeyFromPixel, 0, 0);
+  position->SetBitmapChannel(IDB_POS_CHANNEL_FULL, IDB_POS_CHANNEL_FULL_ACTIVE, true, kKeyFromPixel,
+                             0, 0);
   position->update();
   QWidget* top = m_controls.TopBar();
   QWidget* bottom = m_controls.BottomBar();

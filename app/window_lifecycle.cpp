@@ -53,7 +53,8 @@ void CZarezeRadidaDlg::OnInitDialog() {
   m_traces = SetupGSensorGraph(*m_controls->Graph());
   m_state.lastGraphSecond = 0;
   m_layout->ApplyLabelColours();
-  m_controls->List()->setStyleSheet(QStringLiteral("QTreeWidget { background: black; color: white; }"));
+  m_controls->List()->setStyleSheet(
+      QStringLiteral("QTreeWidget { background: black; color: white; }"));
   m_progress = std::make_unique<CProgressDlg>(this, m_langId);
   m_exportWorker.Start();
   ConnectControls();

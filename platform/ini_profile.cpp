@@ -60,8 +60,8 @@ bool SaveWhole(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-std::string ReadIniString(const char* section, const char* key, const char* defaultValue,
-                          int size, const char* path) {
+std::string ReadIniString(const char* section, const char* key, const char* defaultValue, int size,
+                          const char* path) {
   CSimpleIniA ini;
   if (path == nullptr || section == nullptr || key == nullptr || !Load(ini, path)) {
     return Cut(defaultValue, size);

@@ -11,8 +11,8 @@
 // The value of key in section of the file at path, at most size - 1 bytes of it (as a
 // profile read into a size-byte buffer). defaultValue (cut the same way) when the file,
 // the section or the key is missing or the file cannot be read. size < 1 gives "".
-std::string ReadIniString(const char* section, const char* key, const char* defaultValue,
-                          int size, const char* path);
+std::string ReadIniString(const char* section, const char* key, const char* defaultValue, int size,
+                          const char* path);
 
 // Sets key in section (both made when missing) and saves the file. False, with the file
 // unchanged, when it cannot be read, parsed or written.

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "tests/support/made_card.h"
 #include "tests/support/temp_dir.h"
 
 class CZarezeRadidaDlg;
@@ -13,17 +14,7 @@ class QImage;
 
 namespace roadkeep::test {
 
-// A card written by make-card: one recording of each kind, `seconds` long. Recording r
-// (0..3) is named KIND_20140301_0930SS_X.avi with SS = r * (seconds + 5); recordings 0 and
-// 2 have both cameras (X = D), 1 and 3 the front one only.
-struct ViewerCard {
-  TempDir dir;
-  int seconds = 3;
-  bool ok = false;
-  ViewerCard(int seconds, const std::string& front = "320x180@30",
-             const std::string& rear = "320x180@30");
-  std::string Name(int recording) const;
-};
+using ViewerCard = MadeCard;
 
 // Counts the card folder as a removable drive and polls the window's card-store handle
 // once, as the card watch does; the window's card letter is set. False when no card.
@@ -48,8 +39,5 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000);
 
 // Whether more than `fraction` of the image's pixels are brighter than black.
 bool MostlyNonBlack(const QImage& image, double fraction = 0.5);
-
-// Path of a program built next to the tests.
-std::string BinPath(const std::string& program);
 
 }  // namespace roadkeep::test

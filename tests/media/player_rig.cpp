@@ -9,11 +9,6 @@ namespace roadkeep::test {
 
 namespace {
 
-std::string Tool() {
-  const char* bin = std::getenv("ROADKEEP_BIN");
-  return std::string(bin ? bin : "build/bin") + "/roadkeep-tool";
-}
-
 TatHandle* PollCard(const std::string& dir) {
   setenv("ROADKEEP_CARD_DIRS", dir.c_str(), 1);
   TatHandle* library = TatCreate();
@@ -24,24 +19,6 @@ TatHandle* PollCard(const std::string& dir) {
 }
 
 }  // namespace
-
-MadeCard::MadeCard(int seconds_, const std::string& front, const std::string& rear)
-    : seconds(seconds_) {
-  const std::string cmd = Tool() + " make-card " + dir.Path().string() +
-                          " --per-kind 1 --seconds " + std::to_string(seconds) + " --front " +
-                          front + " --rear " + rear + " --front-only-every 2 --seed 5 >/dev/null";
-  ok = RunCommand(cmd) == 0;
-  EXPECT_TRUE(ok) << cmd;
-}
-
-std::string MadeCard::Name(int recording) const {
-  static const char* const kinds[4] = {"REC", "EVENT", "PARKING", "MANUAL"};
-  const int start = recording * (seconds + 5);
-  char name[64];
-  std::snprintf(name, sizeof name, "%s_20140301_09%02d%02d_%c.avi", kinds[recording % 4],
-                30 + start / 60, start % 60, recording % 2 == 0 ? 'D' : 'F');
-  return name;
-}
 
 std::vector<size_t> FrontChunkHashes(const std::string& name) {
   CTATParser parser;

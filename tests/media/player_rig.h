@@ -22,6 +22,7 @@
 #include "platform/video_surface.h"
 #include "sensors/text_data.h"
 #include "tat/tat_library.h"
+#include "tests/support/made_card.h"
 #include "tests/support/temp_dir.h"
 
 namespace roadkeep::test {
@@ -33,15 +34,6 @@ inline size_t HashBytes(const void* data, int size) {
       std::string_view(static_cast<const char*>(data), static_cast<size_t>(size)));
 }
 
-// A card written by make-card into its own temporary folder. Recording r (0..3) is named
-// KIND_20140301_0930SS_X.avi with SS = r * (seconds + 5); every second one is front only.
-struct MadeCard {
-  TempDir dir;
-  int seconds = 3;
-  bool ok = false;
-  MadeCard(int seconds_, const std::string& front, const std::string& rear);
-  std::string Name(int recording) const;
-};
 
 // Reads a recording once through its own parser and returns its front chunks' hashes.
 // REQUIRES: the card's library handle is set (a PlayerRig exists).
