@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <string_view>
 
 namespace {
@@ -21,11 +20,31 @@ std::string Cut(const char* text, int size) {
   return std::string(view.substr(0, static_cast<size_t>(size - 1)));
 }
 
-// Loads path into ini. A missing file is an empty profile; an unreadable one is an error.
+constexpr off_t kMaxIniBytes = 1 << 20;  // far above any profile; guards the read buffer
+
+// Loads path into ini. A missing file is an empty profile; an unreadable one, a folder, a
+// device or an oversized file is an error. The file is read here, with its size checked,
+// because the library sizes its buffer from a seek that folders and special files answer
+// with nonsense.
 bool Load(CSimpleIniA& ini, const char* path) {
-  std::error_code error;
-  if (!std::filesystem::exists(path, error)) return !error;
-  return ini.LoadFile(path) >= 0;
+  struct stat info {};
+  if (::stat(path, &info) != 0) return errno == ENOENT;
+  if (!S_ISREG(info.st_mode) || info.st_size > kMaxIniBytes) return false;
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::string bytes;
+  char chunk[4096];
+  ssize_t n = 0;
+  while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 || bytes.size() + static_cast<size_t>(n) > static_cast<size_t>(kMaxIniBytes)) {
+      ::close(fd);
+      return false;
+    }
+    bytes.append(chunk, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return ini.LoadData(bytes) >= 0;
 }
 
 bool WriteAll(int fd, const std::string& bytes) {

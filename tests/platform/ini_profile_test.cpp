@@ -203,4 +203,17 @@ TEST(IniProfile, UnreadableAndGarbageFilesGiveTheDefault) {
   }
 }
 
+// Folders, devices and oversized files are not profiles: reading one gives the default at
+// once (no endless read, no buffer sized from a bogus length) and writing fails.
+TEST(IniProfile, FoldersDevicesAndHugeFilesAreNotProfiles) {
+  TempDir dir;
+  const std::string huge = dir.File("huge.cfg");
+  WriteText(huge, "[config]\nvolume=7\n" + std::string(2 << 20, ';'));
+  for (const std::string& path : {dir.Path().string(), std::string("/dev/zero"), huge}) {
+    EXPECT_EQ(ReadIniString("config", "volume", "-200", 10, path.c_str()), "-200") << path;
+    EXPECT_FALSE(WriteIniString("config", "volume", "5", path.c_str())) << path;
+  }
+  EXPECT_EQ(std::filesystem::file_size(huge), 18u + (2u << 20));  // untouched
+}
+
 }  // namespace
