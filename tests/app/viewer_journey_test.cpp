@@ -23,6 +23,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "app/zoom_dlg.h"
 #include "app/pane_states.h"
 #include "app/single_instance.h"
 #include "app/video_pane.h"
@@ -505,6 +506,49 @@ TEST_F(ViewerJourney, PaneButtonsMoveTheCamerasAndThePanesKeepPlayingAtTheirNewS
   EXPECT_TRUE(Checked(IDC_SMALL_CAMERA));
   EXPECT_FALSE(Checked(IDC_SMALL_MAP));
   EXPECT_TRUE(KeepsPlaying(Front()));
+}
+
+TEST_F(ViewerJourney, MirrorBoxFlipsTheRearPictureLeftToRight) {
+  ASSERT_NO_FATAL_FAILURE(Open());
+  ASSERT_NO_FATAL_FAILURE(Play(10));
+  // Halted, the pane keeps its last picture; the box redraws it at once.
+  W().Player().PausePlayback();
+  ASSERT_TRUE(WaitFor([&] { return W().Player().CommandValue() == CQMVMediaPlayer::kIdle; }));
+  QTest::qWait(100);  // the last frame of the pump turn reaches the pane
+  const int64_t before = Rear().FramesShown();
+  const cv::Mat plain = Rear().LastFrame().clone();
+  Click(IDC_MIRROR);
+  EXPECT_TRUE(Checked(IDC_MIRROR));
+  ASSERT_TRUE(WaitFor([&] { return Rear().FramesShown() > before; }));
+  cv::Mat mirrored;
+  cv::flip(plain, mirrored, 1);
+  EXPECT_EQ(cv::norm(Rear().LastFrame(), mirrored, cv::NORM_INF), 0);
+
+  const int64_t again = Rear().FramesShown();
+  Click(IDC_MIRROR);
+  EXPECT_FALSE(Checked(IDC_MIRROR));
+  ASSERT_TRUE(WaitFor([&] { return Rear().FramesShown() > again; }));
+  EXPECT_EQ(cv::norm(Rear().LastFrame(), plain, cv::NORM_INF), 0);
+}
+
+TEST_F(ViewerJourney, ZoomButtonLeavesExactlyOneMagnifierWhereverItIsPressed) {
+  ASSERT_NO_FATAL_FAILURE(Open());
+  auto magnifiers = [] {
+    int shown = 0;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (top->objectName() == QLatin1String("227") && top->isVisible()) ++shown;
+    }
+    return shown;
+  };
+  Click(IDC_ZOOM);
+  ASSERT_NE(W().ZoomWindow(), nullptr);
+  EXPECT_TRUE(WaitFor([&] { return W().ZoomWindow()->IsMagnifying() && magnifiers() == 1; }));
+  Click(IDC_ZOOM);
+  EXPECT_TRUE(WaitFor([&] { return magnifiers() == 1; }));
+  EXPECT_EQ(W().ZoomWindow()->pos(), QPoint(850, 465));
+  EXPECT_EQ(W().ZoomWindow()->size(), QSize(425, 330));
+  // It magnifies the real screen: a picture of its whole client area comes out.
+  EXPECT_TRUE(WaitFor([&] { return W().ZoomWindow()->Picture().size() == QSize(425, 330); }));
 }
 
 TEST_F(ViewerJourney, DraggingTheSkinMovesTheWindowOnlyInTheNormalMode) {
