@@ -14,6 +14,7 @@
 #include "app/window_controls.h"
 #include "app/window_layout.h"
 #include "app/zoom_dlg.h"
+#include "controls/control_message.h"
 #include "controls/progress_dlg.h"
 #include "controls/trans_bitmap.h"
 #include "resources/resource_ids.h"
@@ -65,7 +66,12 @@ void CZarezeRadidaDlg::OnPlayerStatus(void* self, int code, int, int) {
 
 bool CZarezeRadidaDlg::event(QEvent* event) {
   if (event->type() == static_cast<QEvent::Type>(kWmMediaEnd)) {
-    // End of a recording: the playback controls advance to the next one here.
+    OnNext();  // the recording has ended: on to the next newer one
+    return true;
+  }
+  if (event->type() == static_cast<QEvent::Type>(WM_BITMAPSLIDER_MOVED)) {
+    const auto* message = static_cast<CMessageEvent*>(event);
+    OnSliderMoved(static_cast<int>(message->WParam()), static_cast<int>(message->LParam()));
     return true;
   }
   return QWidget::event(event);
@@ -118,9 +124,9 @@ void CZarezeRadidaDlg::resizeEvent(QResizeEvent*) {
 
 void CZarezeRadidaDlg::timerEvent(QTimerEvent* event) {
   if (event->timerId() == m_cardWatchTimer.timerId()) {
-    // The card watch polls the card-store library here.
+    PollCard();
   } else if (event->timerId() == m_positionTimer.timerId()) {
-    // The position refresh of the open recording runs here.
+    RefreshPosition();
   }
 }
 
@@ -147,7 +153,7 @@ void CZarezeRadidaDlg::ConnectControls() {
     auto* button = qobject_cast<QAbstractButton*>(m_controls->Find(id));
     connect(button, &QAbstractButton::clicked, this, handler);
   }
-  // Still inert here, connected by their own parts: OPEN, PLAY, PAUSE, STOP, PRE, NEXT,
-  // -10 s, +10 s, the three sliders and mute (playback controls); the list, its filters
-  // and Select All (recording list and card watch); export; snapshot; recorder settings.
+  ConnectTransportControls();
+  ConnectListControls();
+  // Still inert here, connected by their own parts: export, snapshot, recorder settings.
 }

@@ -18,6 +18,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 
@@ -77,13 +78,42 @@ class CZarezeRadidaDlg : public QWidget {
   void OnCloseButton();
   void OnMinimize();
 
-  // Playback controls used by start-up and shut-down.
+  // Playback controls (transport.cpp, key_filter.cpp).
   // Opens name on the card and plays it in the panes; false only during an export. Without
   // a card it does nothing and reports success.
   bool OpenRecording(const QString& name);
+  void OnPlay();
+  void OnPause();
+  void OnStop();
+  void OnNext();      // towards the newer recordings (row - 1); also at a recording's end
+  void OnPrevious();  // towards the older recordings (row + 1)
+  void SkipBack();
+  void SkipForward();
+  void RefreshPosition();  // timer 100
+  void UpdateTimeLabels(int64_t positionSeconds, int64_t lengthSeconds);
+  // A slider (1002, 1004, 1112) was let go at position.
+  void OnSliderMoved(int id, int position);
+  void OnMute();
   void ApplyVolume(int value);
   void ApplyBrightness(int value);
-  void OnStop();
+  // A key pressed anywhere in the application while this window is active; true when it
+  // was consumed (every key is, while the window handles keys).
+  bool HandleKey(int key);
+
+  // Recording list and card watch (recording_list.cpp).
+  void PollCard();  // timer 102
+  void OnOpen();
+  // Kind codes: 0 event, 1 driving, 2 parking, 3 manual, 4 all.
+  void OnKindButton(int kind);
+  bool FillRecordingList(int kind);
+  // Appends the names of kind on the card, recordings under 512 KiB left out.
+  void CollectRecordings(int kind, QStringList& names);
+  void OnSelectAll();
+  void OnListItemChanged();
+  void OnListDoubleClick(int row);
+  // The names of the checked rows, from row 0, into the export list.
+  void CollectCheckedNames();
+  const QStringList& ExportList() const { return m_exportList; }
 
   WindowState& State() { return m_state; }
   const WindowState& State() const { return m_state; }
@@ -116,6 +146,12 @@ class CZarezeRadidaDlg : public QWidget {
   void OnInitDialog();
   void Setup();
   void ConnectControls();
+  void ConnectTransportControls();  // transport.cpp
+  void ConnectListControls();       // recording_list.cpp
+  // The list's column-1 text (the recording's name) of row; empty when there is no row.
+  QString RowName(int row) const;
+  int RowCount() const;
+  void ShowCardMessage();
   void Destroy();
   void ChangePanes(PaneStates next);
   int CameraCount() const;
@@ -141,6 +177,7 @@ class CZarezeRadidaDlg : public QWidget {
   std::unique_ptr<CPaneLayout> m_paneLayout;
   GSensorTraces m_traces;
   int64_t m_lengthSeconds = 60;  // of the open recording: the position slider's maximum
+  QStringList m_exportList;      // filled by CollectCheckedNames for the export
   std::unique_ptr<CZoomDlg> m_zoom;
   std::unique_ptr<CProgressDlg> m_progress;
   CExportWorker m_exportWorker;

@@ -100,3 +100,17 @@ void CZarezeRadidaDlg::OnStop() {
   m_state.panes = PaneStates{};
   update();
 }
+
+// Being written.
+void CZarezeRadidaDlg::OnPlay() {}
+void CZarezeRadidaDlg::OnPause() {}
+void CZarezeRadidaDlg::OnNext() {}
+void CZarezeRadidaDlg::OnPrevious() {}
+void CZarezeRadidaDlg::SkipBack() {}
+void CZarezeRadidaDlg::SkipForward() {}
+void CZarezeRadidaDlg::RefreshPosition() {}
+void CZarezeRadidaDlg::UpdateTimeLabels(int64_t, int64_t) {}
+void CZarezeRadidaDlg::OnSliderMoved(int, int) {}
+void CZarezeRadidaDlg::OnMute() {}
+bool CZarezeRadidaDlg::HandleKey(int) { return false; }
+void CZarezeRadidaDlg::ConnectTransportControls() {}
