@@ -101,18 +101,6 @@ void CZarezeRadidaDlg::mouseMoveEvent(QMouseEvent* event) {
 
 void CZarezeRadidaDlg::mouseReleaseEvent(QMouseEvent*) { m_dragging = false; }
 
-void CZarezeRadidaDlg::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    if (m_state.displayMode == kNormalMode) {
-      OnFullScreen();
-    } else {
-      OnWindowed();
-    }
-    return;
-  }
-  QWidget::keyPressEvent(event);
-}
-
 void CZarezeRadidaDlg::resizeEvent(QResizeEvent*) {
   // A window manager may size the maximised window after the layout was made.
   if (m_state.displayMode == kFullScreenMode && m_layout &&

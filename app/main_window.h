@@ -44,6 +44,8 @@ struct TatHandle;
 constexpr int kWmMediaEnd = 2024;         // the player's end of recording
 constexpr int kCardWatchMs = 1000;        // timer 102
 constexpr int kPositionRefreshMs = 1000;  // timer 100
+constexpr int kSkipMs = 10000;            // the -10 s and +10 s buttons
+constexpr int kVolumeKeyStep = 5;         // Up and Down
 
 class CZarezeRadidaDlg : public QWidget {
  public:
@@ -137,7 +139,6 @@ class CZarezeRadidaDlg : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -152,6 +153,11 @@ class CZarezeRadidaDlg : public QWidget {
   QString RowName(int row) const;
   int RowCount() const;
   void ShowCardMessage();
+  // Transport helpers (transport.cpp).
+  void ShowPlaying(bool playing);  // PAUSE shown while playing, else PLAY
+  void SelectRow(int row);         // the only selected row, current and scrolled into view
+  void StepRow(int step);          // NEXT (-1) and PRE (+1)
+  void SetVolumeFromSlider(int value);
   void Destroy();
   void ChangePanes(PaneStates next);
   int CameraCount() const;
@@ -179,6 +185,7 @@ class CZarezeRadidaDlg : public QWidget {
   int64_t m_lengthSeconds = 60;  // of the open recording: the position slider's maximum
   QStringList m_exportList;      // filled by CollectCheckedNames for the export
   std::unique_ptr<CZoomDlg> m_zoom;
+  std::unique_ptr<QObject> m_keyFilter;  // application-wide: sees every key first
   std::unique_ptr<CProgressDlg> m_progress;
   CExportWorker m_exportWorker;
   QBasicTimer m_positionTimer;   // 100

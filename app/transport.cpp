@@ -2,8 +2,13 @@
 // recording are connected by the playback part; start-up and shut-down use these.
 #include "app/transport.h"
 
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QTreeWidget>
 
+#include "app/key_filter.h"
 #include "app/main_window.h"
 #include "app/pane_layout.h"
 #include "app/pane_states.h"
@@ -101,16 +106,153 @@ void CZarezeRadidaDlg::OnStop() {
   update();
 }
 
-// Being written.
-void CZarezeRadidaDlg::OnPlay() {}
-void CZarezeRadidaDlg::OnPause() {}
-void CZarezeRadidaDlg::OnNext() {}
-void CZarezeRadidaDlg::OnPrevious() {}
-void CZarezeRadidaDlg::SkipBack() {}
-void CZarezeRadidaDlg::SkipForward() {}
-void CZarezeRadidaDlg::RefreshPosition() {}
-void CZarezeRadidaDlg::UpdateTimeLabels(int64_t, int64_t) {}
-void CZarezeRadidaDlg::OnSliderMoved(int, int) {}
-void CZarezeRadidaDlg::OnMute() {}
-bool CZarezeRadidaDlg::HandleKey(int) { return false; }
-void CZarezeRadidaDlg::ConnectTransportControls() {}
+
+void CZarezeRadidaDlg::ShowPlaying(bool playing) {
+  m_controls->Find(IDC_PLAY)->setVisible(!playing);
+  m_controls->Find(IDC_PAUSE)->setVisible(playing);
+}
+
+void CZarezeRadidaDlg::SelectRow(int row) {
+  QTreeWidget* list = m_controls->List();
+  list->clearSelection();
+  if (QTreeWidgetItem* item = list->topLevelItem(row)) {
+    item->setSelected(true);
+    list->setCurrentItem(item);
+    list->scrollToItem(item);
+  }
+}
+
+void CZarezeRadidaDlg::OnPlay() {
+  if (ExportBusy()) return;
+  const int status = m_player.Status();
+  const bool halted = status == CQMVMediaPlayer::kPlaying || status == CQMVMediaPlayer::kStill;
+  if (!(halted && RowCount() > 0)) {
+    if (RowCount() == 0) return;
+    const QList<QTreeWidgetItem*> selected = m_controls->List()->selectedItems();
+    const int row =
+        selected.isEmpty() ? 0 : m_controls->List()->indexOfTopLevelItem(selected.first());
+    if (row != m_state.currentRow) {
+      m_state.currentRow = row;
+      if (!OpenRecording(RowName(row))) return;
+    }
+    SelectRow(m_state.currentRow);
+    m_controls->List()->setFocus();
+  }
+  ShowPlaying(true);
+  m_player.ResumePlayback();
+}
+
+void CZarezeRadidaDlg::OnPause() {
+  if (ExportBusy()) return;
+  const int status = m_player.Status();
+  if (status != CQMVMediaPlayer::kPlaying && status != CQMVMediaPlayer::kStill) return;
+  ShowPlaying(false);
+  m_player.PausePlayback();
+}
+
+void CZarezeRadidaDlg::StepRow(int step) {
+  if (ExportBusy()) return;
+  const int next = m_state.currentRow + step;
+  if (next < 0 || (step > 0 && next >= RowCount())) {
+    OnStop();  // past either end of the list
+    return;
+  }
+  if (next >= RowCount()) return;  // the list shrank under the current row
+  m_state.currentRow = next;
+  const QString name = RowName(next);
+  if (name.isEmpty()) return;
+  SelectRow(next);
+  OpenRecording(name);
+}
+
+void CZarezeRadidaDlg::OnNext() { StepRow(-1); }
+void CZarezeRadidaDlg::OnPrevious() { StepRow(+1); }
+
+void CZarezeRadidaDlg::SkipBack() {
+  const int64_t target = static_cast<int64_t>(m_player.GetPositionMs()) - kSkipMs;
+  if (target > 0) m_player.SeekToMs(static_cast<int>(target));
+}
+
+void CZarezeRadidaDlg::SkipForward() {
+  const int64_t target = static_cast<int64_t>(m_player.GetPositionMs()) + kSkipMs;
+  const int64_t end = static_cast<int64_t>(m_controls->Slider(IDC_POS_SLIDER)->GetRangeMax()) * 1000;
+  if (end - target >= 2) m_player.SeekToMs(static_cast<int>(target));
+}
+
+void CZarezeRadidaDlg::RefreshPosition() {
+  // The user may be dragging the position slider.
+  if (QGuiApplication::mouseButtons() & Qt::LeftButton) return;
+  CBitmapSlider* slider = m_controls->Slider(IDC_POS_SLIDER);
+  const int status = m_player.Status();
+  const int64_t second = m_player.GetPositionMs() / 1000;
+  if (status == CQMVMediaPlayer::kStill || status == CQMVMediaPlayer::kStopped) {
+    slider->SetPos(static_cast<int>(second));
+    UpdateTimeLabels(second, m_lengthSeconds);
+    return;
+  }
+  if (status != CQMVMediaPlayer::kPlaying || second == slider->GetPos()) return;
+  slider->SetPos(static_cast<int>(second));
+  UpdateTimeLabels(second, m_lengthSeconds);
+  CGPSData gps;
+  if (m_textData.LastGps(&gps) && gps.IsValid()) {
+    for (int id : {IDC_MAP_VIEW, IDC_MAP}) m_controls->Find(id)->setEnabled(true);
+    if (CameraCount() == 2) {
+      for (int id : {IDC_SMALL_MAP, IDC_SMALL_CAMERA}) m_controls->Find(id)->setEnabled(true);
+    }
+    // The map shows the position here once the map view exists.
+    SetLabelText(IDC_SPEED_LABEL, QString::asprintf("%dkm/h", static_cast<int>(gps.GetSpeed())));
+  }
+  const std::vector<CGSensorData> samples = m_textData.GSensorSamples();
+  UpdateGraph(*m_controls->Graph(), m_traces, samples, static_cast<int>(second));
+  m_state.lastGraphSecond = m_traces.lastSecond;
+}
+
+void CZarezeRadidaDlg::UpdateTimeLabels(int64_t positionSeconds, int64_t lengthSeconds) {
+  SetLabelText(IDC_POS_LABEL, TimeText(positionSeconds));
+  SetLabelText(IDC_LENGTH_LABEL, TimeText(lengthSeconds));
+}
+
+void CZarezeRadidaDlg::SetVolumeFromSlider(int value) {
+  CxSkinButton* mute = m_controls->Check(IDC_MUTE);
+  mute->SetCheck(value == 0);
+  CWaveBox::SetOutputVolume(value > 0 ? OutputVolumeFor(value) : 0);
+}
+
+void CZarezeRadidaDlg::OnSliderMoved(int id, int position) {
+  switch (id) {
+    case IDC_POS_SLIDER:
+      m_player.SeekToMs((position + 1) * 1000);  // the start of the next second
+      break;
+    case IDC_VOLUME_SLIDER:
+      SetVolumeFromSlider(position);
+      break;
+    case IDC_BRIGHTNESS_SLIDER:
+      ApplyBrightness(position);  // also redraws a halted picture
+      break;
+    default:
+      break;
+  }
+}
+
+void CZarezeRadidaDlg::OnMute() {
+  if (m_controls->Check(IDC_MUTE)->GetCheck()) {
+    CWaveBox::SetOutputVolume(0);
+  } else {
+    CWaveBox::SetOutputVolume(OutputVolumeFor(m_controls->Slider(IDC_VOLUME_SLIDER)->GetPos()));
+  }
+}
+
+void CZarezeRadidaDlg::ConnectTransportControls() {
+  const std::pair<int, void (CZarezeRadidaDlg::*)()> handlers[] = {
+      {IDC_PLAY, &CZarezeRadidaDlg::OnPlay},         {IDC_PAUSE, &CZarezeRadidaDlg::OnPause},
+      {IDC_STOP, &CZarezeRadidaDlg::OnStop},         {IDC_PRE, &CZarezeRadidaDlg::OnPrevious},
+      {IDC_NEXT, &CZarezeRadidaDlg::OnNext},         {IDC_BACK10, &CZarezeRadidaDlg::SkipBack},
+      {IDC_FWD10, &CZarezeRadidaDlg::SkipForward},   {IDC_MUTE, &CZarezeRadidaDlg::OnMute},
+  };
+  for (const auto& [id, handler] : handlers) {
+    auto* button = qobject_cast<QAbstractButton*>(m_controls->Find(id));
+    connect(button, &QAbstractButton::clicked, this, handler);
+  }
+  m_keyFilter = std::make_unique<CKeyFilter>(this);
+  QCoreApplication::instance()->installEventFilter(m_keyFilter.get());
+}
