@@ -44,7 +44,6 @@ struct TatHandle;
 constexpr int kWmMediaEnd = 2024;         // the player's end of recording
 constexpr int kCardWatchMs = 1000;        // timer 102
 constexpr int kPositionRefreshMs = 1000;  // timer 100
-constexpr int kSkipMs = 10000;            // the -10 s and +10 s buttons
 constexpr int kVolumeKeyStep = 5;         // Up and Down
 
 class CZarezeRadidaDlg : public QWidget {
@@ -130,6 +129,7 @@ class CZarezeRadidaDlg : public QWidget {
   CProgressDlg* ProgressWindow() const { return m_progress.get(); }
   bool HasBackground() const { return !m_background.isNull(); }
   bool ExportBusy() { return m_exportWorker.Busy().load(); }
+  void ExportWorkerBusy(bool busy) { m_exportWorker.Busy() = busy; }
   // The application's window: closing it ends the event loop.
   void SetQuitOnClose(bool quit) { m_quitOnClose = quit; }
 

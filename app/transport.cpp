@@ -42,8 +42,7 @@ bool CZarezeRadidaDlg::OpenRecording(const QString& name) {
   ResetGraph(*m_controls->Graph(), m_traces);
   // The engine takes every name; one it cannot read ends at once.
   m_player.OpenMedia(name.toLocal8Bit().constData());
-  m_lengthSeconds = m_player.DurationMs() / 1000;
-  if (m_lengthSeconds <= 0) m_lengthSeconds = 60;
+  m_lengthSeconds = LengthSeconds(m_player.DurationMs());
   m_controls->Slider(IDC_POS_SLIDER)->SetRange(0, static_cast<int>(m_lengthSeconds), true);
   SetLabelText(IDC_LENGTH_LABEL, TimeText(m_lengthSeconds));
   m_state.panes = PaneStates{kPaneMain, kPaneHidden, kPaneHidden};
@@ -57,6 +56,21 @@ bool CZarezeRadidaDlg::OpenRecording(const QString& name) {
   m_controls->Find(IDC_PAUSE)->show();
   m_player.ResumePlayback();
   return true;
+}
+
+int64_t LengthSeconds(int durationMs) {
+  const int64_t seconds = durationMs / 1000;
+  return seconds > 0 ? seconds : 60;
+}
+
+int64_t SkipBackTarget(int64_t positionMs) {
+  const int64_t target = positionMs - kSkipMs;
+  return target > 0 ? target : -1;
+}
+
+int64_t SkipForwardTarget(int64_t positionMs, int sliderMaxSeconds) {
+  const int64_t target = positionMs + kSkipMs;
+  return static_cast<int64_t>(sliderMaxSeconds) * 1000 - target >= 2 ? target : -1;
 }
 
 void CZarezeRadidaDlg::ApplyVolume(int value) {
@@ -169,14 +183,14 @@ void CZarezeRadidaDlg::OnNext() { StepRow(-1); }
 void CZarezeRadidaDlg::OnPrevious() { StepRow(+1); }
 
 void CZarezeRadidaDlg::SkipBack() {
-  const int64_t target = static_cast<int64_t>(m_player.GetPositionMs()) - kSkipMs;
-  if (target > 0) m_player.SeekToMs(static_cast<int>(target));
+  const int64_t target = SkipBackTarget(m_player.GetPositionMs());
+  if (target >= 0) m_player.SeekToMs(static_cast<int>(target));
 }
 
 void CZarezeRadidaDlg::SkipForward() {
-  const int64_t target = static_cast<int64_t>(m_player.GetPositionMs()) + kSkipMs;
-  const int64_t end = static_cast<int64_t>(m_controls->Slider(IDC_POS_SLIDER)->GetRangeMax()) * 1000;
-  if (end - target >= 2) m_player.SeekToMs(static_cast<int>(target));
+  const int64_t target = SkipForwardTarget(m_player.GetPositionMs(),
+                                           m_controls->Slider(IDC_POS_SLIDER)->GetRangeMax());
+  if (target >= 0) m_player.SeekToMs(static_cast<int>(target));
 }
 
 void CZarezeRadidaDlg::RefreshPosition() {

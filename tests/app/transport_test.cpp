@@ -1,0 +1,179 @@
+// The playback controls: the arithmetic of lengths, skips and volumes, and the buttons and
+// keys on a real window playing made recordings.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/main_window.h"
+#include "app/transport.h"
+#include "app/video_pane.h"
+#include "app/window_controls.h"
+#include "controls/bitmap_slider.h"
+#include "controls/skin_button.h"
+#include "platform/wave_out.h"
+#include "resources/resource_ids.h"
+#include "tests/app/viewer_rig.h"
+
+namespace {
+
+using roadkeep::test::InsertCard;
+using roadkeep::test::ScopedWorkDir;
+using roadkeep::test::ViewerCard;
+using roadkeep::test::WaitFor;
+
+TEST(TransportArithmetic, LengthsTimesSkipsAndVolumes) {
+  // A 65.4 s recording: 65 s long, shown as 00:01:05; nothing long gets 60 s.
+  const struct {
+    int durationMs;
+    int64_t seconds;
+    const char* text;
+  } lengths[] = {{65400, 65, "00:01:05"}, {0, 60, "00:01:00"}, {-5, 60, "00:01:00"},
+                 {999, 60, "00:01:00"}, {1000, 1, "00:00:01"}, {3661000, 3661, "01:01:01"}};
+  for (const auto& c : lengths) {
+    EXPECT_EQ(LengthSeconds(c.durationMs), c.seconds) << c.durationMs;
+    EXPECT_EQ(TimeText(LengthSeconds(c.durationMs)), c.text) << c.durationMs;
+  }
+  // -10 s does nothing within the first 10 s, the edge included.
+  const struct {
+    int64_t positionMs, target;
+  } backs[] = {{9900, -1}, {10000, -1}, {10500, 500}, {0, -1}, {60000, 50000}};
+  for (const auto& c : backs) EXPECT_EQ(SkipBackTarget(c.positionMs), c.target) << c.positionMs;
+  // +10 s needs at least 2 ms left before the slider's end.
+  const struct {
+    int64_t positionMs;
+    int sliderMax;
+    int64_t target;
+  } forwards[] = {{50000, 60, -1}, {49999, 60, -1}, {49998, 60, 59998}, {0, 60, 10000},
+                  {0, 10, -1}, {0, 0, -1}};
+  for (const auto& c : forwards) {
+    EXPECT_EQ(SkipForwardTarget(c.positionMs, c.sliderMax), c.target) << c.positionMs;
+  }
+  EXPECT_EQ(OutputVolumeFor(99), 0xFD6FFD6Fu);
+  EXPECT_EQ(OutputVolumeFor(50), (32767u << 16) | 32767u);
+  EXPECT_EQ(OutputVolumeFor(0), 0u);
+}
+
+// A shown window with a card of four 2-second recordings put in and listed newest first.
+class TransportOnCard : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_card.ok);
+    m_window = std::make_unique<CZarezeRadidaDlg>(0x09);
+    m_window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+    ASSERT_TRUE(InsertCard(*m_window, m_card.dir.Path().string()));
+    QTreeWidget* list = W().Controls().List();
+    list->clear();
+    for (int r = 3; r >= 0; --r) {  // newest first
+      auto* row = new QTreeWidgetItem(list);
+      row->setText(1, QString::fromStdString(m_card.Name(r)));
+    }
+  }
+
+  CZarezeRadidaDlg& W() { return *m_window; }
+  QWidget* Control(int id) { return W().Controls().Find(id); }
+  void Click(int id) { QTest::mouseClick(Control(id), Qt::LeftButton); }
+  void Key(Qt::Key key) { QTest::keyClick(m_window.get(), key); }
+  bool PlayingRow(int row) {
+    return WaitFor([&] {
+      return W().State().currentRow == row && W().Controls().FrontPane()->FramesShown() > 0 &&
+             W().Player().Status() == CQMVMediaPlayer::kPlaying;
+    });
+  }
+  bool StoppedLook() {
+    return W().State().currentRow == -1 && Control(IDC_PAUSE)->isHidden() &&
+           !Control(IDC_PLAY)->isHidden() &&
+           W().Controls().Label(IDC_POS_LABEL)->text() == "00:00:00" &&
+           W().Controls().FrontPane()->width() == 0;
+  }
+
+  ScopedWorkDir m_work;
+  ViewerCard m_card{2};
+  std::unique_ptr<CZarezeRadidaDlg> m_window;
+};
+
+TEST_F(TransportOnCard, PlayStartsTheSelectedRowAndNextAndPreviousStopAtTheEnds) {
+  W().Controls().List()->topLevelItem(2)->setSelected(true);
+  Click(IDC_PLAY);
+  ASSERT_TRUE(PlayingRow(2));
+  EXPECT_TRUE(Control(IDC_PLAY)->isHidden());
+  EXPECT_FALSE(Control(IDC_PAUSE)->isHidden());
+  Click(IDC_PRE);  // older: the last row
+  ASSERT_TRUE(PlayingRow(3));
+  Click(IDC_PRE);  // past the oldest: stop
+  EXPECT_TRUE(StoppedLook());
+  W().Controls().List()->clearSelection();
+  W().Controls().List()->topLevelItem(0)->setSelected(true);
+  Click(IDC_PLAY);
+  ASSERT_TRUE(PlayingRow(0));
+  Click(IDC_NEXT);  // past the newest: stop
+  EXPECT_TRUE(StoppedLook());
+}
+
+TEST_F(TransportOnCard, EndOfTheNewestRecordingStopsAndEndsEarlierOnesMoveToNewerRows) {
+  W().Controls().List()->topLevelItem(1)->setSelected(true);
+  Click(IDC_PLAY);
+  ASSERT_TRUE(PlayingRow(1));
+  // Row 1 ends by itself, row 0 follows and ends too: the stopped look comes back.
+  EXPECT_TRUE(WaitFor([&] { return W().State().currentRow == 0; }, 20000));
+  EXPECT_TRUE(WaitFor([&] { return StoppedLook(); }, 20000));
+}
+
+TEST_F(TransportOnCard, SpacePausesAndResumesAndKeysDoNothingDuringAnExport) {
+  Key(Qt::Key_Space);  // nothing selected: row 0
+  ASSERT_TRUE(PlayingRow(0));
+  Key(Qt::Key_Space);
+  EXPECT_EQ(W().Player().CommandValue(), CQMVMediaPlayer::kIdle);
+  EXPECT_FALSE(Control(IDC_PLAY)->isHidden());
+  Key(Qt::Key_Space);
+  EXPECT_EQ(W().Player().CommandValue(), CQMVMediaPlayer::kPlay);
+  EXPECT_TRUE(Control(IDC_PLAY)->isHidden());
+
+  W().ExportWorkerBusy(true);
+  for (Qt::Key key : {Qt::Key_Space, Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_Up}) Key(key);
+  Click(IDC_PAUSE);
+  Click(IDC_NEXT);
+  EXPECT_EQ(W().State().currentRow, 0);
+  EXPECT_EQ(W().Player().CommandValue(), CQMVMediaPlayer::kPlay);
+  Click(IDC_STOP);  // STOP still acts
+  EXPECT_TRUE(StoppedLook());
+  W().ExportWorkerBusy(false);
+}
+
+TEST_F(TransportOnCard, VolumeKeysAndSliderApplyAtOnceAndZeroMutes) {
+  CBitmapSlider* volume = W().Controls().Slider(IDC_VOLUME_SLIDER);
+  CxSkinButton* mute = W().Controls().Check(IDC_MUTE);
+  volume->SetPos(97);
+  Key(Qt::Key_Up);
+  EXPECT_EQ(volume->GetPos(), 99);
+  EXPECT_EQ(GetWaveOutVolume(), 0xFD6FFD6Fu);
+  volume->SetPos(3);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(volume->GetPos(), 0);
+  EXPECT_TRUE(mute->GetCheck());
+  EXPECT_EQ(GetWaveOutVolume(), 0u);
+  Key(Qt::Key_Up);
+  EXPECT_FALSE(mute->GetCheck());
+  EXPECT_EQ(GetWaveOutVolume(), OutputVolumeFor(5));
+  Click(IDC_MUTE);  // muted by hand, then back
+  EXPECT_TRUE(mute->GetCheck());
+  EXPECT_EQ(GetWaveOutVolume(), 0u);
+  Click(IDC_MUTE);
+  EXPECT_EQ(GetWaveOutVolume(), OutputVolumeFor(5));
+}
+
+TEST_F(TransportOnCard, PositionRefreshFollowsPlaybackAndLabelsShowTheLength) {
+  Key(Qt::Key_Space);
+  ASSERT_TRUE(PlayingRow(0));
+  EXPECT_EQ(W().Controls().Label(IDC_LENGTH_LABEL)->text(), "00:00:02");
+  EXPECT_EQ(W().Controls().Slider(IDC_POS_SLIDER)->GetRangeMax(), 2);
+  EXPECT_TRUE(WaitFor([&] {
+    return W().Controls().Label(IDC_POS_LABEL)->text() == "00:00:01" &&
+           W().Controls().Slider(IDC_POS_SLIDER)->GetPos() == 1;
+  }));
+}
+
+}  // namespace
