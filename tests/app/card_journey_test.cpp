@@ -1,0 +1,196 @@
+// A card goes in and its recordings play: the real window under an X server, driven by key
+// and mouse events, with the card watch finding a card written into a watched folder, audio
+// going to SDL's disk driver, and the card pulled out during playback and put back.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBasicTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
+#include <QTreeWidget>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/video_pane.h"
+#include "app/window_controls.h"
+#include "resources/resource_ids.h"
+#include "tests/app/viewer_rig.h"
+#include "tests/app/x11_display.h"
+
+namespace roadkeep::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWaitMs = 20000;   // generous: the machine is shared
+constexpr int kListedMs = 3000;  // the card watch polls every second
+
+// Answers every card message with OK and counts them.
+class CardMessageAnswerer : public QObject {
+ public:
+  CardMessageAnswerer() { m_timer.start(10, this); }
+  int Count() const { return m_count; }
+
+ protected:
+  void timerEvent(QTimerEvent*) override {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(top);
+      if (box != nullptr && box->objectName() == QLatin1String("CardMessage") && box->isVisible()) {
+        ++m_count;
+        box->accept();
+      }
+    }
+  }
+
+ private:
+  QBasicTimer m_timer;
+  int m_count = 0;
+};
+
+class CardJourney : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SKIP_UNLESS_X11();
+    setenv("ROADKEEP_BIN", QCoreApplication::applicationDirPath().toLocal8Bit().constData(), 0);
+    ASSERT_TRUE(m_card.ok) << "roadkeep-tool make-card failed";
+    m_watched = m_work.File("card");
+    m_audio = m_work.File("audio.raw");
+    fs::create_directory(m_watched);
+    setenv("ROADKEEP_CARD_DIRS", m_watched.c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", m_audio.c_str(), 1);
+    m_window = std::make_unique<CZarezeRadidaDlg>(0x09);
+    m_window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+  }
+
+  // The card's folders moved in (or out) at once, as a card is put in or pulled out.
+  void Insert() {
+    for (const char* part : {"TAT", "SETTING"})
+      fs::rename(m_card.dir.Path() / part, fs::path(m_watched) / part);
+  }
+  void Pull() {
+    for (const char* part : {"TAT", "SETTING"})
+      fs::rename(fs::path(m_watched) / part, m_card.dir.Path() / part);
+  }
+
+  CZarezeRadidaDlg& W() { return *m_window; }
+  QTreeWidget& List() { return *W().Controls().List(); }
+  CVideoPane& Front() { return *W().Controls().FrontPane(); }
+  QString Label(int id) { return W().Controls().Label(id)->text(); }
+  void Key(Qt::Key key) {
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_window.get(),
+                    key);
+  }
+  void DoubleClickRow(int row) {
+    QTreeWidgetItem* item = List().topLevelItem(row);
+    ASSERT_NE(item, nullptr);
+    const QPoint at = List().visualItemRect(item).center();
+    QTest::mouseDClick(List().viewport(), Qt::LeftButton, {}, at);
+  }
+  QStringList Names() {
+    QStringList names;
+    for (int r = 0; r < List().topLevelItemCount(); ++r) names << List().topLevelItem(r)->text(1);
+    return names;
+  }
+  QStringList Newest() {
+    return {QString::fromStdString(m_card.Name(3)), QString::fromStdString(m_card.Name(2)),
+            QString::fromStdString(m_card.Name(1)), QString::fromStdString(m_card.Name(0))};
+  }
+  int64_t AudioBytes() {
+    std::error_code error;
+    const auto size = fs::file_size(m_audio, error);
+    return error ? 0 : static_cast<int64_t>(size);
+  }
+  // Seconds shown by the position label ("hh:mm:ss").
+  int PositionSeconds() {
+    const QStringList parts = Label(IDC_POS_LABEL).split(':');
+    return parts.size() == 3 ? parts[0].toInt() * 3600 + parts[1].toInt() * 60 + parts[2].toInt()
+                             : -1;
+  }
+  bool Changes(CVideoPane& pane) {
+    const cv::Mat first = pane.LastFrame().clone();
+    return WaitFor(
+        [&] {
+          const cv::Mat now = pane.LastFrame();
+          return !first.empty() && now.size() == first.size() &&
+                 cv::norm(now, first, cv::NORM_INF) > 0;
+        },
+        kWaitMs);
+  }
+
+  ScopedWorkDir m_work;
+  ViewerCard m_card{12};
+  std::string m_watched, m_audio;
+  std::unique_ptr<CZarezeRadidaDlg> m_window;
+};
+
+TEST_F(CardJourney, ACardGoesInItsRecordingsPlayAndItCanBePulledOutAndPutBack) {
+  CardMessageAnswerer messages;
+  EXPECT_EQ(List().topLevelItemCount(), 0);
+  Insert();
+  ASSERT_TRUE(WaitFor([&] { return List().topLevelItemCount() == 4; }, kListedMs))
+      << "rows: " << List().topLevelItemCount();
+  EXPECT_EQ(Names(), Newest());
+
+  // Double-click row 1 (two cameras): it plays, picture, position and sound move on.
+  DoubleClickRow(1);
+  ASSERT_TRUE(
+      WaitFor([&] { return W().State().currentRow == 1 && Front().FramesPainted() > 3; }, kWaitMs));
+  EXPECT_TRUE(MostlyNonBlack(
+      QImage(Front().LastFrame().data, Front().LastFrame().cols, Front().LastFrame().rows,
+             static_cast<int>(Front().LastFrame().step[0]), QImage::Format_RGB32)));
+  EXPECT_TRUE(Changes(Front()));
+  ASSERT_TRUE(WaitFor([&] { return PositionSeconds() >= 1; }, kWaitMs));
+  EXPECT_TRUE(WaitFor([&] { return AudioBytes() > 0; }, kWaitMs)) << "no audio reached the device";
+
+  // Space pauses and resumes.
+  Key(Qt::Key_Space);
+  EXPECT_EQ(W().Player().CommandValue(), CQMVMediaPlayer::kIdle);
+  EXPECT_FALSE(W().Controls().Find(IDC_PLAY)->isHidden());
+  Key(Qt::Key_Space);
+  EXPECT_EQ(W().Player().CommandValue(), CQMVMediaPlayer::kPlay);
+
+  // Page Up plays the next newer recording, the newest; Right skips ten seconds on, so it
+  // soon ends, and after the newest one the window returns to its stopped look.
+  Key(Qt::Key_PageUp);
+  ASSERT_TRUE(WaitFor(
+      [&] { return W().State().currentRow == 0 && W().Player().GetPositionMs() >= 500; }, kWaitMs));
+  Key(Qt::Key_Right);
+  EXPECT_TRUE(WaitFor([&] { return W().Player().GetPositionMs() >= 10000; }, kWaitMs))
+      << "at " << W().Player().GetPositionMs() << " ms";
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return W().State().currentRow == -1 && !W().Controls().Find(IDC_PLAY)->isHidden() &&
+               Label(IDC_POS_LABEL) == "00:00:00" && Front().width() == 0;
+      },
+      kWaitMs))
+      << "row " << W().State().currentRow;
+  EXPECT_EQ(messages.Count(), 0);
+
+  // Pulled out during playback: the list empties, one message, the window runs on.
+  DoubleClickRow(2);
+  ASSERT_TRUE(
+      WaitFor([&] { return W().State().currentRow == 2 && Front().FramesPainted() > 0; }, kWaitMs));
+  Pull();
+  ASSERT_TRUE(
+      WaitFor([&] { return List().topLevelItemCount() == 0 && messages.Count() >= 1; }, kWaitMs));
+  QTest::qWait(2500);  // two more polls
+  EXPECT_EQ(messages.Count(), 1);
+  EXPECT_TRUE(W().isVisible());
+  EXPECT_EQ(W().State().cardLetter, 0);
+
+  // Put back: listed again, without a message.
+  Insert();
+  ASSERT_TRUE(WaitFor([&] { return List().topLevelItemCount() == 4; }, kListedMs));
+  EXPECT_EQ(Names(), Newest());
+  EXPECT_EQ(messages.Count(), 1);
+}
+
+}  // namespace
+}  // namespace roadkeep::test
