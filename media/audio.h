@@ -13,8 +13,12 @@ class VAudio {
   // Opens the device again with the last format; ready tells whether it worked.
   virtual void ReopenOutput() = 0;
   // Hands size bytes (at most one buffer) to the device, waiting while both buffers are
-  // busy. Returns at once when the output is not ready. Called from one thread only.
+  // busy. Returns at once when the output is not ready or discarding. Called from one
+  // thread only.
   virtual void Play(const void* data, int size) = 0;
+  // on: drops the buffers the device holds and has not begun to play (the one it plays goes
+  // on), and until SetDiscard(false) Play writes nothing, a waiting Play included. Any thread.
+  virtual void SetDiscard(bool on) = 0;
   virtual ~VAudio() = default;
   // Device error codes that end audio output (invalid handle, no driver, no memory, header
   // not prepared) clear ready. Returns code.

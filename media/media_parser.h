@@ -65,5 +65,8 @@ class VMediaParser {
   virtual int SeekToTime(float seconds) = 0;
   // True when SeekToTime returns the time reached (seconds), false when it returns a status.
   virtual bool SeekReportsTime() = 0;
+  // The front frame the last SeekToTime reached (the next one read), or -1 when the parser
+  // cannot tell.
+  virtual int FrameReached() { return -1; }
   virtual ~VMediaParser() = default;
 };

@@ -34,15 +34,24 @@ bool CMediaSync::PopPcm(void* destination, int* length) {
 }
 
 void CMediaSync::Clear() {
-  CSyncGuard guard(m_lock);
-  m_list.clear();
-  m_count.store(0);
+  VAudio* audio = m_audio.load();
+  // The output drops what it has not begun, and a chunk on its way is not written.
+  if (audio) audio->SetDiscard(true);
+  CSyncGuard playing(m_playLock);
+  {
+    CSyncGuard guard(m_lock);
+    m_list.clear();
+    m_count.store(0);
+  }
+  if (audio) audio->SetDiscard(false);
 }
 
-void CMediaSync::WaitForAudio() {
+bool CMediaSync::WaitForAudio(const std::atomic<int32_t>* giveUp) {
   while (m_count.load() >= 2 && m_thread.IsRunning()) {
+    if (giveUp != nullptr && giveUp->load() > 0) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  return true;
 }
 
 void CMediaSync::StartThread() { m_thread.BeginThread(&CMediaSync::Step, this, 0, 0); }
@@ -50,11 +59,14 @@ void CMediaSync::StartThread() { m_thread.BeginThread(&CMediaSync::Step, this, 0
 void CMediaSync::StopThread() { m_thread.StopThread(); }
 
 bool CMediaSync::SyncStep() {
-  int length = 0;
-  if (!PopPcm(m_staging.payload, &length)) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return true;
+  {
+    CSyncGuard playing(m_playLock);
+    int length = 0;
+    if (PopPcm(m_staging.payload, &length)) {
+      if (VAudio* audio = m_audio.load()) audio->Play(m_staging.payload, length);
+      return true;
+    }
   }
-  if (VAudio* audio = m_audio.load()) audio->Play(m_staging.payload, length);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return true;
 }

@@ -10,7 +10,18 @@
 CQMVMediaPlayer::CQMVMediaPlayer()
     : m_readBuffer(kBufferBytes), m_frameBuffer(kBufferBytes) {}
 
-CQMVMediaPlayer::~CQMVMediaPlayer() { m_worker.StopThread(); }
+CQMVMediaPlayer::~CQMVMediaPlayer() {
+  ++m_ownersWaiting;
+  m_worker.StopThread();
+}
+
+CQMVMediaPlayer::OwnerLock::OwnerLock(CQMVMediaPlayer& player) : m_player(player) {
+  ++m_player.m_ownersWaiting;
+  m_player.m_lock.Lock();
+  --m_player.m_ownersWaiting;
+}
+
+CQMVMediaPlayer::OwnerLock::~OwnerLock() { m_player.m_lock.Unlock(); }
 
 void CQMVMediaPlayer::SetTextCallback(TextCallback fn, void* user) {
   m_textCallback = fn;
@@ -35,7 +46,11 @@ bool CQMVMediaPlayer::StartEngine(VideoSurface* front, VideoSurface* rear) {
 }
 
 void CQMVMediaPlayer::Shutdown() {
+  // Counted as a waiting owner, so a pump under way returns and the worker can end.
+  ++m_ownersWaiting;
   m_worker.StopThread();
+  --m_ownersWaiting;
+  m_mediaSync.Clear();  // so its thread is not left waiting for the device
   m_mediaSync.StopThread();
   if (m_parser) m_parser->Stop();
   if (m_audio) m_audio->CloseOutput();
@@ -46,7 +61,8 @@ bool CQMVMediaPlayer::OpenMedia(const char* name) {
   m_twoCameraName = std::strstr(text, "_D") != nullptr;
   m_command = kIdle;
   {
-    CSyncGuard guard(m_lock);
+    OwnerLock guard(*this);
+    m_open = true;  // even when the parser refuses it: the worker then reports the end
     MediaInfo info;
     if (m_parser && m_parser->Open(text, &info) != 0) {
       std::strncpy(m_currentName, text, sizeof m_currentName - 1);
@@ -68,14 +84,14 @@ bool CQMVMediaPlayer::OpenMedia(const char* name) {
       m_rearRate = m_parser->GetFrameRate(1);
       m_durationMs = 0;
       m_currentFrame = 0;
+      m_shownFrame = 0;
       if (info.frontFrameRate > 0) {
         m_durationMs = static_cast<int32_t>(static_cast<double>(info.frontFrameCount) /
                                             info.frontFrameRate * 1000.0);
         m_totalFrames = info.frontFrameCount;
       }
-      ResetPipeline();  // also empties the queue and restarts the pre-buffer
-      m_mediaSync.Clear();
     }
+    ResetPipeline();  // also empties the queues and restarts the pre-buffer
   }
   m_command = kPlay;
   return true;
@@ -83,8 +99,9 @@ bool CQMVMediaPlayer::OpenMedia(const char* name) {
 
 void CQMVMediaPlayer::StopMedia() {
   m_command = kIdle;
-  CSyncGuard guard(m_lock);
+  OwnerLock guard(*this);
   m_status = kStopped;
+  m_open = false;
   if (m_parser) m_parser->Close();
   ResetPipeline();
 }
@@ -96,7 +113,9 @@ bool CQMVMediaPlayer::SeekToMs(int ms) {
     return true;
   }
   {
-    CSyncGuard guard(m_lock);
+    OwnerLock guard(*this);
+    // A stopped player has nothing to show: its parser is closed.
+    if (!m_open) return true;
     SeekToFrame(frame);
   }
   m_command = kShowOneFrame;
@@ -108,7 +127,7 @@ int CQMVMediaPlayer::TimeOfFrameMs(int frame) const {
   return static_cast<int>(static_cast<int64_t>(frame) * 1000 / (rate != 0 ? rate : 30));
 }
 
-int CQMVMediaPlayer::GetPositionMs() const { return TimeOfFrameMs(m_currentFrame); }
+int CQMVMediaPlayer::GetPositionMs() const { return TimeOfFrameMs(m_shownFrame); }
 
 int CQMVMediaPlayer::GetCameraCount() const {
   if (m_haveName) return m_fifthFromEnd == 'D' ? 2 : 1;
@@ -117,14 +136,14 @@ int CQMVMediaPlayer::GetCameraCount() const {
 
 void CQMVMediaPlayer::RedrawStill() {
   if (m_command != kIdle || m_decoder == nullptr) return;
-  CSyncGuard guard(m_lock);
+  OwnerLock guard(*this);
   m_decoder->RedrawFrame(0, m_frontSurface);
   m_decoder->RedrawFrame(1, m_rearSurface);
 }
 
 bool CQMVMediaPlayer::SaveSnapshot(int camera, const char* path) {
   if (m_status == kStopped || m_decoder == nullptr) return false;
-  CSyncGuard guard(m_lock);
+  OwnerLock guard(*this);
   return m_decoder->SaveFrame(camera, path);
 }
 
@@ -140,12 +159,15 @@ void CQMVMediaPlayer::ResetPipeline() {
   m_awaitFrontKey = true;
   m_awaitRearKey = true;
   m_packets.Clear();
+  m_heldFrontSize = 0;
   m_framesQueued = 0;
   m_preBuffering = true;
   if (m_decoder) {
     m_decoder->Flush(0);
     m_decoder->Flush(1);
   }
+  // Audio of the old position must not play over the new one.
+  m_mediaSync.Clear();
 }
 
 void CQMVMediaPlayer::SeekToFrame(int frame) {
@@ -155,8 +177,14 @@ void CQMVMediaPlayer::SeekToFrame(int frame) {
   m_currentFrame = current;
   if (m_parser && rate > 0) {
     const int reached = m_parser->SeekToTime(static_cast<float>(current) / static_cast<float>(rate));
-    if (m_parser->SeekReportsTime()) current = reached * rate;
+    if (m_parser->SeekReportsTime()) {
+      // The whole second reached is only a bound; the frame reached, when the parser knows
+      // it, is the one about to be shown.
+      const int reachedFrame = m_parser->FrameReached();
+      current = reachedFrame >= 0 ? reachedFrame : reached * rate;
+    }
   }
   m_currentFrame = current;
+  m_shownFrame = current;
   ResetPipeline();
 }

@@ -5,9 +5,10 @@
 // the owner, and reports the end of the recording through the status callback.
 //
 // Threads: every public operation is for the owner's (user-interface) thread; the callbacks
-// run on the worker. Lock order: m_lock -> packet-queue lock, m_lock -> media-clock lock,
-// m_lock -> decoder lock. The worker holds m_lock for a whole pump turn; the text callback
-// runs with it held, the status callback after it has been released.
+// run on the worker ("Player"). Lock order: m_lock -> packet-queue lock, m_lock -> media-clock
+// lock, m_lock -> decoder lock. The worker holds m_lock for a pump, which gives it up at its
+// next turn (at most one chunk and one video packet) once an owner call waits for it; the
+// text callback runs with it held, the status callback after it has been released.
 #pragma once
 
 #include <atomic>
@@ -30,7 +31,8 @@ class CQMVMediaPlayer {
   // data: the chunk's bytes and one zero byte; size: chunk size + 1; timeMs: time of the
   // last shown front frame. Runs on the worker with the player's lock held.
   using TextCallback = void (*)(void* user, const char* data, int size, int timeMs);
-  // code 1: the recording has ended or could not be read. Runs on the worker, unlocked.
+  // code 1: the open recording has ended or could not be read; never for a stop, a seek or
+  // anything else after StopMedia. Runs on the worker, unlocked.
   using StatusCallback = void (*)(void* user, int code, int a, int b);
 
   enum Command : int32_t { kIdle = 0, kPlay = 1, kShowOneFrame = 10 };
@@ -56,18 +58,22 @@ class CQMVMediaPlayer {
   // Opens name and starts playing at once. Always true: a recording that cannot be opened
   // plays nothing and ends through the status callback.
   bool OpenMedia(const char* name);
-  // Stops playback: status 2, the parser closed, the pipeline emptied.
+  // Stops playback: status 2, the parser closed, the pipeline and the audio queue emptied.
+  // Until the next OpenMedia the worker reads nothing, shows nothing and reports no end.
   void StopMedia();
   void PausePlayback() { m_command = kIdle; }
   void ResumePlayback() { m_command = kPlay; }
   // While playing: the worker moves to the frame at its next chunk. While paused: moves now
-  // and shows that one frame (command 10). Always true.
+  // and shows that one frame (command 10); after StopMedia it does nothing. Either way the
+  // audio still queued is dropped. Always true.
   bool SeekToMs(int ms);
   // Single-frame moves relative to the current frame, carried out while playing.
   void RequestStep(int frames) { m_stepRequest = frames; }
-  // Shutdown: worker, media clock, parser reader, audio output. Safe to call twice.
+  // Shutdown: worker (at its next pump turn, even mid-recording), media clock, parser
+  // reader, audio output. Safe to call twice.
   void Shutdown();
 
+  // Time of the front frame last shown; after a seek, of the frame the seek reached.
   int GetPositionMs() const;
   int DurationMs() const { return m_durationMs; }
   int Status() const { return m_status; }
@@ -84,6 +90,19 @@ class CQMVMediaPlayer {
   void SetCameraFlip(int camera, int mode);
 
  private:
+  // Holds m_lock for an owner call. While one waits, the pump returns at its next turn.
+  class OwnerLock {
+   public:
+    explicit OwnerLock(CQMVMediaPlayer& player);
+    ~OwnerLock();
+    OwnerLock(const OwnerLock&) = delete;
+    OwnerLock& operator=(const OwnerLock&) = delete;
+
+   private:
+    CQMVMediaPlayer& m_player;
+  };
+  enum class Output { kShown, kEmpty, kHeld };
+
   static bool ThreadStep(void* self);
   void Step();
   // The pump and its parts. REQUIRES: m_lock held.
@@ -92,8 +111,11 @@ class CQMVMediaPlayer {
   // (dropped, text, or still pre-buffering); sets *ready when a packet is to be output.
   bool HandleChunk(const char id[4], int size, bool* ready);
   bool HandleVideo(int camera, int size, bool* ready);
-  // Pops packets until one video packet has been handled; false when the queue ran empty.
-  bool OutputOne();
+  // Pops packets until one video packet has been handled. kEmpty when the queue ran empty;
+  // kHeld when a front packet waits for the audio while an owner waits for the lock.
+  Output OutputOne();
+  // Shows the held front packet once the audio lets it through; false while it is still held.
+  bool OutputHeldFront();
   void OutputFront(int size);
   void OutputRear(int size);
   void ResetPipeline();
@@ -119,13 +141,16 @@ class CQMVMediaPlayer {
   std::atomic<int32_t> m_frontRate{0};
   std::atomic<int32_t> m_rearRate{0};
   std::atomic<int32_t> m_durationMs{0};
-  std::atomic<int32_t> m_currentFrame{0};  // front frames shown since the last seek
+  std::atomic<int32_t> m_currentFrame{0};   // index of the next front frame to show
+  std::atomic<int32_t> m_shownFrame{0};     // index of the front frame on screen
+  std::atomic<int32_t> m_ownersWaiting{0};  // owner calls waiting for m_lock (and Shutdown)
   std::atomic<bool> m_twoCameraName{false};
   std::atomic<bool> m_haveName{false};
   std::atomic<char> m_fifthFromEnd{0};  // of the current name, for GetCameraCount
 
   // Guarded by m_lock.
   CSync m_lock{"none"};
+  bool m_open = false;  // OpenMedia called and no StopMedia since
   CMediaSync m_mediaSync;
   CPacketQueue m_packets;
   int32_t m_framesQueued = 0;  // front packets since the last reset
@@ -136,11 +161,12 @@ class CQMVMediaPlayer {
   int32_t m_audioBits = 16;
   int32_t m_audioRate = 8000;
   char m_currentName[128] = {};
+  int32_t m_heldFrontSize = 0;  // bytes of the front packet held in m_frameBuffer; 0 none
 
   // Worker thread only (under m_lock).
   CFramePacer m_pacer;
   std::vector<uint8_t> m_readBuffer;   // chunk payloads are read into this
   std::vector<uint8_t> m_frameBuffer;  // and popped out of the queue into this
 
-  CSingleThread m_worker;  // last: stopped first on destruction
+  CSingleThread m_worker{"Player"};  // last: stopped first on destruction
 };

@@ -38,30 +38,41 @@ void CQMVMediaPlayer::Step() {
     return;
   }
   bool more = true;
+  bool ended = false;
   {
     CSyncGuard guard(m_lock);
     // Read again under the lock: a StopMedia or OpenMedia that held it may have idled the
     // command, and a status written now would overwrite theirs.
     const int command = m_command;
     if (!IsActive(command)) return;
-    more = Pump();
+    // After StopMedia there is nothing to play (a resume or a seek on a stopped player):
+    // the parser is closed, and running out of it is no end of a recording.
+    more = m_open && Pump();
     if (!more) {
+      ended = m_open;
       m_status = kStopped;
       m_command = kIdle;
     } else if (command == kPlay) {
       m_status = kPlaying;
     }
   }
-  if (!more && m_statusCallback) m_statusCallback(m_statusUser, 1, 0, 0);
+  if (ended && m_statusCallback) m_statusCallback(m_statusUser, 1, 0, 0);
   SleepMs(1);
 }
 
 bool CQMVMediaPlayer::Pump() {
   while (m_command != kIdle) {
+    // An owner call waits for the lock: let the step release it.
+    if (m_ownersWaiting.load() > 0) return true;
     if (const int step = m_stepRequest.exchange(0); step != 0) {
       SeekToFrame(m_currentFrame + step);
     }
     if (const int seek = m_seekRequest.exchange(-1); seek >= 0) SeekToFrame(seek);
+    // A front packet held back for an owner is this turn's output.
+    if (m_heldFrontSize > 0) {
+      if (!OutputHeldFront()) return true;
+      continue;
+    }
     char id[4] = {};
     int size = kBufferBytes;
     const int rc = m_parser ? m_parser->ReadChunk(id, m_readBuffer.data(), &size) : -1;
@@ -72,7 +83,11 @@ bool CQMVMediaPlayer::Pump() {
       if (!HandleChunk(id, size, &ready)) return true;
       if (m_preBuffering) return true;
     }
-    if (ready && !OutputOne()) return false;
+    if (ready) {
+      const Output output = OutputOne();
+      if (output == Output::kEmpty) return false;
+      if (output == Output::kHeld) return true;
+    }
   }
   return true;
 }
@@ -126,11 +141,11 @@ bool CQMVMediaPlayer::HandleVideo(int camera, int size, bool* ready) {
   return true;
 }
 
-bool CQMVMediaPlayer::OutputOne() {
+CQMVMediaPlayer::Output CQMVMediaPlayer::OutputOne() {
   for (;;) {
     int size = 0;
     int32_t kind = 0;
-    if (!m_packets.Pop(m_frameBuffer.data(), kBufferBytes, &size, &kind)) return false;
+    if (!m_packets.Pop(m_frameBuffer.data(), kBufferBytes, &size, &kind)) return Output::kEmpty;
     if (kind == CPacketQueue::kText) {
       if (m_textCallback) {
         m_textCallback(m_textUser, reinterpret_cast<const char*>(m_frameBuffer.data()), size,
@@ -140,11 +155,21 @@ bool CQMVMediaPlayer::OutputOne() {
     }
     if (kind == CPacketQueue::kRear) {
       OutputRear(size);
-    } else {
-      OutputFront(size);
+      return Output::kShown;
     }
-    return true;
+    m_heldFrontSize = size;
+    return OutputHeldFront() ? Output::kShown : Output::kHeld;
   }
+}
+
+bool CQMVMediaPlayer::OutputHeldFront() {
+  // The device's pace sets the frames' pace; an owner waiting for the lock ends the wait,
+  // and the packet is shown at the next turn.
+  if (!m_mediaSync.WaitForAudio(&m_ownersWaiting)) return false;
+  const int size = m_heldFrontSize;
+  m_heldFrontSize = 0;
+  OutputFront(size);
+  return true;
 }
 
 void CQMVMediaPlayer::OutputRear(int size) {
@@ -163,9 +188,8 @@ void CQMVMediaPlayer::OutputRear(int size) {
 
 void CQMVMediaPlayer::OutputFront(int size) {
   const bool show = m_command != kShowOneFrame;
-  m_mediaSync.WaitForAudio();
   m_pacer.Pace(m_frontRate);
-  ++m_currentFrame;
+  m_shownFrame = m_currentFrame.fetch_add(1);
   if (m_decoder == nullptr ||
       !m_decoder->DecodeAndShow(0, m_frontSurface, m_frameBuffer.data(), size, show)) {
     return;

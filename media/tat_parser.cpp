@@ -1,5 +1,6 @@
 #include "media/tat_parser.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -92,6 +93,7 @@ int CTATParser::Open(const char* name, MediaInfo* info) {
   if (*text == '/') ++text;
   m_kind = KindOfLetter(*text, m_kind);
   m_videoFramesRead = 0;
+  m_frameReached = -1;
   std::string entry;
   int index = -1;
   SplitName(text, &entry, &index);
@@ -262,6 +264,11 @@ int CTATParser::SeekToTime(float seconds) {
   const int framesRead = m_videoFramesRead;
   TatSeek(g_library, framesRead + g + 1,
           static_cast<int>(static_cast<float>(m_block[7]) / kGranularity) + framesRead + 1);
+  // The library goes to unit g, kept within the recording's units.
+  const int64_t unitFrames = static_cast<int64_t>(kGranularity);
+  const int64_t units = (std::max<int64_t>(m_block[7], 0) + unitFrames - 1) / unitFrames;
+  const int64_t unit = std::clamp<int64_t>(g, 0, std::max<int64_t>(units - 1, 0));
+  m_frameReached = static_cast<int32_t>(unit * unitFrames);
   // A reader that had already delivered the end reads again from the new position.
   const bool resumed = !wasRunning && m_endReached;
   m_endReached = false;

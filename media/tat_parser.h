@@ -54,6 +54,8 @@ class CTATParser : public VMediaParser {
   // Returns the time reached in whole seconds.
   int SeekToTime(float seconds) override;
   bool SeekReportsTime() override { return true; }
+  // The first front frame of the unit the last SeekToTime reached; -1 before any seek.
+  int FrameReached() override { return m_frameReached; }
 
   // Card steps of the owner: a card has appeared / the card has gone.
   void OnCardArrived();
@@ -79,6 +81,7 @@ class CTATParser : public VMediaParser {
   std::atomic<bool> m_endReached{false};
   std::atomic<bool> m_running{false};
   std::atomic<int32_t> m_videoFramesRead{0};
+  std::atomic<int32_t> m_frameReached{-1};  // consumer's thread
   CThreadQueue m_queue;
 
   // Reader thread only (allocated by Start, freed by Stop).

@@ -91,25 +91,48 @@ void CWaveBox::Play(const void* data, int size) {
   }
 }
 
+void CWaveBox::SetDiscard(bool on) {
+  CSyncGuard guard(m_writeLock);
+  m_discard = on;
+  if (!on) return;
+  m_device->Discard();
+  // Write next into the buffer given back, behind the one the device plays.
+  WaveHeader& next = m_block->headers[m_next];
+  if (next.prepared && m_device->Unprepare(&next) == kWaveStillPlaying) {
+    m_next = (m_next + 1) % kBuffers;
+  }
+}
+
 int CWaveBox::WriteBuffer(const void* data, int size) {
+  bool pause = false;
+  int result = -1;
+  {
+    CSyncGuard guard(m_writeLock);
+    if (!m_discard) result = WriteLocked(data, size, &pause);
+  }
+  if (pause) Sleep10ms();
+  return result;
+}
+
+int CWaveBox::WriteLocked(const void* data, int size, bool* pause) {
   int free;
   {
     CSyncGuard guard(WaveLock());
     free = m_free;
   }
   if (free <= 0) {
-    Sleep10ms();
+    *pause = true;
     return 2;
   }
   WaveHeader& header = m_block->headers[m_next];
   if (header.prepared && CheckResult(m_device->Unprepare(&header)) == kWaveStillPlaying) {
-    Sleep10ms();  // never write into a buffer the device still reads
+    *pause = true;  // never write into a buffer the device still reads
     return 2;
   }
   const int length = data == nullptr ? 0 : std::clamp(size, 0, kBufferBytes);
   if (length == 0) {
     if (free < kBuffers) {
-      Sleep10ms();
+      *pause = true;
       return 1;
     }
     for (WaveHeader& h : m_block->headers) {
@@ -130,6 +153,6 @@ int CWaveBox::WriteBuffer(const void* data, int size) {
     --m_free;
   }
   m_next = (m_next + 1) % kBuffers;
-  Sleep10ms();
+  *pause = true;
   return 1;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "media/audio.h"
+#include "media/sync.h"
 #include "platform/wave_out.h"
 
 class CWaveBox : public VAudio {
@@ -27,6 +28,7 @@ class CWaveBox : public VAudio {
   int CloseOutput() override;
   void ReopenOutput() override;
   void Play(const void* data, int size) override;
+  void SetDiscard(bool on) override;
   int CheckResult(int code) override;
 
   bool IsReady() const { return m_ready.load(); }
@@ -38,10 +40,13 @@ class CWaveBox : public VAudio {
 
  protected:
   // One try at handing data to the device: 1 written (or nothing to write while a buffer is
-  // busy), 2 no free buffer (after a 10 ms sleep), -1 nothing written. Play's thread only.
+  // busy), 2 no free buffer (after a 10 ms sleep), -1 nothing written (also while
+  // discarding). Play's thread only.
   virtual int WriteBuffer(const void* data, int size);
 
  private:
+  // WriteBuffer's work under m_writeLock; *pause asks for the 10 ms sleep after it.
+  int WriteLocked(const void* data, int size, bool* pause);
   struct Block {
     WaveHeader headers[kBuffers];
     uint8_t buffers[kBuffers][kBufferBytes];
@@ -56,8 +61,12 @@ class CWaveBox : public VAudio {
   // Guarded by the process-wide wave lock: the device thread increments, writing decrements.
   int m_free = kBuffers;
 
-  // Play's thread only (the "MediaSync" thread), and the headers while not queued.
+  // Guarded by m_writeLock (Play's thread and SetDiscard): the next header, the headers
+  // while not queued, and whether writes are dropped. Order: m_writeLock -> device lock ->
+  // wave lock.
+  CSync m_writeLock{"none"};
   int m_next = 0;
+  bool m_discard = false;
 
   // Owner's thread (open, close); read by Play's thread.
   std::atomic<bool> m_ready{true};

@@ -129,6 +129,19 @@ int CSdlWaveOut::Write(WaveHeader* header) {
   return result;
 }
 
+int CSdlWaveOut::Discard() {
+  if (m_device == 0) return kWaveInvalidHandle;
+  SDL_LockAudioDevice(m_device);
+  const size_t begun = !m_queue.empty() && m_offset > 0 ? 1 : 0;
+  while (m_queue.size() > begun) {
+    m_queue.back()->queued = false;
+    m_queue.pop_back();
+    m_callback(kWaveMsgDone, m_instance);
+  }
+  SDL_UnlockAudioDevice(m_device);
+  return kWaveOk;
+}
+
 void CSdlWaveOut::FillThunk(void* self, Uint8* stream, int length) {
   static_cast<CSdlWaveOut*>(self)->Fill(stream, length);
 }

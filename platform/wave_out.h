@@ -53,6 +53,9 @@ class VWaveOut {
   virtual int Unprepare(WaveHeader* header) = 0;
   // Queues a prepared header; its data must stay valid until it is reported done.
   virtual int Write(WaveHeader* header) = 0;
+  // Takes back the queued headers the device has not begun to play, reporting each done;
+  // the one it plays goes on.
+  virtual int Discard() = 0;
 };
 
 // The default output device on SDL2, mono 8- or 16-bit PCM. The output volume (below) is
@@ -69,6 +72,7 @@ class CSdlWaveOut : public VWaveOut {
   int Prepare(WaveHeader* header) override;
   int Unprepare(WaveHeader* header) override;
   int Write(WaveHeader* header) override;
+  int Discard() override;
 
  private:
   static void FillThunk(void* self, Uint8* stream, int length);

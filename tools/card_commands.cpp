@@ -61,6 +61,7 @@ int MakeCardCommand(int argc, char** argv) {
     else if (arg == "--rear") ok = ParseSize(value, &o.rearWidth, &o.rearHeight, &o.rearFps), ++i;
     else if (arg == "--seed") ok = ParseInt(value, reinterpret_cast<int*>(&o.seed)), ++i;
     else if (arg == "--filler") o.filler = true;
+    else if (arg == "--no-text") o.text = false;
     else if (arg.rfind("--", 0) != 0 && dir.empty()) dir = arg;
     else ok = false;
     if (!ok) return Fail("make-card: bad argument '" + arg + "'");
@@ -68,7 +69,7 @@ int MakeCardCommand(int argc, char** argv) {
   if (dir.empty()) {
     std::fprintf(stderr,
                  "usage: roadkeep-tool make-card DIR [--per-kind N] [--count N] [--seconds S] "
-                 "[--front WxH@FPS] [--rear WxH@FPS] [--front-only-every N] [--seed N] [--filler]\n");
+                 "[--front WxH@FPS] [--rear WxH@FPS] [--front-only-every N] [--seed N] [--filler] [--no-text]\n");
     return 2;
   }
   std::string error;

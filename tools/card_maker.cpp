@@ -147,11 +147,11 @@ bool WriteRecording(const std::string& dir, const CardOptions& o, const Recordin
       const auto pcm = AudioChunk(audioMs);
       ok = writer.AddChunk(kTypeAudio, 0, true, audioMs, pcm.data(), static_cast<uint32_t>(pcm.size()));
     }
-    for (; ok && gpsMs <= t; gpsMs += 1000) {
+    for (; ok && o.text && gpsMs <= t; gpsMs += 1000) {
       const std::string fix = gps->NextFix(plan.start + gpsMs / 1000);
       ok = writer.AddChunk(kTypeText, 0, true, gpsMs, fix.data(), static_cast<uint32_t>(fix.size()));
     }
-    for (; ok && accMs <= t; accMs += 100) {
+    for (; ok && o.text && accMs <= t; accMs += 100) {
       const auto sample = GSensorSample(accMs, impactMs, rng);
       ok = writer.AddChunk(kTypeText, 0, true, accMs, sample.data(), 4);
     }

@@ -16,6 +16,7 @@ struct CardOptions {
   int rearWidth = 640, rearHeight = 360, rearFps = 30;
   uint32_t seed = 1;
   bool filler = false;      // chunks of realistic sizes without encoding
+  bool text = true;         // the sensor text stream (GPS fixes, G-sensor samples)
   int64_t startTime = 1393666200;  // 2014-03-01 09:30:00 UTC, the first recording's start
 };
 

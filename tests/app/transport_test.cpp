@@ -60,19 +60,22 @@ TEST(TransportArithmetic, LengthsTimesSkipsAndVolumes) {
 class TransportOnCard : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(m_card.ok);
+    m_card = std::make_unique<ViewerCard>(Seconds());
+    ASSERT_TRUE(m_card->ok);
     m_window = std::make_unique<CZarezeRadidaDlg>(0x09);
     m_window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
-    ASSERT_TRUE(InsertCard(*m_window, m_card.dir.Path().string()));
+    ASSERT_TRUE(InsertCard(*m_window, m_card->dir.Path().string()));
     QTreeWidget* list = W().Controls().List();
     list->clear();
     for (int r = 3; r >= 0; --r) {  // newest first
       auto* row = new QTreeWidgetItem(list);
-      row->setText(1, QString::fromStdString(m_card.Name(r)));
+      row->setText(1, QString::fromStdString(m_card->Name(r)));
     }
   }
 
+  // Length of the card's recordings in seconds.
+  virtual int Seconds() const { return 2; }
   CZarezeRadidaDlg& W() { return *m_window; }
   QWidget* Control(int id) { return W().Controls().Find(id); }
   void Click(int id) { QTest::mouseClick(Control(id), Qt::LeftButton); }
@@ -91,7 +94,7 @@ class TransportOnCard : public ::testing::Test {
   }
 
   ScopedWorkDir m_work;
-  ViewerCard m_card{2};
+  std::unique_ptr<ViewerCard> m_card;
   std::unique_ptr<CZarezeRadidaDlg> m_window;
 };
 
@@ -165,14 +168,20 @@ TEST_F(TransportOnCard, VolumeKeysAndSliderApplyAtOnceAndZeroMutes) {
   EXPECT_EQ(GetWaveOutVolume(), OutputVolumeFor(5));
 }
 
-TEST_F(TransportOnCard, PositionRefreshFollowsPlaybackAndLabelsShowTheLength) {
+// Recordings long enough for a few refreshes before they end.
+class TransportOnLongerCard : public TransportOnCard {
+ protected:
+  int Seconds() const override { return 5; }
+};
+
+TEST_F(TransportOnLongerCard, PositionRefreshFollowsPlaybackAndLabelsShowTheLength) {
   Key(Qt::Key_Space);
   ASSERT_TRUE(PlayingRow(0));
-  EXPECT_EQ(W().Controls().Label(IDC_LENGTH_LABEL)->text(), "00:00:02");
-  EXPECT_EQ(W().Controls().Slider(IDC_POS_SLIDER)->GetRangeMax(), 2);
+  EXPECT_EQ(W().Controls().Label(IDC_LENGTH_LABEL)->text(), "00:00:05");
+  EXPECT_EQ(W().Controls().Slider(IDC_POS_SLIDER)->GetRangeMax(), 5);
   EXPECT_TRUE(WaitFor([&] {
-    return W().Controls().Label(IDC_POS_LABEL)->text() == "00:00:01" &&
-           W().Controls().Slider(IDC_POS_SLIDER)->GetPos() == 1;
+    return W().Controls().Label(IDC_POS_LABEL)->text() == "00:00:02" &&
+           W().Controls().Slider(IDC_POS_SLIDER)->GetPos() == 2;
   }));
 }
 

@@ -16,7 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// An output whose Play blocks until the test opens the gate.
+// An output whose Play blocks until the test opens the gate, or gives up while discarding.
 class GatedAudio : public VAudio {
  public:
   bool OpenOutput(int, int) override { return true; }
@@ -27,7 +27,14 @@ class GatedAudio : public VAudio {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_lengths.push_back(size);
     m_cond.notify_all();
-    m_cond.wait(lock, [&] { return m_open; });
+    m_cond.wait(lock, [&] { return m_open || m_discard; });
+    if (!m_discard) m_written.push_back(size);
+  }
+  void SetDiscard(bool on) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_discard = on;
+    m_discards.push_back(on);
+    m_cond.notify_all();
   }
   void Open() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -42,12 +49,23 @@ class GatedAudio : public VAudio {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_lengths;
   }
+  std::vector<int> Written() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_written;
+  }
+  std::vector<bool> Discards() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_discards;
+  }
 
  private:
   std::mutex m_mutex;
   std::condition_variable m_cond;
   bool m_open = false;
-  std::vector<int> m_lengths;
+  bool m_discard = false;
+  std::vector<int> m_lengths;    // chunks Play was called with
+  std::vector<int> m_written;    // chunks it let through
+  std::vector<bool> m_discards;  // SetDiscard calls
 };
 
 bool Eventually(const std::function<bool()>& done) {
@@ -104,6 +122,27 @@ TEST(MediaSync, WaitForAudioReturnsWithZeroOrOneChunkAndWaitsWithTwo) {
   ASSERT_TRUE(Eventually([&] { return sync.Count() == 0; }));
   sync.StopThread();
   EXPECT_EQ(audio.Lengths(), (std::vector<int>{4, 3, 2}));
+}
+
+TEST(MediaSync, ClearDropsTheQueueAndTheChunkOnItsWayToTheOutput) {
+  GatedAudio audio;
+  CMediaSync sync;
+  sync.SetAudio(&audio);
+  const uint8_t pcm[4] = {1, 2, 3, 4};
+  for (int size = 1; size <= 3; ++size) sync.PushPcm(pcm, size);
+  sync.StartThread();
+  ASSERT_TRUE(audio.WaitForPlays(1));  // chunk 1 waits at the gate, 2 and 3 are queued
+  sync.Clear();
+  EXPECT_EQ(sync.Count(), 0);
+  EXPECT_EQ(audio.Discards(), (std::vector<bool>{true, false}));
+  sync.PushPcm(pcm, 4);
+  audio.Open();
+  ASSERT_TRUE(audio.WaitForPlays(2));
+  ASSERT_TRUE(Eventually([&] { return sync.Count() == 0; }));
+  sync.StopThread();
+  // The thread may have taken 2 and 3 before the queue was emptied; nothing old got through.
+  EXPECT_EQ(audio.Lengths().back(), 4);
+  EXPECT_EQ(audio.Written(), (std::vector<int>{4}));
 }
 
 TEST(MediaSync, ThreadDeliversChunksToTheDeviceInOrder) {

@@ -1,6 +1,7 @@
 // Audio and video stay together: with SDL's disk driver (which writes what it plays at the
 // device's pace), each second's click in the played audio and that second's white flash
-// among the shown front frames come within 80 ms of each other.
+// among the shown front frames come within 80 ms of each other; and after a stop or a seek
+// no old audio plays on.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -79,6 +80,58 @@ TEST(PlayerSync, EachSecondsClickAndFlashComeTogether) {
     std::printf("second %zu: click %.0f ms, flash %.0f ms, flash - click %+.0f ms\n", k,
                 clicks[k], flashes[k], flashes[k] - clicks[k]);
     EXPECT_NEAR(flashes[k], clicks[k], kToleranceMs) << "second " << k;
+  }
+}
+
+// A stop, or a seek while paused, empties the audio queue: the device plays on at most the
+// buffer it had begun (200 ms of audio and one device period), not the second or so of old
+// audio that was queued behind it.
+TEST(PlayerSync, StopAndPausedSeekLeaveNoOldAudioQueued) {
+  MadeCard card(4, "160x120@30", "160x120@15");
+  ASSERT_TRUE(card.ok);
+  struct Case {
+    const char* what;
+    void (*act)(CQMVMediaPlayer&);
+  } cases[] = {
+      {"stop",
+       [](CQMVMediaPlayer& p) {
+         p.PausePlayback();
+         p.StopMedia();
+       }},
+      {"seek-while-paused",
+       [](CQMVMediaPlayer& p) {
+         p.PausePlayback();
+         p.SeekToMs(500);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string played = card.dir.File(std::string(c.what) + ".raw");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
+    Clock::time_point opened, acted, closed;
+    {
+      auto rig = std::make_unique<PlayerRig>(card.dir.Path().string());
+      opened = Clock::now();
+      rig->player.OpenMedia(card.Name(0).c_str());
+      ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig->player.GetPositionMs() >= 1500; }, 30s));
+      c.act(rig->player);
+      acted = Clock::now();
+      std::this_thread::sleep_for(1500ms);  // what was left plays out
+      rig->player.Shutdown();
+      closed = Clock::now();
+    }
+    const std::vector<uint8_t> pcm = ReadAll(played);
+    const double scale = Ms(closed - opened) / (pcm.size() / 2 * 1000.0 / kRate);
+    size_t last = 0;  // one past the last sound
+    for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
+      if (pcm[i] != 0 || pcm[i + 1] != 0) last = i / 2 + 1;
+    }
+    const double actedMs = Ms(acted - opened);
+    const double lastMs = last * 1000.0 / kRate * scale;
+    std::printf("%s: sound until %.0f ms after it\n", c.what, lastMs - actedMs);
+    EXPECT_GT(lastMs, actedMs - 200) << "the recording was playing";
+    EXPECT_LT(lastMs, actedMs + 350);
   }
 }
 

@@ -1,12 +1,16 @@
 // The player on cards written by make-card, through the real TAT parser, decoder and SDL
-// audio (dummy driver): whole recordings, the end event, pre-buffering, seeks while playing
-// and while paused, snapshots, text chunks and camera counts.
+// audio (dummy driver): whole recordings, the end event (and none for stops), pre-buffering,
+// seeks while playing and while paused, the position, owner calls while playing, snapshots,
+// text chunks, camera counts and thread names.
 #include "media/player.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
+#include <set>
 
 #include "media/avi_extractor.h"
 #include "tests/media/player_rig.h"
@@ -53,7 +57,7 @@ TEST_F(PlayerOnCard, TwoCameraRecordingPlaysEveryFrontFrameOnceAndEndsOnce) {
   EXPECT_EQ(FrontDecodes(rig.decoder, true), expected);
   EXPECT_EQ(rig.front.FrameCount(), 90);
   EXPECT_EQ(rig.rear.FrameCount(), 45);
-  EXPECT_EQ(rig.player.GetPositionMs(), 3000);
+  EXPECT_EQ(rig.player.GetPositionMs(), 89 * 1000 / 30);  // the last frame's time
   EXPECT_EQ(rig.player.Status(), CQMVMediaPlayer::kStopped);
   EXPECT_EQ(rig.player.CommandValue(), CQMVMediaPlayer::kIdle);
   EXPECT_FALSE(rig.player.SaveSnapshot(0, (s_card->dir.Path() / "end.jpg").c_str()));
@@ -88,7 +92,7 @@ TEST_F(PlayerOnCard, OneCameraRecordingsPlayInARowThroughTheEndEvent) {
   ASSERT_TRUE(rig.WaitForEnd(kPlayTimeout));
   EXPECT_EQ(rig.front.FrameCount(), 180);
   EXPECT_EQ(rig.rear.FrameCount(), 0);
-  EXPECT_EQ(rig.player.GetPositionMs(), 3000);
+  EXPECT_EQ(rig.player.GetPositionMs(), 89 * 1000 / 30);
   std::this_thread::sleep_for(200ms);
   EXPECT_EQ(rig.Ends(), 2);
 }
@@ -148,8 +152,7 @@ TEST_F(PlayerOnCard, SeekWhilePlayingTakesEffectAtTheNextChunk) {
   const size_t prefix = shown.size() - tail.size();
   EXPECT_TRUE(std::equal(tail.begin(), tail.end(), shown.begin() + static_cast<long>(prefix)));
   EXPECT_TRUE(std::equal(shown.begin(), shown.begin() + static_cast<long>(prefix), all.begin()));
-  // The position restarts from the second the parser reports: 30 + 42 frames.
-  EXPECT_EQ(rig.player.GetPositionMs(), 72 * 1000 / 30);
+  EXPECT_EQ(rig.player.GetPositionMs(), 89 * 1000 / 30);
 }
 
 TEST_F(PlayerOnCard, StepRequestMovesRelativeToTheCurrentFrame) {
@@ -201,12 +204,175 @@ TEST_F(PlayerOnCard, SeekWhilePausedShowsOneFrame) {
     EXPECT_EQ(rig.Ends(), 0);
     const std::string snap = (s_card->dir.Path() / "still.jpg").string();
     EXPECT_EQ(rig.player.SaveSnapshot(0, snap.c_str()), c.status == CQMVMediaPlayer::kStill);
-    // Resumed, it plays on to the end from the key frame at 1.6 s; the position counts
-    // from the whole second the parser reported (1 s): 30 + 42 frames.
+    // Resumed, it plays on to the end from the key frame at 1.6 s.
     rig.player.ResumePlayback();
     ASSERT_TRUE(rig.WaitForEnd(kPlayTimeout));
-    EXPECT_EQ(rig.player.GetPositionMs(), 72 * 1000 / 30);
+    EXPECT_EQ(rig.player.GetPositionMs(), 89 * 1000 / 30);
   }
+}
+
+// The picture a paused seek shows is the first frame of the 24-frame unit the card seeks to;
+// the position is that frame's time.
+TEST_F(PlayerOnCard, PositionIsTheTimeOfTheFrameOnScreen) {
+  ASSERT_TRUE(s_card->ok);
+  const std::string name = s_card->Name(1);  // front only: the seek decodes one front frame
+  PlayerRig rig(s_card->dir.Path().string());
+  const auto all = FrontChunkHashes(name);
+  ASSERT_EQ(all.size(), 90u);
+  rig.player.OpenMedia(name.c_str());
+  PauseAfterAFewFrames(rig);
+  struct Case {
+    int ms;
+    int frame;
+  } cases[] = {{1000, 24}, {2000, 48}, {2500, 72}, {0, 0}, {2999, 72}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ms);
+    rig.player.SeekToMs(c.ms);
+    ASSERT_TRUE(PlayerRig::WaitUntil(
+        [&] { return rig.player.CommandValue() == CQMVMediaPlayer::kIdle; }, 10s));
+    const auto decoded = FrontDecodes(rig.decoder, false);
+    ASSERT_FALSE(decoded.empty());
+    EXPECT_EQ(decoded.back(), all[static_cast<size_t>(c.frame)]);
+    EXPECT_EQ(rig.player.GetPositionMs(), c.frame * 1000 / 30);
+  }
+}
+
+// The window's STOP (pause, stop, seek to 0, other work, stop again), a seek on a stopped or
+// never opened player and a resume after a stop are not the end of a recording: no end is
+// reported and nothing more is drawn. The long recording is larger than the parser reads
+// ahead, so its reader has not reached the end when it is stopped.
+TEST_F(PlayerOnCard, StopAndSeeksWithoutARecordingReportNoEnd) {
+  ASSERT_TRUE(s_card->ok);
+  MadeCard longCard(8, "1280x720@30", "160x120@15");
+  ASSERT_TRUE(longCard.ok);
+  const auto windowStop = [](CQMVMediaPlayer& p) {
+    p.PausePlayback();
+    p.StopMedia();
+    p.SeekToMs(0);
+    // The window hides and clears its panes here; the worker runs meanwhile.
+    PlayerRig::WaitUntil([&] { return p.CommandValue() == CQMVMediaPlayer::kIdle; }, 2s);
+    p.StopMedia();
+  };
+  enum Before { kNothing, kPlaying, kEnded };
+  struct Case {
+    const char* what;
+    const MadeCard* card;
+    Before before;
+    std::function<void(CQMVMediaPlayer&)> act;
+  } cases[] = {
+      {"STOP while playing", &longCard, kPlaying, windowStop},
+      {"STOP after the end", s_card, kEnded, windowStop},
+      {"seek after a stop", &longCard, kPlaying,
+       [](CQMVMediaPlayer& p) {
+         p.PausePlayback();
+         p.StopMedia();
+         p.SeekToMs(1500);
+       }},
+      {"seek after a stop, read to the end", s_card, kPlaying,
+       [](CQMVMediaPlayer& p) {
+         p.PausePlayback();
+         p.StopMedia();
+         p.SeekToMs(1500);
+       }},
+      {"resume after a stop", &longCard, kPlaying,
+       [](CQMVMediaPlayer& p) {
+         p.StopMedia();
+         p.ResumePlayback();
+       }},
+      {"seek before any recording", s_card, kNothing,
+       [](CQMVMediaPlayer& p) { p.SeekToMs(1000); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PlayerRig rig(c.card->dir.Path().string());
+    if (c.before != kNothing) rig.player.OpenMedia(c.card->Name(0).c_str());
+    if (c.before == kPlaying) {
+      ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.front.FrameCount() >= 3; }, 10s));
+    }
+    if (c.before == kEnded) {
+      ASSERT_TRUE(rig.WaitForEnd(kPlayTimeout));
+    }
+    const int ends = rig.Ends();
+    const int64_t front = rig.front.FrameCount(), rear = rig.rear.FrameCount();
+    c.act(rig.player);
+    ASSERT_TRUE(PlayerRig::WaitUntil(
+        [&] { return rig.player.CommandValue() == CQMVMediaPlayer::kIdle; }, 5s));
+    std::this_thread::sleep_for(300ms);  // an end would be reported within a few ms
+    EXPECT_EQ(rig.Ends(), ends);
+    EXPECT_EQ(rig.player.Status(), CQMVMediaPlayer::kStopped);
+    // At most the frame under way when the stop came.
+    EXPECT_LE(rig.front.FrameCount(), front + 1);
+    EXPECT_LE(rig.rear.FrameCount(), rear + 1);
+  }
+}
+
+// While a recording without a text stream plays (the pump used to keep the lock until a text
+// chunk came, that is until the end), each owner call gets the lock within one pump turn.
+TEST(PlayerOwnerCalls, GetTheLockWithinOnePumpTurnWhileARecordingWithoutTextPlays) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  MadeCard card(3, "160x120@30", "160x120@30", /*text=*/false);
+  ASSERT_TRUE(card.ok);
+  const std::string snap = card.dir.File("snap.jpg");
+  struct Case {
+    const char* what;
+    bool startsOutput;  // frames decoded after the call are its own
+    std::function<void(CQMVMediaPlayer&)> call;
+  } cases[] = {
+      {"SaveSnapshot", false,
+       [&](CQMVMediaPlayer& p) { EXPECT_TRUE(p.SaveSnapshot(0, snap.c_str())); }},
+      {"StopMedia", false, [](CQMVMediaPlayer& p) { p.StopMedia(); }},
+      {"OpenMedia", true, [&](CQMVMediaPlayer& p) { p.OpenMedia(card.Name(2).c_str()); }},
+      {"paused SeekToMs", true,
+       [](CQMVMediaPlayer& p) {
+         p.PausePlayback();
+         p.SeekToMs(2000);
+       }},
+      {"RedrawStill", false,
+       [](CQMVMediaPlayer& p) {
+         p.PausePlayback();
+         p.RedrawStill();
+       }},
+      {"Shutdown", false, [](CQMVMediaPlayer& p) { p.Shutdown(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PlayerRig rig(card.dir.Path().string());
+    rig.player.OpenMedia(card.Name(0).c_str());
+    ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.front.FrameCount() >= 5; }, 10s));
+    const size_t before = rig.decoder.Calls().size();
+    const auto start = roadkeep::test::Clock::now();
+    c.call(rig.player);
+    const auto took = roadkeep::test::Clock::now() - start;
+    const size_t during = rig.decoder.Calls().size() - before;
+    // The turn under way outputs at most one packet; the old wait took seconds.
+    if (!c.startsOutput) {
+      EXPECT_LE(during, 2u);
+    }
+    EXPECT_LT(took, 500ms);
+    std::lock_guard<std::mutex> guard(rig.parser.mutex);
+    EXPECT_TRUE(rig.parser.textSizes.empty());
+  }
+}
+
+// Every thread of the engine carries a name.
+TEST_F(PlayerOnCard, EngineThreadsCarryTheirNames) {
+  ASSERT_TRUE(s_card->ok);
+  PlayerRig rig(s_card->dir.Path().string());
+  const auto names = [] {
+    std::set<std::string> found;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+      std::ifstream comm(task.path() / "comm");
+      std::string name;
+      std::getline(comm, name);
+      found.insert(name);
+    }
+    return found;
+  };
+  // A thread names itself as it starts.
+  EXPECT_TRUE(PlayerRig::WaitUntil([&] {
+    const auto found = names();
+    return found.count("Player") + found.count("MediaSync") + found.count("TATParser") == 3;
+  }, 5s));
 }
 
 TEST_F(PlayerOnCard, StopRefusesSnapshotsAndStaysStopped) {

@@ -165,8 +165,10 @@ TEST(TatParser, StatisticsTextFillsTheCounts) {
 TEST_F(ParserOnCard, SeekToTimeGoesToTheUnitAndReportsItsTime) {
   Make({{"REC_20140301_093000_D.avi", 12, 30, true, 500}});
   m_parser.Open("REC_20140301_093000_D.avi", nullptr);
+  EXPECT_EQ(m_parser.FrameReached(), -1);
   // F = 30, G = 24: 10 s is g = 12 units, reported as 9 s (frame 288 at 9.6 s).
   EXPECT_EQ(m_parser.SeekToTime(10.0f), 9);
+  EXPECT_EQ(m_parser.FrameReached(), 288);
   Chunk c;
   ASSERT_TRUE(ReadOne(&c));
   EXPECT_EQ(c.id, "00dc");
@@ -179,8 +181,14 @@ TEST_F(ParserOnCard, SeekToTimeGoesToTheUnitAndReportsItsTime) {
   // Read on a while, then seek back: the count of frames read does not shift the target.
   for (int i = 0; i < 50; ++i) ASSERT_TRUE(ReadOne(&c));
   EXPECT_EQ(m_parser.SeekToTime(2.0f), 1);
+  EXPECT_EQ(m_parser.FrameReached(), 48);
   ASSERT_TRUE(ReadOne(&c));
   EXPECT_EQ(c.ordinal, 48);
+  // Past the end the library stays in the last unit (frames 336..359).
+  m_parser.SeekToTime(30.0f);
+  EXPECT_EQ(m_parser.FrameReached(), 336);
+  ASSERT_TRUE(ReadOne(&c));
+  EXPECT_EQ(c.ordinal, 336);
 }
 
 TEST_F(ParserOnCard, SeekAfterTheEndReadsAgain) {

@@ -71,6 +71,7 @@ class StuckDevice : public VWaveOut {
   int Prepare(WaveHeader* h) override { return h->prepared = true, kWaveOk; }
   int Unprepare(WaveHeader* h) override { return h->queued ? kWaveStillPlaying : kWaveOk; }
   int Write(WaveHeader* h) override { return h->queued = true, ++written, kWaveOk; }
+  int Discard() override { return kWaveOk; }  // gives nothing back either
 };
 
 TEST(WaveBox, FileHoldsWhatWasPlayedAtRealTimePace) {
@@ -204,6 +205,56 @@ TEST(WaveBox, EmptyOrBadChunksWriteNothing) {
   EXPECT_TRUE(box.IsReady());
   box.Play(pcm, 8);
   EXPECT_EQ(stuck->written, 1);
+}
+
+// Discarding takes back the buffer the device has not begun and writes nothing until it is
+// turned off; the buffer already playing (if the device had begun it) plays on whole.
+TEST(WaveBox, DiscardDropsWhatTheDeviceHasNotBegun) {
+  TempDir dir;
+  UseDiskDriver(dir.File("discard.raw"));
+  CWaveBox::SetOutputVolume(0xFFFFFFFF);
+  CWaveBox box;
+  ASSERT_TRUE(box.OpenOutput(16, 8000));
+  const auto a = Pattern(3840, 1), b = Pattern(3840, 2), c = Pattern(3840, 3),
+             d = Pattern(3840, 4);
+  box.Play(a.data(), 3840);
+  box.Play(b.data(), 3840);  // queued behind a (240 ms of sound each)
+  box.SetDiscard(true);
+  EXPECT_GE(box.FreeBuffers(), 1);  // b came back at once
+  box.Play(c.data(), 3840);
+  box.SetDiscard(false);
+  box.Play(d.data(), 3840);
+  ASSERT_TRUE(WaitAllFree(box));
+  box.CloseOutput();
+  const auto file = ReadAll(dir.File("discard.raw"));
+  const auto found = [&](const std::vector<uint8_t>& want) {
+    return std::search(file.begin(), file.end(), want.begin(), want.end()) != file.end();
+  };
+  EXPECT_FALSE(found(b));
+  EXPECT_FALSE(found(c));
+  EXPECT_TRUE(found(d));
+  // Of a, all of it or none: the device either had begun it or gave it back.
+  const auto nonZero = std::count_if(file.begin(), file.end(), [](uint8_t v) { return v != 0; });
+  EXPECT_EQ(nonZero, found(a) ? 2 * 3840 : 3840);
+}
+
+TEST(WaveBox, DiscardingEndsAWaitingPlayWithoutGivingUpTheOutput) {
+  auto device = std::make_unique<StuckDevice>();
+  StuckDevice* stuck = device.get();
+  CountingWaveBox box(std::move(device));
+  ASSERT_TRUE(box.OpenOutput(16, 8000));
+  const auto pcm = Pattern(3840, 1);
+  box.Play(pcm.data(), 3840);
+  box.Play(pcm.data(), 3840);  // both buffers busy from now on
+  std::thread player([&] { box.Play(pcm.data(), 3840); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // it waits for a buffer
+  box.SetDiscard(true);
+  player.join();  // within 10 ms of the discard, not after 51 tries
+  EXPECT_TRUE(box.IsReady());
+  EXPECT_LT(box.writes, 2 + 51);
+  box.Play(pcm.data(), 3840);  // while discarding: one try that writes nothing
+  EXPECT_EQ(stuck->written, 2);
+  EXPECT_TRUE(box.IsReady());
 }
 
 TEST(WaveBox, ClosingWithBuffersQueuedReturnsThemAndReopenPlaysAgain) {

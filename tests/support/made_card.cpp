@@ -10,11 +10,12 @@ std::string BinPath(const std::string& program) {
   return std::string(bin ? bin : "build/bin") + "/" + program;
 }
 
-MadeCard::MadeCard(int seconds_, const std::string& front, const std::string& rear)
+MadeCard::MadeCard(int seconds_, const std::string& front, const std::string& rear, bool text)
     : seconds(seconds_) {
   const std::string cmd = BinPath("roadkeep-tool") + " make-card " + dir.Path().string() +
                           " --per-kind 1 --seconds " + std::to_string(seconds) + " --front " +
-                          front + " --rear " + rear + " --front-only-every 2 --seed 5 >/dev/null";
+                          front + " --rear " + rear + " --front-only-every 2 --seed 5" +
+                          (text ? "" : " --no-text") + " >/dev/null";
   ok = RunCommand(cmd) == 0;
 }
 

@@ -13,13 +13,13 @@ std::string BinPath(const std::string& program);
 
 // One recording of each kind, `seconds` long. Recording r (0..3) is named
 // KIND_20140301_0930SS_X.avi with SS = r * (seconds + 5); recordings 0 and 2 have both cameras
-// (X = D), 1 and 3 the front one only.
+// (X = D), 1 and 3 the front one only. Without text, the recordings have no sensor stream.
 struct MadeCard {
   TempDir dir;
   int seconds = 3;
   bool ok = false;
   explicit MadeCard(int seconds, const std::string& front = "320x180@30",
-                    const std::string& rear = "320x180@30");
+                    const std::string& rear = "320x180@30", bool text = true);
   std::string Name(int recording) const;
 };
 

@@ -70,7 +70,7 @@ TEST_F(MadeCard, PlayShowsEveryFrameOfRecordingsInARow) {
                                         " REC_20140301_093000_D.avi EVENT_20140301_093007_F.avi");
   const char* expected[] = {
       "REC_20140301_093000_D.avi\n  frames shown: front 60, rear 30\n"
-      "  duration: 2000 ms, position at end: 2000 ms\n",
+      "  duration: 2000 ms, position at end: 1966 ms\n",  // the last frame's time
       "  records: GPS 0, G-sensor 1\n  ended: end of recording (status 2)\n"
       "EVENT_20140301_093007_F.avi\n  frames shown: front 60, rear 0\n",
       "  ended: end of recording (status 2)\n",
