@@ -128,6 +128,7 @@ void CWindowControls::MakeOthers(QWidget* parent) {
   m_list->setHeaderHidden(true);
   m_list->setRootIsDecorated(false);
   m_list->setFrameShape(QFrame::NoFrame);
+  m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
   Add(IDC_LIST, m_list);
 

@@ -1,5 +1,6 @@
 // The main window's start-up and shut-down: initialisation and setup in their order, the
 // close button's question and the order of destruction.
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QTreeWidget>
 #include <cstdio>
@@ -53,8 +54,20 @@ void CZarezeRadidaDlg::OnInitDialog() {
   m_traces = SetupGSensorGraph(*m_controls->Graph());
   m_state.lastGraphSecond = 0;
   m_layout->ApplyLabelColours();
-  m_controls->List()->setStyleSheet(
-      QStringLiteral("QTreeWidget { background: black; color: white; }"));
+  // White on black, with check boxes and the selection in the skin's colours.
+  m_controls->List()->setStyleSheet(QStringLiteral(
+      "QTreeWidget { background: black; color: white; font-size: 11px; }"
+      "QTreeWidget::item:selected { background: rgb(70, 36, 28); color: white; }"
+      "QTreeWidget::indicator { width: 9px; height: 9px; border: 1px solid rgb(160, 160, 160);"
+      " background: black; }"
+      "QTreeWidget::indicator:checked { background: rgb(247, 88, 46);"
+      " border-color: rgb(247, 88, 46); }"));
+  m_controls->SelectAll()->setStyleSheet(QStringLiteral(
+      "QCheckBox { color: rgb(247, 88, 46); }"
+      "QCheckBox::indicator { width: 11px; height: 11px; border: 1px solid rgb(160, 160, 160);"
+      " background: black; }"
+      "QCheckBox::indicator:checked { background: rgb(247, 88, 46);"
+      " border-color: rgb(247, 88, 46); }"));
   m_progress = std::make_unique<CProgressDlg>(this, m_langId);
   m_exportWorker.Start();
   ConnectControls();

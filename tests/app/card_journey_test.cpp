@@ -152,6 +152,7 @@ TEST_F(CardJourney, ACardGoesInItsRecordingsPlayAndItCanBePulledOutAndPutBack) {
   EXPECT_TRUE(Changes(Front()));
   ASSERT_TRUE(WaitFor([&] { return PositionSeconds() >= 1; }, kWaitMs));
   EXPECT_TRUE(WaitFor([&] { return AudioBytes() > 0; }, kWaitMs)) << "no audio reached the device";
+  SaveShot(GrabScreen(), "card-playing.png");
 
   // Space pauses and resumes.
   Key(Qt::Key_Space);

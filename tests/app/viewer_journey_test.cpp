@@ -63,10 +63,6 @@ constexpr Language kLanguages[] = {
 // the graph.
 constexpr QRect kBareSkin[] = {QRect(0, 0, 880, 34), QRect(0, 36, 320, 26), QRect(0, 505, 28, 125)};
 
-QImage GrabScreen() {
-  return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
-      QImage::Format_RGB32);
-}
 
 QRect OnScreen(const QWidget& window, const QRect& rect) {
   return QRect(window.mapToGlobal(rect.topLeft()), rect.size());
@@ -105,11 +101,6 @@ bool ShowsVideo(const QImage& shot, const QWidget& window, const QRect& rect) {
   return MostlyNonBlack(onScreen) && SameFraction(onScreen, skin) < 0.5;
 }
 
-void SaveShot(const QImage& shot, const QString& name) {
-  const QString dir = QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../viewer-shots");
-  QDir().mkpath(dir);
-  EXPECT_TRUE(shot.save(dir + "/" + name, "PNG")) << "could not write " << name.toStdString();
-}
 
 // Whether the pane paints several more new frames, the last made at its current size.
 bool KeepsPlaying(const CVideoPane& pane) {

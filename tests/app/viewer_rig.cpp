@@ -2,7 +2,12 @@
 
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QImage>
 #include <QThread>
 #include <chrono>
@@ -37,6 +42,17 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     QThread::msleep(5);
   }
   return true;
+}
+
+QImage GrabScreen() {
+  return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
+      QImage::Format_RGB32);
+}
+
+void SaveShot(const QImage& shot, const QString& name) {
+  const QString dir = QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../viewer-shots");
+  QDir().mkpath(dir);
+  EXPECT_TRUE(shot.save(dir + "/" + name, "PNG")) << "could not write " << name.toStdString();
 }
 
 bool MostlyNonBlack(const QImage& image, double fraction) {

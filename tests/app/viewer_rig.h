@@ -11,6 +11,7 @@
 
 class CZarezeRadidaDlg;
 class QImage;
+class QString;
 
 namespace roadkeep::test {
 
@@ -36,6 +37,11 @@ class ScopedWorkDir {
 
 // Processes GUI events until done() holds or timeoutMs pass; returns done().
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000);
+
+// The whole primary screen as an RGB32 image.
+QImage GrabScreen();
+// Saves shot as build/viewer-shots/name (PNG), for a person to look at.
+void SaveShot(const QImage& shot, const QString& name);
 
 // Whether more than `fraction` of the image's pixels are brighter than black.
 bool MostlyNonBlack(const QImage& image, double fraction = 0.5);
