@@ -26,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kWaitMs = 20000;   // generous: the machine is shared
-constexpr int kListedMs = 3000;  // the card watch polls every second
+constexpr int kListedMs = 2000;  // the card watch polls every second
 
 // Answers every card message with OK and counts them.
 class CardMessageAnswerer : public QObject {
