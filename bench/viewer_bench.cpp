@@ -368,6 +368,9 @@ WindowRun PlayInWindow(const std::string& card, int timeoutMs) {
   const double cpu = CpuSeconds();
   const int64_t wall = MonotonicNs();
   window.OpenRecording(QString::fromLatin1(kRecording));
+  // The sizes the panes play at: the window's end of recording hides them again.
+  const QSize frontSize = window.Controls().FrontPane()->size();
+  const QSize rearSize = window.Controls().RearPane()->size();
   loop.exec();
   roadkeep::test::WaitFor([] { return false; }, 200);  // the last frames' queued repaints
   run.cpu = CpuSeconds() - cpu;
@@ -376,6 +379,10 @@ WindowRun PlayInWindow(const std::string& card, int timeoutMs) {
   run.ended = watch.Ended();
   run.front = Count(window.Controls().FrontPane());
   run.rear = Count(window.Controls().RearPane());
+  run.front.width = frontSize.width();
+  run.front.height = frontSize.height();
+  run.rear.width = rearSize.width();
+  run.rear.height = rearSize.height();
   window.removeEventFilter(&watch);
   return run;
 }
