@@ -3,7 +3,6 @@
 // Baseline: filling the graph's picture once, the cheapest part of every redraw.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QPainter>
 #include <vector>
 
@@ -67,12 +66,3 @@ BENCHMARK(BM_PaintPositionSlider)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PaintVolumeSlider)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

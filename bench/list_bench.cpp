@@ -18,7 +18,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
@@ -179,12 +179,3 @@ void BM_CardArrival(benchmark::State& state) {
 BENCHMARK(BM_CardArrival)->Unit(benchmark::kMillisecond)->Iterations(15)->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
