@@ -181,7 +181,7 @@ class CZarezeRadidaDlg : public QWidget {
   std::unique_ptr<CWindowControls> m_controls;
   std::unique_ptr<CWindowLayout> m_layout;
   std::unique_ptr<CPaneLayout> m_paneLayout;
-  GSensorTraces m_traces;
+  GSensorTraces m_traces;        // the three traces and the last second drawn
   int64_t m_lengthSeconds = 60;  // of the open recording: the position slider's maximum
   QStringList m_exportList;      // filled by CollectCheckedNames for the export
   std::unique_ptr<CZoomDlg> m_zoom;

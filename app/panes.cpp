@@ -21,25 +21,18 @@ void CZarezeRadidaDlg::OnSwapCameras() {
 
 void CZarezeRadidaDlg::OnSmallPaneMap() {
   if (ExportBusy() || CameraCount() < 2) return;
-  m_controls->Check(IDC_SMALL_MAP)->SetCheck(true);
-  m_controls->Check(IDC_SMALL_CAMERA)->SetCheck(false);
   ChangePanes(SmallPaneMap(m_state.panes, CameraCount()));
 }
 
 void CZarezeRadidaDlg::OnSmallPaneCamera() {
   if (ExportBusy() || CameraCount() < 2) return;
-  m_controls->Check(IDC_SMALL_CAMERA)->SetCheck(true);
-  m_controls->Check(IDC_SMALL_MAP)->SetCheck(false);
   ChangePanes(SmallPaneCamera(m_state.panes, CameraCount()));
 }
 
 void CZarezeRadidaDlg::OnMapButton() {
   if (ExportBusy()) return;
-  const int cameras = CameraCount();
-  const bool mapWasMain = m_state.panes.map == kPaneMain;
-  m_state.panes = MapButton(m_state.panes, cameras);
-  if (cameras == 1 && mapWasMain) m_controls->Find(IDC_SMALL_CAMERA)->setEnabled(false);
-  ApplyPaneLayout();
+  // The pane layout sets the boxes' check marks and, for one camera, disables them.
+  ChangePanes(MapButton(m_state.panes, CameraCount()));
 }
 
 void CZarezeRadidaDlg::OnFullScreen() {

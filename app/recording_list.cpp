@@ -84,10 +84,6 @@ void SetUpList(QTreeWidget* list, UiLanguage lang) {
   list->setAllColumnsShowFocus(true);
   list->setUniformRowHeights(true);  // no per-row measuring on large cards
   list->setItemDelegate(new CListAlignment(list));
-  QPalette colours = list->palette();
-  colours.setColor(QPalette::Base, Qt::black);
-  colours.setColor(QPalette::Text, Qt::white);
-  list->setPalette(colours);
 }
 
 }  // namespace
@@ -109,7 +105,6 @@ void CZarezeRadidaDlg::PollCard() {
   m_controls->Find(IDC_MAP)->setEnabled(false);
   m_controls->Slider(IDC_POS_SLIDER)->SetPos(0);
   m_textData.Clear();
-  m_state.lastGraphSecond = 0;
   ResetGraph(*m_controls->Graph(), m_traces);
   if (m_progress) {
     m_progress->FileBar()->setValue(0);

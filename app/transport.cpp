@@ -38,7 +38,6 @@ bool CZarezeRadidaDlg::OpenRecording(const QString& name) {
   m_player.StopMedia();
   m_textData.Clear();
   SetLabelText(IDC_SPEED_LABEL, QStringLiteral("km/h"));
-  m_state.lastGraphSecond = 0;
   ResetGraph(*m_controls->Graph(), m_traces);
   // The engine takes every name; one it cannot read ends at once.
   m_player.OpenMedia(name.toLocal8Bit().constData());
@@ -98,7 +97,6 @@ void CZarezeRadidaDlg::OnStop() {
   graph.AddPoint(m_traces.x, 150);
   graph.AddPoint(m_traces.y, 100);
   graph.AddPoint(m_traces.z, 50);
-  m_state.lastGraphSecond = 0;
   m_player.PausePlayback();
   m_player.StopMedia();
   m_player.SeekToMs(0);
@@ -119,7 +117,6 @@ void CZarezeRadidaDlg::OnStop() {
   m_state.panes = PaneStates{};
   update();
 }
-
 
 void CZarezeRadidaDlg::ShowPlaying(bool playing) {
   m_controls->Find(IDC_PLAY)->setVisible(!playing);
@@ -218,7 +215,6 @@ void CZarezeRadidaDlg::RefreshPosition() {
   }
   const std::vector<CGSensorData> samples = m_textData.GSensorSamples();
   UpdateGraph(*m_controls->Graph(), m_traces, samples, static_cast<int>(second));
-  m_state.lastGraphSecond = m_traces.lastSecond;
 }
 
 void CZarezeRadidaDlg::UpdateTimeLabels(int64_t positionSeconds, int64_t lengthSeconds) {
@@ -258,10 +254,10 @@ void CZarezeRadidaDlg::OnMute() {
 
 void CZarezeRadidaDlg::ConnectTransportControls() {
   const std::pair<int, void (CZarezeRadidaDlg::*)()> handlers[] = {
-      {IDC_PLAY, &CZarezeRadidaDlg::OnPlay},         {IDC_PAUSE, &CZarezeRadidaDlg::OnPause},
-      {IDC_STOP, &CZarezeRadidaDlg::OnStop},         {IDC_PRE, &CZarezeRadidaDlg::OnPrevious},
-      {IDC_NEXT, &CZarezeRadidaDlg::OnNext},         {IDC_BACK10, &CZarezeRadidaDlg::SkipBack},
-      {IDC_FWD10, &CZarezeRadidaDlg::SkipForward},   {IDC_MUTE, &CZarezeRadidaDlg::OnMute},
+      {IDC_PLAY, &CZarezeRadidaDlg::OnPlay},       {IDC_PAUSE, &CZarezeRadidaDlg::OnPause},
+      {IDC_STOP, &CZarezeRadidaDlg::OnStop},       {IDC_PRE, &CZarezeRadidaDlg::OnPrevious},
+      {IDC_NEXT, &CZarezeRadidaDlg::OnNext},       {IDC_BACK10, &CZarezeRadidaDlg::SkipBack},
+      {IDC_FWD10, &CZarezeRadidaDlg::SkipForward}, {IDC_MUTE, &CZarezeRadidaDlg::OnMute},
   };
   for (const auto& [id, handler] : handlers) {
     auto* button = qobject_cast<QAbstractButton*>(m_controls->Find(id));

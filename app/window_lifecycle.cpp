@@ -48,11 +48,9 @@ void CZarezeRadidaDlg::OnInitDialog() {
   setWindowIcon(LoadAppIcon(IDI_APP));
   setWindowTitle(LoadString(IDS_APP_TITLE));
   Setup();
-  m_state.fullScreen.video = ComputeFullScreenArea(width(), height());
   ApplyWindowLayout(m_state.displayMode);
   LoadBackground();
   m_traces = SetupGSensorGraph(*m_controls->Graph());
-  m_state.lastGraphSecond = 0;
   m_layout->ApplyLabelColours();
   // White on black, with check boxes and the selection in the skin's colours.
   m_controls->List()->setStyleSheet(QStringLiteral(
@@ -63,7 +61,6 @@ void CZarezeRadidaDlg::OnInitDialog() {
       "QTreeWidget::indicator:checked { background: rgb(247, 88, 46);"
       " border-color: rgb(247, 88, 46); }"));
   m_controls->SelectAll()->setStyleSheet(QStringLiteral(
-      "QCheckBox { color: rgb(247, 88, 46); }"
       "QCheckBox::indicator { width: 11px; height: 11px; border: 1px solid rgb(160, 160, 160);"
       " background: black; }"
       "QCheckBox::indicator:checked { background: rgb(247, 88, 46);"

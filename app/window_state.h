@@ -28,5 +28,4 @@ struct WindowState {
   int currentRow = -1;
   char cardLetter = 0;  // 0: no card
   bool mapPageLoaded = false;
-  int lastGraphSecond = 0;
 };
