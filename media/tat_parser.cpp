@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
-#include "media/byte_order.h"
 #include "media/trace.h"
+#include "platform/byte_order.h"
 #include "tat/tat_library.h"
 
 using roadkeep::GetU16;
@@ -21,8 +21,6 @@ namespace {
 std::atomic<TatHandle*> g_library{nullptr};
 constexpr float kGranularity = 24.0f;  // front frames per seek unit
 constexpr int kKindCodes[4] = {1, 0, 3, 2};  // driving, event, manual, parking
-
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 int KindOfLetter(char c, int previous) {
   switch (c) {
@@ -57,9 +55,29 @@ void SplitName(const char* text, std::string* entry, int* index) {
 
 CTATParser::CTATParser() = default;
 
-CTATParser::~CTATParser() {
+CTATParser::~CTATParser() { StopReader(); }
+
+void CTATParser::StopReader() {
   m_running = false;
+  m_queue.WakeProducer();
+  {
+    std::lock_guard<std::mutex> lock(m_parkMutex);
+    m_stopping = true;
+  }
+  m_parkCond.notify_all();
   m_thread.StopThread();
+  std::lock_guard<std::mutex> lock(m_parkMutex);
+  m_stopping = false;
+  m_parked = false;
+}
+
+void CTATParser::SetRunning(bool running) {
+  {
+    // Under the mutex, so that a reader about to park cannot miss it.
+    std::lock_guard<std::mutex> lock(m_parkMutex);
+    m_running = running;
+  }
+  if (running) m_parkCond.notify_all();
 }
 
 void CTATParser::SetLibraryHandle(TatHandle* handle) { g_library = handle; }
@@ -76,15 +94,18 @@ bool CTATParser::Start() {
 }
 
 void CTATParser::Stop() {
-  m_running = false;
-  m_thread.StopThread();
+  StopReader();
   m_readerBuffer.clear();
   m_readerBuffer.shrink_to_fit();
 }
 
 void CTATParser::PauseReader() {
   m_running = false;
-  if (m_thread.IsRunning()) m_event.WaitEvent(CWaitEvent::kInfinite);
+  m_queue.WakeProducer();
+  if (!m_thread.IsRunning()) return;
+  // Parked means between two steps: no library call in progress, none until resumed.
+  std::unique_lock<std::mutex> lock(m_parkMutex);
+  m_parkCond.wait(lock, [this] { return m_parked; });
 }
 
 int CTATParser::Open(const char* name, MediaInfo* info) {
@@ -104,11 +125,9 @@ int CTATParser::Open(const char* name, MediaInfo* info) {
   uint8_t work[244] = {};
   char stats[kTatStatsSize] = {};
   uint8_t record[40] = {};
-  if (index >= 0) {
-    TatOpenByIndex(library, entry.c_str(), index, header, counts, work, stats, record);
-  } else {
-    TatOpenByName(library, entry.c_str(), header, counts, work, stats, record);
-  }
+  const int opened =
+      index >= 0 ? TatOpenByIndex(library, entry.c_str(), index, header, counts, work, stats, record)
+                 : TatOpenByName(library, entry.c_str(), header, counts, work, stats, record);
   stats[kTatStatsSize - 1] = '\0';
   m_block[1] = GetU16(header + 52);
   m_block[2] = GetU16(header + 54);
@@ -133,10 +152,15 @@ int CTATParser::Open(const char* name, MediaInfo* info) {
     info->rearFrameCount = m_block[8];
     info->frameIndex.clear();
   }
-  m_endReached = false;
   m_queue.Clear();
-  m_running = true;
-  return 1;
+  // A recording the library could not open or find is not read: the consumer gets the end
+  // at once and ReadFailed tells it why.
+  const bool ok = opened != 0 && position >= 0;
+  m_opened = ok;
+  m_readFailed = !ok;
+  m_endReached = !ok;
+  SetRunning(ok);
+  return ok ? 1 : 0;
 }
 
 void CTATParser::ParseStatistics(const char* text) {
@@ -149,7 +173,10 @@ void CTATParser::ParseStatistics(const char* text) {
   for (int i = 0; i < parsed && i < 5; ++i) m_block[slots[i]] = values[i];
 }
 
-void CTATParser::Close() { m_running = false; }
+void CTATParser::Close() {
+  m_running = false;
+  m_queue.WakeProducer();
+}
 
 int CTATParser::ReadNext(void* buffer, int* size) {
   if (m_endReached) {
@@ -174,6 +201,7 @@ int CTATParser::ReadNext(void* buffer, int* size) {
       break;
   }
   if (r == kTatNothing) return kKindNothing;
+  if (r == kTatError) m_readFailed = true;  // before the end is queued: the consumer sees both
   if (r == kTatEnd || r == kTatError || *size != before) {
     m_endReached = true;
     *size = 1;
@@ -185,8 +213,14 @@ int CTATParser::ReadNext(void* buffer, int* size) {
 bool CTATParser::ReaderStep(void* self) {
   auto* parser = static_cast<CTATParser*>(self);
   if (!parser->m_running) {
+    std::unique_lock<std::mutex> lock(parser->m_parkMutex);
+    parser->m_parked = true;
+    parser->m_parkCond.notify_all();  // a pause waiting for this turn
     parser->m_event.SetEvent();
-    SleepMs(1);
+    parser->m_parkCond.wait_for(lock, std::chrono::milliseconds(100), [parser] {
+      return parser->m_running.load() || parser->m_stopping;
+    });
+    parser->m_parked = false;
     return true;
   }
   int size = kQueueCapacity;
@@ -196,12 +230,16 @@ bool CTATParser::ReaderStep(void* self) {
   // A chunk can never reach the queue's capacity (the library caps chunks below it), but a
   // size from elsewhere must not read past the buffer.
   if (size < 0 || size > kQueueCapacity) size = 0;
+  // The end's trace line comes before the end is queued, so it is out before the consumer
+  // can see the end.
+  if (kind == kKindOther) Trace("Media End Recv [%d]\n", kind);
   while (parser->m_running && !parser->m_queue.Push(buffer, size, kind)) {
-    parser->m_queue.WaitForSpace(size, 1);
+    // Woken by the consumer once half the queue is free, or by a pause or stop.
+    parser->m_queue.WaitForSpace(size, 100);
   }
   if (kind == kKindOther) {
-    Trace("Media End Recv [%d]\n", kind);
     parser->m_running = false;
+    parser->m_queue.WakeConsumer();  // it may be waiting for a batch that will not come
   }
   return true;
 }
@@ -214,6 +252,9 @@ int CTATParser::ReadChunk(char id[4], void* buffer, int* size) {
   for (int attempt = 0; attempt < 100 && !got; ++attempt) {
     int popped = capacity;
     void* destination = buffer;
+    // Read before the queue: a reader that queues its last chunks and stops between an
+    // empty pop and this check would otherwise end the recording with chunks still queued.
+    const bool running = m_running;
     got = m_queue.Pop(&destination, &popped, &kind, capacity);
     if (got) {
       *size = popped;
@@ -223,12 +264,14 @@ int CTATParser::ReadChunk(char id[4], void* buffer, int* size) {
       Trace("Wrong Size %d < %d\n", capacity, popped);
       return -1;
     }
-    if (!m_running) {
+    if (!running) {
       kind = 6;
       got = true;
       break;
     }
-    m_queue.WaitForRecord(10);
+    // Woken once a batch is queued rather than for every chunk: the reader is slower than
+    // a consumer that only copies, and a wake-up per chunk costs more than the chunk.
+    m_queue.WaitForBytes(10, kWakeBytes);
   }
   if (!got) return -1;
   static const char* const kIds[4] = {"00dc", "01dc", "02wb", "03tx"};
@@ -255,25 +298,36 @@ void CTATParser::GetAudioFormat(int* bits, int* rate) {
   if (rate) *rate = m_block[13];
 }
 
+namespace {
+
+// Float to int held to int's range: the rate and the frame count come from the card.
+int ClampToInt(double value) {
+  if (!(value > INT32_MIN)) return INT32_MIN;  // also NaN
+  return value < INT32_MAX ? static_cast<int>(value) : INT32_MAX;
+}
+
+}  // namespace
+
 int CTATParser::SeekToTime(float seconds) {
   const float rate = m_block[5] != 0 ? static_cast<float>(m_block[5]) : 30.0f;
   const bool wasRunning = m_running;
   PauseReader();
   m_queue.Clear();
-  const int g = static_cast<int>(rate / kGranularity * seconds);
+  const int g = ClampToInt(static_cast<double>(rate) / kGranularity * seconds);
   const int framesRead = m_videoFramesRead;
-  TatSeek(g_library, framesRead + g + 1,
-          static_cast<int>(static_cast<float>(m_block[7]) / kGranularity) + framesRead + 1);
+  TatSeek(g_library, ClampToInt(static_cast<double>(framesRead) + g + 1),
+          ClampToInt(static_cast<double>(m_block[7]) / kGranularity + framesRead + 1));
   // The library goes to unit g, kept within the recording's units.
   const int64_t unitFrames = static_cast<int64_t>(kGranularity);
   const int64_t units = (std::max<int64_t>(m_block[7], 0) + unitFrames - 1) / unitFrames;
   const int64_t unit = std::clamp<int64_t>(g, 0, std::max<int64_t>(units - 1, 0));
   m_frameReached = static_cast<int32_t>(unit * unitFrames);
   // A reader that had already delivered the end reads again from the new position.
-  const bool resumed = !wasRunning && m_endReached;
-  m_endReached = false;
-  m_running = wasRunning || resumed;
-  return static_cast<int>(kGranularity / rate * static_cast<float>(g));
+  const bool resumed = !wasRunning && m_endReached && m_opened;
+  if (resumed) m_readFailed = false;  // the library reads afresh from the unit
+  m_endReached = !m_opened;
+  SetRunning(wasRunning || resumed);
+  return ClampToInt(static_cast<double>(kGranularity) / rate * g);
 }
 
 void CTATParser::OnCardArrived() { TatOnCardFound(g_library); }

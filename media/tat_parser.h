@@ -4,12 +4,15 @@
 //
 // Threads: Open, Close and the card steps run on the user-interface thread; ReadChunk and
 // SeekToTime on the consumer's (player or export) thread; ReaderStep on "TATParser".
-// Open and SeekToTime pause the reader (running flag + event handshake) before they call
-// the library, so a library read never overlaps an open, select or seek.
+// Open and SeekToTime pause the reader (running flag cleared, then wait until the reader is
+// parked in its idle turn) before they call the library, so a library read never overlaps
+// an open, select or seek. The idle reader sleeps until it is resumed, not polling.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "media/media_parser.h"
@@ -22,6 +25,8 @@ struct TatHandle;
 class CTATParser : public VMediaParser {
  public:
   static constexpr int kQueueCapacity = 0x100000;
+  // Bytes queued before a waiting consumer is woken (the end wakes it at once).
+  static constexpr int kWakeBytes = kQueueCapacity / 4;
 
   CTATParser();
   ~CTATParser() override;
@@ -36,7 +41,9 @@ class CTATParser : public VMediaParser {
 
   bool Start() override;
   void Stop() override;
-  // name: "NAME" or "NAME, index", optionally with a leading '/'. Returns nonzero.
+  // name: "NAME" or "NAME, index", optionally with a leading '/'. Returns nonzero when the
+  // library opened and selected the recording; 0 otherwise (the reader then delivers only
+  // the end, and ReadFailed is true).
   int Open(const char* name, MediaInfo* info) override;
   void Close() override;
   int ReadNext(void* buffer, int* size) override;
@@ -56,6 +63,8 @@ class CTATParser : public VMediaParser {
   bool SeekReportsTime() override { return true; }
   // The first front frame of the unit the last SeekToTime reached; -1 before any seek.
   int FrameReached() override { return m_frameReached; }
+  // The last Open failed, or the library reported a read error (not the end) since.
+  bool ReadFailed() override { return m_readFailed; }
 
   // Card steps of the owner: a card has appeared / the card has gone.
   void OnCardArrived();
@@ -72,6 +81,10 @@ class CTATParser : public VMediaParser {
  private:
   static bool ReaderStep(void* self);
   void PauseReader();
+  // Sets running, waking a parked reader when it is set.
+  void SetRunning(bool running);
+  // Ends the reader thread (Stop, destructor).
+  void StopReader();
 
   // Set by Open on the user-interface thread while the reader is paused.
   int m_kind = 0;
@@ -79,6 +92,8 @@ class CTATParser : public VMediaParser {
 
   // Shared between the reader and the consumer.
   std::atomic<bool> m_endReached{false};
+  std::atomic<bool> m_readFailed{false};  // set before the end is queued
+  std::atomic<bool> m_opened{false};      // the last Open succeeded
   std::atomic<bool> m_running{false};
   std::atomic<int32_t> m_videoFramesRead{0};
   std::atomic<int32_t> m_frameReached{-1};  // consumer's thread
@@ -87,5 +102,11 @@ class CTATParser : public VMediaParser {
   // Reader thread only (allocated by Start, freed by Stop).
   std::vector<uint8_t> m_readerBuffer;
   CSingleThread m_thread{"TATParser"};
-  CWaitEvent m_event;
+  CWaitEvent m_event;  // signalled at each idle turn
+
+  // The reader's idle turn: parked until running is set or the thread is to stop.
+  std::mutex m_parkMutex;
+  std::condition_variable m_parkCond;
+  bool m_parked = false;    // guarded by m_parkMutex
+  bool m_stopping = false;  // guarded by m_parkMutex
 };

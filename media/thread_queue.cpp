@@ -1,5 +1,6 @@
 #include "media/thread_queue.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -36,7 +37,11 @@ bool CThreadQueue::Push(const void* data, int size, int tag) {
   if (size < 0 || (size > 0 && data == nullptr)) return false;
   CSyncGuard guard(m_lock);
   const int64_t queued = static_cast<int64_t>(m_bytes.size() - m_head);
-  if (queued + size >= m_capacity) return false;
+  if (queued + size >= m_capacity) {
+    // Full: a consumer waiting for a batch takes what there is.
+    if (m_waitingConsumers > 0) m_pushed.notify_one();
+    return false;
+  }
   if (m_head > 0 && m_bytes.size() + size > m_bytes.capacity()) {
     // Reuse the consumed front before the buffer would grow.
     m_bytes.erase(m_bytes.begin(), m_bytes.begin() + static_cast<ptrdiff_t>(m_head));
@@ -46,8 +51,13 @@ bool CThreadQueue::Push(const void* data, int size, int tag) {
   m_bytes.insert(m_bytes.end(), bytes, bytes + size);
   m_sizes.push_back(size);
   m_tags.push_back(tag);
-  if (m_waitingConsumers > 0) m_pushed.notify_one();
+  if (m_waitingConsumers > 0 && queued + size >= m_consumerWants) m_pushed.notify_one();
   return true;
+}
+
+void CThreadQueue::WakeConsumer() {
+  CSyncGuard guard(m_lock);
+  m_pushed.notify_all();
 }
 
 bool CThreadQueue::WaitForSpace(int size, int milliseconds) {
@@ -63,13 +73,25 @@ bool CThreadQueue::WaitForSpace(int size, int milliseconds) {
   return ready;
 }
 
-bool CThreadQueue::WaitForRecord(int milliseconds) {
+void CThreadQueue::WakeProducer() {
+  CSyncGuard guard(m_lock);
+  m_popped.notify_all();
+}
+
+bool CThreadQueue::WaitForRecord(int milliseconds) { return WaitForBytes(milliseconds, 1); }
+
+bool CThreadQueue::WaitForBytes(int milliseconds, int bytes) {
   std::unique_lock<CSync> lock(m_lock);
   ++m_waitingConsumers;
-  const bool ready = m_pushed.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                       [this] { return m_first < m_sizes.size(); });
+  m_consumerWants = std::max(bytes, 1);
+  // One wake-up ends the wait: a push that brought the bytes wanted, a refused push, a
+  // WakeConsumer or the time limit. Then whatever is queued is taken.
+  if (static_cast<int64_t>(m_bytes.size() - m_head) < m_consumerWants) {
+    m_pushed.wait_for(lock, std::chrono::milliseconds(milliseconds));
+  }
+  m_consumerWants = 1;
   --m_waitingConsumers;
-  return ready;
+  return m_first < m_sizes.size();
 }
 
 bool CThreadQueue::Pop(void** destination, int* size, int* tag) {
@@ -123,7 +145,10 @@ bool CThreadQueue::PopLocked(char* id, void* destination, int* size, int* tag, i
   const bool fits = payload <= capacity;
   if (fits && payload > 0 && destination) std::memcpy(destination, src, payload);
   DropFrontLocked(record);
-  if (m_waitingProducers > 0) m_popped.notify_one();
+  if (m_waitingProducers > 0) {
+    const int64_t queued = static_cast<int64_t>(m_bytes.size() - m_head);
+    if (queued <= m_capacity / 2 || m_first == m_sizes.size()) m_popped.notify_one();
+  }
   return fits;
 }
 

@@ -45,9 +45,18 @@ class CThreadQueue {
   // Consumers wait here between empty pops instead of sleeping, so a record is taken as
   // soon as it arrives.
   bool WaitForRecord(int milliseconds);
-  // Waits until a record of size bytes would fit or milliseconds have passed; producers wait
-  // here between refused pushes.
+  // As WaitForRecord, for a consumer that takes records in batches: pushes wake it only once
+  // `bytes` are queued (or the queue is full), so a producer slower than its consumer does
+  // not cost a wake-up per record. WakeConsumer ends the wait early (the producer has
+  // stopped). True when a record is queued.
+  bool WaitForBytes(int milliseconds, int bytes);
+  void WakeConsumer();
+  // Waits until a record of size bytes would fit and half the capacity is free (or the queue
+  // is empty), or milliseconds have passed; producers wait here between refused pushes. A
+  // pop wakes the producer only once that much is free, not for every record.
   bool WaitForSpace(int size, int milliseconds);
+  // Ends a WaitForSpace at once (the producer is to look at its running flag).
+  void WakeProducer();
 
   int Capacity() const { return m_capacity; }
   // Number of records queued (takes the lock).
@@ -64,6 +73,7 @@ class CThreadQueue {
   std::condition_variable_any m_pushed;  // signalled by Push, waited on under m_lock
   std::condition_variable_any m_popped;  // signalled by Pop and Clear
   int m_waitingConsumers = 0;            // guarded by m_lock; Push signals only when set
+  int64_t m_consumerWants = 1;           // guarded by m_lock; bytes a waiting consumer wants
   int m_waitingProducers = 0;            // guarded by m_lock; Pop signals only when set
 
   // Guarded by m_lock. Records live in m_bytes[m_head, end); the consumed front is dropped

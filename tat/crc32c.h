@@ -1,5 +1,6 @@
 // CRC-32C (Castagnoli, reflected, as iSCSI and ext4 use it) for the card store's
-// checksums. Uses the SSE4.2 crc32 instruction when the CPU has it.
+// checksums. Uses carry-less multiplication on 512-bit vectors (VPCLMULQDQ) for longer
+// inputs, else the SSE4.2 crc32 instruction, when the CPU has them.
 #pragma once
 
 #include <cstddef>

@@ -6,10 +6,13 @@
 
 namespace roadkeep::tat {
 
-std::vector<ListedRecording> ListRecordings(TatHandle* handle, char letter, int kind) {
+std::vector<ListedRecording> ListRecordings(TatHandle* handle, char letter, int kind,
+                                            int* error) {
   std::vector<ListedRecording> out;
+  if (error) *error = 0;
   if (letter == 0) return out;
   const int count = TatCountRecordings(handle, letter, kind);
+  if (count < 0 && error) *error = TatStoreError(handle, letter, kind);
   if (count <= 0) return out;
   std::vector<char> names(static_cast<size_t>(count) * kTatNameSize, 0);
   std::vector<uint32_t> sizes(2 * (static_cast<size_t>(count) + 1), 0);

@@ -17,8 +17,10 @@ struct ListedRecording {
   int durationMs = 0;
 };
 
-// Every recording the library lists for kind on card `letter`, floor or not.
-std::vector<ListedRecording> ListRecordings(TatHandle* handle, char letter, int kind);
+// Every recording the library lists for kind on card `letter`, floor or not. *error
+// (optional): 0, or why the kind's store file could not be read (TatStoreError).
+std::vector<ListedRecording> ListRecordings(TatHandle* handle, char letter, int kind,
+                                            int* error = nullptr);
 // The names the viewer shows: recordings of at least kListingFloor bytes.
 std::vector<std::string> CollectRecordings(TatHandle* handle, char letter, int kind);
 

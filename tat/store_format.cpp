@@ -3,7 +3,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "tat/crc32c.h"
 
 namespace roadkeep::tat {

@@ -6,22 +6,30 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "tat/crc32c.h"
 
 namespace roadkeep::tat {
 
-bool ReadVolume(const std::string& cardRoot, VolumeRecord* volume) {
+bool ReadVolume(const std::string& cardRoot, VolumeRecord* volume, int* error) {
+  int ignored = 0;
+  int& why = error ? *error : ignored;
+  why = 0;
   const auto path = std::filesystem::path(cardRoot) / kStoreFolder / kVolumeFile;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    why = errno;
+    return false;
+  }
   uint8_t bytes[kVolumeRecordSize];
-  const bool ok = ::pread(fd, bytes, sizeof bytes, 0) == static_cast<ssize_t>(sizeof bytes);
+  const ssize_t got = ::pread(fd, bytes, sizeof bytes, 0);
+  if (got < 0) why = errno;
   ::close(fd);
-  return ok && DecodeVolume(bytes, volume);
+  return got == static_cast<ssize_t>(sizeof bytes) && DecodeVolume(bytes, volume);
 }
 
 CStoreFile::~CStoreFile() {
@@ -29,15 +37,34 @@ CStoreFile::~CStoreFile() {
 }
 
 bool CStoreFile::Open(const std::string& path, int kindCode) {
+  m_error = 0;
   m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (m_fd < 0) return false;
+  if (m_fd < 0) {
+    m_error = errno;
+    return false;
+  }
   struct stat st;
-  if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::fstat(m_fd, &st) != 0) {
+    m_error = errno;
+    return false;
+  }
+  if (S_ISDIR(st.st_mode) || !S_ISREG(st.st_mode)) {
+    m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
   m_size = st.st_size;
   uint8_t bytes[kStoreHeaderSize];
   StoreHeader header;
-  return ReadAt(0, bytes, sizeof bytes) && DecodeStoreHeader(bytes, &header) &&
-         header.kindCode == kindCode;
+  if (m_size >= kStoreHeaderSize && ::pread(m_fd, bytes, sizeof bytes, 0) < 0) {
+    m_error = errno;
+    return false;
+  }
+  if (!ReadAt(0, bytes, sizeof bytes) || !DecodeStoreHeader(bytes, &header) ||
+      header.kindCode != kindCode) {
+    m_error = EINVAL;
+    return false;
+  }
+  return true;
 }
 
 bool CStoreFile::ReadAt(int64_t position, void* buffer, size_t size) const {
@@ -51,6 +78,20 @@ bool CStoreFile::ReadAt(int64_t position, void* buffer, size_t size) const {
     size -= static_cast<size_t>(got);
   }
   return true;
+}
+
+int CStoreFile::ReadSome(int64_t position, void* buffer, size_t size) const {
+  if (m_fd < 0 || position < 0 || position > m_size) return -1;
+  size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), m_size - position));
+  auto* out = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t got = ::pread(m_fd, out + done, size - done, position + static_cast<int64_t>(done));
+    if (got < 0 && done == 0) return -1;
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return static_cast<int>(done);
 }
 
 int CStoreFile::ReadAtWithExtra(int64_t position, void* buffer, size_t size, void* extra,
@@ -76,17 +117,24 @@ bool CStoreFile::EntryAt(int64_t position, EntryInfo* info) const {
   if (info->finished) {
     info->size = info->header.entrySize;
     info->chunkEnd = kEntryHeaderSize + info->header.chunkBytes;
+    info->durationMs = info->header.durationMs;
   } else {
-    // Being recorded when the power went, or cut short: readable up to the last sound chunk.
+    // Being recorded when the power went, or cut short: readable up to the last sound
+    // chunk, and as long as the front frames in it.
     const uint64_t limit = std::min<int64_t>(available, 0xFFFFFFF0);
-    info->chunkEnd = ScanChunks(position, limit);
+    uint32_t frontFrames = 0;
+    info->chunkEnd = ScanChunks(position, limit, &frontFrames);
     info->size = info->chunkEnd;
+    const uint32_t fps = info->header.frontFps;
+    info->durationMs = fps > 0 ? static_cast<uint32_t>(uint64_t{frontFrames} * 1000 / fps) : 0;
   }
   return true;
 }
 
-uint32_t CStoreFile::ScanChunks(int64_t entryPosition, uint64_t limit) const {
+uint32_t CStoreFile::ScanChunks(int64_t entryPosition, uint64_t limit,
+                                uint32_t* frontFrames) const {
   uint64_t cursor = kEntryHeaderSize;
+  uint32_t front = 0;
   for (;;) {
     uint8_t bytes[kChunkHeaderSize];
     ChunkHeader chunk;
@@ -95,8 +143,10 @@ uint32_t CStoreFile::ScanChunks(int64_t entryPosition, uint64_t limit) const {
     if (!DecodeChunkHeader(bytes, &chunk)) break;
     const uint64_t next = cursor + kChunkHeaderSize + Pad4(chunk.size);
     if (next > limit) break;
+    if (chunk.type == kTypeFrontVideo) ++front;
     cursor = next;
   }
+  if (frontFrames) *frontFrames = front;
   return static_cast<uint32_t>(cursor);
 }
 
@@ -136,46 +186,126 @@ int64_t CStoreFile::FindNextEntry(int64_t from) const {
 CEntryCursor::CEntryCursor(std::shared_ptr<const CStoreFile> file, const EntryInfo& entry)
     : m_file(std::move(file)), m_entry(entry), m_cursor(kEntryHeaderSize) {}
 
+bool CEntryCursor::FillWindow(uint32_t at, uint32_t needed) {
+  if (m_window.empty()) m_window.resize(kWindowSize);
+  const uint32_t size = std::min(kWindowSize, m_entry.chunkEnd - at);
+  // A short read keeps what came: the chunks before a failing stretch are still delivered.
+  const int got = m_file->ReadSome(m_entry.position + at, m_window.data(), size);
+  m_windowStart = at;
+  m_windowEnd = at + static_cast<uint32_t>(std::max(got, 0));
+  return got >= 0 && static_cast<uint32_t>(got) >= needed;
+}
+
 CEntryCursor::Result CEntryCursor::Read(uint8_t* camera, uint8_t* type, uint8_t* key,
                                         int* size, void* buffer, int capacity) {
-  if (m_ended) return kEnd;
-  if (m_cursor + kChunkHeaderSize > m_entry.chunkEnd) {
-    m_ended = true;
-    return kEnd;
+  if (m_ended) return m_failed ? kError : kEnd;
+  const auto fail = [this] {
+    m_ended = m_failed = true;
+    return kError;
+  };
+  if (capacity < 0) return fail();
+  for (;;) {
+    if (m_cursor + kChunkHeaderSize > m_entry.chunkEnd) {
+      m_ended = true;
+      return kEnd;
+    }
+    if (!Held(m_cursor, kChunkHeaderSize) && !FillWindow(m_cursor, kChunkHeaderSize)) {
+      return fail();
+    }
+    uint8_t bytes[kChunkHeaderSize];
+    std::memcpy(bytes, m_window.data() + (m_cursor - m_windowStart), sizeof bytes);
+    ChunkHeader chunk;
+    if (!DecodeChunkHeader(bytes, &chunk) ||
+        uint64_t{m_cursor} + kChunkHeaderSize + Pad4(chunk.size) > m_entry.chunkEnd) {
+      if (!SkipDamage(buffer, capacity)) return fail();
+      continue;
+    }
+    if (chunk.size > static_cast<uint32_t>(capacity) || (chunk.size > 0 && buffer == nullptr)) {
+      return fail();
+    }
+    const uint32_t payload = m_cursor + kChunkHeaderSize;
+    const uint32_t payloadEnd = payload + chunk.size;
+    const uint32_t next = m_cursor + kChunkHeaderSize + Pad4(chunk.size);
+    auto* out = static_cast<uint8_t*>(buffer);
+    if (!Held(payload, chunk.size) && chunk.size <= kSmallChunk &&
+        !FillWindow(m_cursor, kChunkHeaderSize + chunk.size)) {
+      return fail();
+    }
+    if (Held(payload, chunk.size)) {
+      if (chunk.size > 0) std::memcpy(out, m_window.data() + (payload - m_windowStart), chunk.size);
+    } else {
+      // What the window holds of the payload, then the rest and the next chunk's header (after
+      // the padding) in one read.
+      const uint32_t held = m_windowEnd > payload ? m_windowEnd - payload : 0;
+      if (held > 0) std::memcpy(out, m_window.data() + (payload - m_windowStart), held);
+      const uint32_t behind = std::min(next + kChunkHeaderSize, m_entry.chunkEnd) - payloadEnd;
+      const int extra = m_file->ReadAtWithExtra(m_entry.position + payload + held, out + held,
+                                                chunk.size - held, m_window.data(), behind);
+      if (extra < 0) return fail();
+      m_windowStart = payloadEnd;
+      m_windowEnd = payloadEnd + static_cast<uint32_t>(extra);
+    }
+    if (ChunkCrc(bytes, buffer, chunk.size) != chunk.crc) {
+      if (!SkipDamage(buffer, capacity)) return fail();
+      continue;
+    }
+    m_cursor = next;
+    *camera = chunk.camera;
+    *type = chunk.type;
+    *key = chunk.key;
+    *size = static_cast<int>(chunk.size);
+    return kOk;
   }
+}
+
+bool CEntryCursor::ChunkSoundAt(uint32_t at, void* buffer, int capacity, bool* ioError) const {
   uint8_t bytes[kChunkHeaderSize];
-  if (m_haveNext) {
-    std::memcpy(bytes, m_next, sizeof bytes);
-  } else if (!m_file->ReadAt(m_entry.position + m_cursor, bytes, sizeof bytes)) {
-    m_ended = true;
-    return kError;
-  }
   ChunkHeader chunk;
-  if (!DecodeChunkHeader(bytes, &chunk) || capacity < 0 ||
-      chunk.size > static_cast<uint32_t>(capacity) || (chunk.size > 0 && buffer == nullptr) ||
-      uint64_t{m_cursor} + kChunkHeaderSize + Pad4(chunk.size) > m_entry.chunkEnd) {
-    m_ended = true;
-    return kError;
+  if (!m_file->ReadAt(m_entry.position + at, bytes, sizeof bytes)) {
+    *ioError = true;
+    return false;
   }
-  // The payload, its padding and the next chunk's header in one read.
-  const uint32_t next = m_cursor + kChunkHeaderSize + Pad4(chunk.size);
-  uint8_t tail[3 + kChunkHeaderSize];
-  const uint32_t pad = Pad4(chunk.size) - chunk.size;
-  const size_t wanted = next + kChunkHeaderSize <= m_entry.chunkEnd ? pad + kChunkHeaderSize : 0;
-  const int extra = m_file->ReadAtWithExtra(m_entry.position + m_cursor + kChunkHeaderSize,
-                                            buffer, chunk.size, tail, wanted);
-  if (extra < 0 || ChunkCrc(bytes, buffer, chunk.size) != chunk.crc) {
-    m_ended = true;
-    return kError;
+  if (!DecodeChunkHeader(bytes, &chunk) || chunk.size > static_cast<uint32_t>(capacity) ||
+      (chunk.size > 0 && buffer == nullptr) ||
+      uint64_t{at} + kChunkHeaderSize + Pad4(chunk.size) > m_entry.chunkEnd) {
+    return false;
   }
-  m_haveNext = wanted > 0 && static_cast<size_t>(extra) == wanted;
-  if (m_haveNext) std::memcpy(m_next, tail + pad, kChunkHeaderSize);
-  m_cursor = next;
-  *camera = chunk.camera;
-  *type = chunk.type;
-  *key = chunk.key;
-  *size = static_cast<int>(chunk.size);
-  return kOk;
+  if (!m_file->ReadAt(m_entry.position + at + kChunkHeaderSize, buffer, chunk.size)) {
+    *ioError = true;
+    return false;
+  }
+  return ChunkCrc(bytes, buffer, chunk.size) == chunk.crc;
+}
+
+bool CEntryCursor::SkipDamage(void* buffer, int capacity) {
+  ++m_damaged;
+  if (!m_tableLoaded) LoadSeekTable();
+  // Search no further than the next unit start: the recorder began a unit there, so even a
+  // damaged size field cannot hide more than the rest of one unit.
+  uint32_t limit = m_entry.chunkEnd;
+  const auto unit = std::upper_bound(m_seekTable.begin(), m_seekTable.end(), m_cursor);
+  if (unit != m_seekTable.end()) limit = std::min(limit, *unit);
+  // Candidates are 4-byte aligned; their headers are checked in memory a block at a time,
+  // and only a header that passes is read on to its checksum.
+  constexpr uint32_t kBlock = 64 * 1024;
+  std::vector<uint8_t> block;
+  for (uint32_t base = m_cursor + 4; base + kChunkHeaderSize <= limit; base += kBlock) {
+    const uint32_t n = std::min<uint32_t>(kBlock + kChunkHeaderSize - 4, limit - base);
+    block.resize(n);
+    if (!m_file->ReadAt(m_entry.position + base, block.data(), n)) return false;
+    for (uint32_t i = 0; i + kChunkHeaderSize <= n && i < kBlock; i += 4) {
+      ChunkHeader chunk;
+      if (!DecodeChunkHeader(block.data() + i, &chunk)) continue;
+      bool ioError = false;
+      if (ChunkSoundAt(base + i, buffer, capacity, &ioError)) {
+        m_cursor = base + i;
+        return true;
+      }
+      if (ioError) return false;
+    }
+  }
+  m_cursor = limit;
+  return true;
 }
 
 void CEntryCursor::LoadSeekTable() {
@@ -221,15 +351,13 @@ int CEntryCursor::UnitCount() {
 
 void CEntryCursor::SeekUnit(int64_t unit) {
   if (!m_tableLoaded) LoadSeekTable();
-  m_ended = false;
-  m_haveNext = false;
+  m_ended = m_failed = false;
   if (m_seekTable.empty()) {
     m_cursor = kEntryHeaderSize;
     return;
   }
   unit = std::clamp<int64_t>(unit, 0, static_cast<int64_t>(m_seekTable.size()) - 1);
   m_cursor = m_seekTable[static_cast<size_t>(unit)];
-  m_haveNext = false;
 }
 
 }  // namespace roadkeep::tat

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "tat/crc32c.h"
 
 namespace roadkeep::tat {

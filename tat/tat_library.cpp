@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +23,7 @@ struct KindList {
   std::shared_ptr<CStoreFile> file;
   std::vector<EntryInfo> entries;
   bool loaded = false;
+  int error = 0;  // why a store file that is there could not be read (errno, EINVAL)
 };
 
 struct Counts {
@@ -64,6 +66,8 @@ KindList* LoadKind(TatHandle* h, int kind, bool refresh) {
   if (file->Open(path.string(), kind)) {
     list.entries = file->ListEntries();
     list.file = std::move(file);
+  } else if (file->Error() != ENOENT) {
+    list.error = file->Error();  // a missing file is an empty kind; anything else is not
   }
   return &list;
 }
@@ -191,7 +195,16 @@ int TatCountRecordings(TatHandle* handle, char letter, int kind) {
   std::lock_guard<std::mutex> lock(handle->cardLock);
   if (letter == 0 || letter != handle->letter) return 0;
   const KindList* list = LoadKind(handle, kind, true);
+  if (list && list->error != 0) return -1;
   return list ? static_cast<int>(list->entries.size()) : 0;
+}
+
+int TatStoreError(TatHandle* handle, char letter, int kind) {
+  if (handle == nullptr) return 0;
+  std::lock_guard<std::mutex> lock(handle->cardLock);
+  if (letter == 0 || letter != handle->letter) return 0;
+  const KindList* list = LoadKind(handle, kind, false);
+  return list ? list->error : 0;
 }
 
 int TatListRecordings(TatHandle* handle, char letter, int kind, int count, char* names,
@@ -207,7 +220,7 @@ int TatListRecordings(TatHandle* handle, char letter, int kind, int count, char*
     std::memcpy(names + kTatNameSize * i, e.header.name, kTatNameSize);
     if (sizes) {
       sizes[2 * i] = e.size;
-      sizes[2 * i + 1] = e.header.durationMs;
+      sizes[2 * i + 1] = e.durationMs;
     }
     if (extra) extra[i] = e.header.startTime;
   }

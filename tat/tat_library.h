@@ -36,10 +36,16 @@ void TatPollCard(TatHandle* handle, char* letter);
 // Drops what the handle remembers of the previous card's recordings.
 void TatOnCardFound(TatHandle* handle);
 
-// Recordings of a kind (0 event, 1 driving, 2 parking, 3 manual) on the card `letter`.
+// Recordings of a kind (0 event, 1 driving, 2 parking, 3 manual) on the card `letter`; -1
+// when the kind's store file is there but cannot be read (TatStoreError tells why). A
+// missing store file is a kind without recordings.
 int TatCountRecordings(TatHandle* handle, char letter, int kind);
+// Why the kind's store file could not be read at its last count: an errno value (EINVAL: not
+// a store file of that kind), 0 when it could.
+int TatStoreError(TatHandle* handle, char letter, int kind);
 // Fills at most count entries: names (count x 40 bytes), sizes (two words per entry: bytes,
-// duration in ms), extra (count + 2 words: the entry's start time). Returns the number
+// duration in ms; an unfinished or cut-short recording's duration is that of the front
+// frames it holds, not what its header promised), extra (count + 2 words: the entry's start time). Returns the number
 // filled. The caller leaves out recordings below 512 KiB.
 int TatListRecordings(TatHandle* handle, char letter, int kind, int count, char* names,
                       uint32_t* sizes, uint32_t* extra);
@@ -65,8 +71,10 @@ int TatFindByIndex(TatHandle* handle, int kind, int index);
 void TatSelect(TatHandle* handle, int kind, int reserved, int position);
 
 // Next chunk of the selected recording: camera (0 front), type (0 front video, 2 rear
-// video, 1 audio, 3 text), key flag, *size (capacity in, bytes out). Returns kTatReadOk,
-// or kTatEnd / kTatError at the end (a damaged chunk ends the recording).
+// video, 1 audio, 3 text), key flag, *size (capacity in, bytes out). Returns kTatReadOk;
+// kTatEnd after the last chunk; kTatError when the store could not be read (I/O error, the
+// file cut short under the reader), again on every later read until a seek or select. A
+// damaged chunk is skipped: the read resumes at the next sound chunk or seek unit.
 int TatRead(TatHandle* handle, uint8_t* camera, uint8_t* type, uint8_t* key, int* size,
             void* buffer, int* scratch);
 

@@ -92,19 +92,23 @@ struct EndEvent {
   std::mutex mutex;
   std::condition_variable cond;
   int pending = 0;
-  static void Post(void* user, int code, int, int) {
+  bool failed = false;  // the last end came because the recording could not be read
+  static void Post(void* user, int code, int a, int) {
     auto* e = static_cast<EndEvent*>(user);
     if (code != 1) return;
     std::lock_guard<std::mutex> guard(e->mutex);
     ++e->pending;
+    e->failed = a != 0;
     e->cond.notify_all();
   }
-  bool Wait(int ms) {
+  // True when an end came within ms; *failed tells how it came.
+  bool Wait(int ms, bool* failed) {
     std::unique_lock<std::mutex> lock(mutex);
     if (!cond.wait_for(lock, std::chrono::milliseconds(ms), [&] { return pending > 0; })) {
       return false;
     }
     --pending;
+    *failed = this->failed;
     return true;
   }
 };
@@ -203,8 +207,10 @@ void PauseAndStep(Engine& e, int steps) {
   e.player.ResumePlayback();
 }
 
-// Plays one recording until its end event or the time limit; returns true at the end.
-bool PlayOne(Engine& e, const PlayOptions& o, const std::string& name) {
+enum class Ending { kEnd, kUnreadable, kTimeLimit };
+
+// Plays one recording until its end event or the time limit.
+Ending PlayOne(Engine& e, const PlayOptions& o, const std::string& name) {
   e.text.Clear();
   e.front.Reset();
   e.rear.Reset();
@@ -215,8 +221,9 @@ bool PlayOne(Engine& e, const PlayOptions& o, const std::string& name) {
   const auto start = Clock::now();
   bool sought = o.seekSeconds < 0, paused = o.pauseAtSeconds < 0;
   for (;;) {
-    if (e.ended.Wait(10)) return true;
-    if (SecondsSince(start) > limit) return false;
+    bool failed = false;
+    if (e.ended.Wait(10, &failed)) return failed ? Ending::kUnreadable : Ending::kEnd;
+    if (SecondsSince(start) > limit) return Ending::kTimeLimit;
     if (e.player.Status() != CQMVMediaPlayer::kPlaying) continue;
     if (!sought) {
       e.player.SeekToMs(o.seekSeconds * 1000);
@@ -228,7 +235,16 @@ bool PlayOne(Engine& e, const PlayOptions& o, const std::string& name) {
   }
 }
 
-void PrintSummary(Engine& e, const std::string& name, bool ended) {
+const char* EndingText(Ending ending) {
+  switch (ending) {
+    case Ending::kEnd: return "end of recording";
+    case Ending::kUnreadable: return "could not be read";
+    case Ending::kTimeLimit: return "time limit";
+  }
+  return "";
+}
+
+void PrintSummary(Engine& e, const std::string& name, Ending ending) {
   int frontShown = 0, rearShown = 0;
   double mean = 0, worst = 0, rearMean = 0, rearWorst = 0;
   e.front.Stats(&frontShown, &mean, &worst);
@@ -240,8 +256,7 @@ void PrintSummary(Engine& e, const std::string& name, bool ended) {
   std::printf("  front interval: mean %.1f ms, 95th percentile %.1f ms, worst %.1f ms\n", mean,
               e.front.Percentile95(), worst);
   std::printf("  records: GPS %d, G-sensor %d\n", e.text.GpsCount(), e.text.GSensorCount());
-  std::printf("  ended: %s (status %d)\n", ended ? "end of recording" : "time limit",
-              e.player.Status());
+  std::printf("  ended: %s (status %d)\n", EndingText(ending), e.player.Status());
   std::fflush(stdout);
 }
 
@@ -257,7 +272,7 @@ int PlayCommand(int argc, char** argv) {
   TatPollCard(library, &letter);
   if (letter == 0) {
     TatRelease(library);
-    std::fprintf(stderr, "roadkeep-tool: play: no card in %s\n", o.dir.c_str());
+    std::fprintf(stderr, "roadkeep-tool: play: %s\n", CardProblem(o.dir).c_str());
     return 1;
   }
   CTATParser::SetLibraryHandle(library);
@@ -266,10 +281,32 @@ int PlayCommand(int argc, char** argv) {
   {
     auto engine = std::make_unique<Engine>(o);
     engine->player.StartEngine(&engine->front, &engine->rear);
+    if (!engine->audio.IsReady()) {
+      std::fprintf(stderr, "roadkeep-tool: play: the audio output could not be opened\n");
+      ++failures;
+    }
     for (const std::string& name : o.names) {
-      const bool ended = PlayOne(*engine, o, name);
-      PrintSummary(*engine, name, ended);
-      if (!ended) ++failures;
+      const Ending ending = PlayOne(*engine, o, name);
+      PrintSummary(*engine, name, ending);
+      int shown = 0;
+      double mean = 0, worst = 0;
+      engine->front.Stats(&shown, &mean, &worst);
+      const char* problem = nullptr;
+      if (ending == Ending::kUnreadable) {
+        const int code = CTATParser::KindCode(engine->parser.Kind());
+        problem = TatFindByName(library, code, name.c_str()) < 0 ? "no such recording on the card"
+                                                                 : "the recording could not be read";
+      } else if (ending == Ending::kTimeLimit) {
+        problem = "the recording did not end within the time limit";
+      } else if (shown == 0) {
+        problem = "no frame of the recording could be shown";
+      } else if (!engine->audio.IsReady()) {
+        problem = "the audio output failed";
+      }
+      if (problem != nullptr) {
+        std::fprintf(stderr, "roadkeep-tool: play: %s: %s\n", name.c_str(), problem);
+        ++failures;
+      }
     }
     engine->player.StopMedia();
     engine->player.Shutdown();

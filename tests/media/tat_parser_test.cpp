@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -43,10 +44,16 @@ class ParserOnCard : public testing::Test {
     int ordinal;
     std::vector<uint8_t> bytes;
   };
+  // Swallows stdout from now until the next ReadToEnd ends (the reader may print before it).
+  void CaptureFromHere() {
+    testing::internal::CaptureStdout();
+    m_capturing = true;
+  }
   // Reads until ReadChunk fails; stdout (empty-queue traces) is swallowed.
   std::vector<Chunk> ReadToEnd(int limit = 1000000) {
     std::vector<Chunk> chunks;
-    testing::internal::CaptureStdout();
+    if (!m_capturing) testing::internal::CaptureStdout();
+    m_capturing = false;
     for (int i = 0; i < limit; ++i) {
       Chunk c;
       if (!ReadOne(&c)) break;
@@ -71,6 +78,7 @@ class ParserOnCard : public testing::Test {
   CTATParser m_parser;
   std::vector<uint8_t> m_buffer = std::vector<uint8_t>(kCap);
   std::string m_output;
+  bool m_capturing = false;
 };
 
 TEST_F(ParserOnCard, DeliversEveryChunkWithItsIdThenEnds) {
@@ -82,6 +90,7 @@ TEST_F(ParserOnCard, DeliversEveryChunkWithItsIdThenEnds) {
                {"/EVENT_20140301_093100_F.avi", 30, 0, 10, 22}};
   for (const Case& c : cases) {
     MediaInfo info;
+    CaptureFromHere();  // the reader may reach the end before the first ReadChunk
     ASSERT_NE(m_parser.Open(c.name, &info), 0);
     EXPECT_EQ(info.frontFrameCount, c.front);
     EXPECT_EQ(info.rearFrameCount, c.rear);
@@ -202,14 +211,47 @@ TEST_F(ParserOnCard, SeekAfterTheEndReadsAgain) {
   EXPECT_EQ(c.ordinal, 24);
 }
 
-TEST_F(ParserOnCard, AMissingRecordingEndsAtOnce) {
-  Make({{"REC_20140301_093000_D.avi", 1}});
-  MediaInfo info;
-  m_parser.Open("REC_20990101_000000_D.avi", &info);
-  EXPECT_EQ(info.frontFrameCount, 0);
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(ReadToEnd().empty());
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+TEST_F(ParserOnCard, OpenReportsARecordingTheLibraryCannotOpen) {
+  Make({{"REC_20140301_093000_D.avi", 1}, {"EVENT_20140301_093100_D.avi", 1}});
+  for (const char* name : {"REC_20990101_000000_D.avi", "EVENT_20140301_093100_D.avi, 7", ""}) {
+    MediaInfo info;
+    EXPECT_EQ(m_parser.Open(name, &info), 0) << name;
+    EXPECT_EQ(info.frontFrameCount, 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(ReadToEnd().empty()) << name;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_TRUE(m_parser.ReadFailed()) << name;
+    m_parser.SeekToTime(0.0f);  // a seek does not bring a failed open back to life
+    EXPECT_TRUE(ReadToEnd().empty()) << name;
+  }
+  // The next good open reads and ends normally.
+  EXPECT_NE(m_parser.Open("EVENT_20140301_093100_D.avi, 0", nullptr), 0);
+  EXPECT_FALSE(m_parser.ReadFailed());
+  EXPECT_EQ(ReadToEnd().size(), 30u + 30u + 5u + 11u);
+  EXPECT_FALSE(m_parser.ReadFailed());
+}
+
+TEST_F(ParserOnCard, ADamagedChunkIsSkippedAndAReadErrorIsNoEnd) {
+  Make({{"REC_20140301_093000_D.avi", 2}});
+  const std::string store = (m_card.Path() / "TAT" / "REC.TAT").string();
+  const auto sound = roadkeep::test::ReadAll(store);
+  auto bytes = sound;
+  bytes[64 + 212 + 16 + 50] ^= 0x04;  // inside the first chunk, the front key frame
+  roadkeep::test::WriteAll(store, bytes);
+  ASSERT_NE(m_parser.Open("REC_20140301_093000_D.avi", nullptr), 0);
+  int front = 0;
+  for (const Chunk& c : ReadToEnd()) front += c.id == "00dc";
+  EXPECT_EQ(front, 59);
+  EXPECT_FALSE(m_parser.ReadFailed());
+
+  // The store cut short after the library listed it (the card going bad): reading ends,
+  // flagged as a failure, after the chunks that could be read.
+  roadkeep::test::WriteAll(store, sound);
+  std::filesystem::resize_file(store, 64 + 212 + 20000);
+  ASSERT_NE(m_parser.Open("REC_20140301_093000_D.avi", nullptr), 0);
+  const auto chunks = ReadToEnd();
+  EXPECT_GT(chunks.size(), 3u);
+  EXPECT_TRUE(m_parser.ReadFailed());
 }
 
 // Reopening while the reader thread is busy: the handshake keeps the old recording's

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <random>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "tat/recording_list.h"
 #include "tat/store_format.h"
 #include "tat/tat_library.h"
@@ -113,29 +113,85 @@ TEST_F(DamagedCard, DamagedHeaderHidesOnlyThatRecording) {
   EXPECT_EQ(out.chunks, (std::vector<int>{kChunksDual, kChunksSingle}));
 }
 
-TEST_F(DamagedCard, FlippedPayloadEndsTheRecordingAtTheLastGoodChunk) {
-  auto bytes = m_bytes;
-  // The fourth chunk of the first recording: front, rear, audio, then text.
-  size_t at = m_entries[0] + kEntryHeaderSize;
-  for (int i = 0; i < 3; ++i) at += kChunkHeaderSize + Pad4(roadkeep::GetU32(&bytes[at + 4]));
-  bytes[at + kChunkHeaderSize + 2] ^= 0x40;
-  const Outcome out = WithStore(bytes);
-  ASSERT_EQ(out.names.size(), 3u);
-  EXPECT_EQ(out.chunks[0], 3);
-  EXPECT_EQ(out.endCodes[0], kTatError);
-  EXPECT_EQ(out.chunks[1], kChunksDual);
-  EXPECT_EQ(out.endCodes[1], kTatEnd);
+// Offset of the n-th chunk of the first recording.
+size_t ChunkAt(const std::vector<uint8_t>& bytes, size_t entry, int n) {
+  size_t at = entry + kEntryHeaderSize;
+  for (int i = 0; i < n; ++i) at += kChunkHeaderSize + Pad4(roadkeep::GetU32(&bytes[at + 4]));
+  return at;
 }
 
-TEST_F(DamagedCard, AChunkSizeBeyondTheRecordingEndsIt) {
-  for (uint32_t size : {0x00100001u, 0x7FFFFFFFu, 0xFFFFFFF0u, 5000000u, 400000u}) {
+TEST_F(DamagedCard, ADamagedChunkIsSkippedAndTheRestIsRead) {
+  // Chunks of the first recording: front key frame, rear key frame, audio, text, ...
+  struct Case {
+    const char* what;
+    int chunk;           // which chunk is damaged
+    size_t offset;       // byte within it (header 0..15, then payload)
+    uint8_t flip;        // XOR mask; 0 with `size` set: write that size instead
+    uint32_t size;
+  } cases[] = {
+      {"one bit of the first chunk's payload", 0, kChunkHeaderSize + 40, 0x08, 0},
+      {"one bit of the first chunk's checksum", 0, 12, 0x01, 0},
+      {"the first chunk's key flag", 0, 2, 0x01, 0},
+      {"the first chunk's type", 0, 0, 0x80, 0},
+      {"the text chunk's payload", 3, kChunkHeaderSize + 2, 0x40, 0},
+      {"a size past the 1 MiB limit", 0, 4, 0, 0x00100001u},
+      {"a size past the recording", 0, 4, 0, 400000u},
+      {"a size a little too large", 0, 4, 0, 2040u},
+      {"a size a little too small", 0, 4, 0, 1000u},
+      {"a zero size", 0, 4, 0, 0u},
+  };
+  for (const Case& c : cases) {
     auto bytes = m_bytes;
-    PutU32(&bytes[m_entries[0] + kEntryHeaderSize + 4], size);
+    const size_t at = ChunkAt(bytes, m_entries[0], c.chunk) + c.offset;
+    if (c.flip != 0) bytes[at] ^= c.flip;
+    else PutU32(&bytes[at], c.size);
     const Outcome out = WithStore(bytes);
-    ASSERT_EQ(out.names.size(), 3u) << size;
-    EXPECT_EQ(out.chunks[0], 0) << size;
-    EXPECT_EQ(out.chunks[2], kChunksSingle) << size;
+    ASSERT_EQ(out.names.size(), 3u) << c.what;
+    EXPECT_EQ(out.chunks[0], kChunksDual - 1) << c.what;
+    EXPECT_EQ(out.endCodes[0], kTatEnd) << c.what;
+    EXPECT_EQ(out.chunks[1], kChunksDual) << c.what;
+    EXPECT_EQ(out.chunks[2], kChunksSingle) << c.what;
   }
+}
+
+TEST_F(DamagedCard, DamageThatHidesAWholeStretchResumesAtTheNextUnit) {
+  // Every chunk header from the 2nd up to the second unit's key frame broken (reserved
+  // byte set): the first chunk is read, then reading goes on at the second unit.
+  auto bytes = m_bytes;
+  int brokenChunks = 0;
+  for (int n = 1;; ++n) {
+    const size_t at = ChunkAt(m_bytes, m_entries[0], n);
+    if (m_bytes[at] == kTypeFrontVideo && m_bytes[at + 2] == 1) break;  // unit 1's key frame
+    bytes[at + 3] = 0x5A;
+    ++brokenChunks;
+  }
+  ASSERT_GT(brokenChunks, 24 * 2);
+  const Outcome out = WithStore(bytes);
+  ASSERT_EQ(out.names.size(), 3u);
+  EXPECT_EQ(out.chunks[0], kChunksDual - brokenChunks);
+  EXPECT_EQ(out.endCodes[0], kTatEnd);
+}
+
+TEST_F(DamagedCard, AStoreCutShortUnderTheReaderIsAReadErrorNotTheEnd) {
+  setenv("ROADKEEP_CARD_DIRS", m_card.Path().c_str(), 1);
+  TatHandle* h = TatCreate();
+  char letter = 0;
+  TatPollCard(h, &letter);
+  TatSelect(h, kKindDriving, 0, 0);
+  std::vector<uint8_t> buffer(kTatReadCapacity);
+  uint8_t camera, type, key;
+  int size = kTatReadCapacity;
+  ASSERT_EQ(TatRead(h, &camera, &type, &key, &size, buffer.data(), nullptr), kTatReadOk);
+  std::filesystem::resize_file(m_store, m_entries[0] + 600);  // the card went bad under us
+  int result = kTatReadOk;
+  for (int i = 0; i < 1000 && result == kTatReadOk; ++i) {
+    size = kTatReadCapacity;
+    result = TatRead(h, &camera, &type, &key, &size, buffer.data(), nullptr);
+  }
+  EXPECT_EQ(result, kTatError);
+  size = kTatReadCapacity;
+  EXPECT_EQ(TatRead(h, &camera, &type, &key, &size, buffer.data(), nullptr), kTatError);
+  TatRelease(h);
 }
 
 TEST_F(DamagedCard, TornEndKeepsWhatWasWritten) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "tat/crc32c.h"
 
@@ -18,6 +19,35 @@ TEST(Crc32c, MatchesTheCheckValueAndContinues) {
   char buffer[64];
   std::memcpy(buffer + 3, "123456789", 9);
   EXPECT_EQ(Crc32c(0, buffer + 3, 9), 0xE3069283u);
+}
+
+// Bit by bit, as the definition reads.
+uint32_t ReferenceCrc(uint32_t crc, const uint8_t* p, size_t size) {
+  crc = ~crc;
+  while (size-- > 0) {
+    crc ^= *p++;
+    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0x82F63B78u ^ (crc >> 1) : crc >> 1;
+  }
+  return ~crc;
+}
+
+TEST(Crc32c, EveryPathMatchesTheDefinitionAtEveryLengthAndStart) {
+  // Lengths around the switch-over points of the vector and instruction paths, odd starts,
+  // and continuation split anywhere.
+  std::vector<uint8_t> data(70000);
+  uint32_t seed = 1;
+  for (auto& b : data) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+  for (size_t size : {size_t{1}, size_t{15}, size_t{16}, size_t{255}, size_t{256}, size_t{257},
+                      size_t{271}, size_t{511}, size_t{1000}, size_t{3071}, size_t{3072},
+                      size_t{3089}, size_t{65536}, size_t{69000}}) {
+    for (size_t start : {size_t{0}, size_t{1}, size_t{7}, size_t{63}}) {
+      const uint8_t* p = data.data() + start;
+      const uint32_t want = ReferenceCrc(0x12345678u, p, size);
+      EXPECT_EQ(Crc32c(0x12345678u, p, size), want) << size << " at " << start;
+      const size_t cut = size / 3;
+      EXPECT_EQ(Crc32c(Crc32c(0x12345678u, p, cut), p + cut, size - cut), want) << size;
+    }
+  }
 }
 
 EntryHeader SampleHeader() {

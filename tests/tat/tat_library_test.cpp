@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "tat/recording_list.h"
 #include "tat/store_format.h"
 #include "tat/store_writer.h"
@@ -220,6 +224,69 @@ TEST(TatLibrary, ListingLeavesOutRecordingsBelow512KiB) {
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0], "MANUAL_20140301_524288_F.avi");
   EXPECT_EQ(shown[1], "MANUAL_20140301_524292_F.avi");
+}
+
+TEST(TatLibrary, ARecordingCutShortIsListedAsLongAsTheFramesItHolds) {
+  // 2 s at 30 fps; the store file cut at the start of a front frame chunk, or the recording
+  // left unfinished (its header then says 0 ms).
+  struct Case {
+    const char* what;
+    bool finish;
+    int keepFrontFrames;  // -1: the whole file
+    int listedMs;
+  } cases[] = {
+      {"whole", true, -1, 2000},
+      {"cut after two frames", true, 2, 66},
+      {"cut after the header", true, 0, 0},
+      {"unfinished", false, -1, 2000},
+      {"unfinished and cut", false, 45, 1500},
+  };
+  for (const Case& c : cases) {
+    TempDir card;
+    ASSERT_TRUE(WriteSyntheticCard(card.Path(), {{"REC_20140301_093000_D.avi", 2, 30, true, 2000, c.finish}}));
+    const std::string store = (card.Path() / "TAT" / "REC.TAT").string();
+    if (c.keepFrontFrames >= 0) {
+      const auto bytes = roadkeep::test::ReadAll(store);
+      size_t at = kStoreHeaderSize + kEntryHeaderSize;
+      for (int front = 0; at + kChunkHeaderSize <= bytes.size(); at += kChunkHeaderSize + Pad4(GetU32(&bytes[at + 4]))) {
+        if (bytes[at] == kTypeFrontVideo && front++ == c.keepFrontFrames) break;
+      }
+      std::filesystem::resize_file(store, at);
+    }
+    Library lib(card.Path());
+    const auto listed = ListRecordings(lib.get(), lib.Poll(), kKindDriving);
+    ASSERT_EQ(listed.size(), 1u) << c.what;
+    EXPECT_EQ(listed[0].durationMs, c.listedMs) << c.what;
+  }
+}
+
+TEST(TatLibrary, AStoreFileThatCannotBeReadIsAnErrorNotAnEmptyKind) {
+  TempDir card;
+  ASSERT_TRUE(WriteSyntheticCard(card.Path(), kFourKinds));
+  const auto tat = card.Path() / "TAT";
+  std::filesystem::remove(tat / "EVENT.TAT");
+  std::filesystem::create_directory(tat / "EVENT.TAT");
+  std::filesystem::remove(tat / "MANUAL.TAT");  // missing: simply no recordings
+  roadkeep::test::WriteAll((tat / "PARKING.TAT").string(), std::vector<uint8_t>(64, 0x11));
+  Library lib(card.Path());
+  const char letter = lib.Poll();
+  ASSERT_NE(letter, 0);
+  struct Case {
+    int kind, count, error;
+  } cases[] = {{kKindDriving, 2, 0}, {kKindEvent, -1, EISDIR}, {kKindParking, -1, EINVAL},
+               {kKindManual, 0, 0}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(TatCountRecordings(lib.get(), letter, c.kind), c.count) << c.kind;
+    EXPECT_EQ(TatStoreError(lib.get(), letter, c.kind), c.error) << c.kind;
+    int error = -5;
+    EXPECT_EQ(static_cast<int>(ListRecordings(lib.get(), letter, c.kind, &error).size()), std::max(c.count, 0));
+    EXPECT_EQ(error, c.error) << c.kind;
+  }
+  if (geteuid() != 0) {  // permissions do not stop root
+    std::filesystem::permissions(tat / "REC.TAT", std::filesystem::perms::none);
+    EXPECT_EQ(TatCountRecordings(lib.get(), letter, kKindDriving), -1);
+    EXPECT_EQ(TatStoreError(lib.get(), letter, kKindDriving), EACCES);
+  }
 }
 
 TEST(TatLibrary, NoticesCardsInsertedRemovedAndReplaced) {

@@ -1,4 +1,5 @@
-// Little-endian integer access for the on-disk formats (AVI, the card store).
+// Little-endian integer access for the on-disk formats (AVI, the card store). Header-only
+// and free of other dependencies, so both the card store and the media engine can use it.
 #pragma once
 
 #include <cstdint>
