@@ -2,10 +2,12 @@
 // dummy audio driver into panes of 640x360 and 320x170, in CPU seconds of the whole process,
 // against FFmpeg's single-threaded decode alone of the same two streams in the same run
 // ("x_decode" is the ratio; the goal is at most 1.5 with every frame shown), and against
-// decode plus FFmpeg's conversion to the panes ("x_decode_scale"). And ParseRmc
+// decode plus FFmpeg's conversion to the panes ("x_decode_scale"); "switches_per_s" counts the
+// process's voluntary context switches (wake-ups) while it plays. And ParseRmc
 // in sentences per second against copying the sentence. ROADKEEP_BENCH_SECONDS shortens the
 // recording (60 s by default).
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 #include <time.h>
 
 extern "C" {
@@ -39,6 +41,14 @@ double CpuSeconds() {
   timespec t{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Voluntary context switches of the whole process so far: each is a thread going to sleep,
+// so their rate counts the wake-ups.
+double ContextSwitches() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_nvcsw);
 }
 
 int RecordingSeconds() {
@@ -182,19 +192,23 @@ void BM_PlayRecording(benchmark::State& state) {
     static_cast<std::atomic<bool>*>(user)->store(true);
   }, &ended);
   player.StartEngine(&front, &rear);
-  double cpu = 0, wall = 0;
+  double cpu = 0, wall = 0, switches = 0;
   for (auto _ : state) {
     const double start = CpuSeconds();
+    const double switchesStart = ContextSwitches();
     const auto wallStart = std::chrono::steady_clock::now();
     player.OpenMedia(card.name.c_str());
-    while (!ended.load()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // The wait for the end sleeps in long steps, so that it adds few switches of its own.
+    while (!ended.load()) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     cpu = CpuSeconds() - start;
+    switches = ContextSwitches() - switchesStart;
     wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
   }
   player.StopMedia();
   player.Shutdown();
   state.counters["cpu_s"] = cpu;
   state.counters["wall_s"] = wall;
+  if (wall > 0) state.counters["switches_per_s"] = switches / wall;
   if (g_decodeCpu > 0) state.counters["x_decode"] = cpu / g_decodeCpu;
   if (g_decodeScaleCpu > 0) state.counters["x_decode_scale"] = cpu / g_decodeScaleCpu;
   state.counters["front_shown"] = static_cast<double>(front.FrameCount());

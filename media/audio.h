@@ -12,6 +12,9 @@ class VAudio {
   virtual int CloseOutput() = 0;
   // Opens the device again with the last format; ready tells whether it worked.
   virtual void ReopenOutput() = 0;
+  // Whether Play reaches the device: false before a successful open, after a close or a
+  // device error, and while a stalled device has given no buffer back.
+  virtual bool IsReady() const = 0;
   // Hands size bytes (at most one buffer) to the device, waiting while both buffers are
   // busy. Returns at once when the output is not ready or discarding. Called from one
   // thread only.

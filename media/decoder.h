@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <opencv2/core.hpp>
+#include <vector>
 
 #include "media/h264_decoder.h"
 #include "media/media_decoder.h"
@@ -48,17 +49,24 @@ class CDecoder : public VMediaDecoder {
 
  private:
   static int Clamp(int index) { return index < 1 ? 0 : 1; }
-  // REQUIRES: m_lock held.
-  bool DecodeLocked(int index, const uint8_t* data, int size);
-  // A new width x height BGRA image (CV_8UC4, alpha 0xFF) with the camera's last picture;
+  // Decodes for a pane of width x height. REQUIRES: m_lock held.
+  bool DecodeLocked(int index, const uint8_t* data, int size, int width, int height);
+  // A width x height BGRA image (CV_8UC4, alpha 0xFF) with the camera's last picture;
   // opaque black without one. REQUIRES: m_lock held.
   cv::Mat RenderLocked(int index, bool convert, int width, int height);
+  // A width x height CV_8UC4 buffer that nobody but the pool refers to any more (the surface
+  // has let it go), or a new one. REQUIRES: m_lock held.
+  cv::Mat FrameBuffer(int index, int width, int height);
   void FlipAndShow(int index, cv::Mat& image, VideoSurface* surface) const;
 
   // Guarded by m_lock.
   CFFMH264_Decoder m_codec[kCameras];
   int m_width[kCameras] = {0, 0};  // the last surface size per camera
   int m_height[kCameras] = {0, 0};
+  // Frames handed to the surfaces, reused once they come back: a surface keeps the last
+  // one, a pane may still be painting the one before.
+  static constexpr size_t kPooledFrames = 3;
+  std::vector<cv::Mat> m_frames[kCameras];
   CSync m_lock{"none"};
 
   // Any thread.

@@ -46,6 +46,7 @@ bool CFFMH264_Decoder::OpenCodec() {
   }
   // One thread: every access unit gives its picture at once, with no frame-thread delay.
   m_context->thread_count = 1;
+  m_context->skip_loop_filter = m_skipLoopFilter ? AVDISCARD_ALL : AVDISCARD_DEFAULT;
   if (avcodec_open2(m_context.get(), codec, nullptr) < 0) {
     CloseCodec();
     return false;
@@ -106,31 +107,43 @@ bool CFFMH264_Decoder::ConvertTo(uint8_t* pixels, int rowStride, int width, int 
   if (pixels == nullptr || width <= 0 || height <= 0 || rowStride / kBytesPerPixel < width) {
     return false;
   }
-  // Made again when the output size changes, and also when the stream's picture size or
-  // format changes (a new sequence header), so the scaler never reads a stale geometry.
-  if (!m_scaler || width != m_outWidth || height != m_outHeight || frame->width != m_srcWidth ||
-      frame->height != m_srcHeight || frame->format != m_srcFormat) {
-    // BGRA: from a source without an alpha plane swscale writes 0xFF into the fourth byte,
-    // as Format_RGB32 requires.
-    m_scaler.reset(sws_getContext(frame->width, frame->height,
-                                  static_cast<AVPixelFormat>(frame->format), width, height,
-                                  AV_PIX_FMT_BGRA, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
-    if (!m_scaler) {
-      m_outWidth = m_outHeight = m_srcWidth = m_srcHeight = 0;
-      m_srcFormat = -1;
-      return false;
-    }
-    m_outWidth = width;
-    m_outHeight = height;
-    m_srcWidth = frame->width;
-    m_srcHeight = frame->height;
-    m_srcFormat = frame->format;
-    ApplyColourDetails();
-  }
+  if (!PrepareScaler(frame->width, frame->height, frame->format, width, height)) return false;
   uint8_t* planes[4] = {pixels, nullptr, nullptr, nullptr};
   int strides[4] = {rowStride, 0, 0, 0};
   sws_scale(m_scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
   return true;
+}
+
+bool CFFMH264_Decoder::PrepareScaler(int srcWidth, int srcHeight, int srcFormat, int width,
+                                     int height) {
+  // Made again when the output size changes, and also when the picture's size or format
+  // changes (a new sequence header), so the scaler never reads a stale geometry.
+  if (m_scaler && width == m_outWidth && height == m_outHeight && srcWidth == m_srcWidth &&
+      srcHeight == m_srcHeight && srcFormat == m_srcFormat) {
+    return true;
+  }
+  // BGRA: from a source without an alpha plane swscale writes 0xFF into the fourth byte, as
+  // Format_RGB32 requires.
+  m_scaler.reset(sws_getContext(srcWidth, srcHeight, static_cast<AVPixelFormat>(srcFormat), width,
+                                height, AV_PIX_FMT_BGRA, SWS_FAST_BILINEAR, nullptr, nullptr,
+                                nullptr));
+  if (!m_scaler) {
+    m_outWidth = m_outHeight = m_srcWidth = m_srcHeight = 0;
+    m_srcFormat = -1;
+    return false;
+  }
+  m_outWidth = width;
+  m_outHeight = height;
+  m_srcWidth = srcWidth;
+  m_srcHeight = srcHeight;
+  m_srcFormat = srcFormat;
+  ApplyColourDetails();
+  return true;
+}
+
+void CFFMH264_Decoder::SetSkipLoopFilter(bool skip) {
+  m_skipLoopFilter = skip;
+  if (m_context) m_context->skip_loop_filter = skip ? AVDISCARD_ALL : AVDISCARD_DEFAULT;
 }
 
 void CFFMH264_Decoder::FlushCodec() {

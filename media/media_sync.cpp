@@ -18,6 +18,7 @@ bool CMediaSync::PushPcm(const void* data, int size) {
   if (length > 0) std::memcpy(record.payload, data, static_cast<size_t>(length));
   record.length = length;
   m_count.store(static_cast<int>(m_list.size()));
+  m_queued.notify_one();
   return true;
 }
 
@@ -30,6 +31,7 @@ bool CMediaSync::PopPcm(void* destination, int* length) {
   *length = record.length;
   m_list.pop_front();
   m_count.store(static_cast<int>(m_list.size()));
+  m_taken.notify_all();
   return true;
 }
 
@@ -42,21 +44,44 @@ void CMediaSync::Clear() {
     CSyncGuard guard(m_lock);
     m_list.clear();
     m_count.store(0);
+    m_taken.notify_all();
   }
   if (audio) audio->SetDiscard(false);
 }
 
 bool CMediaSync::WaitForAudio(const std::atomic<int32_t>* giveUp) {
-  while (m_count.load() >= 2 && m_thread.IsRunning()) {
+  if (m_count.load() < 2) return true;
+  CSyncGuard guard(m_lock);
+  for (;;) {
+    if (m_list.size() < 2 || !m_thread.IsRunning()) return true;
     if (giveUp != nullptr && giveUp->load() > 0) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The timeout only bounds a wake-up that was missed; normally PopPcm, Clear or
+    // WakeWaiters end the wait.
+    m_taken.wait_for(m_lock, std::chrono::milliseconds(100));
   }
-  return true;
 }
 
-void CMediaSync::StartThread() { m_thread.BeginThread(&CMediaSync::Step, this, 0, 0); }
+void CMediaSync::WakeWaiters() {
+  CSyncGuard guard(m_lock);
+  m_taken.notify_all();
+}
 
-void CMediaSync::StopThread() { m_thread.StopThread(); }
+void CMediaSync::StartThread() {
+  {
+    CSyncGuard guard(m_lock);
+    m_stopping = false;
+  }
+  m_thread.BeginThread(&CMediaSync::Step, this, 0, 0);
+}
+
+void CMediaSync::StopThread() {
+  {
+    CSyncGuard guard(m_lock);
+    m_stopping = true;
+    m_queued.notify_all();
+  }
+  m_thread.StopThread();
+}
 
 bool CMediaSync::SyncStep() {
   {
@@ -67,6 +92,8 @@ bool CMediaSync::SyncStep() {
       return true;
     }
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // Outside the play lock, so that Clear never waits for this wait.
+  CSyncGuard guard(m_lock);
+  if (m_list.empty() && !m_stopping) m_queued.wait_for(m_lock, std::chrono::milliseconds(100));
   return true;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 
@@ -35,17 +36,19 @@ class CMediaSync {
   // Empties the queue, together with what the output holds and has not begun to play,
   // including the chunk the thread is handing over. Returns within a few milliseconds.
   void Clear();
-  // Returns true once fewer than 2 chunks are queued (checked every 10 ms), or at once when
-  // the thread is not running (nothing would ever take them); false as soon as *giveUp is
-  // above zero. Player thread.
+  // Returns true once fewer than 2 chunks are queued (woken when the thread takes one), or at
+  // once when the thread is not running (nothing would ever take them); false once *giveUp is
+  // above zero and WakeWaiters has been called. Player thread.
   bool WaitForAudio(const std::atomic<int32_t>* giveUp = nullptr);
+  // Wakes a WaitForAudio so that it looks at its giveUp counter again. Any thread.
+  void WakeWaiters();
   int Count() const { return m_count.load(); }
 
   void StartThread();
   // Returns after the last step; safe when never started.
   void StopThread();
 
-  // One turn of the thread: plays the oldest chunk, or sleeps 1 ms when there is none.
+  // One turn of the thread: plays the oldest chunk, or waits until one is queued.
   bool SyncStep();
 
  private:
@@ -63,10 +66,15 @@ class CMediaSync {
   // know that no chunk of the old queue is still on its way.
   CSync m_playLock{"none"};
 
-  // Guarded by m_lock; m_count mirrors the size for the unlocked checks.
+  // Guarded by m_lock; m_count mirrors the size for the unlocked checks. The thread sleeps on
+  // m_queued while the list is empty, the player on m_taken while it holds 2 or more, so
+  // neither wakes without something to do.
   CSync m_lock{"none"};
   std::deque<PcmRecord> m_list;
   std::atomic<int> m_count{0};
+  std::condition_variable_any m_queued;  // a chunk was pushed, or the thread is to stop
+  std::condition_variable_any m_taken;   // a chunk was taken or cleared, or WakeWaiters
+  bool m_stopping = false;
 
   // "MediaSync" thread only.
   PcmRecord m_staging;

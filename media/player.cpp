@@ -1,5 +1,7 @@
 #include "media/player.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "media/audio.h"
@@ -12,11 +14,13 @@ CQMVMediaPlayer::CQMVMediaPlayer()
 
 CQMVMediaPlayer::~CQMVMediaPlayer() {
   ++m_ownersWaiting;
+  m_mediaSync.WakeWaiters();
   m_worker.StopThread();
 }
 
 CQMVMediaPlayer::OwnerLock::OwnerLock(CQMVMediaPlayer& player) : m_player(player) {
   ++m_player.m_ownersWaiting;
+  m_player.m_mediaSync.WakeWaiters();  // a front frame waiting for the audio is held instead
   m_player.m_lock.Lock();
   --m_player.m_ownersWaiting;
 }
@@ -48,6 +52,7 @@ bool CQMVMediaPlayer::StartEngine(VideoSurface* front, VideoSurface* rear) {
 void CQMVMediaPlayer::Shutdown() {
   // Counted as a waiting owner, so a pump under way returns and the worker can end.
   ++m_ownersWaiting;
+  m_mediaSync.WakeWaiters();
   m_worker.StopThread();
   --m_ownersWaiting;
   m_mediaSync.Clear();  // so its thread is not left waiting for the device
@@ -79,6 +84,9 @@ bool CQMVMediaPlayer::OpenMedia(const char* name) {
           m_audio->CloseOutput();
           m_audio->OpenOutput(bits, rate);
         }
+      } else if (m_audio && !m_audio->IsReady()) {
+        // A device that failed or stalled during an earlier recording gets another chance.
+        m_audio->ReopenOutput();
       }
       m_frontRate = m_parser->GetFrameRate(0);
       m_rearRate = m_parser->GetFrameRate(1);
@@ -86,8 +94,10 @@ bool CQMVMediaPlayer::OpenMedia(const char* name) {
       m_currentFrame = 0;
       m_shownFrame = 0;
       if (info.frontFrameRate > 0) {
-        m_durationMs = static_cast<int32_t>(static_cast<double>(info.frontFrameCount) /
-                                            info.frontFrameRate * 1000.0);
+        // A header may promise any count: the length is held to what an int32 can carry.
+        m_durationMs = static_cast<int32_t>(std::min(
+            static_cast<double>(info.frontFrameCount) / info.frontFrameRate * 1000.0,
+            static_cast<double>(INT32_MAX)));
         m_totalFrames = info.frontFrameCount;
       }
     }

@@ -31,8 +31,9 @@ class CQMVMediaPlayer {
   // data: the chunk's bytes and one zero byte; size: chunk size + 1; timeMs: time of the
   // last shown front frame. Runs on the worker with the player's lock held.
   using TextCallback = void (*)(void* user, const char* data, int size, int timeMs);
-  // code 1: the open recording has ended or could not be read; never for a stop, a seek or
-  // anything else after StopMedia. Runs on the worker, unlocked.
+  // code 1: the open recording has ended (a = 0) or could not be read (a = 1: the parser
+  // could not open it or reported a read error); never for a stop, a seek or anything else
+  // after StopMedia. Runs on the worker, unlocked.
   using StatusCallback = void (*)(void* user, int code, int a, int b);
 
   enum Command : int32_t { kIdle = 0, kPlay = 1, kShowOneFrame = 10 };

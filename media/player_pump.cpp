@@ -39,6 +39,7 @@ void CQMVMediaPlayer::Step() {
   }
   bool more = true;
   bool ended = false;
+  bool failed = false;  // ended because the recording could not be read
   {
     CSyncGuard guard(m_lock);
     // Read again under the lock: a StopMedia or OpenMedia that held it may have idled the
@@ -50,13 +51,14 @@ void CQMVMediaPlayer::Step() {
     more = m_open && Pump();
     if (!more) {
       ended = m_open;
+      failed = ended && m_parser && m_parser->ReadFailed();
       m_status = kStopped;
       m_command = kIdle;
     } else if (command == kPlay) {
       m_status = kPlaying;
     }
   }
-  if (ended && m_statusCallback) m_statusCallback(m_statusUser, 1, 0, 0);
+  if (ended && m_statusCallback) m_statusCallback(m_statusUser, 1, failed ? 1 : 0, 0);
   SleepMs(1);
 }
 

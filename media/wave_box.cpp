@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <thread>
 
@@ -9,13 +10,21 @@
 
 namespace {
 
+constexpr auto kTryMs = std::chrono::milliseconds(10);
+
 // The one process-wide lock around every CWaveBox's free-buffer count.
 CSync& WaveLock() {
   static CSync lock("none");
   return lock;
 }
 
-void Sleep10ms() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
+// Signalled under WaveLock whenever a device gives a buffer back.
+std::condition_variable_any& BufferReturned() {
+  static std::condition_variable_any returned;
+  return returned;
+}
+
+void Sleep10ms() { std::this_thread::sleep_for(kTryMs); }
 
 }  // namespace
 
@@ -38,6 +47,7 @@ void CWaveBox::OnDeviceMessage(int message, void* instance) {
   if (message != kWaveMsgDone) return;
   CSyncGuard guard(WaveLock());
   ++*static_cast<int*>(instance);
+  BufferReturned().notify_all();
 }
 
 int CWaveBox::FreeBuffers() const {
@@ -61,12 +71,16 @@ bool CWaveBox::OpenOutput(int bits, int rate) {
 }
 
 bool CWaveBox::OpenDevice() {
+  CSyncGuard guard(m_writeLock);  // not while a write is under way
   const bool opened = m_device->Open(m_format, &CWaveBox::OnDeviceMessage, &m_free) == kWaveOk;
+  m_stalled = false;
   m_ready = opened;
   return opened;
 }
 
 int CWaveBox::CloseOutput() {
+  CSyncGuard guard(m_writeLock);
+  m_stalled = false;
   m_ready = false;
   return m_device->Close() == kWaveOk ? 1 : -1;
 }
@@ -82,13 +96,27 @@ int CWaveBox::CheckResult(int code) {
 }
 
 void CWaveBox::Play(const void* data, int size) {
+  // A device that stalled is fed again once it has given a buffer back.
+  if (m_stalled.load() && FreeBuffers() > 0) {
+    m_stalled = false;
+    m_ready = true;
+  }
   int attempts = 0;
   while (m_ready.load()) {
     const int result = WriteBuffer(data, size);
     if (result != 2) break;
-    // No buffer came free for about half a second: the device is stuck, stop feeding it.
-    if (++attempts > kMaxAttempts) m_ready = false;
+    // No buffer came free for about half a second: the device is stuck, stop feeding it
+    // until it recovers or the output is opened again.
+    if (++attempts > kMaxAttempts) {
+      m_stalled = true;
+      m_ready = false;
+    }
   }
+}
+
+void CWaveBox::WaitForFreeBuffer() {
+  CSyncGuard guard(WaveLock());
+  if (m_free <= 0) BufferReturned().wait_for(WaveLock(), kTryMs, [this] { return m_free > 0; });
 }
 
 void CWaveBox::SetDiscard(bool on) {
@@ -110,7 +138,14 @@ int CWaveBox::WriteBuffer(const void* data, int size) {
     CSyncGuard guard(m_writeLock);
     if (!m_discard) result = WriteLocked(data, size, &pause);
   }
-  if (pause) Sleep10ms();
+  if (pause) {
+    // Without a free buffer the try lasts until one comes back, 10 ms at most.
+    if (result == 2) {
+      WaitForFreeBuffer();
+    } else {
+      Sleep10ms();
+    }
+  }
   return result;
 }
 

@@ -31,7 +31,7 @@ class CWaveBox : public VAudio {
   void SetDiscard(bool on) override;
   int CheckResult(int code) override;
 
-  bool IsReady() const { return m_ready.load(); }
+  bool IsReady() const override { return m_ready.load(); }
   int FreeBuffers() const;
   const WaveFormat& Format() const { return m_format; }
 
@@ -40,8 +40,8 @@ class CWaveBox : public VAudio {
 
  protected:
   // One try at handing data to the device: 1 written (or nothing to write while a buffer is
-  // busy), 2 no free buffer (after a 10 ms sleep), -1 nothing written (also while
-  // discarding). Play's thread only.
+  // busy), 2 no free buffer (after waiting up to 10 ms for one), -1 nothing written (also
+  // while discarding). Play's thread only.
   virtual int WriteBuffer(const void* data, int size);
 
  private:
@@ -53,6 +53,8 @@ class CWaveBox : public VAudio {
   };
   static void OnDeviceMessage(int message, void* instance);
   bool OpenDevice();
+  // Returns once the device has a free buffer, or after 10 ms.
+  void WaitForFreeBuffer();
 
   // Set at construction.
   std::unique_ptr<VWaveOut> m_device;
@@ -68,7 +70,8 @@ class CWaveBox : public VAudio {
   int m_next = 0;
   bool m_discard = false;
 
-  // Owner's thread (open, close); read by Play's thread.
+  // Owner's thread (open, close) and Play's thread (give-up, recovery).
   std::atomic<bool> m_ready{true};
+  std::atomic<bool> m_stalled{false};  // not ready because no buffer came back in time
   WaveFormat m_format;
 };

@@ -17,8 +17,8 @@ class VideoSurface {
   // Takes a finished 8-bit 4-channel BGRA frame in the layout of QImage::Format_RGB32
   // (bytes B, G, R, 0xFF per pixel; rows may be padded, frame.step[0] apart), already at the
   // surface's size, so a pane paints it without converting. The surface keeps a reference
-  // to the pixels; the caller must not write to them afterwards (it allocates a new frame
-  // instead).
+  // to the pixels; the caller does not write to them while anyone else holds a reference
+  // (it reuses a frame only once its reference count is back to its own).
   virtual void ShowFrame(const cv::Mat& frame) = 0;
 };
 

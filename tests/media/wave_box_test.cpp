@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include "tests/support/temp_dir.h"
 
@@ -272,6 +274,74 @@ TEST(WaveBox, ClosingWithBuffersQueuedReturnsThemAndReopenPlaysAgain) {
   const int before = box.writes;
   box.Play(pcm.data(), 3840);
   EXPECT_EQ(box.writes, before + 1);
+}
+
+// A device that plays nothing until the test gives its buffers back; closing or opening it
+// again gives back what it holds, as a device reset does.
+class StallingDevice : public VWaveOut {
+ public:
+  int written = 0;
+  int Open(const WaveFormat&, WaveDoneFn callback, void* instance) override {
+    GiveBack();
+    m_callback = callback;
+    m_instance = instance;
+    return kWaveOk;
+  }
+  int Close() override {
+    GiveBack();
+    return kWaveOk;
+  }
+  int Prepare(WaveHeader* h) override { return h->prepared = true, kWaveOk; }
+  int Unprepare(WaveHeader* h) override { return h->queued ? kWaveStillPlaying : kWaveOk; }
+  int Write(WaveHeader* h) override {
+    h->queued = true;
+    m_queued.push_back(h);
+    ++written;
+    return kWaveOk;
+  }
+  int Discard() override { return kWaveOk; }
+  void GiveBack() {
+    for (WaveHeader* h : m_queued) {
+      h->queued = false;
+      m_callback(kWaveMsgDone, m_instance);
+    }
+    m_queued.clear();
+  }
+
+ private:
+  WaveDoneFn m_callback = nullptr;
+  void* m_instance = nullptr;
+  std::vector<WaveHeader*> m_queued;
+};
+
+// After giving up on a stalled device the output is not dead for good: it plays again once
+// the device gives a buffer back, or once it is opened again.
+TEST(WaveBox, StalledOutputPlaysAgainWhenTheDeviceRecoversOrIsReopened) {
+  struct Case {
+    const char* what;
+    std::function<void(CWaveBox&, StallingDevice&)> recover;
+  } cases[] = {
+      {"the device gives its buffers back", [](CWaveBox&, StallingDevice& d) { d.GiveBack(); }},
+      {"ReopenOutput", [](CWaveBox& box, StallingDevice&) { box.ReopenOutput(); }},
+      {"OpenOutput", [](CWaveBox& box, StallingDevice&) { box.OpenOutput(16, 8000); }},
+  };
+  const auto pcm = Pattern(3840, 5);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto owned = std::make_unique<StallingDevice>();
+    StallingDevice& device = *owned;
+    CountingWaveBox box(std::move(owned));
+    ASSERT_TRUE(box.OpenOutput(16, 8000));
+    for (int i = 0; i < 3; ++i) box.Play(pcm.data(), 3840);  // the third gives up
+    ASSERT_FALSE(box.IsReady());
+    const int tries = box.writes;
+    box.Play(pcm.data(), 3840);  // still stalled: returns at once
+    EXPECT_EQ(box.writes, tries);
+    c.recover(box, device);
+    box.Play(pcm.data(), 3840);
+    EXPECT_EQ(device.written, 3);
+    EXPECT_TRUE(box.IsReady());
+  }
 }
 
 }  // namespace
