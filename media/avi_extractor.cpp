@@ -8,8 +8,8 @@
 #include <mutex>
 #include <thread>
 
-#include "media/byte_order.h"
 #include "media/trace.h"
+#include "platform/byte_order.h"
 
 using roadkeep::GetU16;
 using roadkeep::GetU32;
@@ -59,6 +59,8 @@ void CAVIExtractor::Stop() {
 }
 
 int CAVIExtractor::Open(const char* path, MediaInfo* info) {
+  // The previous file's index must not serve seeks in this one.
+  m_frameIndex.clear();
   if (info != nullptr) BuildIndex(path, info);
   const int moviSize = OpenLocked(path);
   if (moviSize != 0) {

@@ -34,6 +34,8 @@ class CAVIExtractor : public VMediaParser {
 
   bool Start() override;
   void Stop() override;
+  // With info, builds the frame index (BuildIndex) first; without, the reader has no index
+  // and SeekToTime fails. Either way the previous file's index is gone.
   int Open(const char* path, MediaInfo* info) override;
   void Close() override;
   int ReadNext(void* buffer, int* size) override;

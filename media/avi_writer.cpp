@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "media/byte_order.h"
 #include "media/file_system.h"
 #include "media/trace.h"
+#include "platform/byte_order.h"
 
 using roadkeep::PutU16;
 using roadkeep::PutU32;

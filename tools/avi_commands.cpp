@@ -1,5 +1,7 @@
 // avi-info and avi-copy: what the AVI reader sees in a file, and a chunk-by-chunk copy
 // through the reader and the writer.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -17,6 +19,14 @@ constexpr int kChunkCapacity = 0x200000;
 int Fail(const char* what, const char* path) {
   std::fprintf(stderr, "roadkeep-tool: %s: %s\n", path, what);
   return 1;
+}
+
+// Whether out names the file in is (same device and inode: also through links). Opening
+// the output empties it, so it must never be the input.
+bool SameFile(const char* in, const char* out) {
+  struct stat a, b;
+  if (stat(in, &a) != 0 || stat(out, &b) != 0) return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 }  // namespace
@@ -70,6 +80,7 @@ int AviCopyCommand(int argc, char** argv) {
     std::fprintf(stderr, "usage: roadkeep-tool avi-copy IN OUT\n");
     return 2;
   }
+  if (SameFile(argv[0], argv[1])) return Fail("the output is the input file", argv[1]);
   CAVIExtractor reader;
   MediaInfo info;
   if (reader.Open(argv[0], &info) == 0) return Fail("not a readable AVI recording", argv[0]);
@@ -113,6 +124,7 @@ int AviCopyCommand(int argc, char** argv) {
   writer.Close();
   reader.Close();
   if (!ok) return Fail("write failed", argv[1]);
+  if (copied == 0) return Fail("no chunk was copied", argv[0]);
   std::printf("copied %d chunks (%s)\n", copied, dual ? "two cameras" : "one camera");
   return 0;
 }

@@ -203,7 +203,8 @@ void SliderRows(Sheet& sheet) {
         std::tuple{IDC_VOLUME_SLIDER, 0, 99, 50, false}}) {
     CBitmapSlider* slider = MakeSmallSlider(id, nullptr);
     slider->SetRange(min, max);
-    shots.push_back(Shot(slider, small, [slider, pos, enabled] {
+    // Init-captures: clang before 16 cannot capture structured bindings by name.
+    shots.push_back(Shot(slider, small, [slider, pos = pos, enabled = enabled] {
       slider->SetPos(pos);
       slider->setEnabled(enabled);
     }));

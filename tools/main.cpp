@@ -15,25 +15,48 @@ struct Command {
 const Command kCommands[] = {
     {"avi-info", "avi-info FILE", AviInfoCommand},
     {"avi-copy", "avi-copy IN OUT", AviCopyCommand},
-    {"make-card", "make-card DIR [options]", MakeCardCommand},
+    {"make-card",
+     "make-card DIR [--per-kind N] [--count N] [--seconds S] [--front WxH@FPS] [--rear WxH@FPS] "
+     "[--front-only-every N] [--seed N] [--filler] [--no-text]",
+     MakeCardCommand},
     {"list", "list DIR", ListCommand},
     {"dump", "dump DIR NAME", DumpCommand},
-    {"play", "play DIR NAME [NAME...] [options]", PlayCommand},
+    {"play",
+     "play DIR NAME [NAME...] [--pane WxH] [--rear-pane WxH] [--seek S] [--pause-at S] "
+     "[--step N] [--audio DRIVER] [--audio-file FILE] [--max-seconds S] [--trace]",
+     PlayCommand},
+    {"export", "export CARD_DIR OUT_DIR [NAME...]", ExportCommand},
+    {"settings", "settings CARD_DIR [const=N event=N park=N manual=N acc_level=N motion_level=N "
+     "mic_in=0|1 voice_out=0|1 power_off_vlt=MV time=now]",
+     SettingsCommand},
 };
 
-int Usage() {
-  std::fprintf(stderr, "usage: roadkeep-tool COMMAND ...\n");
-  for (const Command& c : kCommands) std::fprintf(stderr, "  %s\n", c.usage);
-  return 2;
+bool IsHelp(const char* arg) {
+  return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0;
+}
+
+// Every command's usage; asked for, it goes to standard output and the exit is 0.
+int Usage(FILE* out, int status) {
+  std::fprintf(out, "usage: roadkeep-tool COMMAND ...\n       roadkeep-tool [COMMAND] --help\n");
+  for (const Command& c : kCommands) std::fprintf(out, "  %s\n", c.usage);
+  return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage();
+  if (argc < 2) return Usage(stderr, 2);
+  if (IsHelp(argv[1])) return Usage(stdout, 0);
   for (const Command& c : kCommands) {
-    if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], c.name) != 0) continue;
+    for (int i = 2; i < argc; ++i) {
+      if (IsHelp(argv[i])) {
+        std::printf("usage: roadkeep-tool %s\n", c.usage);
+        return 0;
+      }
+    }
+    return c.run(argc - 2, argv + 2);
   }
   std::fprintf(stderr, "roadkeep-tool: unknown command '%s'\n", argv[1]);
-  return Usage();
+  return Usage(stderr, 2);
 }

@@ -88,7 +88,7 @@ TEST_F(VideoPaneTest, TakesFramesFromAnotherThreadAndPaintsThemOnTheGuiThread) {
   PaintThreads threads(m_pane);
   constexpr int kFrames = 300;
   const QRgb last = qRgb(10, 200, 30);
-  std::thread worker([this, last] {
+  std::thread worker([this] {
     for (int i = 0; i < kFrames; ++i) {
       int width = 0, height = 0;
       m_pane->GetSize(&width, &height);

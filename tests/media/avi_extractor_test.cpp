@@ -142,13 +142,28 @@ TEST(AviReader, SeekToTimeLandsOnTheFrontChunkOfThatOrdinal) {
   }
 }
 
-TEST(AviReader, SeekWithoutAnIndexFails) {
+TEST(AviReader, SeekWithoutAnIndexFailsEvenAfterAFileThatHadOne) {
   TempDir dir;
-  const std::string path = dir.File("rec.avi");
-  WriteRecording(path, false, 10);
-  CAVIExtractor reader;
-  ASSERT_GT(reader.Open(path.c_str(), nullptr), 0);
-  EXPECT_EQ(reader.SeekToTime(0.0f), -1);
+  const std::string indexed = dir.File("indexed.avi");
+  const std::string plain = dir.File("plain.avi");
+  WriteRecording(indexed, false, 90);
+  WriteRecording(plain, false, 10);
+  for (bool readAhead : {false, true}) {
+    CAVIExtractor reader(CAVIExtractor::Options{readAhead, false});
+    reader.Start();
+    ASSERT_GT(reader.Open(plain.c_str(), nullptr), 0);
+    EXPECT_EQ(reader.SeekToTime(0.0f), -1);
+    // An index of 90 frames, then a file opened without one: its seeks must not use the
+    // first file's offsets.
+    MediaInfo info;
+    ASSERT_GT(reader.Open(indexed.c_str(), &info), 0);
+    ASSERT_EQ(reader.SeekToTime(2.0f), 0);
+    ASSERT_GT(reader.Open(plain.c_str(), nullptr), 0);
+    EXPECT_EQ(reader.SeekToTime(2.0f), -1) << readAhead;
+    EXPECT_EQ(reader.SeekToTime(0.0f), -1) << readAhead;
+    reader.Close();
+    reader.Stop();
+  }
 }
 
 TEST(AviReader, OddPayloadNeedsRoomForThePadByte) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 
 namespace roadkeep::test {
 

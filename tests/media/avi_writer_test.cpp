@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "media/byte_order.h"
 #include "media/file_system.h"
+#include "platform/byte_order.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -78,12 +78,15 @@ TEST(AviWriter, OddPayloadIsPaddedAndIndexedPadded) {
   TempDir dir;
   CAVIWriter writer;
   ASSERT_TRUE(writer.Open(dir.File("c.avi").c_str()));
-  const char five[] = "abcde";
+  // The byte after the payload is not zero: a writer that took its pad from the caller's
+  // buffer would write 'X'.
+  const char five[] = "abcdeX";
   ASSERT_TRUE(writer.AddData(five, 5, CAVIWriter::kSlotFront));
   ASSERT_TRUE(writer.AddData(five, 2, CAVIWriter::kSlotFront));
   writer.Close();
   const auto f = ReadAll(dir.File("c.avi"));
   EXPECT_EQ(GetU32(&f[412]), 5u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&f[416]), 5), "abcde");
   EXPECT_EQ(f[416 + 5], 0);                 // pad byte
   EXPECT_EQ(Code(f, 416 + 6), "00dc");      // next chunk after 8 + 6 bytes
   const size_t idx = 416 + 6 + 8 + 2;
