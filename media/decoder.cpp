@@ -1,8 +1,8 @@
 #include "media/decoder.h"
 
 #include <algorithm>
-#include <opencv2/imgcodecs.hpp>
 
+#include "media/jpeg_file.h"
 #include "platform/video_surface.h"
 
 namespace {
@@ -37,13 +37,34 @@ void CDecoder::CloseCodecs() {
   for (auto& codec : m_codec) codec.CloseCodec();
 }
 
-bool CDecoder::DecodeLocked(int index, const uint8_t* data, int size) {
+bool CDecoder::DecodeLocked(int index, const uint8_t* data, int size, int width, int height) {
   if (IsJpeg(data, size)) return false;
-  return m_codec[index].Decode(data, size);
+  CFFMH264_Decoder& codec = m_codec[index];
+  int pictureWidth = 0, pictureHeight = 0;
+  codec.GetPictureSize(&pictureWidth, &pictureHeight);
+  codec.SetSkipLoopFilter(pictureWidth > 0 && pictureHeight > 0 && width * 3 <= pictureWidth &&
+                          height * 3 <= pictureHeight);
+  return codec.Decode(data, size);
+}
+
+cv::Mat CDecoder::FrameBuffer(int index, int width, int height) {
+  // A buffer comes back once the surface (and whoever it lent the frame to) has let it go;
+  // the reference count is changed atomically by the other owners.
+  for (cv::Mat& frame : m_frames[index]) {
+    if (frame.cols == width && frame.rows == height && frame.u != nullptr &&
+        __atomic_load_n(&frame.u->refcount, __ATOMIC_ACQUIRE) == 1) {
+      return frame;
+    }
+  }
+  std::vector<cv::Mat>& pool = m_frames[index];
+  cv::Mat frame(height, width, CV_8UC4);
+  if (pool.size() >= kPooledFrames) pool.erase(pool.begin());
+  pool.push_back(frame);
+  return frame;
 }
 
 cv::Mat CDecoder::RenderLocked(int index, bool convert, int width, int height) {
-  cv::Mat image(height, width, CV_8UC4);
+  cv::Mat image = FrameBuffer(index, width, height);
   if (!convert ||
       !m_codec[index].ConvertTo(image.data, static_cast<int>(image.step[0]), width, height)) {
     image.setTo(kOpaqueBlack);
@@ -65,7 +86,7 @@ bool CDecoder::DecodeAndShow(int index, VideoSurface* surface, const uint8_t* da
   if (surface == nullptr) {
     // Nowhere to draw: the picture is decoded and converted at a fixed size, then dropped.
     CSyncGuard guard(m_lock);
-    const bool decoded = DecodeLocked(index, data, size);
+    const bool decoded = DecodeLocked(index, data, size, kNoSurfaceWidth, kNoSurfaceHeight);
     RenderLocked(index, decoded, kNoSurfaceWidth, kNoSurfaceHeight);
     return false;
   }
@@ -76,7 +97,7 @@ bool CDecoder::DecodeAndShow(int index, VideoSurface* surface, const uint8_t* da
     CSyncGuard guard(m_lock);
     m_width[index] = width;
     m_height[index] = height;
-    const bool decoded = DecodeLocked(index, data, size);
+    const bool decoded = DecodeLocked(index, data, size, width, height);
     if (!show) return true;
     image = RenderLocked(index, decoded, width, height);
   }
@@ -124,7 +145,8 @@ int CDecoder::SetFlipMode(int index, int mode) {
 }
 
 bool CDecoder::SaveFrame(int index, const char* path) {
-  if (path == nullptr || *path == '\0') return false;
+  // The file type follows from the name; JPEG is the one type written.
+  if (!IsJpegName(path)) return false;
   cv::Mat image;
   {
     CSyncGuard guard(m_lock);
@@ -137,13 +159,9 @@ bool CDecoder::SaveFrame(int index, const char* path) {
       return false;
     }
   }
-  try {
-    // The JPEG writer takes BGRA as it is, drops the alpha byte and writes a 3-component
-    // file, so the picture is converted only once here too.
-    return cv::imwrite(path, image);
-  } catch (const cv::Exception&) {
-    return false;  // no encoder for the name's extension
-  }
+  // The encoder takes the BGRA picture as it is and ignores the fourth byte, so the picture
+  // is converted only once here too.
+  return WriteJpegFile(path, image.data, image.cols, image.rows, static_cast<int>(image.step[0]));
 }
 
 float CDecoder::ContrastFactor(int index) {

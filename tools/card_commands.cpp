@@ -1,5 +1,8 @@
-// make-card, list and dump: write a card as the recorder does, and show what the library
-// and the store hold.
+// list and dump: show what the library and the store hold. They need the card store alone,
+// so they also run in the lean front of roadkeep-tool (tool_front.cpp).
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,25 +13,11 @@
 #include "tat/recording_list.h"
 #include "tat/store_reader.h"
 #include "tat/tat_library.h"
-#include "tools/card_maker.h"
 #include "tools/commands.h"
 
 using namespace roadkeep::tat;
-using roadkeep::tools::CardOptions;
 
 namespace {
-
-bool ParseSize(const char* text, int* w, int* h, int* fps) {
-  return std::sscanf(text, "%dx%d@%d", w, h, fps) == 3;
-}
-
-bool ParseInt(const char* text, int* value) {
-  char* end = nullptr;
-  const long v = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || v < 0 || v > 1000000) return false;
-  *value = static_cast<int>(v);
-  return true;
-}
 
 int Fail(const std::string& why) {
   std::fprintf(stderr, "roadkeep-tool: %s\n", why.c_str());
@@ -44,39 +33,25 @@ TatHandle* OpenCard(const std::string& dir, char* letter) {
   return handle;
 }
 
+// What an error number means for a store file: "not a store file" for EINVAL (the file is
+// there but holds no store of its kind), the system's text otherwise.
+std::string StoreErrorText(int error) {
+  return error == EINVAL ? "not a store file of its kind" : std::strerror(error);
+}
+
 }  // namespace
 
-int MakeCardCommand(int argc, char** argv) {
-  CardOptions o;
-  std::string dir;
-  for (int i = 0; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : "";
-    bool ok = true;
-    if (arg == "--per-kind") ok = ParseInt(value, &o.perKind), ++i;
-    else if (arg == "--count") ok = ParseInt(value, &o.count), ++i;
-    else if (arg == "--seconds") ok = ParseInt(value, &o.seconds), ++i;
-    else if (arg == "--front-only-every") ok = ParseInt(value, &o.frontOnlyEvery), ++i;
-    else if (arg == "--front") ok = ParseSize(value, &o.frontWidth, &o.frontHeight, &o.frontFps), ++i;
-    else if (arg == "--rear") ok = ParseSize(value, &o.rearWidth, &o.rearHeight, &o.rearFps), ++i;
-    else if (arg == "--seed") ok = ParseInt(value, reinterpret_cast<int*>(&o.seed)), ++i;
-    else if (arg == "--filler") o.filler = true;
-    else if (arg == "--no-text") o.text = false;
-    else if (arg.rfind("--", 0) != 0 && dir.empty()) dir = arg;
-    else ok = false;
-    if (!ok) return Fail("make-card: bad argument '" + arg + "'");
-  }
-  if (dir.empty()) {
-    std::fprintf(stderr,
-                 "usage: roadkeep-tool make-card DIR [--per-kind N] [--count N] [--seconds S] "
-                 "[--front WxH@FPS] [--rear WxH@FPS] [--front-only-every N] [--seed N] [--filler] [--no-text]\n");
-    return 2;
-  }
-  std::string error;
-  if (!roadkeep::tools::MakeCard(dir, o, &error)) return Fail(error);
-  std::printf("card written to %s: %d recordings of %d s\n", dir.c_str(),
-              o.count > 0 ? o.count : o.perKind * 4, o.seconds);
-  return 0;
+std::string CardProblem(const std::string& dir) {
+  struct stat st;
+  if (::stat(dir.c_str(), &st) != 0) return dir + ": " + std::strerror(errno);
+  if (!S_ISDIR(st.st_mode)) return dir + ": not a folder";
+  VolumeRecord volume;
+  int error = 0;
+  const auto path = std::filesystem::path(dir) / kStoreFolder / kVolumeFile;
+  if (ReadVolume(dir, &volume, &error)) return dir + ": the card could not be opened";
+  if (error == ENOENT || error == ENOTDIR) return dir + ": not a recorder card";
+  if (error == 0) return dir + ": not a recorder card (" + path.string() + " is damaged)";
+  return "cannot read " + path.string() + ": " + std::strerror(error);
 }
 
 int ListCommand(int argc, char** argv) {
@@ -88,11 +63,22 @@ int ListCommand(int argc, char** argv) {
   TatHandle* handle = OpenCard(argv[0], &letter);
   if (letter == 0) {
     TatRelease(handle);
-    return Fail(std::string(argv[0]) + ": not a recorder card");
+    return Fail(CardProblem(argv[0]));
   }
   const int kinds[4] = {kKindDriving, kKindEvent, kKindParking, kKindManual};
+  int unreadable = 0;
   for (int kind : kinds) {
-    const auto recordings = ListRecordings(handle, letter, kind);
+    int error = 0;
+    const auto recordings = ListRecordings(handle, letter, kind, &error);
+    if (error != 0) {
+      // Not an empty kind: its recordings are there, or may be, and could not be read.
+      const auto path = std::filesystem::path(argv[0]) / kStoreFolder / StoreFileName(kind);
+      std::printf("%s (cannot be read: %s)\n", KindWord(kind), StoreErrorText(error).c_str());
+      std::fprintf(stderr, "roadkeep-tool: cannot read %s: %s\n", path.c_str(),
+                   StoreErrorText(error).c_str());
+      ++unreadable;
+      continue;
+    }
     std::printf("%s (%zu)\n", KindWord(kind), recordings.size());
     for (const ListedRecording& r : recordings) {
       std::printf("  %-32s %10d bytes %7.1f s%s\n", r.name.c_str(), r.size, r.durationMs / 1000.0,
@@ -100,7 +86,7 @@ int ListCommand(int argc, char** argv) {
     }
   }
   TatRelease(handle);
-  return 0;
+  return unreadable == 0 ? 0 : 1;
 }
 
 int DumpCommand(int argc, char** argv) {
@@ -112,7 +98,9 @@ int DumpCommand(int argc, char** argv) {
   if (kind < 0) return Fail(std::string(argv[1]) + ": not a recording name");
   CStoreFile store;
   const auto path = std::filesystem::path(argv[0]) / kStoreFolder / StoreFileName(kind);
-  if (!store.Open(path.string(), kind)) return Fail(path.string() + ": not a store file");
+  if (!store.Open(path.string(), kind)) {
+    return Fail("cannot read " + path.string() + ": " + StoreErrorText(store.Error()));
+  }
   for (const EntryInfo& e : store.ListEntries()) {
     if (std::strcmp(e.header.name, argv[1]) != 0) continue;
     const EntryHeader& h = e.header;
