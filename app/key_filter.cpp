@@ -56,7 +56,7 @@ bool CZarezeRadidaDlg::HandleKey(int key) {
       OnOpen();
       break;
     case Qt::Key_F3:
-      // The recorder settings dialog opens here.
+      LocateSettingsFile();
       break;
     default:
       break;  // every other key is swallowed

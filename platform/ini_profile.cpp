@@ -1,53 +1,87 @@
 #include "platform/ini_profile.h"
 
-// ANSI text, as the profile functions take it: bytes pass through unconverted.
-#define SI_NO_CONVERSION
-#define SI_IMPLEMENTATION  // the templates are compiled here, not linked from the library
-#include <SimpleIni.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <string_view>
 
 namespace {
 
-std::string Cut(const char* text, int size) {
-  if (size < 1 || text == nullptr) return std::string();
-  std::string_view view(text);
-  return std::string(view.substr(0, static_cast<size_t>(size - 1)));
+std::atomic<IniSaveHook> g_saveHook{nullptr};
+
+// A lone carriage return (a last line without its line feed) counts as a blank.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
 }
 
-constexpr off_t kMaxIniBytes = 1 << 20;  // far above any profile; guards the read buffer
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Loads path into ini. A missing file is an empty profile; an unreadable one, a folder, a
-// device or an oversized file is an error. The file is read here, with its size checked,
-// because the library sizes its buffer from a seek that folders and special files answer
-// with nonsense.
-bool Load(CSimpleIniA& ini, const char* path) {
-  struct stat info {};
-  if (::stat(path, &info) != 0) return errno == ENOENT;
-  if (!S_ISREG(info.st_mode) || info.st_size > kMaxIniBytes) return false;
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  std::string bytes;
-  char chunk[4096];
-  ssize_t n = 0;
-  while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 || bytes.size() + static_cast<size_t>(n) > static_cast<size_t>(kMaxIniBytes)) {
-      ::close(fd);
-      return false;
-    }
-    bytes.append(chunk, static_cast<size_t>(n));
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
   }
-  ::close(fd);
-  return ini.LoadData(bytes) >= 0;
+  return true;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
+// The name of a section header line, or nullopt when the line is none.
+std::optional<std::string_view> SectionName(std::string_view line) {
+  line = Trim(line);
+  if (line.empty() || line.front() != '[') return std::nullopt;
+  const size_t close = line.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return Trim(line.substr(1, close - 1));
+}
+
+// A "key=value" line: the key, and where its value starts in the line.
+struct KeyLine {
+  std::string_view key;
+  size_t valueStart = 0;
+};
+
+std::optional<KeyLine> ParseKey(std::string_view line) {
+  const std::string_view body = Trim(line);
+  if (body.empty() || body.front() == ';' || body.front() == '#' || body.front() == '[') {
+    return std::nullopt;
+  }
+  const size_t equals = line.find('=');
+  if (equals == std::string_view::npos) return std::nullopt;
+  const std::string_view key = Trim(line.substr(0, equals));
+  if (key.empty()) return std::nullopt;
+  size_t start = equals + 1;
+  while (start < line.size() && IsBlank(line[start])) ++start;
+  return KeyLine{key, start};
+}
+
+std::string ValueOf(std::string_view line, size_t start) {
+  std::string_view value = Trim(line.substr(start));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::string(value);
+}
+
+bool HasBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+bool WritableName(std::string_view name, char forbidden) {
+  return !name.empty() && Trim(name).size() == name.size() && !HasBreak(name) &&
+         name.find(forbidden) == std::string_view::npos && name.find('\0') == std::string::npos;
+}
+
+std::string Cut(std::string_view text, int size) {
+  if (size < 1) return std::string();
+  return std::string(text.substr(0, static_cast<size_t>(size - 1)));
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -58,42 +92,174 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-// Replaces path with bytes through a temporary file in the same folder. When the folder
-// takes no new file but the old file is writable, it is rewritten in place instead.
-bool SaveWhole(const std::string& path, const std::string& bytes) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd >= 0) {
-    const bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-    struct stat old {};
-    ::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-    if (::close(fd) == 0 && ok && std::rename(temp.c_str(), path.c_str()) == 0) return true;
-    std::remove(temp.c_str());
-    return false;
-  }
-  const int in = ::open(path.c_str(), O_WRONLY);
-  if (in < 0) return false;
-  const bool ok = ::ftruncate(in, 0) == 0 && WriteAll(in, bytes);
-  return ::close(in) == 0 && ok;
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Makes the rename itself durable; file systems without directory sync are let be.
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 }  // namespace
 
+CIniText::CIniText(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const size_t feed = bytes.find('\n');
+    Line line;
+    if (feed == std::string_view::npos) {
+      line.text = std::string(bytes);
+      bytes = {};
+    } else {
+      const bool cr = feed > 0 && bytes[feed - 1] == '\r';
+      line.text = std::string(bytes.substr(0, cr ? feed - 1 : feed));
+      line.ending = cr ? "\r\n" : "\n";
+      bytes.remove_prefix(feed + 1);
+    }
+    m_lines.push_back(std::move(line));
+  }
+}
+
+bool CIniText::FindSection(std::string_view section, size_t* begin, size_t* end) const {
+  for (size_t i = 0; i < m_lines.size(); ++i) {
+    const auto name = SectionName(m_lines[i].text);
+    if (!name || !SameName(*name, section)) continue;
+    size_t j = i + 1;
+    while (j < m_lines.size() && !SectionName(m_lines[j].text)) ++j;
+    *begin = i + 1;
+    *end = j;
+    return true;
+  }
+  return false;
+}
+
+std::optional<std::string> CIniText::Get(std::string_view section, std::string_view key) const {
+  size_t begin = 0, end = 0;
+  if (!FindSection(section, &begin, &end)) return std::nullopt;
+  for (size_t i = begin; i < end; ++i) {
+    const auto parsed = ParseKey(m_lines[i].text);
+    if (parsed && SameName(parsed->key, key)) return ValueOf(m_lines[i].text, parsed->valueStart);
+  }
+  return std::nullopt;
+}
+
+std::string CIniText::NewLineEnding() const {
+  for (const Line& line : m_lines) {
+    if (!line.ending.empty()) return line.ending;
+  }
+  return "\n";
+}
+
+bool CIniText::Set(std::string_view section, std::string_view key, std::string_view value) {
+  if (!WritableName(section, ']') || !WritableName(key, '=') || HasBreak(value)) return false;
+  const std::string ending = NewLineEnding();
+  size_t begin = 0, end = 0;
+  if (!FindSection(section, &begin, &end)) {
+    if (!m_lines.empty() && m_lines.back().ending.empty()) m_lines.back().ending = ending;
+    m_lines.push_back({"[" + std::string(section) + "]", ending});
+    m_lines.push_back({std::string(key) + "=" + std::string(value), ending});
+    return true;
+  }
+  for (size_t i = begin; i < end; ++i) {
+    const auto parsed = ParseKey(m_lines[i].text);
+    if (parsed && SameName(parsed->key, key)) {
+      m_lines[i].text = m_lines[i].text.substr(0, parsed->valueStart) + std::string(value);
+      return true;
+    }
+  }
+  size_t after = begin;  // just below the header, or below the section's last non-blank line
+  for (size_t i = begin; i < end; ++i) {
+    if (!Trim(m_lines[i].text).empty()) after = i + 1;
+  }
+  if (m_lines[after - 1].ending.empty()) m_lines[after - 1].ending = ending;
+  m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(after),
+                 Line{std::string(key) + "=" + std::string(value), ending});
+  return true;
+}
+
+std::string CIniText::Bytes() const {
+  std::string out;
+  for (const Line& line : m_lines) out += line.text + line.ending;
+  return out;
+}
+
+bool LoadIniFile(const std::string& path, std::string* bytes) {
+  bytes->clear();
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return errno == ENOENT;
+  // Sizes come from this stat, not from a seek that folders and devices answer with nonsense.
+  if (!S_ISREG(info.st_mode) || static_cast<size_t>(info.st_size) > kMaxIniBytes) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char chunk[16384];
+  ssize_t n = 0;
+  while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 || bytes->size() + static_cast<size_t>(n) > kMaxIniBytes) {
+      ::close(fd);
+      bytes->clear();
+      return false;
+    }
+    bytes->append(chunk, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+bool SaveFileWhole(const std::string& path, std::string_view bytes) {
+  struct stat old {};
+  const bool exists = ::stat(path.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) return false;
+  // A short name, so that the temporary file fits wherever the file's own name does.
+  const std::string folder = FolderOf(path);
+  std::string temp = folder + "/.rk-save-XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  ::fchmod(fd, exists ? (old.st_mode & 07777) : 0644);
+  ok = ::close(fd) == 0 && ok;
+  if (ok) {
+    if (IniSaveHook hook = g_saveHook.load()) hook(temp);
+    ok = std::rename(temp.c_str(), path.c_str()) == 0;
+  }
+  if (!ok) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  SyncFolder(folder);
+  return true;
+}
+
+void SetIniSaveHookForTest(IniSaveHook hook) { g_saveHook.store(hook); }
+
 std::string ReadIniString(const char* section, const char* key, const char* defaultValue, int size,
                           const char* path) {
-  CSimpleIniA ini;
-  if (path == nullptr || section == nullptr || key == nullptr || !Load(ini, path)) {
-    return Cut(defaultValue, size);
+  const std::string_view fallback = defaultValue ? defaultValue : "";
+  std::string bytes;
+  if (path == nullptr || section == nullptr || key == nullptr || !LoadIniFile(path, &bytes)) {
+    return Cut(fallback, size);
   }
-  return Cut(ini.GetValue(section, key, defaultValue), size);
+  const auto value = CIniText(bytes).Get(section, key);
+  return Cut(value ? std::string_view(*value) : fallback, size);
 }
 
 bool WriteIniString(const char* section, const char* key, const char* value, const char* path) {
   if (path == nullptr || section == nullptr || key == nullptr || value == nullptr) return false;
-  CSimpleIniA ini;
-  if (!Load(ini, path)) return false;
-  if (ini.SetValue(section, key, value) < 0) return false;
+  const IniEntry entry{section, key, value};
+  return WriteIniStrings(path, std::span<const IniEntry>(&entry, 1));
+}
+
+bool WriteIniStrings(const std::string& path, std::span<const IniEntry> entries) {
   std::string bytes;
-  if (ini.Save(bytes) < 0) return false;
-  return SaveWhole(path, bytes);
+  if (path.empty() || !LoadIniFile(path, &bytes)) return false;
+  CIniText text(bytes);
+  for (const IniEntry& e : entries) {
+    if (!text.Set(e.section, e.key, e.value)) return false;
+  }
+  return SaveFileWhole(path, text.Bytes());
 }

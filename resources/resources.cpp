@@ -92,6 +92,11 @@ QString LoadString(int id, UiLanguage lang) {
   return m == nullptr ? QString() : TextOf(*m, lang);
 }
 
+QString FormatResourceText(const QString& text) {
+  QString shown = text;
+  return shown.replace(QStringLiteral("%%"), QStringLiteral("%"));
+}
+
 QIcon LoadAppIcon(int id) {
   if (id != IDI_APP) return QIcon();
   EnsureSkinResources();

@@ -26,6 +26,8 @@ QImage LoadSkinBitmap(int id);
 QString LoadString(int id);
 // The text of the message that id belongs to, in language lang; empty for an unknown id.
 QString LoadString(int id, UiLanguage lang);
+// A string-table text as shown: the formatter step that turns each "%%" into "%".
+QString FormatResourceText(const QString& text);
 // The id of ids for language lang.
 int PickStringId(const StringIds& ids, UiLanguage lang);
 

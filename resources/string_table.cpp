@@ -35,6 +35,12 @@ const StringMessage kMessages[] = {
     MSG(SETTINGS_ERROR_TEXT, "저장 공간 설정을 확인해 주십시오.\n저장 공간의 합계는 100%%입니다.",
         "Check Storage Settings\nTotal Storage is 100%%",
         "保存領域設定を確認してください。\n保存領域の合計は100%%です。"),
+    MSG(SETTINGS_WRITE_FAILED,
+        "설정을 저장하지 못했습니다.\n카드가 꽂혀 있고 쓰기 방지가 아닌지 확인해 주십시오.",
+        "The settings could not be saved.\nCheck that the card is inserted and not "
+        "write-protected.",
+        "設定を保存できませんでした。\nカードが挿入され、書き込み禁止になっていないか"
+        "確認してください。"),
     MSG(CANCEL, "취소", "Cancel", "キャンセル"),
     MSG(SET_TITLE, "KT5 환경 설정", "KT5 Settings", "KT5環境設定"),
     MSG(SET_STORAGE, "저장 공간(%%)", "Storage(%%)", "保存領域(%%)"),

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
+#include <cstdlib>
 
 #include "tests/support/temp_dir.h"
 
@@ -155,17 +157,101 @@ TEST(IniProfile, FailedWriteLeavesTheOldFileAsItWas) {
   }
 }
 
-// When no temporary file can be made beside it (here: its name is too long for one), a
-// writable file is rewritten where it is.
-TEST(IniProfile, WritableFileIsRewrittenInPlaceWhenNoTemporaryFileFits) {
+// The temporary file has a short name of its own, so a file whose name only just fits the
+// folder is still saved whole.
+TEST(IniProfile, LongFileNamesStillSaveThroughATemporaryFile) {
   TempDir dir;
   const std::string path = dir.File(std::string(250, 'c') + ".cfg");
   WriteText(path, "[config]\nbrightness=2\nvolume=10\n");
-  ASSERT_TRUE(std::filesystem::exists(path));
   ASSERT_TRUE(WriteIniString("config", "volume", "99", path.c_str()));
-  EXPECT_EQ(ReadIniString("config", "volume", "-200", 10, path.c_str()), "99");
-  EXPECT_EQ(ReadIniString("config", "brightness", "-200", 10, path.c_str()), "2");
+  EXPECT_EQ(ReadText(path), "[config]\nbrightness=2\nvolume=99\n");
   EXPECT_EQ(EntriesIn(dir.Path()), 1);
+}
+
+// Each case: the file, what is set, and the file after; everything not set stays byte for
+// byte, line endings included.
+TEST(IniProfile, WritesTouchOnlyTheLineOfTheKeyTheySet) {
+  const struct {
+    const char* name;
+    std::string before;
+    std::vector<IniEntry> writes;
+    std::string after;
+  } cases[] = {
+      {"value replaced in place, spacing and comments kept",
+       "; card\r\n\r\n[Capacity]\r\n  Const = 50\r\nodd line\r\n\r\n[x]\r\ny=1",
+       {{"capacity", "const", "40"}},
+       "; card\r\n\r\n[Capacity]\r\n  Const = 40\r\nodd line\r\n\r\n[x]\r\ny=1"},
+      {"missing key goes below the section's last line, before the blank",
+       "[a]\r\nk=1\r\n\r\n[b]\r\n", {{"a", "n", "2"}},
+       "[a]\r\nk=1\r\nn=2\r\n\r\n[b]\r\n"},
+      {"missing section goes at the end, the final line gets its break",
+       "[a]\nk=1", {{"time", "set", "0"}, {"time", "sec", "5"}},
+       "[a]\nk=1\n[time]\nset=0\nsec=5\n"},
+      {"new lines take the first line's ending", "[a]\r\nk=1\n", {{"a", "m", "3"}},
+       "[a]\r\nk=1\nm=3\r\n"},
+      {"first of duplicate keys and sections is the one set",
+       "[a]\nk=1\nk=2\n[A]\nk=3\n", {{"a", "K", "9"}}, "[a]\nk=9\nk=2\n[A]\nk=3\n"},
+      {"keys above any section and commented keys are not matched",
+       "k=1\n[a]\n;k=2\n#k=3\n", {{"a", "k", "4"}}, "k=1\n[a]\n;k=2\n#k=3\nk=4\n"},
+      {"empty file", "", {{"blackbox", "tat_update", "1"}}, "[blackbox]\ntat_update=1\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const std::string path = dir.File("blackbox.cfg");
+    WriteText(path, c.before);
+    ASSERT_TRUE(WriteIniStrings(path, c.writes)) << c.name;
+    EXPECT_EQ(ReadText(path), c.after) << c.name;
+    for (const IniEntry& e : c.writes) {
+      EXPECT_EQ(ReadIniString(e.section.c_str(), e.key.c_str(), "-", 64, path.c_str()), e.value)
+          << c.name;
+    }
+  }
+}
+
+TEST(IniProfile, NamesThatCouldNotBeReadBackAreRefusedWithTheFileUnchanged) {
+  TempDir dir;
+  const std::string path = dir.File("blackbox.cfg");
+  WriteText(path, "[a]\nk=1\n");
+  const IniEntry bad[] = {{"a", "", "1"},    {"", "k", "1"},     {"a", "k=", "1"},
+                          {"a]", "k", "1"},  {"a", " k", "1"},   {"a", "k", "1\n[b]"},
+                          {"a\n", "k", "1"}, {"a", "k\r", "1"}};
+  for (const IniEntry& e : bad) {
+    const IniEntry entries[] = {{"a", "k", "2"}, e};
+    EXPECT_FALSE(WriteIniStrings(path, entries)) << e.section << "/" << e.key << "=" << e.value;
+  }
+  EXPECT_EQ(ReadText(path), "[a]\nk=1\n");
+}
+
+TEST(IniProfile, ValuesAreTrimmedAndLoseMatchingQuotes) {
+  const CIniText text("[s]\na = 1 \nb=\"two words\"\nc='x\nd=\n e\t=\t5\n");
+  EXPECT_EQ(text.Get("s", "a"), "1");
+  EXPECT_EQ(text.Get("s", "b"), "two words");
+  EXPECT_EQ(text.Get("s", "c"), "'x");
+  EXPECT_EQ(text.Get("s", "d"), "");
+  EXPECT_EQ(text.Get("S", "E"), "5");
+  EXPECT_EQ(text.Get("s", "f"), std::nullopt);
+  EXPECT_EQ(text.Get("t", "a"), std::nullopt);
+}
+
+// A save stopped after the temporary file is written and before the rename (the process
+// dies there, as with a card pulled mid-save) leaves the old file whole.
+TEST(IniProfileDeathTest, SaveStoppedBeforeTheRenameLeavesTheOldFileWhole) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  TempDir dir;
+  const std::string path = dir.File("blackbox.cfg");
+  const std::string old = "[capacity]\r\nconst=50\r\nevent=20\r\n";
+  WriteText(path, old);
+  const auto save = [&path] {
+    SetIniSaveHookForTest([](const std::string&) { std::_Exit(7); });
+    const IniEntry entries[] = {{"capacity", "const", "40"}, {"capacity", "event", "30"}};
+    WriteIniStrings(path, entries);
+  };
+  EXPECT_EXIT(save(), testing::ExitedWithCode(7), "");
+  EXPECT_EQ(ReadText(path), old);
+  EXPECT_EQ(ReadIniString("capacity", "const", "0", 10, path.c_str()), "50");
+  // The next save goes through; the stale temporary file is only clutter.
+  ASSERT_TRUE(WriteIniString("capacity", "const", "40", path.c_str()));
+  EXPECT_EQ(ReadText(path), "[capacity]\r\nconst=40\r\nevent=20\r\n");
 }
 
 TEST(IniProfile, UnreadableAndGarbageFilesGiveTheDefault) {
@@ -179,6 +265,7 @@ TEST(IniProfile, UnreadableAndGarbageFilesGiveTheDefault) {
       {"unclosed section", "[config\nvolume=77\n"},
       {"text", "this is not\nan ini file at all\n===\n[]\n"},
       {"one long line", std::string(100000, 'v')},
+      {"a 1 MB line before the section", std::string(1 << 20, 'x') + "\n[config]\nvol=1\n"},
       {"empty", ""},
   };
   for (const auto& c : cases) {
@@ -208,12 +295,12 @@ TEST(IniProfile, UnreadableAndGarbageFilesGiveTheDefault) {
 TEST(IniProfile, FoldersDevicesAndHugeFilesAreNotProfiles) {
   TempDir dir;
   const std::string huge = dir.File("huge.cfg");
-  WriteText(huge, "[config]\nvolume=7\n" + std::string(2 << 20, ';'));
+  WriteText(huge, "[config]\nvolume=7\n" + std::string(5 << 20, ';'));
   for (const std::string& path : {dir.Path().string(), std::string("/dev/zero"), huge}) {
     EXPECT_EQ(ReadIniString("config", "volume", "-200", 10, path.c_str()), "-200") << path;
     EXPECT_FALSE(WriteIniString("config", "volume", "5", path.c_str())) << path;
   }
-  EXPECT_EQ(std::filesystem::file_size(huge), 18u + (2u << 20));  // untouched
+  EXPECT_EQ(std::filesystem::file_size(huge), 18u + (5u << 20));  // untouched
 }
 
 }  // namespace

@@ -64,6 +64,9 @@ const Expected kExpected[] = {
     {504, 510, 516, "M", "分"},
     {505, 511, 517, "S", "秒"},
     {396, 397, 538, "Save", "保存"},
+    {620, 621, 622,
+     "The settings could not be saved.\nCheck that the card is inserted and not write-protected.",
+     nullptr},
 };
 
 bool HasHangul(const QString& s) {

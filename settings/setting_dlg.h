@@ -1,0 +1,90 @@
+// CSettingDlg: the modal settings dialog (template 303) over the recorder's settings file.
+// It fills its controls from the file when first shown and saves them on Save; the rules
+// (list entries, selection arithmetic, share check, write order, whole-file save) are the
+// Qt-free ones of settings/recorder_settings.h. Every control carries its id as its object
+// name. GUI thread only.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <string>
+
+#include "resources/resources.h"
+#include "settings/recorder_settings.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QSlider;
+
+inline constexpr const char* kViewerVersion = "2.5.9";
+
+class CSettingDlg : public QDialog {
+ public:
+  // langId: the platform language identifier that chooses the captions.
+  explicit CSettingDlg(QWidget* parent = nullptr, unsigned langId = SystemLangId());
+  ~CSettingDlg() override;
+  CSettingDlg(const CSettingDlg&) = delete;
+  CSettingDlg& operator=(const CSettingDlg&) = delete;
+
+  // REQUIRES: before the dialog is first shown.
+  void SetFilePath(const std::string& path) { m_path = path; }
+  const std::string& FilePath() const { return m_path; }
+  UiLanguage Language() const { return m_language; }
+
+  // Fills the controls from the file (clock lists from the PC's local time now).
+  virtual void ReadSettings();
+  // The model's resolution controls; this dialog has none, so it only reads dim_front.
+  virtual void ApplyModel(const QString& model);
+  // Validates and saves the controls; false when the shares do not sum to 100 or the card
+  // did not take the file (LastSave says which).
+  virtual bool WriteSettings();
+  SaveResult LastSave() const { return m_lastSave; }
+
+  // The controls' state as the form that is saved, and the other way round.
+  SettingsForm Form() const;
+  void ShowForm(const SettingsForm& form);
+  // The clock the lists are filled from; the PC's local time when never set (tests fix it).
+  void SetClockForTest(const std::tm& now) { m_clock = now; m_clockSet = true; }
+  // dim_front as ApplyModel read it; empty for the models without resolution choice.
+  const std::string& FrontResolution() const { return m_dimFront; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void OnInitDialog();
+  void CreateControls();
+  void SetLanguageTexts();
+  void OnSave();
+  void OnTimeSyncClicked();
+  void OnBikeModeClicked();
+  void ConnectPair(QCheckBox* on, QCheckBox* off);
+  QString Text(const StringIds& ids) const;
+
+  // Set at construction.
+  UiLanguage m_language;
+  QString m_firmware;  // shown in 1169, empty until read
+
+  // GUI thread only.
+  std::string m_path;
+  std::string m_dimFront;
+  std::tm m_clock{};
+  bool m_clockSet = false;
+  bool m_initialised = false;
+  SaveResult m_lastSave = SaveResult::kSaved;
+  QComboBox* m_shares[kShareCount] = {};
+  QComboBox* m_voltage = nullptr;
+  QComboBox* m_time[kTimeFieldCount] = {};
+  QCheckBox* m_micOn = nullptr;
+  QCheckBox* m_micOff = nullptr;
+  QCheckBox* m_voiceOn = nullptr;
+  QCheckBox* m_voiceOff = nullptr;
+  QCheckBox* m_bike = nullptr;
+  QCheckBox* m_sync = nullptr;
+  QSlider* m_acc = nullptr;
+  QSlider* m_motion = nullptr;
+  QLabel* m_viewerVersion = nullptr;
+  QLabel* m_firmwareLabel = nullptr;
+  QLabel* m_modelLabel = nullptr;
+};

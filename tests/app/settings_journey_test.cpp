@@ -1,0 +1,138 @@
+// The settings dialog through the real window under an X server: the settings button (1016)
+// and F3 open it on the card's SETTING/blackbox.cfg, Save writes it, Escape writes nothing,
+// and without a card the window says so. Skips without a display.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "app/main_window.h"
+#include "app/window_controls.h"
+#include "resources/resource_ids.h"
+#include "settings/setting_dlg.h"
+#include "tests/app/viewer_rig.h"
+#include "tests/app/x11_display.h"
+
+namespace roadkeep::test {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kWaitMs = 15000;
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs act (which opens a modal window) and, from a timer, answer on the first visible
+// top-level widget of type T once it is shown.
+template <typename T>
+bool WhileOpen(const std::function<void()>& act, const std::function<void(T*)>& answer) {
+  bool seen = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* modal = dynamic_cast<T*>(top);
+      if (modal == nullptr || !modal->isVisible() || seen) continue;
+      seen = true;
+      poll.stop();
+      answer(modal);
+      return;
+    }
+  });
+  poll.start(20);
+  QTimer giveUp;
+  giveUp.setSingleShot(true);
+  QObject::connect(&giveUp, &QTimer::timeout, [] {
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  });
+  giveUp.start(kWaitMs);
+  act();
+  return seen;
+}
+
+class SettingsJourney : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SKIP_UNLESS_X11();
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    fs::create_directory(m_cards.Path() / "a");  // a drive without a SETTING folder
+    fs::create_directories(m_cards.Path() / "e" / "SETTING");
+    std::ofstream(File(), std::ios::binary) << "[blackbox]\r\nmodel=KT5\r\n[capacity]\r\n"
+                                               "const=50\r\nevent=20\r\npark=20\r\nmanual=10\r\n";
+    UseCards((m_cards.Path() / "a").string() + ":" + (m_cards.Path() / "e").string());
+    m_window = std::make_unique<CZarezeRadidaDlg>(0x11);
+    m_window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get(), kWaitMs));
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get(), kWaitMs));
+  }
+  void TearDown() override {
+    m_window.reset();
+    unsetenv("ROADKEEP_CARD_DIRS");
+  }
+  void UseCards(const std::string& dirs) { setenv("ROADKEEP_CARD_DIRS", dirs.c_str(), 1); }
+  fs::path File() const { return m_cards.Path() / "e" / "SETTING" / "blackbox.cfg"; }
+
+  ScopedWorkDir m_work;
+  TempDir m_cards;
+  std::unique_ptr<CZarezeRadidaDlg> m_window;
+};
+
+TEST_F(SettingsJourney, TheSettingsButtonOpensTheDialogOnTheCardAndSaveWritesIt) {
+  std::string path, title;
+  const bool opened = WhileOpen<CSettingDlg>(
+      [&] { QTest::mouseClick(m_window->Controls().Find(IDC_SETTINGS), Qt::LeftButton); },
+      [&](CSettingDlg* dlg) {
+        path = dlg->FilePath();
+        title = dlg->windowTitle().toStdString();
+        SaveShot(dlg->grab().toImage(), QStringLiteral("settings_dialog_ja.png"));
+        dlg->findChild<QComboBox*>(QString::number(IDC_SET_CONST))->setCurrentIndex(3);   // 40
+        dlg->findChild<QComboBox*>(QString::number(IDC_SET_MANUAL))->setCurrentIndex(1);  // 20
+        QTest::mouseClick(dlg->findChild<QAbstractButton*>(QString::number(IDC_SET_SAVE)),
+                          Qt::LeftButton);
+      });
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(path, File().string());
+  EXPECT_EQ(title, "KT5環境設定");
+  const std::string saved = ReadText(File());
+  EXPECT_NE(saved.find("const=40\r\nevent=20\r\npark=20\r\nmanual=20\r\n"), std::string::npos)
+      << saved;
+  EXPECT_FALSE(fs::exists(m_cards.Path() / "a" / "SETTING"));
+}
+
+TEST_F(SettingsJourney, F3OpensItAndEscapeClosesItWithoutWriting) {
+  const std::string before = ReadText(File());
+  const bool opened = WhileOpen<CSettingDlg>(
+      [&] { QTest::keyClick(m_window.get(), Qt::Key_F3); },
+      [](CSettingDlg* dlg) { QTest::keyClick(dlg, Qt::Key_Escape); });
+  EXPECT_TRUE(opened);
+  EXPECT_EQ(ReadText(File()), before);
+}
+
+TEST_F(SettingsJourney, WithoutACardTheWindowSaysSo) {
+  UseCards((m_cards.Path() / "a").string());
+  QString text;
+  const bool shown = WhileOpen<QMessageBox>(
+      [&] { QTest::keyClick(m_window.get(), Qt::Key_F3); },
+      [&](QMessageBox* box) {
+        text = box->text();
+        box->accept();
+      });
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(text, QString::fromUtf8("有効なKT5情報がありません。\n再度試みてください。"));
+}
+
+}  // namespace
+}  // namespace roadkeep::test
