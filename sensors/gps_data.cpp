@@ -1,5 +1,6 @@
 #include "sensors/gps_data.h"
 
+#include <cmath>
 #include <ctime>
 
 #include "sensors/nmea_fields.h"
@@ -9,8 +10,14 @@ using roadkeep::sensors::DecimalField;
 using roadkeep::sensors::TwoDigitGroup;
 
 double NmeaToDegrees(double value) {
-  const double degrees = static_cast<double>(static_cast<int64_t>(value));
+  // trunc, not a cast to an integer: a field of hundreds of digits is a finite double far
+  // beyond any integer type.
+  const double degrees = std::trunc(value);
   return degrees + (value - degrees) * 100.0 / 60.0;
+}
+
+bool CGPSData::IsValid() const {
+  return valid != 0 && std::fabs(GetLatitude()) <= 90.0 && std::fabs(GetLongitude()) <= 180.0;
 }
 
 CGPSData::CGPSData(const char* text, int32_t tag_) : tag(tag_) { ParseRmc(text); }

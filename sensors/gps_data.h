@@ -25,7 +25,9 @@ class CGPSData {
   double GetLatitude() const { return NmeaToDegrees(latitude * 0.01); }
   double GetLongitude() const { return NmeaToDegrees(longitude * 0.01); }
   double GetSpeed() const { return speed; }  // km/h
-  bool IsValid() const { return valid != 0; }
+  // The status field said 'A' and the position lies on the globe (latitude -90..90,
+  // longitude -180..180); a sentence with absurd numbers is not a position.
+  bool IsValid() const;
 
   int32_t year = 0;    // two digits, 0..99
   int32_t month = 0;   // 1..12 as received

@@ -90,6 +90,33 @@ TEST(GpsData, HemispheresAndStatus) {
   }
 }
 
+// Numbers the recorder never writes: a field of hundreds of digits still reads as a finite
+// double, and must neither overflow on the way to degrees (UBSan watches) nor reach the map.
+TEST(GpsData, PositionsOffTheGlobeAreNotValid) {
+  const std::string nines(300, '9');
+  struct Case {
+    std::string lat, ns, lon, ew;
+    bool valid;
+  } cases[] = {
+      {nines, "N", "12658.6776", "E", false},
+      {"3733.9614", "N", nines, "W", false},
+      {"-" + nines, "N", "12658.6776", "E", false},
+      {"9100.0", "N", "12658.6776", "E", false},  // 91 degrees
+      {"3733.9614", "N", "18100.0", "E", false},  // 181 degrees
+      {"9000.0", "N", "18000.0", "E", true},      // the poles and the date line are places
+      {"9000.0", "S", "18000.0", "W", true},
+      {"0.0", "N", "0.0", "E", true},
+  };
+  for (const Case& c : cases) {
+    const std::string text =
+        "G$GPRMC,1,A," + c.lat + "," + c.ns + "," + c.lon + "," + c.ew + ",1,1,010114";
+    CGPSData gps(text.c_str(), 0);
+    EXPECT_EQ(gps.IsValid(), c.valid) << c.lat.substr(0, 12) << c.ns << " " << c.lon.substr(0, 12);
+  }
+  EXPECT_EQ(NmeaToDegrees(1e300), 1e300);
+  EXPECT_EQ(NmeaToDegrees(-1e300), -1e300);
+}
+
 TEST(GpsData, ShortSentencesKeepWhatWasRead) {
   CGPSData stopped;
   EXPECT_FALSE(stopped.ParseRmc("G$GPRMC,101010,A,4807.038,N"));

@@ -1,0 +1,36 @@
+// Inside the map module: the browser window that hosts the map page and calls its script
+// (CExplorerMapViewWnd), and the map view on top of it (CMapView). Only the module sees this
+// header; the viewer reaches these through VMapView (sensors/map_view.h). GUI thread only.
+#pragma once
+
+#include <QWebEngineView>
+
+#include "sensors/map_view.h"
+
+class CExplorerMapViewWnd : public QWebEngineView, public VMapView {
+ public:
+  explicit CExplorerMapViewWnd(QWidget* parent);
+
+  QWidget* Widget() override { return this; }
+  void Navigate(const QString& address) override;
+  bool PageLoaded() const override { return m_loaded; }
+  void CallScript(const QString& callText, ScriptDone done = {}) override;
+  void RunScript(const QString& script, ScriptDone done) override;
+  void ShowPosition(const CGPSData&) override {}
+
+ private:
+  bool m_loaded = false;
+};
+
+class CMapView : public CExplorerMapViewWnd {
+ public:
+  explicit CMapView(QWidget* parent) : CExplorerMapViewWnd(parent) {}
+  void ShowPosition(const CGPSData& gps) override;
+};
+
+// The module's entry points, found by name by the loader. The caller owns what they return
+// (the view through its Qt parent).
+extern "C" {
+Q_DECL_EXPORT VMapView* RoadkeepCreateMapView(QWidget* parent);
+Q_DECL_EXPORT VNetworkState* RoadkeepCreateNetworkState();
+}

@@ -1,0 +1,86 @@
+#include "sensors/script_call.h"
+
+#include <charconv>
+
+namespace {
+
+constexpr std::string_view kPrefix = "javascript:";
+constexpr std::string_view kSeparators = " ,'\"\t();";
+constexpr std::string_view kBlanks = " \t\r\n\v\f";
+
+std::string_view Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+std::string Fixed6(double value) {
+  char buffer[400];  // the longest double in fixed notation with six decimals fits
+  const auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+  return error == std::errc() ? std::string(buffer, end) : std::string("0.000000");
+}
+
+}  // namespace
+
+// U+2028 and U+2029 are escaped too: older script engines end a line at them, even inside a
+// literal.
+std::string ScriptString(std::string_view text) {
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    } else if (c == 0xE2 && i + 2 < text.size() && text[i + 1] == '\x80' &&
+               (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
+      out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+      i += 2;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+ScriptCall ParseScriptCall(std::string_view text) {
+  ScriptCall call;
+  if (const size_t prefix = text.find(kPrefix); prefix != std::string_view::npos) {
+    text.remove_prefix(prefix + kPrefix.size());
+  }
+  std::string_view arguments = text;
+  if (const size_t open = text.find('('); open != std::string_view::npos) {
+    call.function = std::string(Trimmed(text.substr(0, open)));
+    arguments = text.substr(open + 1);
+  }
+  size_t position = 0;
+  while (position < arguments.size()) {
+    const size_t start = arguments.find_first_not_of(kSeparators, position);
+    if (start == std::string_view::npos) break;
+    const size_t end = arguments.find_first_of(kSeparators, start);
+    const size_t stop = end == std::string_view::npos ? arguments.size() : end;
+    call.arguments.emplace_back(arguments.substr(start, stop - start));
+    position = stop;
+  }
+  return call;
+}
+
+std::string DrawCurrentCall(double latitude, double longitude) {
+  return "javascript:DrawCurrent('" + Fixed6(latitude) + "', '" + Fixed6(longitude) + "')";
+}
+
+std::string ScriptCallExpression(const ScriptCall& call) {
+  std::string arguments;
+  for (const std::string& argument : call.arguments) {
+    if (!arguments.empty()) arguments += ", ";
+    arguments += ScriptString(argument);
+  }
+  return "(function () { try { var f = window[" + ScriptString(call.function) +
+         "]; if (typeof f !== 'function') return ''; var r = f(" + arguments +
+         "); return typeof r === 'string' ? r : ''; } catch (e) { return ''; } })()";
+}

@@ -1,0 +1,192 @@
+// The map in the real window, playing a made card: the page requested once per run and only
+// while online, the position refresh moving the marker, and screenshots of the map in both
+// panes. The same cases run offscreen (label gui), where the web engine must never start,
+// and under an X server with the real engine (label display).
+#include "app/map_pane.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTest>
+#include <cstdlib>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/pane_states.h"
+#include "app/window_controls.h"
+#include "resources/resource_ids.h"
+#include "sensors/gps_data.h"
+#include "sensors/map_view.h"
+#include "sensors/script_call.h"
+#include "tests/app/viewer_rig.h"
+#include "tests/app/window_test_util.h"
+
+namespace {
+
+using roadkeep::test::GrabScreen;
+using roadkeep::test::InsertCard;
+using roadkeep::test::SaveShot;
+using roadkeep::test::ScopedWorkDir;
+using roadkeep::test::ShowAndWait;
+using roadkeep::test::ViewerCard;
+using roadkeep::test::WaitFor;
+
+// The network state the test switches.
+class CSwitchedNetwork : public VNetworkState {
+ public:
+  explicit CSwitchedNetwork(const bool* online) : m_online(online) {}
+  bool IsOnline() override { return *m_online; }
+
+ private:
+  const bool* m_online;
+};
+
+class MapInWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // roadkeep-tool beside this program; no sound device needed.
+    setenv("ROADKEEP_BIN", QCoreApplication::applicationDirPath().toLocal8Bit().constData(), 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    s_card = new ViewerCard(12);
+  }
+  static void TearDownTestSuite() {
+    delete s_card;
+    s_card = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(s_card->ok);
+    m_window = std::make_unique<CZarezeRadidaDlg>(roadkeep::test::kEnglish);
+    W().Map().SetNetworkState(std::make_unique<CSwitchedNetwork>(&m_online));
+    ASSERT_NO_FATAL_FAILURE(ShowAndWait(W()));
+    ASSERT_TRUE(InsertCard(W(), s_card->dir.Path().string()));
+  }
+
+  CZarezeRadidaDlg& W() { return *m_window; }
+  bool Open(int recording) {
+    return W().OpenRecording(QString::fromStdString(s_card->Name(recording)));
+  }
+  // Waits for the page where the engine may run; elsewhere gives the event loop time to
+  // start one by mistake.
+  bool PageReady() {
+    if (!MapViewAllowed()) {
+      QTest::qWait(200);
+      return W().Map().View() == nullptr;
+    }
+    return WaitFor([&] { return W().Map().View() && W().Map().View()->PageLoaded(); }, 30000);
+  }
+  QString Eval(const QString& script) {
+    QString value;
+    bool done = false;
+    W().Map().View()->RunScript(script, [&](const QString& result) {
+      value = result;
+      done = true;
+    });
+    WaitFor([&] { return done; });
+    return value;
+  }
+  QString Marker() {
+    return Eval(QStringLiteral("currentMarker.getLatLng().lat.toFixed(6) + ',' + "
+                               "currentMarker.getLatLng().lng.toFixed(6)"));
+  }
+  // Pixels between the car's marker and the middle of the map as the page lays it out.
+  int MarkerOffCentre() {
+    bool ok = false;
+    const int pixels = Eval(QStringLiteral(
+        "String(Math.round(map.latLngToContainerPoint(currentMarker.getLatLng())"
+        ".distanceTo(map.getSize().divideBy(2))))")).toInt(&ok);
+    return ok ? pixels : 9999;
+  }
+
+  static ViewerCard* s_card;
+  ScopedWorkDir m_work;
+  bool m_online = true;
+  std::unique_ptr<CZarezeRadidaDlg> m_window;
+};
+
+ViewerCard* MapInWindow::s_card = nullptr;
+
+TEST_F(MapInWindow, PageIsRequestedAtTheFirstOpeningAndNotAgain) {
+  EXPECT_EQ(W().Map().View(), nullptr) << "the web engine started before any opening";
+  ASSERT_TRUE(Open(0));
+  EXPECT_TRUE(W().State().mapPageLoaded);
+  EXPECT_EQ(W().Map().PageRequests(), 1);
+  EXPECT_EQ(W().Controls().MapView()->geometry(), kRearHidden);
+  ASSERT_TRUE(PageReady());
+  const VMapView* view = W().Map().View();
+
+  ASSERT_TRUE(Open(1));
+  ASSERT_TRUE(Open(2));
+  EXPECT_EQ(W().Map().PageRequests(), 1);
+  EXPECT_EQ(W().Map().View(), view);
+  if (view != nullptr) {
+    EXPECT_TRUE(W().Map().View()->PageLoaded());
+  }
+}
+
+TEST_F(MapInWindow, OfflineAtTheFirstOpeningLeavesThePageToTheNextOpeningOnline) {
+  m_online = false;
+  ASSERT_TRUE(Open(0));
+  EXPECT_FALSE(W().State().mapPageLoaded);
+  EXPECT_EQ(W().Map().PageRequests(), 0);
+  QTest::qWait(200);
+  EXPECT_EQ(W().Map().View(), nullptr);
+
+  m_online = true;
+  ASSERT_TRUE(Open(1));
+  EXPECT_TRUE(W().State().mapPageLoaded);
+  EXPECT_EQ(W().Map().PageRequests(), 1);
+  EXPECT_TRUE(PageReady());
+
+  m_online = false;  // once loaded, the page stays
+  ASSERT_TRUE(Open(2));
+  EXPECT_TRUE(W().State().mapPageLoaded);
+  if (MapViewAllowed()) {
+    EXPECT_TRUE(W().Map().View()->PageLoaded());
+  }
+}
+
+TEST_F(MapInWindow, PositionRefreshPutsTheMarkerOnTheLatestGpsRecord) {
+  if (!MapViewAllowed()) GTEST_SKIP() << "the web engine needs a display";
+  ASSERT_TRUE(Open(0));
+  ASSERT_TRUE(PageReady());
+  // Timer 100 enables the map with the first valid record and sends it to the page.
+  ASSERT_TRUE(WaitFor([&] { return W().Controls().Find(IDC_MAP)->isEnabled(); }, 15000));
+  W().OnPause();
+  CGPSData last;
+  ASSERT_TRUE(W().Samples().LastGps(&last));
+  ASSERT_TRUE(last.IsValid());
+  W().Map().ShowPosition(last);  // the refresh's call, now that playback stands still
+  const std::string call = DrawCurrentCall(last.GetLatitude(), last.GetLongitude());
+  const ScriptCall expected = ParseScriptCall(call);
+  EXPECT_EQ(Marker().toStdString(), expected.arguments[0] + "," + expected.arguments[1]);
+  EXPECT_NE(Marker(), "37.566048,126.977930") << "the marker never left the starting centre";
+}
+
+// For a person to look at: build/viewer-shots/map-main-pane.png and map-small-pane.png.
+TEST_F(MapInWindow, ScreenshotsOfTheMapInTheMainAndTheSmallPane) {
+  if (!MapViewAllowed()) GTEST_SKIP() << "the web engine needs a display";
+  ASSERT_TRUE(Open(0));  // two cameras
+  ASSERT_TRUE(PageReady());
+  ASSERT_TRUE(WaitFor([&] { return W().Controls().Find(IDC_SMALL_MAP)->isEnabled(); }, 15000));
+  W().OnPause();  // a still picture beside the map
+
+  W().OnMapButton();
+  EXPECT_EQ(W().State().panes.map, kPaneMain);
+  EXPECT_EQ(W().Controls().MapView()->geometry(), kMainPane);
+  EXPECT_EQ(W().Map().View()->Widget()->size(), kMainPane.size());
+  QTest::qWait(1500);  // the page repaints at its new size
+  SaveShot(GrabScreen(), QStringLiteral("map-main-pane.png"));
+  EXPECT_LE(MarkerOffCentre(), 2) << "the car is not in the middle of the map";
+
+  W().OnMapButton();  // back: the front camera in the main pane
+  W().OnSmallPaneMap();
+  EXPECT_EQ(W().State().panes.map, kPaneSmall);
+  EXPECT_EQ(W().Controls().MapView()->geometry(), kSmallPane);
+  EXPECT_EQ(W().Map().View()->Widget()->size(), kSmallPane.size());
+  QTest::qWait(1500);
+  SaveShot(GrabScreen(), QStringLiteral("map-small-pane.png"));
+  EXPECT_LE(MarkerOffCentre(), 2) << "the car is not in the middle of the map";
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+// The map view with the real web engine (under an X server, no network needed): the page
+// from the resources, DrawCurrent read back from the page, calls that must do nothing, the
+// page's own marker functions and the tile server setting. Skips without a display.
+#include "sensors/map_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QWidget>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <ostream>
+
+#include "sensors/gps_data.h"
+#include "sensors/script_call.h"
+
+// Readable failures.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 30000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return done();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+  return true;
+}
+
+class MapViewInBrowser : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!MapViewAllowed()) GTEST_SKIP() << "the web engine needs a display (xvfb-run)";
+    m_window = std::make_unique<QWidget>();
+    m_window->resize(640, 360);
+    m_window->show();
+  }
+
+  // A view filling the window, its page loaded.
+  VMapView* LoadedView() {
+    VMapView* view = CreateMapView(m_window.get());
+    if (view == nullptr) return nullptr;
+    view->Widget()->setGeometry(0, 0, 640, 360);
+    view->Widget()->show();
+    view->Navigate(QString::fromLatin1(kMapPageAddress));
+    return WaitFor([&] { return view->PageLoaded(); }) ? view : nullptr;
+  }
+
+  // The value of a script expression in the page, as text; "<none>" when it never came.
+  static QString Eval(VMapView* view, const QString& script) {
+    QString value = QStringLiteral("<none>");
+    bool done = false;
+    view->RunScript(script, [&](const QString& result) {
+      value = result;
+      done = true;
+    });
+    WaitFor([&] { return done; });
+    return value;
+  }
+
+  static QString Call(VMapView* view, const QString& callText) {
+    QString value = QStringLiteral("<none>");
+    bool done = false;
+    view->CallScript(callText, [&](const QString& result) {
+      value = result;
+      done = true;
+    });
+    WaitFor([&] { return done; });
+    return value;
+  }
+
+  static QString Marker(VMapView* view) {
+    return Eval(view, QStringLiteral("currentMarker.getLatLng().lat.toFixed(6) + ',' + "
+                                     "currentMarker.getLatLng().lng.toFixed(6)"));
+  }
+
+  std::unique_ptr<QWidget> m_window;
+};
+
+TEST_F(MapViewInBrowser, PageLoadsFromTheResourcesWithItsMapAndMarkerAtTheStartingCentre) {
+  VMapView* view = LoadedView();
+  ASSERT_NE(view, nullptr) << "the map module or its page did not load";
+  EXPECT_EQ(Eval(view, QStringLiteral("document.title")), "Remove Markers");
+  EXPECT_EQ(Eval(view, QStringLiteral("typeof L")), "object");
+  EXPECT_EQ(Eval(view, QStringLiteral("currentMarker.getLatLng().lat.toFixed(7) + ',' + "
+                                      "currentMarker.getLatLng().lng.toFixed(7) + ' ' + "
+                                      "map.getZoom()")),
+            "37.5660483,126.9779299 16");
+  EXPECT_TRUE(Eval(view, QStringLiteral("document.querySelector('.leaflet-control-attribution')"
+                                        ".textContent"))
+                  .contains("OpenStreetMap"));
+  // The marker's picture comes from the resources too.
+  EXPECT_EQ(Eval(view, QStringLiteral("String(document.querySelector('.leaflet-marker-icon')"
+                                      ".naturalWidth)")),
+            "25");
+}
+
+TEST_F(MapViewInBrowser, DrawCurrentMovesTheMarkerAndPansTheMapThere) {
+  VMapView* view = LoadedView();
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(Call(view, QString::fromStdString(DrawCurrentCall(-33.86882, 151.20929))), "");
+  EXPECT_EQ(Marker(view), "-33.868820,151.209290");
+  EXPECT_TRUE(WaitFor([&] {
+    return Eval(view, QStringLiteral("map.getCenter().lat.toFixed(4) + ',' + "
+                                     "map.getCenter().lng.toFixed(4)")) == "-33.8688,151.2093";
+  })) << "the map did not pan to the marker";
+
+  // From a GPS record: south and west keep their signs; an invalid record moves nothing.
+  view->ShowPosition(CGPSData("G$GPRMC,1,A,3733.9614,S,12658.6776,W,1,1,010114", 0));
+  EXPECT_EQ(Marker(view), "-37.566023,-126.977960");
+  view->ShowPosition(CGPSData("G$GPRMC,1,V,4807.038,N,01131.000,E,1,1,010114", 0));
+  view->ShowPosition(CGPSData(("G$GPRMC,1,A," + std::string(300, '9') + ",N,1,E,1,1,010114")
+                                  .c_str(), 0));
+  EXPECT_EQ(Marker(view), "-37.566023,-126.977960");
+}
+
+TEST_F(MapViewInBrowser, CallsBeforeTheLoadOrToFunctionsThePageLacksDoNothing) {
+  VMapView* early = CreateMapView(m_window.get());
+  ASSERT_NE(early, nullptr);
+  EXPECT_FALSE(early->PageLoaded());
+  EXPECT_EQ(Call(early, QStringLiteral("javascript:DrawCurrent('1', '2')")), "");
+
+  VMapView* view = LoadedView();
+  ASSERT_NE(view, nullptr);
+  const struct {
+    const char* text;
+    const char* result;
+  } calls[] = {
+      {"javascript:NoSuchFunction('1', '2')", ""},
+      {"javascript:DrawCurrent 1 2", ""},           // no "(": no function name
+      {"", ""},
+      {"javascript:decodeURIComponent(%)", ""},     // throws inside: caught
+      {"javascript:String(abc, def)", "abc"},        // a string result comes back
+      {"javascript:parseFloat('1.5')", ""},          // a number is no result text
+  };
+  for (const auto& c : calls) EXPECT_EQ(Call(view, c.text), c.result) << c.text;
+  EXPECT_EQ(Marker(view), "37.566048,126.977930");  // unmoved
+}
+
+TEST_F(MapViewInBrowser, ExtraMarkersAreAddedHiddenShownAndDeleted) {
+  VMapView* view = LoadedView();
+  ASSERT_NE(view, nullptr);
+  // Counts: extra markers kept, marker pictures on the map (the car's included).
+  const QString counts = QStringLiteral(
+      "markers.length + '/' + document.querySelectorAll('.leaflet-marker-icon').length");
+  Eval(view, QStringLiteral("addMarker(L.latLng(37.567, 126.978)); "
+                            "addMarker(L.latLng(37.565, 126.977)); 0"));
+  EXPECT_EQ(Eval(view, counts), "2/3");
+  Eval(view, QStringLiteral("clearMarkers(); 0"));
+  EXPECT_EQ(Eval(view, counts), "2/1");
+  Eval(view, QStringLiteral("showMarkers(); 0"));
+  EXPECT_EQ(Eval(view, counts), "2/3");
+  Eval(view, QStringLiteral("deleteMarkers(); showMarkers(); 0"));
+  EXPECT_EQ(Eval(view, counts), "0/1");
+}
+
+TEST_F(MapViewInBrowser, TileServerComesFromTheEnvironmentOrOpenStreetMap) {
+  const QString tileUrl = QStringLiteral(
+      "Object.values(map._layers).filter(function (l) { return l._url; })[0]._url");
+  VMapView* view = LoadedView();
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(Eval(view, tileUrl), "https://tile.openstreetmap.org/{z}/{x}/{y}.png");
+  qputenv("ROADKEEP_TILE_URL", "http://tiles.example/{z}/{x}/{y}.png?a=\"b\"");
+  VMapView* own = LoadedView();
+  qunsetenv("ROADKEEP_TILE_URL");
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(Eval(own, tileUrl), "http://tiles.example/{z}/{x}/{y}.png?a=\"b\"");
+}
+
+}  // namespace
