@@ -3,9 +3,11 @@
 
 #include "app/app.h"
 #include "platform/wave_out.h"
+#include "sensors/map_view.h"
 
 int main(int argc, char** argv) {
   ChooseAudioDriver();
+  PrepareMapEnvironment();  // before any thread starts; the map itself starts much later
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("roadkeep"));
   QApplication::setOrganizationName(QStringLiteral("roadkeep"));

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "app/map_pane.h"
 #include "app/pane_layout.h"
 #include "app/viewer_config.h"
 #include "app/window_controls.h"
@@ -136,6 +137,8 @@ void CZarezeRadidaDlg::ConnectControls() {
       {IDC_SMALL_CAMERA, &CZarezeRadidaDlg::OnSmallPaneCamera},
       {IDC_MIRROR, &CZarezeRadidaDlg::OnMirrorRear},
       {IDC_ZOOM, &CZarezeRadidaDlg::OnZoom},
+      {IDC_CAPTURE, &CZarezeRadidaDlg::OnCapture},
+      {IDC_SETTINGS, &CZarezeRadidaDlg::OnSettingsButton},
   };
   for (const auto& [id, handler] : handlers) {
     auto* button = qobject_cast<QAbstractButton*>(m_controls->Find(id));
@@ -143,5 +146,5 @@ void CZarezeRadidaDlg::ConnectControls() {
   }
   ConnectTransportControls();
   ConnectListControls();
-  // Still inert here, connected by their own parts: export, snapshot, recorder settings.
+  ConnectExportControls();
 }

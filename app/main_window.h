@@ -7,7 +7,9 @@
 //   video_pane.*          the camera panes (VideoSurface)
 //   viewer_config.cpp     ./config.cfg (brightness, volume)
 //   transport.cpp         playback controls (STOP, volume, brightness)
+//   map_pane.*            the map (control 1106): its page loaded at the first open
 //   zoom_dlg.*            the magnifier
+//   settings_button.cpp   the recorder settings dialog on the card (button 1016, F3)
 // Threads: everything here runs on the GUI thread. The player's worker reaches the window
 // only through its two callbacks: the status callback posts event 2024, the text callback
 // appends to the sensor samples under their own lock. Panes take frames under their own
@@ -33,6 +35,7 @@
 #include "sensors/gsensor_graph.h"
 #include "sensors/text_data.h"
 
+class CMapPane;
 class CPaneLayout;
 class CProgressDlg;
 class CWindowControls;
@@ -91,10 +94,20 @@ class CZarezeRadidaDlg : public QWidget {
   void SkipBack();
   void SkipForward();
   void RefreshPosition();  // timer 100
+  // The map page, requested once per run at the first opening while online (map_pane.h).
+  void LoadMapPage();
   void UpdateTimeLabels(int64_t positionSeconds, int64_t lengthSeconds);
   // A slider (1002, 1004, 1112) was let go at position.
   void OnSliderMoved(int id, int position);
   void OnMute();
+  // The capture button (snapshot.cpp): saves the picture of each camera as a JPEG file under
+  // a name the user picks, pausing playback while the dialog is open.
+  void OnCapture();
+  // The settings button (1016) and F3 (settings_button.cpp): pauses playback, finds the
+  // recorder's settings file on a card and runs the settings dialog on it; without one it
+  // says so. False when no dialog ran (also during an export, which it leaves alone).
+  bool LocateSettingsFile();
+  void OnSettingsButton() { LocateSettingsFile(); }
   void ApplyVolume(int value);
   void ApplyBrightness(int value);
   // A key pressed anywhere in the application while this window is active; true when it
@@ -116,9 +129,18 @@ class CZarezeRadidaDlg : public QWidget {
   void CollectCheckedNames();
   const QStringList& ExportList() const { return m_exportList; }
 
+  // Export (export_window.cpp). FileDownload (1143): stops playback, takes the checked
+  // names and asks for the folder; the export thread then copies them.
+  void OnFileDownload();
+  // The folder dialog; on a choice it remembers the folder and arms the export. False when
+  // the dialog was cancelled.
+  bool ChooseExportFolder();
+  CExportWorker& ExportWorker() { return m_exportWorker; }
+
   WindowState& State() { return m_state; }
   const WindowState& State() const { return m_state; }
   CWindowControls& Controls() { return *m_controls; }
+  CMapPane& Map() { return *m_map; }
   CQMVMediaPlayer& Player() { return m_player; }
   CTextData& Samples() { return m_textData; }
   TatHandle* Library() const { return m_library; }
@@ -149,6 +171,7 @@ class CZarezeRadidaDlg : public QWidget {
   void ConnectControls();
   void ConnectTransportControls();  // transport.cpp
   void ConnectListControls();       // recording_list.cpp
+  void ConnectExportControls();     // export_window.cpp
   // The list's column-1 text (the recording's name) of row; empty when there is no row.
   QString RowName(int row) const;
   int RowCount() const;
@@ -181,6 +204,7 @@ class CZarezeRadidaDlg : public QWidget {
   std::unique_ptr<CWindowControls> m_controls;
   std::unique_ptr<CWindowLayout> m_layout;
   std::unique_ptr<CPaneLayout> m_paneLayout;
+  std::unique_ptr<CMapPane> m_map;
   GSensorTraces m_traces;        // the three traces and the last second drawn
   int64_t m_lengthSeconds = 60;  // of the open recording: the position slider's maximum
   QStringList m_exportList;      // filled by CollectCheckedNames for the export

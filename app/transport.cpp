@@ -2,6 +2,8 @@
 // recording are connected by the playback part; start-up and shut-down use these.
 #include "app/transport.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -10,6 +12,7 @@
 
 #include "app/key_filter.h"
 #include "app/main_window.h"
+#include "app/map_pane.h"
 #include "app/pane_layout.h"
 #include "app/pane_states.h"
 #include "app/video_pane.h"
@@ -45,7 +48,7 @@ bool CZarezeRadidaDlg::OpenRecording(const QString& name) {
   m_controls->Slider(IDC_POS_SLIDER)->SetRange(0, static_cast<int>(m_lengthSeconds), true);
   SetLabelText(IDC_LENGTH_LABEL, TimeText(m_lengthSeconds));
   m_state.panes = PaneStates{kPaneMain, kPaneHidden, kPaneHidden};
-  // The map page is loaded here once the map view exists.
+  LoadMapPage();
   m_controls->MapView()->setGeometry(kRearHidden);
   for (int id : {IDC_SMALL_MAP, IDC_SMALL_CAMERA, IDC_MAP}) m_controls->Find(id)->setEnabled(false);
   if (m_player.GetCameraCount() == 2) m_state.panes.rear = kPaneSmall;
@@ -210,12 +213,14 @@ void CZarezeRadidaDlg::RefreshPosition() {
     if (CameraCount() == 2) {
       for (int id : {IDC_SMALL_MAP, IDC_SMALL_CAMERA}) m_controls->Find(id)->setEnabled(true);
     }
-    // The map shows the position here once the map view exists.
-    SetLabelText(IDC_SPEED_LABEL, QString::asprintf("%dkm/h", static_cast<int>(gps.GetSpeed())));
+    m_map->ShowPosition(gps);
+    SetLabelText(IDC_SPEED_LABEL, QString::asprintf("%dkm/h", static_cast<int>(std::clamp(gps.GetSpeed(), 0.0, 99999.0))));
   }
   const std::vector<CGSensorData> samples = m_textData.GSensorSamples();
   UpdateGraph(*m_controls->Graph(), m_traces, samples, static_cast<int>(second));
 }
+
+void CZarezeRadidaDlg::LoadMapPage() { m_map->LoadMapPage(&m_state.mapPageLoaded); }
 
 void CZarezeRadidaDlg::UpdateTimeLabels(int64_t positionSeconds, int64_t lengthSeconds) {
   SetLabelText(IDC_POS_LABEL, TimeText(positionSeconds));

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/main_window.h"
+#include "app/map_pane.h"
 #include "app/pane_layout.h"
 #include "app/pane_states.h"
 #include "app/video_pane.h"
@@ -38,6 +39,7 @@ void CZarezeRadidaDlg::OnInitDialog() {
   m_controls = std::make_unique<CWindowControls>(this);
   m_layout = std::make_unique<CWindowLayout>(this, *m_controls);
   m_paneLayout = std::make_unique<CPaneLayout>(*m_controls);
+  m_map = std::make_unique<CMapPane>(m_controls->MapView());
   // Bitmaps and slider ranges first, so the configuration read by the setup is clamped to
   // the sliders' real ranges.
   m_controls->Skin(m_language);
@@ -120,6 +122,9 @@ void CZarezeRadidaDlg::OnMinimize() {
 void CZarezeRadidaDlg::Destroy() {
   if (m_destroyed) return;
   m_destroyed = true;
+  // A running export ends its file short and valid before the engine it reads from goes.
+  m_exportWorker.Busy() = false;
+  m_exportWorker.Stop();
   SaveViewerConfig();
   m_cardWatchTimer.stop();
   m_positionTimer.stop();

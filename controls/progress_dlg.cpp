@@ -64,6 +64,17 @@ CProgressDlg::CProgressDlg(QWidget* parent, unsigned langId)
   m_cancel->setAutoDefault(false);
   m_cancel->setText(LoadString(IDS_CANCEL_EN, UiLanguageFromLangId(langId)));
   connect(m_cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
+  // The main window's dark skin: near-black panels, light text, the orange accent.
+  setStyleSheet(QStringLiteral(
+      "QDialog { background: rgb(24, 26, 31); }"
+      "QLabel { color: rgb(230, 230, 230); }"
+      "QProgressBar { background: rgb(10, 11, 14); border: 1px solid rgb(62, 66, 76);"
+      " border-radius: 2px; }"
+      "QProgressBar::chunk { background: rgb(247, 88, 46); }"
+      "QPushButton { background: rgb(44, 48, 56); color: rgb(235, 235, 235);"
+      " border: 1px solid rgb(72, 76, 86); border-radius: 3px; }"
+      "QPushButton:hover { background: rgb(58, 62, 72); }"
+      "QPushButton:pressed { background: rgb(247, 88, 46); color: white; }"));
 }
 
 void CProgressDlg::SetStatusText(const QString& text) { m_status->setText(text); }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -83,6 +84,23 @@ TEST(CProgressDlg, CancelTextFollowsThePrimaryLanguage) {
     EXPECT_EQ(Child<QPushButton>(dialog, IDC_PROGRESS_CANCEL)->text(), text) << langId;
   }
   EXPECT_FALSE(LoadString(IDS_CANCEL_KO).isEmpty());
+}
+
+TEST(CProgressDlg, WearsTheDarkSkinWithTheAccentOnTheBars) {
+  CProgressDlg dialog(nullptr, 0x409);
+  dialog.FileBar()->setRange(0, 100);
+  dialog.FileBar()->setValue(50);
+  const QImage shot = dialog.grab().toImage();
+  const QRect bar = dialog.FileBar()->geometry();
+  const QColor background = shot.pixelColor(2, 2);
+  const QColor done = shot.pixelColor(bar.left() + bar.width() / 4, bar.center().y());
+  const QColor left = shot.pixelColor(bar.left() + bar.width() * 3 / 4, bar.center().y());
+  EXPECT_LT(qGray(background.rgb()), 60) << "the stock light dialog";
+  EXPECT_GT(done.red(), 200);
+  EXPECT_LT(done.green(), 130);
+  EXPECT_LT(qGray(left.rgb()), 40);
+  // The status text stays readable on the dark ground.
+  EXPECT_GT(dialog.findChild<QLabel*>()->palette().color(QPalette::WindowText).lightness(), 180);
 }
 
 }  // namespace

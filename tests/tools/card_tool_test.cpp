@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -87,6 +88,60 @@ TEST_F(MadeCard, PlayPausesAndStepsOneFrame) {
   EXPECT_NE(out.find("paused at "), std::string::npos) << out;
   EXPECT_NE(out.find(", status 1\n"), std::string::npos) << out;  // a still of two cameras
   EXPECT_NE(out.find("ended: end of recording"), std::string::npos) << out;
+}
+
+// What play says and how it exits when it could not play: the line on standard error, and
+// never "end of recording" with status 0.
+TEST_F(MadeCard, PlayReportsWhatItCouldNotPlayAndFails) {
+  // A copy of the card whose driving recording holds no chunk (cut after its header).
+  TempDir copy;
+  std::filesystem::copy(s_card->Path(), copy.Path(), std::filesystem::copy_options::recursive);
+  std::filesystem::resize_file(copy.Path() / "TAT" / "REC.TAT", 64 + 212);
+  const std::string dir = s_card->Path().string();
+  struct Case {
+    std::string args;
+    const char* says;
+  } cases[] = {
+      {"SDL_AUDIODRIVER=dummy " + Tool() + " play " + dir + " REC_20990101_000000_D.avi",
+       "REC_20990101_000000_D.avi: no such recording on the card"},
+      {"SDL_AUDIODRIVER=dummy " + Tool() + " play " + copy.Path().string() + " REC_20140301_093000_D.avi",
+       "REC_20140301_093000_D.avi: no frame of the recording could be shown"},
+      {Tool() + " play " + dir + " EVENT_20140301_093007_F.avi --audio no-such-driver",
+       "the audio output could not be opened"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_NE(RunCommand(c.args + " >/dev/null 2>&1"), 0) << c.args;
+    const std::string err = CommandOutput(c.args + " 2>&1 >/dev/null");
+    EXPECT_NE(err.find(c.says), std::string::npos) << c.args << "\n" << err;
+  }
+  const std::string out = CommandOutput(cases[0].args + " 2>/dev/null");
+  EXPECT_NE(out.find("ended: could not be read"), std::string::npos) << out;
+}
+
+// A card or a store file the tool cannot read says so; it is not "not a recorder card" nor
+// an empty kind.
+TEST_F(MadeCard, ListSaysWhatItCouldNotRead) {
+  TempDir copy;
+  std::filesystem::copy(s_card->Path(), copy.Path(), std::filesystem::copy_options::recursive);
+  const auto tat = copy.Path() / "TAT";
+  std::filesystem::remove(tat / "EVENT.TAT");
+  std::filesystem::create_directory(tat / "EVENT.TAT");
+  const std::string list = Tool() + " list " + copy.Path().string();
+  EXPECT_NE(RunCommand(list + " >/dev/null 2>&1"), 0);
+  const std::string out = CommandOutput(list + " 2>/dev/null");
+  EXPECT_NE(out.find("REC (1)\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("EVENT (cannot be read: Is a directory)\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("EVENT (0)"), std::string::npos) << out;
+
+  std::filesystem::remove(tat / "VOLUME.TAT");
+  std::filesystem::create_directory(tat / "VOLUME.TAT");
+  std::string err = CommandOutput(list + " 2>&1 >/dev/null");
+  EXPECT_NE(err.find("cannot read " + (tat / "VOLUME.TAT").string() + ": Is a directory"),
+            std::string::npos) << err;
+  EXPECT_EQ(err.find("not a recorder card"), std::string::npos) << err;
+  std::filesystem::remove(tat / "VOLUME.TAT");
+  err = CommandOutput(list + " 2>&1 >/dev/null");
+  EXPECT_NE(err.find("not a recorder card"), std::string::npos) << err;
 }
 
 TEST(MakeCard, CountLimitsTheRecordings) {

@@ -1,0 +1,114 @@
+// Snapshot capture: the capture button pauses playback, asks for a name, has the player save
+// the picture on screen of each camera as a JPEG file and resumes playback.
+#include "app/snapshot.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include "app/main_window.h"
+#include "app/window_controls.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+constexpr int kExtensionCut = 4;  // the length of ".jpg"
+
+// The question before replacing snapshot files that exist; true to replace them.
+bool ConfirmReplace(QWidget* parent, const QStringList& existing) {
+  QStringList names;
+  for (const QString& path : existing) names << QFileInfo(path).fileName();
+  const QString text =
+      existing.size() == 1
+          ? QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(names[0])
+          : QStringLiteral("%1 already exist.\nDo you want to replace them?")
+                .arg(names.join(QStringLiteral(" and ")));
+  QMessageBox question(QMessageBox::Warning, QStringLiteral("Confirm Save As"), text,
+                       QMessageBox::Yes | QMessageBox::No, parent);
+  question.setObjectName(QStringLiteral("SnapshotReplaceQuestion"));
+  question.setDefaultButton(QMessageBox::No);
+  return question.exec() == QMessageBox::Yes;
+}
+
+// Names each file that could not be written.
+void ReportFailures(QWidget* parent, const QStringList& failed) {
+  QMessageBox box(
+      QMessageBox::Warning, QStringLiteral("Snapshot"),
+      QStringLiteral("The snapshot could not be saved:\n%1").arg(failed.join(QLatin1Char('\n'))),
+      QMessageBox::Ok, parent);
+  box.setObjectName(QStringLiteral("SnapshotError"));
+  box.exec();
+}
+
+}  // namespace
+
+QString CaptureDefaultName(const QDateTime& when) {
+  const QDate d = when.date();
+  const QTime t = when.time();
+  return QString::asprintf("Capture_%d%d%d_%d%d%d.jpg", d.year(), d.month(), d.day(), t.hour(),
+                           t.minute(), t.second());
+}
+
+QString CaptureFilter() { return QStringLiteral("jpeg file (*.jpg)"); }
+
+QString SnapshotBase(const QString& chosen) {
+  const qsizetype slash = chosen.lastIndexOf(QLatin1Char('/'));
+  const QString name = chosen.mid(slash + 1);
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  if (dot < 0 || dot == name.size() - 1) return chosen;  // no extension
+  if (name.size() > kExtensionCut) return chosen.left(chosen.size() - kExtensionCut);
+  return chosen.left(slash + 1 + dot);
+}
+
+QStringList SnapshotFiles(const QString& chosen, int cameraCount) {
+  const QString base = SnapshotBase(chosen);
+  QStringList files{base + QStringLiteral("_front.jpg")};
+  if (cameraCount > 1) files << base + QStringLiteral("_rear.jpg");
+  return files;
+}
+
+void CZarezeRadidaDlg::OnCapture() {
+  if (ExportBusy()) return;
+  const int status = m_player.Status();
+  if (status != CQMVMediaPlayer::kPlaying && status != CQMVMediaPlayer::kStill) return;
+  if (RowCount() == 0) return;
+  m_player.PausePlayback();
+
+  QFileDialog dialog(this, QString(), CaptureDefaultName(QDateTime::currentDateTime()),
+                     CaptureFilter());
+  dialog.setObjectName(QStringLiteral("CaptureDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // The chosen name is never written; the question is asked about the files that are.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  QStringList files;
+  while (files.isEmpty() && dialog.exec() == QDialog::Accepted &&
+         !dialog.selectedFiles().isEmpty()) {
+    const QString chosen = dialog.selectedFiles().constFirst();
+    QStringList candidates = SnapshotFiles(chosen, m_player.GetCameraCount());
+    QStringList existing;
+    for (const QString& file : candidates) {
+      if (QFileInfo::exists(file)) existing << file;
+    }
+    if (existing.isEmpty() || ConfirmReplace(this, existing)) {
+      files = candidates;
+    } else {
+      dialog.selectFile(chosen);  // back to the dialog, as after No in a save dialog
+    }
+  }
+
+  QStringList failed;
+  for (int camera = 0; camera < files.size(); ++camera) {
+    if (!m_player.SaveSnapshot(camera, QFile::encodeName(files[camera]).constData())) {
+      failed << files[camera];
+    }
+  }
+  // Playback resumes when it was playing (or paused) at the start, unless it was stopped
+  // meanwhile (the card pulled out while the dialog was open).
+  if (status == CQMVMediaPlayer::kPlaying && m_player.Status() != CQMVMediaPlayer::kStopped) {
+    ShowPlaying(true);
+    m_player.ResumePlayback();
+  }
+  update();
+  if (!failed.isEmpty()) ReportFailures(this, failed);
+}

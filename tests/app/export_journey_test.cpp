@@ -1,0 +1,359 @@
+// The export through the real window under an X server: rows checked with the mouse,
+// FileDownload clicked, the real folder dialog answered, the export thread's progress seen in
+// the title and the bars, and the files it wrote checked with ffprobe. Cancel during the
+// second file, the card pulled out, a folder that cannot be written and the window closed,
+// each during an export. A probe on the export thread holds the copy at a chosen frame so
+// that the user's action lands in the file it is meant for.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QBasicTimer>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QSettings>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTest>
+#include <QTreeWidget>
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "app/main_window.h"
+#include "app/viewer_config.h"
+#include "app/window_controls.h"
+#include "controls/progress_dlg.h"
+#include "resources/resource_ids.h"
+#include "tests/app/viewer_rig.h"
+#include "tests/app/x11_display.h"
+
+namespace roadkeep::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWaitMs = 20000;  // generous: the machine is shared
+constexpr int kSeconds = 12;  // every recording over 512 KiB, so all four are listed
+constexpr int kFrames = kSeconds * 30;
+
+// Answers the window's dialogs as they show: the folder dialog with `folder` (or Cancel when
+// it is empty), every message box with OK, keeping what they said.
+class DialogAnswerer : public QObject {
+ public:
+  explicit DialogAnswerer(QString folder) : m_folder(std::move(folder)) { m_timer.start(10, this); }
+  QStringList messages;    // "objectName: text"
+  QStringList startedIn;   // the folder each folder dialog opened in
+  int folderDialogs = 0;
+
+ protected:
+  void timerEvent(QTimerEvent*) override {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (!top->isVisible()) continue;
+      if (auto* box = qobject_cast<QMessageBox*>(top)) {
+        messages << box->objectName() + ": " + box->text();
+        box->accept();
+      } else if (auto* dialog = qobject_cast<QFileDialog*>(top)) {
+        if (dialog->objectName() != QLatin1String("ExportFolderDialog")) continue;
+        ++folderDialogs;
+        startedIn << dialog->directory().absolutePath();
+        if (m_folder.isEmpty()) {
+          dialog->reject();
+        } else {
+          dialog->setDirectory(m_folder);
+          dialog->selectFile(m_folder);
+          static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept
+        }
+      }
+    }
+  }
+
+ private:
+  QString m_folder;
+  QBasicTimer m_timer;
+};
+
+// Holds the export thread at one frame of one file until released (or a generous timeout).
+class FrameGate {
+ public:
+  FrameGate(int file, int frame) : m_file(file), m_frame(frame) {}
+  void operator()(int file, int frame) {
+    if (file != m_file || frame != m_frame) return;
+    m_reached = true;
+    for (int waited = 0; !m_released && waited < kWaitMs; waited += 5)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  bool Reached() const { return m_reached; }
+  void Release() { m_released = true; }
+
+ private:
+  int m_file, m_frame;
+  std::atomic<bool> m_reached{false}, m_released{false};
+};
+
+// Counts the times a widget is shown.
+class ShowCounter : public QObject {
+ public:
+  explicit ShowCounter(QWidget* widget) { widget->installEventFilter(this); }
+  int count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    count += event->type() == QEvent::Show ? 1 : 0;
+    return false;
+  }
+};
+
+struct Probed {
+  long frontFrames = 0, videoStreams = 0;
+  std::string errors;  // from decoding the whole file
+};
+
+Probed Probe(const std::string& path) {
+  std::istringstream lines(CommandOutput("ffprobe -v error -count_packets -show_entries "
+                                         "stream=codec_type,nb_read_packets -of csv=p=0 '" +
+                                         path + "'"));
+  Probed p;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("video,", 0) != 0) continue;
+    if (p.videoStreams++ == 0) p.frontFrames = std::atol(line.c_str() + 6);
+  }
+  p.errors = CommandOutput("ffmpeg -nostdin -v error -i '" + path + "' -f null - 2>&1");
+  return p;
+}
+
+class ExportJourney : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SKIP_UNLESS_X11();
+    if (!HaveProgram("ffprobe")) GTEST_SKIP() << "needs ffprobe";
+    setenv("ROADKEEP_BIN", QCoreApplication::applicationDirPath().toLocal8Bit().constData(), 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    // The remembered folder goes to this test's own profile.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       QString::fromStdString(m_work.File("profile")));
+    m_card = std::make_unique<ViewerCard>(kSeconds, "640x360@30", "320x180@30");
+    ASSERT_TRUE(m_card->ok) << "roadkeep-tool make-card failed";
+    m_out = m_work.File("out");
+    fs::create_directory(m_out);
+    m_watched = m_work.File("card");
+    fs::create_directory(m_watched);
+    setenv("ROADKEEP_CARD_DIRS", m_watched.c_str(), 1);
+    m_window = std::make_unique<CZarezeRadidaDlg>(0x09);
+    m_window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    Move(m_card->dir.Path(), m_watched);
+    ASSERT_TRUE(WaitFor([&] { return List().topLevelItemCount() == 4; }, kWaitMs));
+  }
+
+  // The card's folders moved at once, as a card is put in or pulled out.
+  static void Move(const fs::path& from, const fs::path& to) {
+    for (const char* part : {"TAT", "SETTING"}) fs::rename(from / part, to / part);
+  }
+
+  CZarezeRadidaDlg& W() { return *m_window; }
+  QTreeWidget& List() { return *W().Controls().List(); }
+  CProgressDlg& Progress() { return *W().ProgressWindow(); }
+  std::string Name(int row) { return List().topLevelItem(row)->text(1).toStdString(); }
+  std::string Out(int row) { return m_out + "/" + Name(row); }
+
+  // Clicks row's check box with the mouse, through the window system's path.
+  void CheckRow(int row) {
+    QTreeWidgetItem* item = List().topLevelItem(row);
+    ASSERT_NE(item, nullptr);
+    QStyleOptionViewItem option;
+    option.initFrom(List().viewport());
+    option.rect = List().visualItemRect(item);
+    option.rect.setWidth(List().columnWidth(0));
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    option.text = item->text(0);
+    const QRect box =
+        List().style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &List());
+    const QPoint at = List().viewport()->mapTo(m_window.get(), box.center());
+    const Qt::CheckState before = item->checkState(0);
+    QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, {}, at);
+    ASSERT_TRUE(WaitFor([&] { return item->checkState(0) != before; }, kWaitMs)) << row;
+  }
+  void ClickDownload() {
+    QWidget* button = W().Controls().Find(IDC_DOWNLOAD);
+    ASSERT_TRUE(button->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
+  bool ExportEnds() { return WaitFor([&] { return !W().ExportBusy(); }, kWaitMs); }
+
+  ScopedWorkDir m_work;
+  std::unique_ptr<ViewerCard> m_card;
+  std::string m_out, m_watched;
+  std::unique_ptr<CZarezeRadidaDlg> m_window;
+};
+
+TEST_F(ExportJourney, ThreeCheckedRowsBecomeThreeFilesWithTitleAndBarsInTurn) {
+  DialogAnswerer answerer(QString::fromStdString(m_out));
+  ClickDownload();  // nothing checked yet
+  ASSERT_TRUE(WaitFor([&] { return !answerer.messages.isEmpty(); }, kWaitMs));
+  EXPECT_EQ(answerer.messages.front(),
+            QStringLiteral("NoSelectionMessage: Please select the file to save. "));
+  EXPECT_EQ(answerer.folderDialogs, 0);
+  answerer.messages.clear();
+
+  // Rows 0..2: the newest three, one camera, two cameras, one camera.
+  for (int row : {0, 1, 2}) CheckRow(row);
+  QStringList titles;
+  QList<int> overall;
+  QObject::connect(&W(), &QWidget::windowTitleChanged, [&](const QString& t) { titles << t; });
+  QObject::connect(Progress().OverallBar(), &QProgressBar::valueChanged,
+                   [&](int v) { overall << v; });
+  ShowCounter shows(&Progress());
+  ClickDownload();
+  EXPECT_EQ(answerer.folderDialogs, 1);
+  ASSERT_TRUE(WaitFor([&] {
+    return !W().ExportBusy() && titles.size() == 3 && !Progress().isVisible();
+  }, kWaitMs));
+  EXPECT_EQ(shows.count, 1);
+  const QString names[3] = {List().topLevelItem(0)->text(1), List().topLevelItem(1)->text(1),
+                            List().topLevelItem(2)->text(1)};
+  EXPECT_EQ(titles, (QStringList{"Make File 000/003 [" + names[0] + "]",
+                                 "Make File 001/003 [" + names[1] + "]",
+                                 "Make File 002/003 [" + names[2] + "]"}));
+  EXPECT_EQ(overall, (QList<int>{1, 2, 3}));
+  EXPECT_EQ(Progress().OverallBar()->maximum(), 3);
+  EXPECT_EQ(Progress().FileBar()->maximum(), kFrames);
+  EXPECT_EQ(Progress().FileBar()->value(), kFrames - 1);
+  EXPECT_EQ(W().windowTitle(), titles.back()) << "the title keeps the last file";
+  EXPECT_TRUE(answerer.messages.isEmpty())
+      << "a good export stays silent: " << answerer.messages.join('\n').toStdString();
+  EXPECT_EQ(ReadTargetFolder(), QString::fromStdString(m_out));
+
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(m_out)) files.push_back(entry.path().string());
+  EXPECT_EQ(files.size(), 3u);
+  for (int row : {0, 1, 2}) {
+    SCOPED_TRACE(Name(row));
+    const Probed p = Probe(Out(row));
+    EXPECT_EQ(p.videoStreams, row == 1 ? 2 : 1);
+    EXPECT_EQ(p.frontFrames, kFrames);
+    EXPECT_EQ(p.errors, "");
+  }
+
+  // The next export's dialog opens in the remembered folder.
+  ExportJourney::ClickDownload();
+  ASSERT_TRUE(WaitFor([&] { return answerer.folderDialogs == 2 && !W().ExportBusy(); }, kWaitMs));
+  EXPECT_EQ(answerer.startedIn.back(), QString::fromStdString(m_out));
+}
+
+TEST_F(ExportJourney, CancelDuringTheSecondFileKeepsTheFirstAndAShortSecondAndNoThird) {
+  DialogAnswerer answerer(QString::fromStdString(m_out));
+  FrameGate gate(1, 20);
+  W().ExportWorker().SetFrameProbe(std::ref(gate));
+  for (int row : {0, 1, 2}) CheckRow(row);
+  ClickDownload();
+  ASSERT_TRUE(WaitFor([&] { return gate.Reached(); }, kWaitMs));
+  ASSERT_TRUE(WaitFor([&] { return Progress().isVisible(); }, kWaitMs));
+  QTest::mouseClick(Progress().findChild<QWidget*>(QString::number(IDC_PROGRESS_CANCEL)),
+                    Qt::LeftButton);
+  EXPECT_FALSE(Progress().IsActive());
+  gate.Release();
+  ASSERT_TRUE(ExportEnds());
+  ASSERT_TRUE(WaitFor([&] { return !Progress().isVisible(); }, kWaitMs));
+  W().ExportWorker().SetFrameProbe(nullptr);
+
+  EXPECT_EQ(Probe(Out(0)).frontFrames, kFrames);
+  const Probed cut = Probe(Out(1));
+  EXPECT_EQ(cut.videoStreams, 2);
+  EXPECT_EQ(cut.frontFrames, 21) << "up to the frame on which Cancel was seen";
+  EXPECT_EQ(cut.errors, "");
+  EXPECT_FALSE(fs::exists(Out(2)));
+  QTest::qWait(300);
+  EXPECT_TRUE(answerer.messages.isEmpty()) << answerer.messages.join('\n').toStdString();
+  // The window takes input again: a kind button refills the list.
+  QTest::mouseClick(W().Controls().Find(IDC_FILTER_ALL), Qt::LeftButton);
+  EXPECT_EQ(List().topLevelItemCount(), 4);
+}
+
+TEST_F(ExportJourney, PullingTheCardStopsTheExportWithAValidShortFile) {
+  DialogAnswerer answerer(QString::fromStdString(m_out));
+  FrameGate gate(0, 30);
+  W().ExportWorker().SetFrameProbe(std::ref(gate));
+  for (int row : {0, 1}) CheckRow(row);
+  const std::string first = Out(0), second = Out(1);
+  ClickDownload();
+  ASSERT_TRUE(WaitFor([&] { return gate.Reached(); }, kWaitMs));
+  Move(m_watched, m_card->dir.Path());
+  ASSERT_TRUE(WaitFor([&] { return !W().ExportBusy() && !Progress().isVisible(); }, kWaitMs));
+  gate.Release();
+  ASSERT_TRUE(WaitFor([&] { return answerer.messages.size() == 2; }, kWaitMs))
+      << answerer.messages.join('\n').toStdString();
+  W().ExportWorker().SetFrameProbe(nullptr);
+  EXPECT_TRUE(answerer.messages.filter(QStringLiteral("CardMessage: ")).size() == 1);
+  const QStringList report = answerer.messages.filter(QStringLiteral("ExportMessage: "));
+  ASSERT_EQ(report.size(), 1);
+  EXPECT_TRUE(report[0].contains(QString::fromStdString(fs::path(first).filename().string()) +
+                                 ": incomplete: the export was stopped; the file holds 31 of 360"))
+      << report[0].toStdString();
+  const Probed cut = Probe(first);
+  EXPECT_EQ(cut.frontFrames, 31);
+  EXPECT_EQ(cut.errors, "");
+  EXPECT_FALSE(fs::exists(second));
+  EXPECT_EQ(Progress().FileBar()->value(), 0);
+  EXPECT_EQ(Progress().OverallBar()->value(), 0);
+}
+
+TEST_F(ExportJourney, AFolderThatCannotBeWrittenIsReportedByName) {
+  // As root every folder is writable; the process file system refuses new files to anyone.
+  const std::string folder = geteuid() == 0 ? "/proc" : m_work.File("locked");
+  if (geteuid() != 0) {
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+  }
+  DialogAnswerer answerer(QString::fromStdString(folder));
+  for (int row : {0, 1}) CheckRow(row);
+  ClickDownload();
+  ASSERT_TRUE(WaitFor([&] { return answerer.messages.size() == 1 && !W().ExportBusy(); },
+                      kWaitMs));
+  const QString& text = answerer.messages.front();
+  EXPECT_TRUE(text.startsWith(QStringLiteral("ExportMessage: ")));
+  for (int row : {0, 1}) {
+    EXPECT_TRUE(text.contains(QString::fromStdString(Name(row)) +
+                              ": skipped: the file cannot be created ("))
+        << text.toStdString();
+  }
+  EXPECT_FALSE(Progress().isVisible());
+}
+
+TEST_F(ExportJourney, ClosingTheWindowDuringAnExportEndsTheFileShortAndValid) {
+  DialogAnswerer answerer(QString::fromStdString(m_out));
+  // Holds the copy until the closing window clears the busy flag.
+  std::atomic<bool> reached{false};
+  CZarezeRadidaDlg* window = m_window.get();
+  W().ExportWorker().SetFrameProbe([&reached, window](int file, int frame) {
+    if (file != 0 || frame != 40) return;
+    reached = true;
+    for (int waited = 0; window->ExportBusy() && waited < kWaitMs; waited += 5)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  });
+  CheckRow(1);
+  const std::string file = Out(1);
+  ClickDownload();
+  ASSERT_TRUE(WaitFor([&] { return reached.load(); }, kWaitMs));
+  QElapsedTimer clock;
+  clock.start();
+  m_window.reset();
+  const qint64 closingMs = clock.elapsed();
+  std::printf("window closed %lld ms into the close\n", static_cast<long long>(closingMs));
+  EXPECT_LT(closingMs, kWaitMs) << "the close waited for the whole export";
+  const Probed cut = Probe(file);
+  EXPECT_EQ(cut.videoStreams, 2);
+  EXPECT_EQ(cut.frontFrames, 41);
+  EXPECT_EQ(cut.errors, "");
+  QTest::qWait(200);  // nothing queued for the window may arrive after it is gone
+}
+
+}  // namespace
+}  // namespace roadkeep::test
