@@ -25,11 +25,7 @@ struct Texts {
   const char* ko;
   const char* en;
   const char* ja;
-  QString In(UiLanguage lang) const {
-    return QString::fromUtf8(lang == UiLanguage::kKorean     ? ko
-                             : lang == UiLanguage::kJapanese ? ja
-                                                             : en);
-  }
+  QString In(UiLanguage lang) const { return PickText(lang, ko, en, ja); }
 };
 
 const Texts kProblemsHeading = {"다음 녹화는 완전히 저장되지 않았습니다.",

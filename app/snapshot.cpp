@@ -9,21 +9,21 @@
 #include "app/main_window.h"
 #include "app/window_controls.h"
 #include "resources/resource_ids.h"
+#include "resources/resources.h"
 
 namespace {
 
 constexpr int kExtensionCut = 4;  // the length of ".jpg"
 
 // The question before replacing snapshot files that exist; true to replace them.
-bool ConfirmReplace(QWidget* parent, const QStringList& existing) {
+bool ConfirmReplace(QWidget* parent, UiLanguage lang, const QStringList& existing) {
   QStringList names;
   for (const QString& path : existing) names << QFileInfo(path).fileName();
-  const QString text =
-      existing.size() == 1
-          ? QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(names[0])
-          : QStringLiteral("%1 already exist.\nDo you want to replace them?")
-                .arg(names.join(QStringLiteral(" and ")));
-  QMessageBox question(QMessageBox::Warning, QStringLiteral("Confirm Save As"), text,
+  const QString text = PickText(lang, "%1 파일이 이미 있습니다.\n바꾸시겠습니까?",
+                                "%1 already exists.\nDo you want to replace it?",
+                                "%1 は既に存在します。\n置き換えますか?")
+                           .arg(names.join(QLatin1Char('\n')));
+  QMessageBox question(QMessageBox::Warning, LoadString(IDS_APP_TITLE), text,
                        QMessageBox::Yes | QMessageBox::No, parent);
   question.setObjectName(QStringLiteral("SnapshotReplaceQuestion"));
   question.setDefaultButton(QMessageBox::No);
@@ -31,11 +31,12 @@ bool ConfirmReplace(QWidget* parent, const QStringList& existing) {
 }
 
 // Names each file that could not be written.
-void ReportFailures(QWidget* parent, const QStringList& failed) {
-  QMessageBox box(
-      QMessageBox::Warning, QStringLiteral("Snapshot"),
-      QStringLiteral("The snapshot could not be saved:\n%1").arg(failed.join(QLatin1Char('\n'))),
-      QMessageBox::Ok, parent);
+void ReportFailures(QWidget* parent, UiLanguage lang, const QStringList& failed) {
+  const QString text = PickText(lang, "스냅샷을 저장하지 못했습니다:\n%1",
+                                "The snapshot could not be saved:\n%1",
+                                "スナップショットを保存できませんでした:\n%1")
+                           .arg(failed.join(QLatin1Char('\n')));
+  QMessageBox box(QMessageBox::Warning, LoadString(IDS_APP_TITLE), text, QMessageBox::Ok, parent);
   box.setObjectName(QStringLiteral("SnapshotError"));
   box.exec();
 }
@@ -90,7 +91,7 @@ void CZarezeRadidaDlg::OnCapture() {
     for (const QString& file : candidates) {
       if (QFileInfo::exists(file)) existing << file;
     }
-    if (existing.isEmpty() || ConfirmReplace(this, existing)) {
+    if (existing.isEmpty() || ConfirmReplace(this, m_language, existing)) {
       files = candidates;
     } else {
       dialog.selectFile(chosen);  // back to the dialog, as after No in a save dialog
@@ -110,5 +111,5 @@ void CZarezeRadidaDlg::OnCapture() {
     m_player.ResumePlayback();
   }
   update();
-  if (!failed.isEmpty()) ReportFailures(this, failed);
+  if (!failed.isEmpty()) ReportFailures(this, m_language, failed);
 }

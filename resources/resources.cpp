@@ -105,3 +105,9 @@ QIcon LoadAppIcon(int id) {
   icon.addFile(QStringLiteral(":/skin/icon_%1_32.png").arg(id), QSize(32, 32));
   return icon;
 }
+
+QString PickText(UiLanguage lang, const char* ko, const char* en, const char* ja) {
+  return QString::fromUtf8(lang == UiLanguage::kKorean     ? ko
+                           : lang == UiLanguage::kJapanese ? ja
+                                                           : en);
+}

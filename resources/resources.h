@@ -28,6 +28,8 @@ QString LoadString(int id);
 QString LoadString(int id, UiLanguage lang);
 // A string-table text as shown: the formatter step that turns each "%%" into "%".
 QString FormatResourceText(const QString& text);
+// One of three UTF-8 texts by language, for messages the string table does not hold.
+QString PickText(UiLanguage lang, const char* ko, const char* en, const char* ja);
 // The id of ids for language lang.
 int PickStringId(const StringIds& ids, UiLanguage lang);
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <QImage>
 #include <QLabel>
 #include <QProgressBar>
@@ -91,6 +93,9 @@ TEST(CProgressDlg, WearsTheDarkSkinWithTheAccentOnTheBars) {
   dialog.FileBar()->setRange(0, 100);
   dialog.FileBar()->setValue(50);
   const QImage shot = dialog.grab().toImage();
+  if (const char* dir = std::getenv("ROADKEEP_SHOT_DIR")) {
+    shot.save(QString::fromLocal8Bit(dir) + QStringLiteral("/progress-dialog.png"));
+  }
   const QRect bar = dialog.FileBar()->geometry();
   const QColor background = shot.pixelColor(2, 2);
   const QColor done = shot.pixelColor(bar.left() + bar.width() / 4, bar.center().y());
