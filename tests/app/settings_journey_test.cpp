@@ -21,19 +21,13 @@
 #include "settings/setting_dlg.h"
 #include "tests/app/viewer_rig.h"
 #include "tests/app/x11_display.h"
+#include "tests/support/temp_dir.h"
 
 namespace roadkeep::test {
 namespace {
 
 namespace fs = std::filesystem;
 constexpr int kWaitMs = 15000;
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Runs act (which opens a modal window) and, from a timer, answer on the first visible
 // top-level widget of type T once it is shown.

@@ -16,17 +16,8 @@
 namespace {
 
 using roadkeep::test::TempDir;
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using roadkeep::test::WriteText;
+using roadkeep::test::ReadText;
 
 int EntriesIn(const std::filesystem::path& folder) {
   int count = 0;

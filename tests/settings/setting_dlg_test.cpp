@@ -25,15 +25,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using roadkeep::test::TempDir;
+using roadkeep::test::ReadText;
 
 constexpr unsigned kEnglish = 0x09, kJapanese = 0x11, kKorean = 0x12, kFrench = 0x0C;
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 template <typename T>
 T* Control(QWidget& dlg, int id) {

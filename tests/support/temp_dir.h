@@ -24,6 +24,9 @@ class TempDir {
 
 std::vector<uint8_t> ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes);
+// A whole file as text (empty when it cannot be read), and a file written from text.
+std::string ReadText(const std::string& path);
+void WriteText(const std::string& path, const std::string& text);
 // Runs a shell command; returns its exit status (-1 when it could not run).
 int RunCommand(const std::string& command);
 // Whether a program is on PATH.

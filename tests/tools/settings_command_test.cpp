@@ -16,17 +16,11 @@ namespace fs = std::filesystem;
 using roadkeep::test::CommandOutput;
 using roadkeep::test::RunCommand;
 using roadkeep::test::TempDir;
+using roadkeep::test::ReadText;
 
 std::string Tool() {
   const char* bin = std::getenv("ROADKEEP_BIN");
   return std::string(bin ? bin : "build/bin") + "/roadkeep-tool";
-}
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 class SettingsCard : public testing::Test {
