@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "app/main_window.h"
 #include "app/window_controls.h"
 #include "tat/recording_list.h"
@@ -39,28 +40,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+using roadkeep::bench::EnvInt;
+using roadkeep::bench::MonotonicNs;
+using roadkeep::bench::BinDir;
 using namespace roadkeep::tat;
 
 constexpr uint32_t kRecordingBytes = 600000;
 constexpr int64_t kFirstStart = 1393666200;  // 2014-03-01 09:30:00
-
-int EnvInt(const char* name, int fallback) {
-  const char* text = std::getenv(name);
-  const int value = text ? std::atoi(text) : 0;
-  return value > 0 ? value : fallback;
-}
-
-int64_t MonotonicNs() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec;
-}
-
-fs::path BinDir() {
-  std::error_code error;
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  return error ? fs::path("build/bin") : self.parent_path();
-}
 
 std::string NameOf(int kind, int64_t start) {
   const std::time_t t = static_cast<std::time_t>(start);

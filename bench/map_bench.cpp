@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "app/main_window.h"
 #include "app/map_pane.h"
 #include "sensors/map_view.h"
@@ -41,6 +42,10 @@
 namespace {
 
 namespace fs = std::filesystem;
+using roadkeep::bench::MonotonicNs;
+using roadkeep::bench::BinDir;
+
+int Runs(int fallback) { return roadkeep::bench::EnvInt("ROADKEEP_BENCH_RUNS", fallback); }
 using roadkeep::test::CommandOutput;
 using roadkeep::test::TempDir;
 
@@ -48,24 +53,6 @@ constexpr char kNeedsDisplay[] =
     "needs an X server: run under xvfb-run -a -s \"-screen 0 1280x1024x24\"";
 constexpr char kChildVariable[] = "ROADKEEP_MAP_BENCH_CARD";
 constexpr char kPlatformNetVariable[] = "ROADKEEP_MAP_BENCH_PLATFORM_NET";
-
-int Runs(int fallback) {
-  const char* text = std::getenv("ROADKEEP_BENCH_RUNS");
-  const int value = text ? std::atoi(text) : 0;
-  return value > 0 ? value : fallback;
-}
-
-int64_t MonotonicNs() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec;
-}
-
-fs::path BinDir() {
-  std::error_code error;
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  return error ? fs::path("build/bin") : self.parent_path();
-}
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 

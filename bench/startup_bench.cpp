@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -27,20 +28,12 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
+using roadkeep::bench::MonotonicNs;
+using roadkeep::bench::BinDir;
 
-fs::path BinDir() {
-  std::error_code error;
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  return error ? fs::path("build/bin") : self.parent_path();
-}
+int Runs() { return roadkeep::bench::EnvInt("ROADKEEP_BENCH_RUNS", 50); }
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
-int64_t MonotonicNs() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec;
-}
 
 // The small card, made once; empty with *error set when make-card fails.
 std::string SmallCard(std::string* error) {
@@ -88,12 +81,6 @@ double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   const size_t n = v.size();
   return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-int Runs() {
-  const char* text = std::getenv("ROADKEEP_BENCH_RUNS");
-  const int runs = text ? std::atoi(text) : 0;
-  return runs > 0 ? runs : 50;
 }
 
 int LibraryCount(const std::string& program) {

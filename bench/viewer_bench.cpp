@@ -42,6 +42,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "app/main_window.h"
 #include "app/video_pane.h"
 #include "app/window_controls.h"
@@ -54,17 +55,14 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
+using roadkeep::bench::EnvInt;
+using roadkeep::bench::MonotonicNs;
+using roadkeep::bench::BinDir;
 using roadkeep::test::TempDir;
 
 constexpr char kNeedsDisplay[] =
     "needs an X server: run under xvfb-run -a -s \"-screen 0 1920x1200x24\"";
 constexpr char kRecording[] = "REC_20140301_093000_D.avi";
-
-int EnvInt(const char* name, int fallback) {
-  const char* text = std::getenv(name);
-  const int value = text ? std::atoi(text) : 0;
-  return value > 0 ? value : fallback;
-}
 
 double CpuSeconds() {
   timespec t{};
@@ -72,23 +70,11 @@ double CpuSeconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-int64_t MonotonicNs() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec;
-}
-
 double Seconds(const timeval& t) {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
 }
 
 // The folder this executable sits in; the viewer and the tool are built next to it.
-fs::path BinDir() {
-  std::error_code error;
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  return error ? fs::path("build/bin") : self.parent_path();
-}
-
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 // A card made by roadkeep-tool make-card once and kept under the build folder: made into
