@@ -140,14 +140,6 @@ ExportResult CRecordingExport::ConvertRecording(const char* source, const char* 
 }
 
 bool CRecordingExport::ReadChunk(char id[4], int* size) {
-  const int capacity = *size;
-  if (m_parser.ReadChunk(id, m_buffer.data(), size) >= 0) return true;
-  if (m_parser.ReadFailed()) return false;
-  // The card-store parser can report its end while the last chunks its reader queued are
-  // still waiting (it looks at the reader's running flag after finding the queue empty, and
-  // the reader may queue the rest and stop in between). Once it has stopped, everything it
-  // read is queued, so one more read takes what is left, or confirms the end.
-  *size = capacity;
   return m_parser.ReadChunk(id, m_buffer.data(), size) >= 0;
 }
 
