@@ -87,17 +87,13 @@ int CTATParser::KindCode(int kind) { return kind >= 0 && kind < 4 ? kKindCodes[k
 
 bool CTATParser::Start() {
   if (m_thread.IsRunning()) return true;
-  m_readerBuffer.assign(kQueueCapacity, 0);
-  m_queue.Init(kQueueCapacity);
+  m_queue.Init(kRingBytes);
   m_thread.BeginThread(&CTATParser::ReaderStep, this, 0, 0);
   return true;
 }
 
-void CTATParser::Stop() {
-  StopReader();
-  m_readerBuffer.clear();
-  m_readerBuffer.shrink_to_fit();
-}
+// The ring stays: a consumer may still be inside a pop.
+void CTATParser::Stop() { StopReader(); }
 
 void CTATParser::PauseReader() {
   m_running = false;
@@ -187,6 +183,8 @@ int CTATParser::ReadNext(void* buffer, int* size) {
   int scratch = 0;
   const int before = *size;
   const int r = TatRead(g_library, &camera, &type, &key, size, buffer, &scratch);
+  m_tooSmall = r == kTatTooSmall;
+  if (m_tooSmall) return kKindNothing;  // *size is the room the chunk needs
   switch (type) {
     case 0:
       ++m_videoFramesRead;
@@ -223,20 +221,41 @@ bool CTATParser::ReaderStep(void* self) {
     parser->m_parked = false;
     return true;
   }
-  int size = kQueueCapacity;
-  uint8_t* buffer = parser->m_readerBuffer.data();
-  const int kind = parser->ReadNext(buffer, &size);
-  if (kind == kKindNothing) return true;
-  // A chunk can never reach the queue's capacity (the library caps chunks below it), but a
-  // size from elsewhere must not read past the buffer.
-  if (size < 0 || size > kQueueCapacity) size = 0;
-  // The end's trace line comes before the end is queued, so it is out before the consumer
-  // can see the end.
-  if (kind == kKindOther) Trace("Media End Recv [%d]\n", kind);
-  while (parser->m_running && !parser->m_queue.Push(buffer, size, kind)) {
+  // Chunks are read straight into the queue's ring, a batch of them back to back into one
+  // room, and queued together: one lock per batch rather than per chunk.
+  const int reserve = parser->m_reserve;
+  uint8_t* room = nullptr;
+  while (parser->m_running && (room = parser->m_queue.ReservePush(reserve)) == nullptr) {
     // Woken by the consumer once half the queue is free, or by a pause or stop.
-    parser->m_queue.WaitForSpace(size, 100);
+    parser->m_queue.WaitForSpace(reserve, 100);
   }
+  if (room == nullptr) return true;
+  CThreadQueue::Pushed batch[kBatchChunks];
+  int count = 0;
+  int used = 0;
+  int kind = kKindNothing;
+  parser->m_reserve = kReserveBytes;
+  while (count < kBatchChunks && parser->m_running) {
+    int size = reserve - used;
+    kind = parser->ReadNext(room + used, &size);
+    if (kind == kKindNothing) {
+      // A chunk larger than the room left: the next turn takes room for it.
+      if (parser->m_tooSmall) {
+        parser->m_reserve = std::min(std::max(size, kReserveBytes), kQueueCapacity);
+      }
+      break;
+    }
+    // The library caps chunks at the room given, but a size from elsewhere must not make the
+    // record reach past it.
+    if (size < 0 || size > reserve - used) size = 0;
+    // The end's trace line comes before the end is queued, so it is out before the consumer
+    // can see the end.
+    if (kind == kKindOther) Trace("Media End Recv [%d]\n", kind);
+    batch[count++] = {size, kind};
+    used += size;
+    if (kind == kKindOther) break;
+  }
+  parser->m_queue.CommitPush(batch, count);
   if (kind == kKindOther) {
     parser->m_running = false;
     parser->m_queue.WakeConsumer();  // it may be waiting for a batch that will not come
@@ -271,7 +290,7 @@ int CTATParser::ReadChunk(char id[4], void* buffer, int* size) {
     }
     // Woken once a batch is queued rather than for every chunk: the reader is slower than
     // a consumer that only copies, and a wake-up per chunk costs more than the chunk.
-    m_queue.WaitForBytes(10, kWakeBytes);
+    if (!m_queue.SpinForRecord(kSpinMicroseconds)) m_queue.WaitForBytes(10, kWakeBytes);
   }
   if (!got) return -1;
   static const char* const kIds[4] = {"00dc", "01dc", "02wb", "03tx"};

@@ -1,6 +1,6 @@
 // Reads one recording of the card store through the card-store library and delivers its
-// chunks with the AVI chunk ids. A reader thread "TATParser" pulls chunks ahead of the
-// consumer into a 1 MB queue.
+// chunks with the AVI chunk ids. A reader thread "TATParser" reads chunks ahead of the
+// consumer straight into the queue's 1.5 MB ring; the consumer copies each out once.
 //
 // Threads: Open, Close and the card steps run on the user-interface thread; ReadChunk and
 // SeekToTime on the consumer's (player or export) thread; ReaderStep on "TATParser".
@@ -24,9 +24,20 @@ struct TatHandle;
 
 class CTATParser : public VMediaParser {
  public:
+  // The largest chunk: a consumer's buffer of this size holds every chunk.
   static constexpr int kQueueCapacity = 0x100000;
+  // The queue's ring: it holds the largest chunk, and is small enough to stay in the
+  // processor's cache between the reader's write and the consumer's copy.
+  static constexpr int kRingBytes = kQueueCapacity + kQueueCapacity / 2;
+  // Room the reader takes in the ring for a chunk of unknown size; a larger chunk is read
+  // again into room of its own size.
+  static constexpr int kReserveBytes = kQueueCapacity / 4;
+  // Chunks the reader queues at most in one batch.
+  static constexpr int kBatchChunks = 32;
   // Bytes queued before a waiting consumer is woken (the end wakes it at once).
   static constexpr int kWakeBytes = kQueueCapacity / 4;
+  // How long a consumer that finds the queue empty polls before it sleeps.
+  static constexpr int kSpinMicroseconds = 100;
 
   CTATParser();
   ~CTATParser() override;
@@ -99,8 +110,9 @@ class CTATParser : public VMediaParser {
   std::atomic<int32_t> m_frameReached{-1};  // consumer's thread
   CThreadQueue m_queue;
 
-  // Reader thread only (allocated by Start, freed by Stop).
-  std::vector<uint8_t> m_readerBuffer;
+  // Reader thread only.
+  int m_reserve = kReserveBytes;  // room for the next read
+  bool m_tooSmall = false;        // the last ReadNext's chunk did not fit its room
   CSingleThread m_thread{"TATParser"};
   CWaitEvent m_event;  // signalled at each idle turn
 

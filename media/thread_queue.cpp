@@ -11,48 +11,110 @@ CThreadQueue::CThreadQueue() = default;
 CThreadQueue::~CThreadQueue() = default;
 
 bool CThreadQueue::Init(int capacity) {
-  m_bytes.clear();
-  m_bytes.reserve(capacity > 0 ? static_cast<size_t>(capacity) : 0);
-  m_head = 0;
-  m_sizes.clear();
-  m_tags.clear();
+  CSyncGuard guard(m_lock);
+  m_capacity = capacity > 0 ? capacity : 0;
+  m_bytes.assign(static_cast<size_t>(m_capacity), 0);
+  m_records.clear();
+  m_records.reserve(128);
   m_first = 0;
-  m_sizes.reserve(100);
-  m_tags.reserve(100);
-  m_capacity = capacity;
+  m_queued = 0;
+  m_reserved = -1;
+  m_held = -1;
+  ++m_clears;
   return true;
 }
 
 void CThreadQueue::Clear() {
   CSyncGuard guard(m_lock);
-  m_bytes.clear();
-  m_head = 0;
-  m_sizes.clear();
-  m_tags.clear();
+  m_count.store(0, std::memory_order_release);
+  m_records.clear();
   m_first = 0;
+  m_queued = 0;
+  m_reserved = -1;
+  m_held = -1;
+  ++m_clears;
   m_popped.notify_all();
+}
+
+int64_t CThreadQueue::PlaceLocked(int size) const {
+  if (size < 0 || m_queued + size >= m_capacity) return -1;
+  const int64_t total = static_cast<int64_t>(m_bytes.size());
+  // The oldest bytes in use: the popped record still being copied, else the oldest record.
+  const bool held = m_held >= 0;
+  if (EmptyLocked() && !held) return size <= total ? 0 : -1;
+  const int64_t head = held ? m_held : m_records[m_first].offset;
+  const int64_t lastOffset = EmptyLocked() ? m_held : m_records.back().offset;
+  const int64_t end = lastOffset + (EmptyLocked() ? m_heldSize : m_records.back().size);
+  if (lastOffset < head) return end + size <= head ? end : -1;  // wrapped: up to the oldest
+  if (end + size <= total) return end;
+  return size <= head ? 0 : -1;  // wrap, leaving the end's gap
+}
+
+uint8_t* CThreadQueue::ReservePush(int maxSize) {
+  CSyncGuard guard(m_lock);
+  const int64_t at = PlaceLocked(maxSize);
+  if (at < 0) {
+    // Full: a consumer waiting for a batch takes what there is.
+    if (m_waitingConsumers > 0) m_pushed.notify_one();
+    return nullptr;
+  }
+  m_reserved = at;
+  m_reservedSize = maxSize;
+  m_reservedClears = m_clears;
+  return m_bytes.data() + at;
+}
+
+void CThreadQueue::CommitPush(int size, int tag) {
+  const Pushed record{size, tag};
+  CommitPush(&record, size < 0 ? 0 : 1);
+}
+
+void CThreadQueue::CommitPush(const Pushed* records, int count) {
+  CSyncGuard guard(m_lock);
+  int64_t total = 0;
+  bool valid = m_reserved >= 0 && m_reservedClears == m_clears && count >= 0;
+  for (int i = 0; valid && i < count; ++i) {
+    valid = records[i].size >= 0;
+    total += records[i].size;
+  }
+  valid = valid && total <= m_reservedSize;
+  int64_t at = m_reserved;
+  m_reserved = -1;
+  if (!valid || count == 0) return;
+  if (m_first >= 64) {
+    m_records.erase(m_records.begin(), m_records.begin() + static_cast<ptrdiff_t>(m_first));
+    m_first = 0;
+  }
+  const int64_t before = m_queued;
+  for (int i = 0; i < count; ++i) {
+    m_records.push_back({static_cast<uint32_t>(at), records[i].size, records[i].tag});
+    at += records[i].size;
+  }
+  m_queued += total;
+  m_count.store(static_cast<int>(m_records.size() - m_first), std::memory_order_release);
+  if (m_waitingConsumers > 0 && (before + total >= m_consumerWants || total == 0)) {
+    m_pushed.notify_one();
+  }
 }
 
 bool CThreadQueue::Push(const void* data, int size, int tag) {
   if (size < 0 || (size > 0 && data == nullptr)) return false;
-  CSyncGuard guard(m_lock);
-  const int64_t queued = static_cast<int64_t>(m_bytes.size() - m_head);
-  if (queued + size >= m_capacity) {
-    // Full: a consumer waiting for a batch takes what there is.
-    if (m_waitingConsumers > 0) m_pushed.notify_one();
-    return false;
-  }
-  if (m_head > 0 && m_bytes.size() + size > m_bytes.capacity()) {
-    // Reuse the consumed front before the buffer would grow.
-    m_bytes.erase(m_bytes.begin(), m_bytes.begin() + static_cast<ptrdiff_t>(m_head));
-    m_head = 0;
-  }
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  m_bytes.insert(m_bytes.end(), bytes, bytes + size);
-  m_sizes.push_back(size);
-  m_tags.push_back(tag);
-  if (m_waitingConsumers > 0 && queued + size >= m_consumerWants) m_pushed.notify_one();
+  uint8_t* room = ReservePush(size);
+  if (room == nullptr) return false;
+  if (size > 0) std::memcpy(room, data, static_cast<size_t>(size));
+  CommitPush(size, tag);
   return true;
+}
+
+bool CThreadQueue::SpinForRecord(int microseconds) const {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds);
+  for (int i = 0;; ++i) {
+    if (m_count.load(std::memory_order_acquire) > 0) return true;
+    if ((i & 63) == 63 && std::chrono::steady_clock::now() >= until) return false;
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  }
 }
 
 void CThreadQueue::WakeConsumer() {
@@ -66,8 +128,7 @@ bool CThreadQueue::WaitForSpace(int size, int milliseconds) {
   const bool ready = m_popped.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
     // Half the capacity free (or room for this record, whichever is more) before the
     // producer wakes: fewer, larger refills.
-    const int64_t queued = static_cast<int64_t>(m_bytes.size() - m_head);
-    return queued + size < m_capacity && (queued <= m_capacity / 2 || m_first == m_sizes.size());
+    return PlaceLocked(size) >= 0 && (m_queued <= m_capacity / 2 || EmptyLocked());
   });
   --m_waitingProducers;
   return ready;
@@ -86,90 +147,87 @@ bool CThreadQueue::WaitForBytes(int milliseconds, int bytes) {
   m_consumerWants = std::max(bytes, 1);
   // One wake-up ends the wait: a push that brought the bytes wanted, a refused push, a
   // WakeConsumer or the time limit. Then whatever is queued is taken.
-  if (static_cast<int64_t>(m_bytes.size() - m_head) < m_consumerWants) {
+  if (m_queued < m_consumerWants && (EmptyLocked() || m_consumerWants > 1)) {
     m_pushed.wait_for(lock, std::chrono::milliseconds(milliseconds));
   }
   m_consumerWants = 1;
   --m_waitingConsumers;
-  return m_first < m_sizes.size();
+  return !EmptyLocked();
 }
 
 bool CThreadQueue::Pop(void** destination, int* size, int* tag) {
-  CSyncGuard guard(m_lock);
-  return PopLocked(nullptr, destination ? *destination : nullptr, size, tag, INT_MAX);
+  return PopRecord(nullptr, destination ? *destination : nullptr, size, tag, INT_MAX);
 }
 
 bool CThreadQueue::Pop(void** destination, int* size, int* tag, int capacity) {
-  CSyncGuard guard(m_lock);
-  return PopLocked(nullptr, destination ? *destination : nullptr, size, tag, capacity);
+  return PopRecord(nullptr, destination ? *destination : nullptr, size, tag, capacity);
 }
 
 bool CThreadQueue::PopWithId(char id[4], void** destination, int* size, int* tag) {
-  CSyncGuard guard(m_lock);
-  return PopLocked(id, destination ? *destination : nullptr, size, tag, INT_MAX);
+  return PopRecord(id, destination ? *destination : nullptr, size, tag, INT_MAX);
 }
 
 bool CThreadQueue::PopWithId(char id[4], void** destination, int* size, int* tag,
                              int capacity) {
-  CSyncGuard guard(m_lock);
-  return PopLocked(id, destination ? *destination : nullptr, size, tag, capacity);
+  return PopRecord(id, destination ? *destination : nullptr, size, tag, capacity);
 }
 
 int CThreadQueue::Count() {
   CSyncGuard guard(m_lock);
-  return static_cast<int>(m_sizes.size() - m_first);
+  return static_cast<int>(m_records.size() - m_first);
 }
 
 int CThreadQueue::BytesQueued() {
   CSyncGuard guard(m_lock);
-  return static_cast<int>(m_bytes.size() - m_head);
+  return static_cast<int>(m_queued);
 }
 
-bool CThreadQueue::PopLocked(char* id, void* destination, int* size, int* tag, int capacity) {
-  if (m_first == m_sizes.size()) {
-    roadkeep::Trace("[CThreadQueue] Pop Empty\n");
-    return false;
+bool CThreadQueue::PopRecord(char* id, void* destination, int* size, int* tag, int capacity) {
+  Record record{};
+  uint64_t clears = 0;
+  {
+    CSyncGuard guard(m_lock);
+    m_held = -1;  // the last pop's copy is done
+    if (EmptyLocked()) {
+      if (m_waitingProducers > 0) m_popped.notify_one();
+      roadkeep::Trace("[CThreadQueue] Pop Empty\n");
+      return false;
+    }
+    record = m_records[m_first];
+    clears = m_clears;
+    ++m_first;
+    m_queued -= record.size;
+    if (EmptyLocked()) {
+      m_records.clear();
+      m_first = 0;
+    }
+    m_count.store(static_cast<int>(m_records.size() - m_first), std::memory_order_release);
+    // Removed from the queue, but its bytes are held (not reused) until the next pop.
+    m_held = record.offset;
+    m_heldSize = record.size;
+    if (m_waitingProducers > 0 && (m_queued <= m_capacity / 2 || EmptyLocked())) {
+      m_popped.notify_one();
+    }
   }
-  const int record = m_sizes[m_first];
-  const uint8_t* src = m_bytes.data() + m_head;
-  int payload = record;
+  // The copy runs without the lock, so the producer is never held up by it.
+  const uint8_t* src = m_bytes.data() + record.offset;
+  int payload = record.size;
   if (id != nullptr) {
     // A record shorter than an id yields what it has and a zero-filled rest.
     std::memset(id, 0, 4);
-    std::memcpy(id, src, record < 4 ? record : 4);
-    payload = record < 4 ? 0 : record - 4;
-    src += record < 4 ? record : 4;
+    std::memcpy(id, src, record.size < 4 ? record.size : 4);
+    payload = record.size < 4 ? 0 : record.size - 4;
+    src += record.size < 4 ? record.size : 4;
   }
-  if (tag) *tag = m_tags[m_first];
-  if (size) *size = payload;
   const bool fits = payload <= capacity;
   if (fits && payload > 0 && destination) std::memcpy(destination, src, payload);
-  DropFrontLocked(record);
-  if (m_waitingProducers > 0) {
-    const int64_t queued = static_cast<int64_t>(m_bytes.size() - m_head);
-    if (queued <= m_capacity / 2 || m_first == m_sizes.size()) m_popped.notify_one();
+  if (m_clears.load(std::memory_order_acquire) != clears) {
+    // Cleared during the copy: the record is gone and what was copied may be torn.
+    roadkeep::Trace("[CThreadQueue] Pop Empty\n");
+    if (size) *size = 0;
+    return false;
   }
+  if (tag) *tag = record.tag;
+  if (size) *size = payload;
   return fits;
-}
-
-void CThreadQueue::DropFrontLocked(int size) {
-  m_head += static_cast<size_t>(size);
-  ++m_first;
-  if (m_first == m_sizes.size()) {
-    m_bytes.clear();
-    m_sizes.clear();
-    m_tags.clear();
-    m_head = 0;
-    m_first = 0;
-    return;
-  }
-  if (m_head * 2 >= m_bytes.capacity()) {
-    m_bytes.erase(m_bytes.begin(), m_bytes.begin() + static_cast<ptrdiff_t>(m_head));
-    m_head = 0;
-  }
-  if (m_first >= 64) {
-    m_sizes.erase(m_sizes.begin(), m_sizes.begin() + static_cast<ptrdiff_t>(m_first));
-    m_tags.erase(m_tags.begin(), m_tags.begin() + static_cast<ptrdiff_t>(m_first));
-    m_first = 0;
-  }
 }

@@ -217,11 +217,13 @@ CEntryCursor::Result CEntryCursor::Read(uint8_t* camera, uint8_t* type, uint8_t*
     ChunkHeader chunk;
     if (!DecodeChunkHeader(bytes, &chunk) ||
         uint64_t{m_cursor} + kChunkHeaderSize + Pad4(chunk.size) > m_entry.chunkEnd) {
-      if (!SkipDamage(buffer, capacity)) return fail();
+      if (!SkipDamage()) return fail();
       continue;
     }
-    if (chunk.size > static_cast<uint32_t>(capacity) || (chunk.size > 0 && buffer == nullptr)) {
-      return fail();
+    if (chunk.size > 0 && buffer == nullptr) return fail();
+    if (chunk.size > static_cast<uint32_t>(capacity)) {
+      *size = static_cast<int>(chunk.size);
+      return kTooSmall;
     }
     const uint32_t payload = m_cursor + kChunkHeaderSize;
     const uint32_t payloadEnd = payload + chunk.size;
@@ -246,7 +248,7 @@ CEntryCursor::Result CEntryCursor::Read(uint8_t* camera, uint8_t* type, uint8_t*
       m_windowEnd = payloadEnd + static_cast<uint32_t>(extra);
     }
     if (ChunkCrc(bytes, buffer, chunk.size) != chunk.crc) {
-      if (!SkipDamage(buffer, capacity)) return fail();
+      if (!SkipDamage()) return fail();
       continue;
     }
     m_cursor = next;
@@ -258,15 +260,16 @@ CEntryCursor::Result CEntryCursor::Read(uint8_t* camera, uint8_t* type, uint8_t*
   }
 }
 
-bool CEntryCursor::ChunkSoundAt(uint32_t at, void* buffer, int capacity, bool* ioError) const {
+bool CEntryCursor::ChunkSoundAt(uint32_t at, bool* ioError) {
+  m_scratch.resize(kMaxChunkSize);
+  uint8_t* buffer = m_scratch.data();
   uint8_t bytes[kChunkHeaderSize];
   ChunkHeader chunk;
   if (!m_file->ReadAt(m_entry.position + at, bytes, sizeof bytes)) {
     *ioError = true;
     return false;
   }
-  if (!DecodeChunkHeader(bytes, &chunk) || chunk.size > static_cast<uint32_t>(capacity) ||
-      (chunk.size > 0 && buffer == nullptr) ||
+  if (!DecodeChunkHeader(bytes, &chunk) || chunk.size > kMaxChunkSize ||
       uint64_t{at} + kChunkHeaderSize + Pad4(chunk.size) > m_entry.chunkEnd) {
     return false;
   }
@@ -277,7 +280,7 @@ bool CEntryCursor::ChunkSoundAt(uint32_t at, void* buffer, int capacity, bool* i
   return ChunkCrc(bytes, buffer, chunk.size) == chunk.crc;
 }
 
-bool CEntryCursor::SkipDamage(void* buffer, int capacity) {
+bool CEntryCursor::SkipDamage() {
   ++m_damaged;
   if (!m_tableLoaded) LoadSeekTable();
   // Search no further than the next unit start: the recorder began a unit there, so even a
@@ -297,7 +300,7 @@ bool CEntryCursor::SkipDamage(void* buffer, int capacity) {
       ChunkHeader chunk;
       if (!DecodeChunkHeader(block.data() + i, &chunk)) continue;
       bool ioError = false;
-      if (ChunkSoundAt(base + i, buffer, capacity, &ioError)) {
+      if (ChunkSoundAt(base + i, &ioError)) {
         m_cursor = base + i;
         return true;
       }

@@ -73,15 +73,16 @@ class CStoreFile {
 // serialises calls on it.
 class CEntryCursor {
  public:
-  enum Result { kOk = 0, kEnd = 2, kError = 3 };
+  enum Result { kOk = 0, kEnd = 2, kError = 3, kTooSmall = 4 };
 
   CEntryCursor(std::shared_ptr<const CStoreFile> file, const EntryInfo& entry);
 
   // Next sound chunk into buffer (capacity bytes). A damaged chunk (bad header or checksum)
   // is skipped: reading resumes at the next chunk that passes its checks, or at the next
   // seek unit when none does before it. kError only when the store cannot be read (an I/O
-  // error, the file cut short under the reader) or a chunk does not fit the caller's
-  // buffer; later calls then return kError again until a seek. kEnd after the last chunk.
+  // error, the file cut short under the reader); later calls then return kError again until
+  // a seek. kEnd after the last chunk. kTooSmall when the next chunk does not fit capacity:
+  // *size is its size and nothing is consumed, so a read with that much room gets it.
   Result Read(uint8_t* camera, uint8_t* type, uint8_t* key, int* size, void* buffer,
               int capacity);
   // Damaged stretches skipped since the cursor was made.
@@ -92,11 +93,13 @@ class CEntryCursor {
 
  private:
   void LoadSeekTable();
-  // Moves m_cursor past the damaged chunk at it (see Read), using buffer for checksums.
-  // False when the store could not be read.
-  bool SkipDamage(void* buffer, int capacity);
-  // Whether a sound chunk starts at entry-relative `at`: header, fit and checksum.
-  bool ChunkSoundAt(uint32_t at, void* buffer, int capacity, bool* ioError) const;
+  // Moves m_cursor past the damaged chunk at it (see Read). False when the store could not
+  // be read.
+  bool SkipDamage();
+  // Whether a sound chunk starts at entry-relative `at`: header, fit and checksum, checked
+  // in m_scratch (so whether a chunk is sound never depends on the caller's buffer).
+  bool ChunkSoundAt(uint32_t at, bool* ioError);
+  std::vector<uint8_t> m_scratch;  // room for the largest chunk, made at the first damage
 
   std::shared_ptr<const CStoreFile> m_file;
   EntryInfo m_entry;

@@ -24,7 +24,13 @@ inline constexpr int kTatStatsSize = 256;
 inline constexpr int kTatReadCapacity = 0x100000;
 
 // TatRead results.
-enum TatReadResult : int { kTatReadOk = 0, kTatNothing = 1, kTatEnd = 2, kTatError = 3 };
+enum TatReadResult : int {
+  kTatReadOk = 0,
+  kTatNothing = 1,
+  kTatEnd = 2,
+  kTatError = 3,
+  kTatTooSmall = 4,
+};
 
 TatHandle* TatCreate();
 void TatConfigure(TatHandle* handle, TatDeviceInfo info);
@@ -75,6 +81,8 @@ void TatSelect(TatHandle* handle, int kind, int reserved, int position);
 // kTatEnd after the last chunk; kTatError when the store could not be read (I/O error, the
 // file cut short under the reader), again on every later read until a seek or select. A
 // damaged chunk is skipped: the read resumes at the next sound chunk or seek unit.
+// kTatTooSmall when the next chunk is larger than the capacity: *size is its size and nothing
+// is consumed (a capacity of kTatReadCapacity never gets it).
 int TatRead(TatHandle* handle, uint8_t* camera, uint8_t* type, uint8_t* key, int* size,
             void* buffer, int* scratch);
 

@@ -122,6 +122,32 @@ TEST_F(ParserOnCard, DeliversEveryChunkWithItsIdThenEnds) {
   EXPECT_EQ(size, 0);
 }
 
+// The reader takes room in the queue for a chunk before it knows its size: chunks larger
+// than that room, up to the largest a store may hold, still arrive whole and in order.
+TEST_F(ParserOnCard, ChunksUpToTheLargestArriveWhole) {
+  Make({{"REC_20140301_093000_D.avi", 1, 4, true, CTATParser::kReserveBytes + 4000},
+        {"REC_20140301_093100_D.avi", 1, 3, true, kCap - 2}});  // the last frame 1 MiB
+  const char* names[] = {"REC_20140301_093000_D.avi", "REC_20140301_093100_D.avi"};
+  const int frontBytes[] = {CTATParser::kReserveBytes + 4000, kCap - 2};
+  for (int r = 0; r < 2; ++r) {
+    CaptureFromHere();
+    ASSERT_NE(m_parser.Open(names[r], nullptr), 0);
+    const auto chunks = ReadToEnd();
+    int front = 0, rear = 0;
+    for (const Chunk& ch : chunks) {
+      const bool isFront = ch.id == "00dc";
+      if (!isFront && ch.id != "01dc") continue;
+      const int ordinal = isFront ? front++ : rear++;
+      const int size = isFront ? frontBytes[r] + ordinal % 3 : frontBytes[r] / 2;
+      EXPECT_TRUE(ch.bytes == roadkeep::test::SyntheticPayload(isFront ? 0 : 2, ordinal, size))
+          << names[r] << " " << ch.id << " " << ordinal;
+    }
+    EXPECT_EQ(front, r == 0 ? 4 : 3) << names[r];
+    EXPECT_EQ(rear, front) << names[r];
+    EXPECT_FALSE(m_parser.ReadFailed());
+  }
+}
+
 TEST_F(ParserOnCard, OpensByIndexUnderTheFirstToken) {
   std::vector<SyntheticRecording> recs;
   for (int i = 0; i < 5; ++i) {

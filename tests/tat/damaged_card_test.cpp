@@ -30,8 +30,9 @@ struct Outcome {
   std::vector<int> endCodes;       // how each read ended
 };
 
-// Lists the driving recordings and reads each to its end (also after a seek).
-Outcome ReadCard(const std::string& dir) {
+// Lists the driving recordings and reads each to its end (also after a seek), offering
+// `capacity` bytes first and, when a chunk is larger, reading it again with room for any.
+Outcome ReadCard(const std::string& dir, int capacity = kTatReadCapacity) {
   setenv("ROADKEEP_CARD_DIRS", dir.c_str(), 1);
   TatHandle* h = TatCreate();
   char letter = 0;
@@ -49,8 +50,13 @@ Outcome ReadCard(const std::string& dir) {
       int n = 0, result = 0;
       for (int guard = 0; guard < 100000; ++guard) {
         uint8_t camera, type, key;
-        int size = kTatReadCapacity;
+        int size = capacity;
         result = TatRead(h, &camera, &type, &key, &size, buffer.data(), nullptr);
+        if (result == kTatTooSmall) {
+          EXPECT_GT(size, capacity);
+          size = kTatReadCapacity;
+          result = TatRead(h, &camera, &type, &key, &size, buffer.data(), nullptr);
+        }
         if (result != kTatReadOk) break;
         EXPECT_LE(size, kTatReadCapacity);
         ++n;
@@ -94,9 +100,9 @@ class DamagedCard : public testing::Test {
     m_entries.push_back(m_entries[0] + listed[0].size);
     m_entries.push_back(m_entries[1] + listed[1].size);
   }
-  Outcome WithStore(const std::vector<uint8_t>& bytes) {
+  Outcome WithStore(const std::vector<uint8_t>& bytes, int capacity = kTatReadCapacity) {
     WriteAll(m_store, bytes);
-    return ReadCard(m_card.Path());
+    return ReadCard(m_card.Path(), capacity);
   }
 
   TempDir m_card;
@@ -145,12 +151,16 @@ TEST_F(DamagedCard, ADamagedChunkIsSkippedAndTheRestIsRead) {
     const size_t at = ChunkAt(bytes, m_entries[0], c.chunk) + c.offset;
     if (c.flip != 0) bytes[at] ^= c.flip;
     else PutU32(&bytes[at], c.size);
-    const Outcome out = WithStore(bytes);
-    ASSERT_EQ(out.names.size(), 3u) << c.what;
-    EXPECT_EQ(out.chunks[0], kChunksDual - 1) << c.what;
-    EXPECT_EQ(out.endCodes[0], kTatEnd) << c.what;
-    EXPECT_EQ(out.chunks[1], kChunksDual) << c.what;
-    EXPECT_EQ(out.chunks[2], kChunksSingle) << c.what;
+    // Read with room for any chunk, and with room for none: a reader whose buffer is too
+    // small loses nothing and skips no more.
+    for (const int capacity : {kTatReadCapacity, 100}) {
+      const Outcome out = WithStore(bytes, capacity);
+      ASSERT_EQ(out.names.size(), 3u) << c.what;
+      EXPECT_EQ(out.chunks[0], kChunksDual - 1) << c.what << ", capacity " << capacity;
+      EXPECT_EQ(out.endCodes[0], kTatEnd) << c.what << ", capacity " << capacity;
+      EXPECT_EQ(out.chunks[1], kChunksDual) << c.what << ", capacity " << capacity;
+      EXPECT_EQ(out.chunks[2], kChunksSingle) << c.what << ", capacity " << capacity;
+    }
   }
 }
 
