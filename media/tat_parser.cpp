@@ -174,17 +174,7 @@ void CTATParser::Close() {
   m_queue.WakeProducer();
 }
 
-int CTATParser::ReadNext(void* buffer, int* size) {
-  if (m_endReached) {
-    *size = 0;
-    return kKindOther;
-  }
-  uint8_t camera = 0xFF, type = 0xFF, key = 0xFF;
-  int scratch = 0;
-  const int before = *size;
-  const int r = TatRead(g_library, &camera, &type, &key, size, buffer, &scratch);
-  m_tooSmall = r == kTatTooSmall;
-  if (m_tooSmall) return kKindNothing;  // *size is the room the chunk needs
+int CTATParser::KindOfChunk(uint8_t camera, uint8_t type) {
   switch (type) {
     case 0:
       ++m_videoFramesRead;
@@ -196,8 +186,40 @@ int CTATParser::ReadNext(void* buffer, int* size) {
     case 3:
       return kKindText;
     default:
-      break;
+      return -1;
   }
+}
+
+int CTATParser::ReadBatch(uint8_t* room, int capacity, CThreadQueue::Pushed* out, int max) {
+  if (m_endReached) return 0;
+  TatChunkRef refs[kBatchChunks];
+  int found = 0;
+  // The end or an error is met again by the next ReadNext, which reports it.
+  if (TatReadBatch(g_library, room, capacity, refs, std::min(max, kBatchChunks), &found) !=
+      kTatReadOk) {
+    return 0;
+  }
+  int count = 0;
+  for (int i = 0; i < found; ++i) {
+    const int kind = KindOfChunk(refs[i].camera, refs[i].type);
+    if (kind >= 0) out[count++] = {refs[i].offset, refs[i].size, kind};
+  }
+  return count;
+}
+
+int CTATParser::ReadNext(void* buffer, int* size) {
+  if (m_endReached) {
+    *size = 0;
+    return kKindOther;
+  }
+  uint8_t camera = 0xFF, type = 0xFF, key = 0xFF;
+  int scratch = 0;
+  const int before = *size;
+  const int r = TatRead(g_library, &camera, &type, &key, size, buffer, &scratch);
+  m_tooSmall = r == kTatTooSmall;
+  if (m_tooSmall) return kKindNothing;  // *size is the room the chunk needs
+  const int chunkKind = KindOfChunk(camera, type);
+  if (chunkKind >= 0) return chunkKind;
   if (r == kTatNothing) return kKindNothing;
   if (r == kTatError) m_readFailed = true;  // before the end is queued: the consumer sees both
   if (r == kTatEnd || r == kTatError || *size != before) {
@@ -221,8 +243,8 @@ bool CTATParser::ReaderStep(void* self) {
     parser->m_parked = false;
     return true;
   }
-  // Chunks are read straight into the queue's ring, a batch of them back to back into one
-  // room, and queued together: one lock per batch rather than per chunk.
+  // Chunks are read straight into the queue's ring and queued together: one lock per batch
+  // rather than per chunk.
   const int reserve = parser->m_reserve;
   uint8_t* room = nullptr;
   while (parser->m_running && (room = parser->m_queue.ReservePush(reserve)) == nullptr) {
@@ -231,29 +253,28 @@ bool CTATParser::ReaderStep(void* self) {
   }
   if (room == nullptr) return true;
   CThreadQueue::Pushed batch[kBatchChunks];
-  int count = 0;
-  int used = 0;
+  // First the chunks that lie whole in one read of the store, kept where they landed; when
+  // there are none (a chunk larger than the room, damage, the end), one chunk alone.
+  int count = parser->ReadBatch(room, reserve, batch, kBatchChunks);
   int kind = kKindNothing;
   parser->m_reserve = kReserveBytes;
-  while (count < kBatchChunks && parser->m_running) {
-    int size = reserve - used;
-    kind = parser->ReadNext(room + used, &size);
+  if (count == 0) {
+    int size = reserve;
+    kind = parser->ReadNext(room, &size);
     if (kind == kKindNothing) {
-      // A chunk larger than the room left: the next turn takes room for it.
+      // A chunk larger than the room: the next turn takes room for it.
       if (parser->m_tooSmall) {
         parser->m_reserve = std::min(std::max(size, kReserveBytes), kQueueCapacity);
       }
-      break;
+    } else {
+      // The library caps chunks at the room given, but a size from elsewhere must not make
+      // the record reach past it.
+      if (size < 0 || size > reserve) size = 0;
+      // The end's trace line comes before the end is queued, so it is out before the
+      // consumer can see the end.
+      if (kind == kKindOther) Trace("Media End Recv [%d]\n", kind);
+      batch[count++] = {0, size, kind};
     }
-    // The library caps chunks at the room given, but a size from elsewhere must not make the
-    // record reach past it.
-    if (size < 0 || size > reserve - used) size = 0;
-    // The end's trace line comes before the end is queued, so it is out before the consumer
-    // can see the end.
-    if (kind == kKindOther) Trace("Media End Recv [%d]\n", kind);
-    batch[count++] = {size, kind};
-    used += size;
-    if (kind == kKindOther) break;
   }
   parser->m_queue.CommitPush(batch, count);
   if (kind == kKindOther) {

@@ -91,6 +91,11 @@ class CTATParser : public VMediaParser {
 
  private:
   static bool ReaderStep(void* self);
+  // The kind of a chunk the library delivered (counting front frames), or -1 for none.
+  int KindOfChunk(uint8_t camera, uint8_t type);
+  // The whole chunks of one store read into room, as records for the queue; 0 when the next
+  // chunk is to be read alone by ReadNext.
+  int ReadBatch(uint8_t* room, int capacity, CThreadQueue::Pushed* out, int max);
   void PauseReader();
   // Sets running, waking a parked reader when it is set.
   void SetRunning(bool running);

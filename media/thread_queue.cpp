@@ -65,20 +65,22 @@ uint8_t* CThreadQueue::ReservePush(int maxSize) {
 }
 
 void CThreadQueue::CommitPush(int size, int tag) {
-  const Pushed record{size, tag};
+  const Pushed record{0, size, tag};
   CommitPush(&record, size < 0 ? 0 : 1);
 }
 
 void CThreadQueue::CommitPush(const Pushed* records, int count) {
   CSyncGuard guard(m_lock);
   int64_t total = 0;
+  int64_t end = 0;  // within the reservation
   bool valid = m_reserved >= 0 && m_reservedClears == m_clears && count >= 0;
   for (int i = 0; valid && i < count; ++i) {
-    valid = records[i].size >= 0;
+    valid = records[i].size >= 0 && records[i].offset >= end &&
+            int64_t{records[i].offset} + records[i].size <= m_reservedSize;
+    end = int64_t{records[i].offset} + records[i].size;
     total += records[i].size;
   }
-  valid = valid && total <= m_reservedSize;
-  int64_t at = m_reserved;
+  const int64_t base = m_reserved;
   m_reserved = -1;
   if (!valid || count == 0) return;
   if (m_first >= 64) {
@@ -87,8 +89,8 @@ void CThreadQueue::CommitPush(const Pushed* records, int count) {
   }
   const int64_t before = m_queued;
   for (int i = 0; i < count; ++i) {
-    m_records.push_back({static_cast<uint32_t>(at), records[i].size, records[i].tag});
-    at += records[i].size;
+    m_records.push_back({static_cast<uint32_t>(base + records[i].offset), records[i].size,
+                         records[i].tag});
   }
   m_queued += total;
   m_count.store(static_cast<int>(m_records.size() - m_first), std::memory_order_release);

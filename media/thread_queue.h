@@ -33,9 +33,10 @@ class CThreadQueue {
   // a negative size gives the room back without queuing anything.
   uint8_t* ReservePush(int maxSize);
   void CommitPush(int size, int tag);
-  // Queues count records that lie back to back from the start of the reservation, under one
-  // lock (a count of 0 gives the room back).
+  // Queues count records that lie in the reservation, each `offset` bytes from its start, in
+  // increasing order without overlap, under one lock (a count of 0 gives the room back).
   struct Pushed {
+    int offset;
     int size;
     int tag;
   };

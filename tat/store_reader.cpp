@@ -260,6 +260,42 @@ CEntryCursor::Result CEntryCursor::Read(uint8_t* camera, uint8_t* type, uint8_t*
   }
 }
 
+CEntryCursor::Result CEntryCursor::ReadMany(uint8_t* buffer, int capacity, ChunkRef* refs,
+                                            int maxRefs, int* count) {
+  *count = 0;
+  if (m_ended) return m_failed ? kError : kEnd;
+  if (m_cursor + kChunkHeaderSize > m_entry.chunkEnd) {
+    m_ended = true;
+    return kEnd;
+  }
+  if (buffer == nullptr || capacity < static_cast<int>(kChunkHeaderSize) || maxRefs <= 0) return kOk;
+  const uint32_t want = std::min<uint32_t>(static_cast<uint32_t>(capacity), m_entry.chunkEnd - m_cursor);
+  const int got = m_file->ReadSome(m_entry.position + m_cursor, buffer, want);
+  if (got < 0) {
+    m_ended = m_failed = true;
+    return kError;
+  }
+  // Whole, sound chunks only; anything else is left to Read.
+  uint32_t at = 0;
+  const uint32_t end = static_cast<uint32_t>(got);
+  while (*count < maxRefs && at + kChunkHeaderSize <= end) {
+    ChunkHeader chunk;
+    if (!DecodeChunkHeader(buffer + at, &chunk)) break;
+    const uint64_t next = uint64_t{at} + kChunkHeaderSize + Pad4(chunk.size);
+    if (uint64_t{m_cursor} + next > m_entry.chunkEnd || at + kChunkHeaderSize + uint64_t{chunk.size} > end) {
+      break;
+    }
+    if (ChunkCrc(buffer + at, buffer + at + kChunkHeaderSize, chunk.size) != chunk.crc) break;
+    refs[*count] = {static_cast<int>(at + kChunkHeaderSize), static_cast<int>(chunk.size),
+                    chunk.camera, chunk.type, chunk.key};
+    ++*count;
+    // The padding of the last chunk in the buffer may lie past it; it is not needed.
+    at = static_cast<uint32_t>(std::min<uint64_t>(next, end));
+    m_cursor += static_cast<uint32_t>(kChunkHeaderSize + Pad4(chunk.size));
+  }
+  return kOk;
+}
+
 bool CEntryCursor::ChunkSoundAt(uint32_t at, bool* ioError) {
   m_scratch.resize(kMaxChunkSize);
   uint8_t* buffer = m_scratch.data();

@@ -85,6 +85,16 @@ class CEntryCursor {
   // *size is its size and nothing is consumed, so a read with that much room gets it.
   Result Read(uint8_t* camera, uint8_t* type, uint8_t* key, int* size, void* buffer,
               int capacity);
+  // Whole chunks from the cursor, read in one go into buffer (capacity bytes) as they lie in
+  // the store: each found chunk's payload is at refs[i].offset in buffer. Stops before the
+  // first chunk that is not whole in the buffer or does not pass its checks, and leaves it
+  // to Read (which skips damage); *count 0 then. kEnd / kError as Read.
+  struct ChunkRef {
+    int offset;
+    int size;
+    uint8_t camera, type, key;
+  };
+  Result ReadMany(uint8_t* buffer, int capacity, ChunkRef* refs, int maxRefs, int* count);
   // Damaged stretches skipped since the cursor was made.
   int DamagedSkipped() const { return m_damaged; }
   // Moves to the start of seek unit `unit`, clamped to the recording.

@@ -302,6 +302,23 @@ int TatRead(TatHandle* handle, uint8_t* camera, uint8_t* type, uint8_t* key, int
   return handle->cursor->Read(camera, type, key, size, buffer, capacity);
 }
 
+int TatReadBatch(TatHandle* handle, void* buffer, int capacity, TatChunkRef* refs, int maxRefs,
+                 int* count) {
+  if (count == nullptr) return kTatError;
+  *count = 0;
+  if (handle == nullptr || refs == nullptr) return kTatError;
+  std::lock_guard<std::mutex> lock(handle->readLock);
+  if (!handle->cursor) return kTatEnd;
+  constexpr int kMaxRefs = 64;
+  CEntryCursor::ChunkRef found[kMaxRefs];
+  const auto result = handle->cursor->ReadMany(static_cast<uint8_t*>(buffer), capacity, found,
+                                               std::min(maxRefs, kMaxRefs), count);
+  for (int i = 0; i < *count; ++i) {
+    refs[i] = {found[i].offset, found[i].size, found[i].camera, found[i].type, found[i].key};
+  }
+  return result;
+}
+
 void TatSeek(TatHandle* handle, int a, int b) {
   if (handle == nullptr) return;
   std::lock_guard<std::mutex> lock(handle->readLock);

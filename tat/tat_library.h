@@ -86,6 +86,19 @@ void TatSelect(TatHandle* handle, int kind, int reserved, int position);
 int TatRead(TatHandle* handle, uint8_t* camera, uint8_t* type, uint8_t* key, int* size,
             void* buffer, int* scratch);
 
+// Whole chunks of the selected recording from the read position, read in one go into
+// buffer (capacity bytes) as they lie in the store, for a reader that keeps them there:
+// chunk i's payload is refs[i].offset bytes into buffer. Returns as TatRead (never
+// kTatTooSmall); with *count 0 the next chunk is not whole in the buffer or is damaged, and
+// TatRead reads (or skips) it.
+struct TatChunkRef {
+  int offset;
+  int size;
+  uint8_t camera, type, key;
+};
+int TatReadBatch(TatHandle* handle, void* buffer, int capacity, TatChunkRef* refs, int maxRefs,
+                 int* count);
+
 // Positions the next read at the start of a seek unit (24 front frames): the unit is the
 // total unit count minus (b - a), clamped to the recording.
 void TatSeek(TatHandle* handle, int a, int b);

@@ -143,7 +143,7 @@ TEST(ThreadQueue, InPlacePushesKeepTheirBytesUntilTakenAndCopied) {
   uint8_t* room = q.ReservePush(60);
   ASSERT_NE(room, nullptr);
   for (int i = 0; i < 60; ++i) room[i] = static_cast<uint8_t>(i);
-  const CThreadQueue::Pushed batch[] = {{10, 1}, {0, 2}, {50, 3}};
+  const CThreadQueue::Pushed batch[] = {{0, 10, 1}, {10, 0, 2}, {10, 50, 3}};
   q.CommitPush(batch, 3);
   EXPECT_EQ(q.Count(), 3);
   EXPECT_EQ(q.BytesQueued(), 60);

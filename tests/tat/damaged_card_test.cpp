@@ -30,9 +30,29 @@ struct Outcome {
   std::vector<int> endCodes;       // how each read ended
 };
 
-// Lists the driving recordings and reads each to its end (also after a seek), offering
-// `capacity` bytes first and, when a chunk is larger, reading it again with room for any.
-Outcome ReadCard(const std::string& dir, int capacity = kTatReadCapacity) {
+// How ReadCard reads: chunk by chunk with room for any; with room for none (each chunk is
+// read again with room for it); or in batches of whole chunks as they lie in the store, each
+// chunk the batch does not take read alone.
+enum class ReadMode { kWholeRoom, kTooSmall, kBatches };
+
+// Reads the batch at the read position; n counts its chunks. Each synthetic video or audio
+// payload starts with its type, which checks the offsets.
+int ReadBatchChecked(TatHandle* h, std::vector<uint8_t>* buffer, int* n) {
+  TatChunkRef refs[16];
+  int count = 0;
+  const int result = TatReadBatch(h, buffer->data(), 8192, refs, 16, &count);
+  for (int i = 0; i < count; ++i) {
+    EXPECT_LE(refs[i].offset + refs[i].size, 8192);
+    if (refs[i].type != kTypeText && refs[i].size >= 5) {
+      EXPECT_EQ((*buffer)[static_cast<size_t>(refs[i].offset)], refs[i].type);
+    }
+  }
+  *n += count;
+  return result != kTatReadOk ? result : count > 0 ? kTatReadOk : kTatNothing;
+}
+
+// Lists the driving recordings and reads each to its end (also after a seek).
+Outcome ReadCard(const std::string& dir, ReadMode mode = ReadMode::kWholeRoom) {
   setenv("ROADKEEP_CARD_DIRS", dir.c_str(), 1);
   TatHandle* h = TatCreate();
   char letter = 0;
@@ -50,6 +70,12 @@ Outcome ReadCard(const std::string& dir, int capacity = kTatReadCapacity) {
       int n = 0, result = 0;
       for (int guard = 0; guard < 100000; ++guard) {
         uint8_t camera, type, key;
+        if (mode == ReadMode::kBatches) {
+          result = ReadBatchChecked(h, &buffer, &n);
+          if (result == kTatReadOk) continue;
+          if (result != kTatNothing) break;
+        }
+        const int capacity = mode == ReadMode::kTooSmall ? 100 : kTatReadCapacity;
         int size = capacity;
         result = TatRead(h, &camera, &type, &key, &size, buffer.data(), nullptr);
         if (result == kTatTooSmall) {
@@ -100,9 +126,9 @@ class DamagedCard : public testing::Test {
     m_entries.push_back(m_entries[0] + listed[0].size);
     m_entries.push_back(m_entries[1] + listed[1].size);
   }
-  Outcome WithStore(const std::vector<uint8_t>& bytes, int capacity = kTatReadCapacity) {
+  Outcome WithStore(const std::vector<uint8_t>& bytes, ReadMode mode = ReadMode::kWholeRoom) {
     WriteAll(m_store, bytes);
-    return ReadCard(m_card.Path(), capacity);
+    return ReadCard(m_card.Path(), mode);
   }
 
   TempDir m_card;
@@ -151,15 +177,16 @@ TEST_F(DamagedCard, ADamagedChunkIsSkippedAndTheRestIsRead) {
     const size_t at = ChunkAt(bytes, m_entries[0], c.chunk) + c.offset;
     if (c.flip != 0) bytes[at] ^= c.flip;
     else PutU32(&bytes[at], c.size);
-    // Read with room for any chunk, and with room for none: a reader whose buffer is too
-    // small loses nothing and skips no more.
-    for (const int capacity : {kTatReadCapacity, 100}) {
-      const Outcome out = WithStore(bytes, capacity);
+    // A reader whose buffer is too small, or that reads in batches, loses nothing and skips
+    // no more.
+    for (const ReadMode mode : {ReadMode::kWholeRoom, ReadMode::kTooSmall, ReadMode::kBatches}) {
+      const Outcome out = WithStore(bytes, mode);
+      const int m = static_cast<int>(mode);
       ASSERT_EQ(out.names.size(), 3u) << c.what;
-      EXPECT_EQ(out.chunks[0], kChunksDual - 1) << c.what << ", capacity " << capacity;
-      EXPECT_EQ(out.endCodes[0], kTatEnd) << c.what << ", capacity " << capacity;
-      EXPECT_EQ(out.chunks[1], kChunksDual) << c.what << ", capacity " << capacity;
-      EXPECT_EQ(out.chunks[2], kChunksSingle) << c.what << ", capacity " << capacity;
+      EXPECT_EQ(out.chunks[0], kChunksDual - 1) << c.what << ", mode " << m;
+      EXPECT_EQ(out.endCodes[0], kTatEnd) << c.what << ", mode " << m;
+      EXPECT_EQ(out.chunks[1], kChunksDual) << c.what << ", mode " << m;
+      EXPECT_EQ(out.chunks[2], kChunksSingle) << c.what << ", mode " << m;
     }
   }
 }
