@@ -37,14 +37,9 @@ void CDecoder::CloseCodecs() {
   for (auto& codec : m_codec) codec.CloseCodec();
 }
 
-bool CDecoder::DecodeLocked(int index, const uint8_t* data, int size, int width, int height) {
+bool CDecoder::DecodeLocked(int index, const uint8_t* data, int size) {
   if (IsJpeg(data, size)) return false;
-  CFFMH264_Decoder& codec = m_codec[index];
-  int pictureWidth = 0, pictureHeight = 0;
-  codec.GetPictureSize(&pictureWidth, &pictureHeight);
-  codec.SetSkipLoopFilter(pictureWidth > 0 && pictureHeight > 0 && width * 3 <= pictureWidth &&
-                          height * 3 <= pictureHeight);
-  return codec.Decode(data, size);
+  return m_codec[index].Decode(data, size);
 }
 
 cv::Mat CDecoder::FrameBuffer(int index, int width, int height) {
@@ -86,7 +81,7 @@ bool CDecoder::DecodeAndShow(int index, VideoSurface* surface, const uint8_t* da
   if (surface == nullptr) {
     // Nowhere to draw: the picture is decoded and converted at a fixed size, then dropped.
     CSyncGuard guard(m_lock);
-    const bool decoded = DecodeLocked(index, data, size, kNoSurfaceWidth, kNoSurfaceHeight);
+    const bool decoded = DecodeLocked(index, data, size);
     RenderLocked(index, decoded, kNoSurfaceWidth, kNoSurfaceHeight);
     return false;
   }
@@ -97,7 +92,7 @@ bool CDecoder::DecodeAndShow(int index, VideoSurface* surface, const uint8_t* da
     CSyncGuard guard(m_lock);
     m_width[index] = width;
     m_height[index] = height;
-    const bool decoded = DecodeLocked(index, data, size, width, height);
+    const bool decoded = DecodeLocked(index, data, size);
     if (!show) return true;
     image = RenderLocked(index, decoded, width, height);
   }

@@ -50,7 +50,7 @@ class CDecoder : public VMediaDecoder {
  private:
   static int Clamp(int index) { return index < 1 ? 0 : 1; }
   // Decodes for a pane of width x height. REQUIRES: m_lock held.
-  bool DecodeLocked(int index, const uint8_t* data, int size, int width, int height);
+  bool DecodeLocked(int index, const uint8_t* data, int size);
   // A width x height BGRA image (CV_8UC4, alpha 0xFF) with the camera's last picture;
   // opaque black without one. REQUIRES: m_lock held.
   cv::Mat RenderLocked(int index, bool convert, int width, int height);

@@ -46,7 +46,6 @@ bool CFFMH264_Decoder::OpenCodec() {
   }
   // One thread: every access unit gives its picture at once, with no frame-thread delay.
   m_context->thread_count = 1;
-  m_context->skip_loop_filter = m_skipLoopFilter ? AVDISCARD_ALL : AVDISCARD_DEFAULT;
   if (avcodec_open2(m_context.get(), codec, nullptr) < 0) {
     CloseCodec();
     return false;
@@ -139,11 +138,6 @@ bool CFFMH264_Decoder::PrepareScaler(int srcWidth, int srcHeight, int srcFormat,
   m_srcFormat = srcFormat;
   ApplyColourDetails();
   return true;
-}
-
-void CFFMH264_Decoder::SetSkipLoopFilter(bool skip) {
-  m_skipLoopFilter = skip;
-  if (m_context) m_context->skip_loop_filter = skip ? AVDISCARD_ALL : AVDISCARD_DEFAULT;
 }
 
 void CFFMH264_Decoder::FlushCodec() {

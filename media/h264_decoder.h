@@ -42,11 +42,6 @@ class CFFMH264_Decoder {
   // Drops buffered pictures: the next picture comes after the next key frame.
   void FlushCodec();
 
-  // Whether the in-loop deblocking filter is skipped. Decoding skips it while the picture is
-  // shown at most a third of its size in both directions (where its effect is lost in the
-  // scaling), from the next chunk on; a larger pane turns it back on.
-  void SetSkipLoopFilter(bool skip);
-
   void SetBrightnessFactor(float factor);
   void SetContrastFactor(float factor);
   float BrightnessFactor() const { return m_brightness; }
@@ -80,7 +75,6 @@ class CFFMH264_Decoder {
   std::unique_ptr<AVFrame, FrameFree> m_frame;     // the last picture
   std::unique_ptr<AVFrame, FrameFree> m_received;  // where receive lands before m_frame
   std::unique_ptr<SwsContext, ScalerFree> m_scaler;
-  bool m_skipLoopFilter = false;
   float m_brightness = 0.0f;
   float m_contrast = 1.0f;
   // What m_scaler was made for: output size, and source size and pixel format.

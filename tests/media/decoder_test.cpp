@@ -451,33 +451,30 @@ TEST(Decoder, SnapshotsAndSettingsFromAnotherThreadWhileDecoding) {
   EXPECT_FALSE(decoder.SaveFrame(0, dir.File("closed.jpg").c_str()));
 }
 
-// A camera shown at most a third of its size in both directions is decoded without the
-// loop filter: over a whole group of pictures of a noisy moving scene at a recorder's bit
-// rate its pane stays within 40 dB PSNR of the full decode's. A pane any larger gets the
-// full decode.
-TEST(Decoder, SmallPaneSkipsTheLoopFilterAndStaysWithin40DbOfTheFullDecode) {
+// Every pane shows the full decode, however small: skipping the loop filter for a pane a
+// third of the picture or less left noisy recorder-like streams below 40 dB PSNR of the
+// full decode (720p at 4 Mbit/s at a third: 39.3 dB; 1080p at 16 Mbit/s: 39.9 dB).
+TEST(Decoder, SmallPanesShowTheFullDecode) {
   TempDir dir;
-  const H264Stream stream = MakeH264(dir, 1920, 1080, 45, 45, "testsrc2",
-                                     "-vf noise=alls=12:allf=t -b:v 10M -maxrate 10M -bufsize 10M");
-  ASSERT_EQ(stream.units.size(), 45u);
   struct Case {
     int width, height;
-    bool skipped;
-  } cases[] = {{640, 360, true}, {480, 270, true}, {641, 360, false}};
+    const char* rate;
+    int paneWidth, paneHeight;
+  } cases[] = {{1280, 720, "4M", 426, 240}, {1280, 720, "4M", 320, 180},
+               {1920, 1080, "16M", 640, 360}};
   for (const Case& c : cases) {
+    const std::string rate = c.rate;
+    const H264Stream stream =
+        MakeH264(dir, c.width, c.height, 45, 45, "testsrc2",
+                 "-vf noise=alls=12:allf=t -b:v " + rate + " -maxrate " + rate + " -bufsize " + rate);
+    ASSERT_EQ(stream.units.size(), 45u);
     CDecoder decoder;
     decoder.OpenCodecs();
-    CHeadlessSurface surface(c.width, c.height);
-    const double psnr =
-        MinPsnr(ShowAll(decoder, 0, surface, stream), ReferenceFrames(stream, c.width, c.height));
-    std::cout << c.width << "x" << c.height << ": min PSNR " << psnr << "\n";
-    EXPECT_GE(psnr, 40.0) << c.width << "x" << c.height;
-    // The full decode is the reference itself; the filter's absence shows in the picture.
-    if (c.skipped) {
-      EXPECT_LT(psnr, 1000.0) << c.width << "x" << c.height;
-    } else {
-      EXPECT_EQ(psnr, 1000.0) << c.width << "x" << c.height;
-    }
+    CHeadlessSurface surface(c.paneWidth, c.paneHeight);
+    const double psnr = MinPsnr(ShowAll(decoder, 0, surface, stream),
+                                ReferenceFrames(stream, c.paneWidth, c.paneHeight));
+    EXPECT_EQ(psnr, 1000.0) << c.width << "x" << c.height << " at " << c.rate << " into "
+                            << c.paneWidth << "x" << c.paneHeight;
   }
 }
 
