@@ -54,8 +54,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int pass = 0; pass < 3; ++pass) {
       for (int i = 0; i < 5000; ++i) {
         uint8_t camera, type, key;
-        int n = kTatReadCapacity;
-        if (TatRead(h, &camera, &type, &key, &n, buffer.data(), nullptr) != kTatReadOk) break;
+        constexpr int kRoom = 1 << 16;
+        if (pass == 1) {
+          // As the parser reads: whole chunks in batches, the rest alone in room that grows
+          // only when a chunk asks for it.
+          TatChunkRef refs[32];
+          int count = 0;
+          if (TatReadBatch(h, buffer.data(), kRoom, refs, 32, &count) != kTatReadOk) break;
+          for (int k = 0; k < count; ++k) {
+            if (refs[k].offset < 0 || refs[k].size < 0 || refs[k].offset + refs[k].size > kRoom) {
+              __builtin_trap();
+            }
+          }
+          if (count > 0) continue;
+        }
+        int n = pass == 1 ? kRoom : kTatReadCapacity;
+        int result = TatRead(h, &camera, &type, &key, &n, buffer.data(), nullptr);
+        if (result == kTatTooSmall) {
+          n = kTatReadCapacity;
+          result = TatRead(h, &camera, &type, &key, &n, buffer.data(), nullptr);
+        }
+        if (result != kTatReadOk) break;
       }
       TatSeek(h, pass, 2);  // two units from the end, then the last one
     }
