@@ -117,7 +117,8 @@ double g_decodeScaleCpu = 0;
 class PaneDecoder {
  public:
   PaneDecoder(int paneWidth = 0, int paneHeight = 0)
-      : m_width(paneWidth), m_height(paneHeight),
+      : m_width(paneWidth),
+        m_height(paneHeight),
         m_bgra(static_cast<size_t>(paneWidth) * paneHeight * 4) {
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
     m_context = avcodec_alloc_context3(codec);
@@ -222,7 +223,12 @@ void BM_FfmpegDecodeAndScalePaced(benchmark::State& state) {
   if (g_decodeCpu > 0) state.counters["x_decode"] = cpu / g_decodeCpu;
   if (g_decodeScaleCpu > 0) state.counters["x_decode_scale"] = cpu / g_decodeScaleCpu;
 }
-BENCHMARK(BM_FfmpegDecodeAndScalePaced)->Arg(1)->Arg(30)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_FfmpegDecodeAndScalePaced)
+    ->Arg(1)
+    ->Arg(30)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 void BM_PlayRecording(benchmark::State& state) {
   Card& card = TheCard();

@@ -89,8 +89,8 @@ void CThreadQueue::CommitPush(const Pushed* records, int count) {
   }
   const int64_t before = m_queued;
   for (int i = 0; i < count; ++i) {
-    m_records.push_back({static_cast<uint32_t>(base + records[i].offset), records[i].size,
-                         records[i].tag});
+    m_records.push_back(
+        {static_cast<uint32_t>(base + records[i].offset), records[i].size, records[i].tag});
   }
   m_queued += total;
   m_count.store(static_cast<int>(m_records.size() - m_first), std::memory_order_release);

@@ -112,8 +112,8 @@ class CThreadQueue {
   // gap left at the end is skipped). Nothing is ever moved: a pop copies its own record out.
   std::vector<uint8_t> m_bytes;
   std::vector<Record> m_records;
-  size_t m_first = 0;       // index of the oldest record in m_records
-  int64_t m_queued = 0;     // bytes of the queued records
+  size_t m_first = 0;           // index of the oldest record in m_records
+  int64_t m_queued = 0;         // bytes of the queued records
   std::atomic<int> m_count{0};  // records queued, for SpinForRecord (written under m_lock)
   // Clear count (written under m_lock): a reservation made before a Clear is dropped, and
   // a pop whose copy a Clear overlapped reports nothing.

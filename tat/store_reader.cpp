@@ -268,8 +268,10 @@ CEntryCursor::Result CEntryCursor::ReadMany(uint8_t* buffer, int capacity, Chunk
     m_ended = true;
     return kEnd;
   }
-  if (buffer == nullptr || capacity < static_cast<int>(kChunkHeaderSize) || maxRefs <= 0) return kOk;
-  const uint32_t want = std::min<uint32_t>(static_cast<uint32_t>(capacity), m_entry.chunkEnd - m_cursor);
+  if (buffer == nullptr || capacity < static_cast<int>(kChunkHeaderSize) || maxRefs <= 0)
+    return kOk;
+  const uint32_t want =
+      std::min<uint32_t>(static_cast<uint32_t>(capacity), m_entry.chunkEnd - m_cursor);
   const int got = m_file->ReadSome(m_entry.position + m_cursor, buffer, want);
   if (got < 0) {
     m_ended = m_failed = true;
@@ -282,7 +284,8 @@ CEntryCursor::Result CEntryCursor::ReadMany(uint8_t* buffer, int capacity, Chunk
     ChunkHeader chunk;
     if (!DecodeChunkHeader(buffer + at, &chunk)) break;
     const uint64_t next = uint64_t{at} + kChunkHeaderSize + Pad4(chunk.size);
-    if (uint64_t{m_cursor} + next > m_entry.chunkEnd || at + kChunkHeaderSize + uint64_t{chunk.size} > end) {
+    if (uint64_t{m_cursor} + next > m_entry.chunkEnd ||
+        at + kChunkHeaderSize + uint64_t{chunk.size} > end) {
       break;
     }
     if (ChunkCrc(buffer + at, buffer + at + kChunkHeaderSize, chunk.size) != chunk.crc) break;

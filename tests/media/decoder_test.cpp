@@ -460,13 +460,13 @@ TEST(Decoder, SmallPanesShowTheFullDecode) {
     int width, height;
     const char* rate;
     int paneWidth, paneHeight;
-  } cases[] = {{1280, 720, "4M", 426, 240}, {1280, 720, "4M", 320, 180},
-               {1920, 1080, "16M", 640, 360}};
+  } cases[] = {
+      {1280, 720, "4M", 426, 240}, {1280, 720, "4M", 320, 180}, {1920, 1080, "16M", 640, 360}};
   for (const Case& c : cases) {
     const std::string rate = c.rate;
-    const H264Stream stream =
-        MakeH264(dir, c.width, c.height, 45, 45, "testsrc2",
-                 "-vf noise=alls=12:allf=t -b:v " + rate + " -maxrate " + rate + " -bufsize " + rate);
+    const H264Stream stream = MakeH264(
+        dir, c.width, c.height, 45, 45, "testsrc2",
+        "-vf noise=alls=12:allf=t -b:v " + rate + " -maxrate " + rate + " -bufsize " + rate);
     ASSERT_EQ(stream.units.size(), 45u);
     CDecoder decoder;
     decoder.OpenCodecs();

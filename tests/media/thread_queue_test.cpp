@@ -159,8 +159,8 @@ TEST(ThreadQueue, InPlacePushesKeepTheirBytesUntilTakenAndCopied) {
   EXPECT_EQ(out[49], 59);
   // The last record [10, 60) is held: 50 bytes fit neither behind it nor before it.
   EXPECT_EQ(q.ReservePush(50), nullptr);
-  EXPECT_NE(q.ReservePush(40), nullptr);  // behind it
-  q.CommitPush(-1, 0);                      // given back
+  EXPECT_NE(q.ReservePush(40), nullptr);   // behind it
+  q.CommitPush(-1, 0);                     // given back
   EXPECT_FALSE(q.Pop(&dst, &size, &tag));  // the consumer's next pop lets it go
   EXPECT_NE(q.ReservePush(50), nullptr);
   q.Clear();
