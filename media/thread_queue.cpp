@@ -26,7 +26,7 @@ bool CThreadQueue::Init(int capacity) {
 
 void CThreadQueue::Clear() {
   CSyncGuard guard(m_lock);
-  m_count.store(0, std::memory_order_release);
+  m_count.value.store(0, std::memory_order_release);
   m_records.clear();
   m_first = 0;
   m_queued = 0;
@@ -93,7 +93,7 @@ void CThreadQueue::CommitPush(const Pushed* records, int count) {
         {static_cast<uint32_t>(base + records[i].offset), records[i].size, records[i].tag});
   }
   m_queued += total;
-  m_count.store(static_cast<int>(m_records.size() - m_first), std::memory_order_release);
+  m_count.value.store(static_cast<int>(m_records.size() - m_first), std::memory_order_release);
   if (m_waitingConsumers > 0 && (before + total >= m_consumerWants || total == 0)) {
     m_pushed.notify_one();
   }
@@ -111,7 +111,7 @@ bool CThreadQueue::Push(const void* data, int size, int tag) {
 bool CThreadQueue::SpinForRecord(int microseconds) const {
   const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds);
   for (int i = 0;; ++i) {
-    if (m_count.load(std::memory_order_acquire) > 0) return true;
+    if (m_count.value.load(std::memory_order_acquire) > 0) return true;
     if ((i & 63) == 63 && std::chrono::steady_clock::now() >= until) return false;
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
@@ -203,7 +203,7 @@ bool CThreadQueue::PopRecord(char* id, void* destination, int* size, int* tag, i
       m_records.clear();
       m_first = 0;
     }
-    m_count.store(static_cast<int>(m_records.size() - m_first), std::memory_order_release);
+    m_count.value.store(static_cast<int>(m_records.size() - m_first), std::memory_order_release);
     // Removed from the queue, but its bytes are held (not reused) until the next pop.
     m_held = record.offset;
     m_heldSize = record.size;

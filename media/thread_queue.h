@@ -114,7 +114,12 @@ class CThreadQueue {
   std::vector<Record> m_records;
   size_t m_first = 0;           // index of the oldest record in m_records
   int64_t m_queued = 0;         // bytes of the queued records
-  std::atomic<int> m_count{0};  // records queued, for SpinForRecord (written under m_lock)
+  // Records queued, for SpinForRecord (written under m_lock); on a cache line of its own, so
+  // the consumer polling it does not pull in the lines the producer writes.
+  struct alignas(64) PaddedCount {
+    std::atomic<int> value{0};
+  };
+  PaddedCount m_count;
   // Clear count (written under m_lock): a reservation made before a Clear is dropped, and
   // a pop whose copy a Clear overlapped reports nothing.
   std::atomic<uint64_t> m_clears{0};
