@@ -1,59 +1,10 @@
-// A card whose driving store file is arbitrary bytes: list every kind, open, read and seek
-// every recording.
-#include <unistd.h>
-
+// A card whose driving store file is arbitrary bytes (see tat_fuzz_card.h).
+#include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
 
-#include "tat/recording_list.h"
-#include "tat/store_format.h"
-#include "tat/store_writer.h"
-#include "tat/tat_library.h"
-
-namespace {
-
-const std::string& CardDir() {
-  static const std::string dir = [] {
-    const auto path = std::filesystem::temp_directory_path() / ("roadkeep-fuzz-card-" + std::to_string(getpid()));
-    roadkeep::tat::FormatCard(path.string(), 1, nullptr);
-    setenv("ROADKEEP_CARD_DIRS", path.c_str(), 1);
-    return path.string();
-  }();
-  return dir;
-}
-
-}  // namespace
+#include "fuzz/tat_fuzz_card.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace roadkeep::tat;
-  const std::string store = CardDir() + "/TAT/REC.TAT";
-  {
-    std::ofstream out(store, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
-  static std::vector<uint8_t> buffer(kTatReadCapacity);
-  TatHandle* h = TatCreate();
-  char letter = 0;
-  TatPollCard(h, &letter);
-  for (const ListedRecording& r : ListRecordings(h, letter, kKindDriving)) {
-    uint8_t header[kTatHeaderSize];
-    uint32_t counts[2];
-    char stats[kTatStatsSize];
-    TatOpenByName(h, r.name.c_str(), header, counts, nullptr, stats, nullptr);
-    TatSelect(h, kKindDriving, 0, TatFindByName(h, kKindDriving, r.name.c_str()));
-    for (int pass = 0; pass < 2; ++pass) {
-      for (int i = 0; i < 5000; ++i) {
-        uint8_t camera, type, key;
-        int n = kTatReadCapacity;
-        if (TatRead(h, &camera, &type, &key, &n, buffer.data(), nullptr) != kTatReadOk) break;
-      }
-      TatSeek(h, 0, 1);
-    }
-  }
-  TatRelease(h);
+  roadkeep::fuzz::ReadAsDrivingStore(data, size);
   return 0;
 }

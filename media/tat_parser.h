@@ -26,8 +26,7 @@ class CTATParser : public VMediaParser {
  public:
   // The largest chunk: a consumer's buffer of this size holds every chunk.
   static constexpr int kQueueCapacity = 0x100000;
-  // The queue's ring: it holds the largest chunk, and is small enough to stay in the
-  // processor's cache between the reader's write and the consumer's copy.
+  // The queue's ring: room for the largest chunk and for batches read ahead behind it.
   static constexpr int kRingBytes = kQueueCapacity + kQueueCapacity / 2;
   // Room the reader takes in the ring for a chunk of unknown size; a larger chunk is read
   // again into room of its own size.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tat/store_format.h"
+#include "tat/tat_library.h"
 
 namespace roadkeep::tat {
 
@@ -89,11 +90,7 @@ class CEntryCursor {
   // the store: each found chunk's payload is at refs[i].offset in buffer. Stops before the
   // first chunk that is not whole in the buffer or does not pass its checks, and leaves it
   // to Read (which skips damage); *count 0 then. kEnd / kError as Read.
-  struct ChunkRef {
-    int offset;
-    int size;
-    uint8_t camera, type, key;
-  };
+  using ChunkRef = TatChunkRef;
   Result ReadMany(uint8_t* buffer, int capacity, ChunkRef* refs, int maxRefs, int* count);
   // Damaged stretches skipped since the cursor was made.
   int DamagedSkipped() const { return m_damaged; }

@@ -309,14 +309,7 @@ int TatReadBatch(TatHandle* handle, void* buffer, int capacity, TatChunkRef* ref
   if (handle == nullptr || refs == nullptr) return kTatError;
   std::lock_guard<std::mutex> lock(handle->readLock);
   if (!handle->cursor) return kTatEnd;
-  constexpr int kMaxRefs = 64;
-  CEntryCursor::ChunkRef found[kMaxRefs];
-  const auto result = handle->cursor->ReadMany(static_cast<uint8_t*>(buffer), capacity, found,
-                                               std::min(maxRefs, kMaxRefs), count);
-  for (int i = 0; i < *count; ++i) {
-    refs[i] = {found[i].offset, found[i].size, found[i].camera, found[i].type, found[i].key};
-  }
-  return result;
+  return handle->cursor->ReadMany(static_cast<uint8_t*>(buffer), capacity, refs, maxRefs, count);
 }
 
 void TatSeek(TatHandle* handle, int a, int b) {
