@@ -42,8 +42,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using roadkeep::bench::MonotonicNs;
 using roadkeep::bench::BinDir;
+using roadkeep::bench::MonotonicNs;
+using roadkeep::bench::Quoted;
 
 int Runs(int fallback) { return roadkeep::bench::EnvInt("ROADKEEP_BENCH_RUNS", fallback); }
 using roadkeep::test::CommandOutput;
@@ -53,8 +54,6 @@ constexpr char kNeedsDisplay[] =
     "needs an X server: run under xvfb-run -a -s \"-screen 0 1280x1024x24\"";
 constexpr char kChildVariable[] = "ROADKEEP_MAP_BENCH_CARD";
 constexpr char kPlatformNetVariable[] = "ROADKEEP_MAP_BENCH_PLATFORM_NET";
-
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 double Median(std::vector<double> v) {
   if (v.empty()) return 0;

@@ -28,31 +28,17 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-using roadkeep::bench::MonotonicNs;
 using roadkeep::bench::BinDir;
+using roadkeep::bench::CachedCard;
+using roadkeep::bench::MonotonicNs;
+using roadkeep::bench::Quoted;
 
 int Runs() { return roadkeep::bench::EnvInt("ROADKEEP_BENCH_RUNS", 50); }
 
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
 // The small card, made once; empty with *error set when make-card fails.
 std::string SmallCard(std::string* error) {
-  const fs::path dir = BinDir().parent_path() / "bench-cards" / "startup-small";
-  if (fs::is_directory(dir)) return dir.string();
-  const fs::path part = dir.string() + ".part";
-  std::error_code fsError;
-  fs::remove_all(part, fsError);
-  fs::create_directories(dir.parent_path(), fsError);
-  const std::string cmd = Quoted((BinDir() / "roadkeep-tool").string()) + " make-card " +
-                          Quoted(part.string()) +
-                          " --count 4 --seconds 1 --front 320x180@30 --rear 320x180@30 >/dev/null";
-  if (roadkeep::test::RunCommand(cmd) != 0) {
-    *error = "roadkeep-tool make-card failed (" + cmd + ")";
-    return "";
-  }
-  fs::rename(part, dir, fsError);
-  if (fsError) *error = "cannot rename " + part.string();
-  return fsError ? "" : dir.string();
+  return CachedCard("startup-small", "--count 4 --seconds 1 --front 320x180@30 --rear 320x180@30",
+                    error);
 }
 
 // Milliseconds from just before args[0] is started to its exit; -1 when it could not run or

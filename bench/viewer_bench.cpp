@@ -55,9 +55,11 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
+using roadkeep::bench::BinDir;
+using roadkeep::bench::CachedCard;
 using roadkeep::bench::EnvInt;
 using roadkeep::bench::MonotonicNs;
-using roadkeep::bench::BinDir;
+using roadkeep::bench::Quoted;
 using roadkeep::test::TempDir;
 
 constexpr char kNeedsDisplay[] =
@@ -75,29 +77,6 @@ double Seconds(const timeval& t) {
 }
 
 // The folder this executable sits in; the viewer and the tool are built next to it.
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
-// A card made by roadkeep-tool make-card once and kept under the build folder: made into
-// a side folder and renamed when complete, so an interrupted make is never taken for a card.
-// Returns the card's folder, or "" with *error set.
-std::string CachedCard(const std::string& name, const std::string& options, std::string* error) {
-  const fs::path dir = BinDir().parent_path() / "bench-cards" / name;
-  if (fs::is_directory(dir)) return dir.string();
-  const fs::path part = dir.string() + ".part";
-  std::error_code fsError;
-  fs::remove_all(part, fsError);
-  fs::create_directories(dir.parent_path(), fsError);
-  const std::string cmd = Quoted((BinDir() / "roadkeep-tool").string()) + " make-card " +
-                          Quoted(part.string()) + " " + options + " >/dev/null";
-  if (roadkeep::test::RunCommand(cmd) != 0) {
-    *error = "roadkeep-tool make-card failed (" + cmd + ")";
-    return "";
-  }
-  fs::rename(part, dir, fsError);
-  if (fsError) *error = "cannot rename " + part.string();
-  return fsError ? "" : dir.string();
-}
-
 // A child process with its standard output on a pipe.
 struct Child {
   pid_t pid = -1;
