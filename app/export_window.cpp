@@ -150,7 +150,7 @@ class CExportView : public CExportWorker::View {
 }  // namespace
 
 void CZarezeRadidaDlg::ConnectExportControls() {
-  m_exportWorker.SetParser(&m_tatParser);
+  m_exportWorker.SetParser(&m_exportParser);
   m_exportWorker.SetView(std::make_unique<CExportView>(this, m_progress.get()));
   auto* button = qobject_cast<QAbstractButton*>(m_controls->Find(IDC_DOWNLOAD));
   connect(button, &QAbstractButton::clicked, this, &CZarezeRadidaDlg::OnFileDownload);
@@ -158,7 +158,6 @@ void CZarezeRadidaDlg::ConnectExportControls() {
 
 void CZarezeRadidaDlg::OnFileDownload() {
   if (ExportBusy()) return;
-  OnStop();
   CollectCheckedNames();
   if (m_exportList.isEmpty()) {
     QMessageBox message(QMessageBox::Warning, LoadString(IDS_APP_TITLE),
@@ -167,7 +166,6 @@ void CZarezeRadidaDlg::OnFileDownload() {
     message.exec();
     return;
   }
-  CTATParser::SetLibraryHandle(m_library);
   ChooseExportFolder();
 }
 

@@ -16,7 +16,6 @@ bool CKeyFilter::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool CZarezeRadidaDlg::HandleKey(int key) {
-  if (ExportBusy()) return true;  // swallowed while an export runs
   CBitmapSlider* volume = m_controls->Slider(IDC_VOLUME_SLIDER);
   switch (key) {
     case Qt::Key_Return:

@@ -188,6 +188,7 @@ class CZarezeRadidaDlg : public QWidget {
 
   // The engine, set up by Setup and shut down by Destroy.
   CTATParser m_tatParser;
+  CTATParser m_exportParser;  // the export's own reader of the card
   CAVIExtractor m_aviExtractor;  // constructed, not used for playback
   CDecoder m_decoder;
   CWaveBox m_waveBox;

@@ -16,27 +16,25 @@ void CZarezeRadidaDlg::ChangePanes(PaneStates next) {
 }
 
 void CZarezeRadidaDlg::OnSwapCameras() {
-  if (!ExportBusy()) ChangePanes(SwapCameras(m_state.panes, CameraCount()));
+  ChangePanes(SwapCameras(m_state.panes, CameraCount()));
 }
 
 void CZarezeRadidaDlg::OnSmallPaneMap() {
-  if (ExportBusy() || CameraCount() < 2) return;
+  if (CameraCount() < 2) return;
   ChangePanes(SmallPaneMap(m_state.panes, CameraCount()));
 }
 
 void CZarezeRadidaDlg::OnSmallPaneCamera() {
-  if (ExportBusy() || CameraCount() < 2) return;
+  if (CameraCount() < 2) return;
   ChangePanes(SmallPaneCamera(m_state.panes, CameraCount()));
 }
 
 void CZarezeRadidaDlg::OnMapButton() {
-  if (ExportBusy()) return;
   // The pane layout sets the boxes' check marks and, for one camera, disables them.
   ChangePanes(MapButton(m_state.panes, CameraCount()));
 }
 
 void CZarezeRadidaDlg::OnFullScreen() {
-  if (ExportBusy()) return;
   if (m_state.displayMode == kNormalMode) {
     // Maximised to the screen's work area; set at once as well, since without a window
     // manager nobody else sizes the window.
@@ -56,7 +54,6 @@ void CZarezeRadidaDlg::OnFullScreen() {
 }
 
 void CZarezeRadidaDlg::OnWindowed() {
-  if (ExportBusy()) return;
   if (m_state.displayMode == kFullScreenMode) {
     setWindowState(windowState() & ~Qt::WindowMaximized);
     m_state.displayMode = kNormalMode;

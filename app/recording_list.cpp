@@ -93,13 +93,14 @@ void CZarezeRadidaDlg::PollCard() {
   TatPollCard(m_library, &m_state.cardLetter);
   if (m_state.cardLetter == previous) return;
   if (m_state.cardLetter != 0) {
-    m_tatParser.OnCardArrived();
+    TatOnCardFound(m_library);
     OnOpen();
     return;
   }
   // The card is gone: a running export stops first, then the player lets go of the card.
   m_exportWorker.Busy() = false;
   m_tatParser.OnCardRemoved();
+  m_exportParser.OnCardRemoved();
   m_controls->List()->clear();
   m_state.currentRow = -1;
   m_controls->Find(IDC_MAP)->setEnabled(false);
@@ -120,7 +121,6 @@ void CZarezeRadidaDlg::PollCard() {
 }
 
 void CZarezeRadidaDlg::OnOpen() {
-  if (ExportBusy()) return;
   if (m_state.cardLetter == 0) {
     ShowCardMessage();
     return;
@@ -130,7 +130,6 @@ void CZarezeRadidaDlg::OnOpen() {
 }
 
 void CZarezeRadidaDlg::OnKindButton(int kind) {
-  if (ExportBusy()) return;
   m_controls->List()->clear();
   FillRecordingList(kind);
 }
@@ -193,7 +192,6 @@ void CZarezeRadidaDlg::OnListItemChanged() {
 }
 
 void CZarezeRadidaDlg::OnListDoubleClick(int row) {
-  if (ExportBusy()) return;
   const QString name = RowName(row);
   if (name.isEmpty()) return;  // below the last row
   m_state.currentRow = row;

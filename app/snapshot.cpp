@@ -69,7 +69,6 @@ QStringList SnapshotFiles(const QString& chosen, int cameraCount) {
 }
 
 void CZarezeRadidaDlg::OnCapture() {
-  if (ExportBusy()) return;
   const int status = m_player.Status();
   if (status != CQMVMediaPlayer::kPlaying && status != CQMVMediaPlayer::kStill) return;
   if (RowCount() == 0) return;

@@ -34,9 +34,7 @@ QString TimeText(int64_t seconds) {
 }
 
 bool CZarezeRadidaDlg::OpenRecording(const QString& name) {
-  if (ExportBusy()) return false;
   if (m_state.cardLetter == 0) return true;
-  CTATParser::SetLibraryHandle(m_library);
   m_player.PausePlayback();
   m_player.StopMedia();
   m_textData.Clear();
@@ -137,7 +135,6 @@ void CZarezeRadidaDlg::SelectRow(int row) {
 }
 
 void CZarezeRadidaDlg::OnPlay() {
-  if (ExportBusy()) return;
   const int status = m_player.Status();
   const bool halted = status == CQMVMediaPlayer::kPlaying || status == CQMVMediaPlayer::kStill;
   if (!(halted && RowCount() > 0)) {
@@ -157,7 +154,6 @@ void CZarezeRadidaDlg::OnPlay() {
 }
 
 void CZarezeRadidaDlg::OnPause() {
-  if (ExportBusy()) return;
   const int status = m_player.Status();
   if (status != CQMVMediaPlayer::kPlaying && status != CQMVMediaPlayer::kStill) return;
   ShowPlaying(false);
@@ -165,7 +161,6 @@ void CZarezeRadidaDlg::OnPause() {
 }
 
 void CZarezeRadidaDlg::StepRow(int step) {
-  if (ExportBusy()) return;
   const int next = m_state.currentRow + step;
   if (next < 0 || (step > 0 && next >= RowCount())) {
     OnStop();  // past either end of the list

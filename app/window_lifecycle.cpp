@@ -81,6 +81,10 @@ void CZarezeRadidaDlg::Setup() {
   m_paneLayout->HidePanes();
   m_library = TatCreate();
   TatConfigure(m_library, DefaultDeviceInfo());
+  // Playback and export read the card through readers of their own.
+  m_tatParser.SetLibrary(m_library);
+  m_exportParser.SetLibrary(m_library);
+  m_exportParser.Start();
   m_state.cardLetter = 0;
   m_exportWorker.Busy() = false;
   m_player.StartEngine(m_controls->FrontPane(), m_controls->RearPane());
@@ -115,9 +119,7 @@ void CZarezeRadidaDlg::OnCloseButton() {
   m_cardWatchTimer.start(kCardWatchMs, this);
 }
 
-void CZarezeRadidaDlg::OnMinimize() {
-  if (!ExportBusy()) showMinimized();
-}
+void CZarezeRadidaDlg::OnMinimize() { showMinimized(); }
 
 void CZarezeRadidaDlg::Destroy() {
   if (m_destroyed) return;
@@ -134,7 +136,8 @@ void CZarezeRadidaDlg::Destroy() {
   m_player.StopMedia();
   m_player.Shutdown();
   m_tatParser.OnCardRemoved();
-  CTATParser::SetLibraryHandle(nullptr);
+  m_exportParser.Stop();
+  m_exportParser.OnCardRemoved();
   if (m_library != nullptr) {
     TatRelease(m_library);
     m_library = nullptr;

@@ -82,12 +82,12 @@ struct Card {
     library = TatCreate();
     char letter = 0;
     TatPollCard(library, &letter);
-    CTATParser::SetLibraryHandle(library);
     ReadStreams();
     ok = letter != 0 && !front.empty();
   }
   void ReadStreams() {
     CTATParser parser;
+    parser.SetLibrary(library);
     parser.Start();
     MediaInfo info;
     parser.Open(name.c_str(), &info);
@@ -234,6 +234,7 @@ void BM_PlayRecording(benchmark::State& state) {
   Card& card = TheCard();
   if (!card.ok) return state.SkipWithError("no card (libx264 missing?)");
   CTATParser parser;
+  parser.SetLibrary(card.library);
   CDecoder decoder;
   CWaveBox audio;
   CTextData text;

@@ -125,8 +125,8 @@ void BM_TatRead(benchmark::State& state) {
 void BM_ParserReadChunk(benchmark::State& state) {
   char letter = 0;
   TatHandle* h = PolledHandle(GetCards().playing, &letter);
-  CTATParser::SetLibraryHandle(h);
   CTATParser parser;
+  parser.SetLibrary(h);
   parser.Start();
   std::vector<uint8_t> buffer(CTATParser::kQueueCapacity);
   const auto names = ListRecordings(h, letter, kKindDriving);
@@ -143,7 +143,6 @@ void BM_ParserReadChunk(benchmark::State& state) {
   }
   state.SetBytesProcessed(bytes);
   parser.Stop();
-  CTATParser::SetLibraryHandle(nullptr);
   TatRelease(h);
 }
 

@@ -23,6 +23,15 @@ enum StreamKind : int {
   kKindOther = 5,    // end, error or a chunk of another kind
 };
 
+// What a read of the next chunk found. A stalled card is kNoData, not the end: the caller
+// waits and reads again.
+enum class ChunkStatus : int {
+  kChunk = 0,   // a chunk with its id
+  kNoData = 1,  // nothing yet; the recording goes on
+  kEnd = 2,     // the recording has no more chunks
+  kError = 3,   // the recording could not be read (or not opened)
+};
+
 // Bit set on every frame index entry.
 inline constexpr uint32_t kFrameIndexFlag = 0x80000000u;
 
@@ -52,6 +61,12 @@ class VMediaParser {
   // Reads the next chunk with its id (size: capacity in, payload size out). Returns -1 on
   // failure or end.
   virtual int ReadChunk(char id[4], void* buffer, int* size) = 0;
+  // The next chunk with its id (size: capacity in, payload size out), or why there is none.
+  // Waits a little for data; a parser that cannot tell waiting from the end reports the end.
+  virtual ChunkStatus NextChunk(char id[4], void* buffer, int* size) {
+    if (ReadChunk(id, buffer, size) >= 0) return ChunkStatus::kChunk;
+    return ReadFailed() ? ChunkStatus::kError : ChunkStatus::kEnd;
+  }
   virtual bool BuildIndex(const char* path, MediaInfo* info) = 0;
   virtual void Hook(int) = 0;
   // out = {width, height} of video stream 0 or 1; returns out.

@@ -63,7 +63,6 @@ void CQMVMediaPlayer::Shutdown() {
 
 bool CQMVMediaPlayer::OpenMedia(const char* name) {
   const char* text = name ? name : "";
-  m_twoCameraName = std::strstr(text, "_D") != nullptr;
   m_command = kIdle;
   {
     OwnerLock guard(*this);
@@ -72,9 +71,8 @@ bool CQMVMediaPlayer::OpenMedia(const char* name) {
     if (m_parser && m_parser->Open(text, &info) != 0) {
       std::strncpy(m_currentName, text, sizeof m_currentName - 1);
       m_currentName[sizeof m_currentName - 1] = '\0';
-      const size_t length = std::strlen(m_currentName);
-      m_fifthFromEnd = length >= 5 ? m_currentName[length - 5] : '\0';
-      m_haveName = true;
+      // The recording's own streams decide, not its name.
+      m_cameraCount = info.rearFrameCount > 0 ? 2 : 1;
       int bits = m_audioBits, rate = m_audioRate;
       m_parser->GetAudioFormat(&bits, &rate);
       if (bits != m_audioBits || rate != m_audioRate) {
@@ -140,7 +138,8 @@ int CQMVMediaPlayer::TimeOfFrameMs(int frame) const {
 int CQMVMediaPlayer::GetPositionMs() const { return TimeOfFrameMs(m_shownFrame); }
 
 int CQMVMediaPlayer::GetCameraCount() const {
-  if (m_haveName) return m_fifthFromEnd == 'D' ? 2 : 1;
+  const int count = m_cameraCount;
+  if (count > 0) return count;
   return m_rearRate != 0 ? 2 : 1;
 }
 
@@ -172,6 +171,7 @@ void CQMVMediaPlayer::ResetPipeline() {
   m_heldFrontSize = 0;
   m_framesQueued = 0;
   m_preBuffering = true;
+  m_readError = false;
   if (m_decoder) {
     m_decoder->Flush(0);
     m_decoder->Flush(1);

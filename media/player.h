@@ -33,7 +33,8 @@ class CQMVMediaPlayer {
   using TextCallback = void (*)(void* user, const char* data, int size, int timeMs);
   // code 1: the open recording has ended (a = 0) or could not be read (a = 1: the parser
   // could not open it or reported a read error); never for a stop, a seek or anything else
-  // after StopMedia. Runs on the worker, unlocked.
+  // after StopMedia, nor while the card gives no data (the worker waits for it). Runs on
+  // the worker, unlocked.
   using StatusCallback = void (*)(void* user, int code, int a, int b);
 
   enum Command : int32_t { kIdle = 0, kPlay = 1, kShowOneFrame = 10 };
@@ -79,8 +80,8 @@ class CQMVMediaPlayer {
   int DurationMs() const { return m_durationMs; }
   int Status() const { return m_status; }
   int CommandValue() const { return m_command; }
-  // 2 when the current name's fifth character from the end is 'D' (NAME_D.avi), else 1;
-  // without a name, 2 when the rear frame rate is nonzero.
+  // 2 when the open recording has rear frames, else 1; before any open, 2 when the rear
+  // frame rate is nonzero.
   int GetCameraCount() const;
 
   // While paused: draws both cameras' last pictures again.
@@ -145,9 +146,7 @@ class CQMVMediaPlayer {
   std::atomic<int32_t> m_currentFrame{0};   // index of the next front frame to show
   std::atomic<int32_t> m_shownFrame{0};     // index of the front frame on screen
   std::atomic<int32_t> m_ownersWaiting{0};  // owner calls waiting for m_lock (and Shutdown)
-  std::atomic<bool> m_twoCameraName{false};
-  std::atomic<bool> m_haveName{false};
-  std::atomic<char> m_fifthFromEnd{0};  // of the current name, for GetCameraCount
+  std::atomic<int32_t> m_cameraCount{0};  // of the last recording opened; 0 before any
 
   // Guarded by m_lock.
   CSync m_lock{"none"};
@@ -163,6 +162,7 @@ class CQMVMediaPlayer {
   int32_t m_audioRate = 8000;
   char m_currentName[128] = {};
   int32_t m_heldFrontSize = 0;  // bytes of the front packet held in m_frameBuffer; 0 none
+  bool m_readError = false;     // the parser's last read was an error, not the end
 
   // Worker thread only (under m_lock).
   CFramePacer m_pacer;

@@ -51,7 +51,7 @@ void CQMVMediaPlayer::Step() {
     more = m_open && Pump();
     if (!more) {
       ended = m_open;
-      failed = ended && m_parser && m_parser->ReadFailed();
+      failed = ended && m_readError;
       m_status = kStopped;
       m_command = kIdle;
     } else if (command == kPlay) {
@@ -77,11 +77,15 @@ bool CQMVMediaPlayer::Pump() {
     }
     char id[4] = {};
     int size = kBufferBytes;
-    const int rc = m_parser ? m_parser->ReadChunk(id, m_readBuffer.data(), &size) : -1;
+    const ChunkStatus read =
+        m_parser ? m_parser->NextChunk(id, m_readBuffer.data(), &size) : ChunkStatus::kEnd;
+    // A card that gives nothing for a while has not ended: wait for it at the next turn.
+    if (read == ChunkStatus::kNoData) return true;
     bool ready = false;
-    if (rc < 0) {
+    if (read != ChunkStatus::kChunk) {
+      m_readError = read == ChunkStatus::kError;
       ready = true;  // end or error: drain what is queued
-    } else if (rc > 0) {
+    } else {
       if (!HandleChunk(id, size, &ready)) return true;
       if (m_preBuffering) return true;
     }
@@ -196,7 +200,7 @@ void CQMVMediaPlayer::OutputFront(int size) {
       !m_decoder->DecodeAndShow(0, m_frontSurface, m_frameBuffer.data(), size, show)) {
     return;
   }
-  if (m_command == kShowOneFrame && !m_twoCameraName) {
+  if (m_command == kShowOneFrame && m_cameraCount != 2) {
     m_status = kStopped;
     m_decoder->RedrawFrame(0, m_frontSurface);
     m_command = kIdle;

@@ -11,6 +11,7 @@
 
 #include "media/trace.h"
 #include "platform/byte_order.h"
+#include "tat/card.h"
 #include "tat/tat_library.h"
 
 using roadkeep::GetU16;
@@ -18,7 +19,6 @@ using roadkeep::Trace;
 
 namespace {
 
-std::atomic<TatHandle*> g_library{nullptr};
 constexpr float kGranularity = 24.0f;  // front frames per seek unit
 constexpr int kKindCodes[4] = {1, 0, 3, 2};  // driving, event, manual, parking
 
@@ -80,8 +80,6 @@ void CTATParser::SetRunning(bool running) {
   if (running) m_parkCond.notify_all();
 }
 
-void CTATParser::SetLibraryHandle(TatHandle* handle) { g_library = handle; }
-TatHandle* CTATParser::LibraryHandle() { return g_library; }
 float CTATParser::Granularity() { return kGranularity; }
 int CTATParser::KindCode(int kind) { return kind >= 0 && kind < 4 ? kKindCodes[kind] : -1; }
 
@@ -115,32 +113,31 @@ int CTATParser::Open(const char* name, MediaInfo* info) {
   int index = -1;
   SplitName(text, &entry, &index);
 
-  TatHandle* library = g_library;
+  // The recording gets a reader of its own on the card that is current now.
+  m_reader.reset();
+  m_card = TatCurrentCard(m_library);
+  const int code = KindCode(m_kind);
+  const int position = !m_card ? -1 : index >= 0 ? index : m_card->Find(code, entry);
+  if (m_card && position >= 0) m_reader = m_card->OpenReader(code, position);
   uint8_t header[kTatHeaderSize] = {};
-  uint32_t counts[2] = {};
-  uint8_t work[244] = {};
-  char stats[kTatStatsSize] = {};
-  uint8_t record[40] = {};
-  const int opened =
-      index >= 0 ? TatOpenByIndex(library, entry.c_str(), index, header, counts, work, stats, record)
-                 : TatOpenByName(library, entry.c_str(), header, counts, work, stats, record);
-  stats[kTatStatsSize - 1] = '\0';
+  RecordingCounts counts;
+  if (m_reader) {
+    std::memcpy(header, m_reader->Header(), kTatHeaderSize);
+    counts = m_reader->Info().counts;
+  }
   m_block[1] = GetU16(header + 52);
   m_block[2] = GetU16(header + 54);
   m_block[3] = GetU16(header + 20);
   m_block[4] = GetU16(header + 22);
   m_block[5] = header[3];
   m_block[6] = header[4];
-  m_block[7] = static_cast<int32_t>(counts[0] & 0xFFFF);
-  m_block[8] = static_cast<int32_t>(counts[1] & 0xFFFF);
-  ParseStatistics(stats);
+  m_block[7] = static_cast<int32_t>(std::min<uint32_t>(counts.front, 0xFFFF));
+  m_block[8] = static_cast<int32_t>(std::min<uint32_t>(counts.rear, 0xFFFF));
+  ParseStatistics(StatisticsText(counts).c_str());
   m_block[12] = 16;
   m_block[13] = 8000;
+  m_cameraCount = m_reader ? m_reader->Info().CameraCount() : 0;
 
-  const int code = KindCode(m_kind);
-  const int position = index >= 0 ? TatFindByIndex(library, code, index)
-                                   : TatFindByName(library, code, entry.c_str());
-  TatSelect(library, code, 0, position);
   if (info != nullptr) {
     info->frontFrameRate = m_block[5];
     info->rearFrameRate = m_block[6];
@@ -151,7 +148,7 @@ int CTATParser::Open(const char* name, MediaInfo* info) {
   m_queue.Clear();
   // A recording the library could not open or find is not read: the consumer gets the end
   // at once and ReadFailed tells it why.
-  const bool ok = opened != 0 && position >= 0;
+  const bool ok = m_reader != nullptr;
   m_opened = ok;
   m_readFailed = !ok;
   m_endReached = !ok;
@@ -195,8 +192,8 @@ int CTATParser::ReadBatch(uint8_t* room, int capacity, CThreadQueue::Pushed* out
   TatChunkRef refs[kBatchChunks];
   int found = 0;
   // The end or an error is met again by the next ReadNext, which reports it.
-  if (TatReadBatch(g_library, room, capacity, refs, std::min(max, kBatchChunks), &found) !=
-      kTatReadOk) {
+  if (!m_reader || m_reader->ReadMany(room, capacity, refs, std::min(max, kBatchChunks),
+                                     &found) != CRecordingReader::kOk) {
     return 0;
   }
   int count = 0;
@@ -213,9 +210,9 @@ int CTATParser::ReadNext(void* buffer, int* size) {
     return kKindOther;
   }
   uint8_t camera = 0xFF, type = 0xFF, key = 0xFF;
-  int scratch = 0;
   const int before = *size;
-  const int r = TatRead(g_library, &camera, &type, &key, size, buffer, &scratch);
+  const int r = m_reader ? m_reader->Read(&camera, &type, &key, size, buffer, before)
+                         : static_cast<int>(kTatEnd);
   m_tooSmall = r == kTatTooSmall;
   if (m_tooSmall) return kKindNothing;  // *size is the room the chunk needs
   const int chunkKind = KindOfChunk(camera, type);
@@ -284,42 +281,45 @@ bool CTATParser::ReaderStep(void* self) {
   return true;
 }
 
-int CTATParser::ReadChunk(char id[4], void* buffer, int* size) {
-  if (size == nullptr) return -1;
+ChunkStatus CTATParser::PopChunk(char id[4], void* buffer, int* size, int attempts) {
+  if (size == nullptr) return ChunkStatus::kError;
   const int capacity = *size;
   int kind = -1;
-  bool got = false;
-  for (int attempt = 0; attempt < 100 && !got; ++attempt) {
+  for (int attempt = 0; attempt < attempts; ++attempt) {
     int popped = capacity;
     void* destination = buffer;
     // Read before the queue: a reader that queues its last chunks and stops between an
     // empty pop and this check would otherwise end the recording with chunks still queued.
     const bool running = m_running;
-    got = m_queue.Pop(&destination, &popped, &kind, capacity);
-    if (got) {
+    if (m_queue.Pop(&destination, &popped, &kind, capacity)) {
       *size = popped;
-      break;
+      static const char* const kIds[4] = {"00dc", "01dc", "02wb", "03tx"};
+      if (kind >= 0 && kind <= 3) {
+        std::memcpy(id, kIds[kind], 4);
+        return ChunkStatus::kChunk;
+      }
+      if (kind == kKindNothing) return ChunkStatus::kNoData;
+      return m_readFailed ? ChunkStatus::kError : ChunkStatus::kEnd;
     }
     if (popped > capacity) {
       Trace("Wrong Size %d < %d\n", capacity, popped);
-      return -1;
+      return ChunkStatus::kError;
     }
-    if (!running) {
-      kind = 6;
-      got = true;
-      break;
-    }
+    if (!running) return m_readFailed ? ChunkStatus::kError : ChunkStatus::kEnd;
     // Woken once a batch is queued rather than for every chunk: the reader is slower than
     // a consumer that only copies, and a wake-up per chunk costs more than the chunk.
     if (!m_queue.SpinForRecord(kSpinMicroseconds)) m_queue.WaitForBytes(10, kWakeBytes);
   }
-  if (!got) return -1;
-  static const char* const kIds[4] = {"00dc", "01dc", "02wb", "03tx"};
-  if (kind >= 0 && kind <= 3) {
-    std::memcpy(id, kIds[kind], 4);
-    return 4;
-  }
-  return kind == kKindNothing ? 4 : -1;
+  return ChunkStatus::kNoData;
+}
+
+int CTATParser::ReadChunk(char id[4], void* buffer, int* size) {
+  // About a second without data counts as the end here; NextChunk keeps them apart.
+  return PopChunk(id, buffer, size, 100) == ChunkStatus::kChunk ? 4 : -1;
+}
+
+ChunkStatus CTATParser::NextChunk(char id[4], void* buffer, int* size) {
+  return PopChunk(id, buffer, size, kNoDataAttempts);
 }
 
 int* CTATParser::GetVideoSize(int out[2], int stream) {
@@ -355,8 +355,12 @@ int CTATParser::SeekToTime(float seconds) {
   m_queue.Clear();
   const int g = ClampToInt(static_cast<double>(rate) / kGranularity * seconds);
   const int framesRead = m_videoFramesRead;
-  TatSeek(g_library, ClampToInt(static_cast<double>(framesRead) + g + 1),
-          ClampToInt(static_cast<double>(m_block[7]) / kGranularity + framesRead + 1));
+  if (m_reader) {
+    // As the library's seek by (a, b): unit (total units - (b - a)).
+    const int a = ClampToInt(static_cast<double>(framesRead) + g + 1);
+    const int b = ClampToInt(static_cast<double>(m_block[7]) / kGranularity + framesRead + 1);
+    m_reader->SeekBack(static_cast<int64_t>(b) - a);
+  }
   // The library goes to unit g, kept within the recording's units.
   const int64_t unitFrames = static_cast<int64_t>(kGranularity);
   const int64_t units = (std::max<int64_t>(m_block[7], 0) + unitFrames - 1) / unitFrames;
@@ -370,11 +374,10 @@ int CTATParser::SeekToTime(float seconds) {
   return ClampToInt(static_cast<double>(kGranularity) / rate * g);
 }
 
-void CTATParser::OnCardArrived() { TatOnCardFound(g_library); }
-
 void CTATParser::OnCardRemoved() {
   PauseReader();
   m_queue.Clear();
   m_endReached = false;
-  TatSelect(g_library, 0, 0, -1);  // let go of the card's files
+  m_reader.reset();  // let go of the card's files
+  m_card.reset();
 }

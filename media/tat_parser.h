@@ -12,6 +12,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -21,6 +22,8 @@
 #include "media/wait_event.h"
 
 struct TatHandle;
+class CCard;
+class CRecordingReader;
 
 class CTATParser : public VMediaParser {
  public:
@@ -37,15 +40,17 @@ class CTATParser : public VMediaParser {
   static constexpr int kWakeBytes = kQueueCapacity / 4;
   // How long a consumer that finds the queue empty polls before it sleeps.
   static constexpr int kSpinMicroseconds = 100;
+  // NextChunk's waits (10 ms each) before it reports that no data has come yet.
+  static constexpr int kNoDataAttempts = 10;
 
   CTATParser();
   ~CTATParser() override;
   CTATParser(const CTATParser&) = delete;
   CTATParser& operator=(const CTATParser&) = delete;
 
-  // The library handle for every library call of the process. Set before every open.
-  static void SetLibraryHandle(TatHandle* handle);
-  static TatHandle* LibraryHandle();
+  // The library handle whose current card Open reads (not owned). Set before Open; each
+  // parser opens a reader of its own, so parsers on one handle never disturb each other.
+  void SetLibrary(TatHandle* handle) { m_library = handle; }
   // Seek granularity in front frames per unit (24 from start-up).
   static float Granularity();
 
@@ -59,6 +64,8 @@ class CTATParser : public VMediaParser {
   int ReadNext(void* buffer, int* size) override;
   // Returns 4 with the chunk's id, or -1 at the end or after about a second without data.
   int ReadChunk(char id[4], void* buffer, int* size) override;
+  // As ReadChunk, but kNoData after about 100 ms without data, and a read error is kError.
+  ChunkStatus NextChunk(char id[4], void* buffer, int* size) override;
   bool BuildIndex(const char*, MediaInfo*) override { return false; }
   void Hook(int) override {}
   int* GetVideoSize(int out[2], int stream) override;
@@ -76,9 +83,10 @@ class CTATParser : public VMediaParser {
   // The last Open failed, or the library reported a read error (not the end) since.
   bool ReadFailed() override { return m_readFailed; }
 
-  // Card steps of the owner: a card has appeared / the card has gone.
-  void OnCardArrived();
+  // The card has gone: the reader lets go of its files.
   void OnCardRemoved();
+  // Cameras of the last open as the store holds them (2 with rear frames); 0 when it failed.
+  int CameraCount() const { return m_cameraCount; }
 
   // Kind of the last open (0 driving, 1 event, 2 manual, 3 parking) and its library code.
   int Kind() const { return m_kind; }
@@ -95,13 +103,20 @@ class CTATParser : public VMediaParser {
   // The whole chunks of one store read into room, as records for the queue; 0 when the next
   // chunk is to be read alone by ReadNext.
   int ReadBatch(uint8_t* room, int capacity, CThreadQueue::Pushed* out, int max);
+  ChunkStatus PopChunk(char id[4], void* buffer, int* size, int attempts);
   void PauseReader();
   // Sets running, waking a parked reader when it is set.
   void SetRunning(bool running);
   // Ends the reader thread (Stop, destructor).
   void StopReader();
 
-  // Set by Open on the user-interface thread while the reader is paused.
+  TatHandle* m_library = nullptr;  // set by the owner before Open
+
+  // Set by Open on the user-interface thread while the reader is paused; the reader is used
+  // by the reader thread.
+  std::shared_ptr<CCard> m_card;
+  std::unique_ptr<CRecordingReader> m_reader;
+  std::atomic<int> m_cameraCount{0};
   int m_kind = 0;
   int32_t m_block[14] = {};
 

@@ -1,36 +1,20 @@
 #include "tat/tat_library.h"
 
-#include <strings.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/removable_drives.h"
+#include "tat/card.h"
 #include "tat/store_reader.h"
 
 using namespace roadkeep::tat;
-
-namespace {
-
-struct KindList {
-  std::shared_ptr<CStoreFile> file;
-  std::vector<EntryInfo> entries;
-  bool loaded = false;
-  int error = 0;  // why a store file that is there could not be read (errno, EINVAL)
-};
-
-struct Counts {
-  uint32_t front = 0, rear = 0, audio = 0, acc = 0, gps = 0;
-};
-
-}  // namespace
 
 struct TatHandle {
   // Guarded by cardLock. Lock order: cardLock, then readLock.
@@ -40,83 +24,25 @@ struct TatHandle {
   uint64_t cardId = 0;
   char letter = 0;
   char lastLetter = 'C';
-  KindList kinds[kKindCount];
+  std::shared_ptr<CCard> card;  // null without a card
 
   // Guarded by readLock: the selected recording.
   std::mutex readLock;
-  std::unique_ptr<CEntryCursor> cursor;
-  uint32_t selectedFrontFrames = 0;
+  std::unique_ptr<CRecordingReader> reader;
 };
 
 namespace {
 
-void ForgetCard(TatHandle* h) {
-  for (KindList& k : h->kinds) k = KindList{};
+// The card of letter, or null when it is not the current one.
+std::shared_ptr<CCard> CardOf(TatHandle* h, char letter) {
+  std::lock_guard<std::mutex> lock(h->cardLock);
+  if (letter == 0 || letter != h->letter) return nullptr;
+  return h->card;
 }
 
-// REQUIRES: cardLock held.
-KindList* LoadKind(TatHandle* h, int kind, bool refresh) {
-  if (kind < 0 || kind >= kKindCount || h->letter == 0) return nullptr;
-  KindList& list = h->kinds[kind];
-  if (list.loaded && !refresh) return &list;
-  list = KindList{};
-  list.loaded = true;
-  auto file = std::make_shared<CStoreFile>();
-  const auto path = std::filesystem::path(h->cardRoot) / kStoreFolder / StoreFileName(kind);
-  if (file->Open(path.string(), kind)) {
-    list.entries = file->ListEntries();
-    list.file = std::move(file);
-  } else if (file->Error() != ENOENT) {
-    list.error = file->Error();  // a missing file is an empty kind; anything else is not
-  }
-  return &list;
-}
-
-// Kind of a name: its kind word, else its first letter as the parser reads it.
-int KindOf(const char* name) {
-  if (name == nullptr) return -1;
-  const int kind = KindCodeOfName(name);
-  if (kind >= 0) return kind;
-  switch (name[0]) {
-    case 'R': return kKindDriving;
-    case 'E': return kKindEvent;
-    case 'M': return kKindManual;
-    case 'P': return kKindParking;
-    default: return -1;
-  }
-}
-
-int FindName(const KindList& list, const char* name) {
-  for (size_t i = 0; i < list.entries.size(); ++i) {
-    if (strcasecmp(list.entries[i].header.name, name) == 0) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-// Chunk counts: from the header of a finished entry, by walking the chunks otherwise.
-Counts CountsOf(const CStoreFile& file, const EntryInfo& e) {
-  Counts c;
-  if (e.finished) {
-    const EntryHeader& h = e.header;
-    return {h.frontFrames, h.rearFrames, h.audioChunks, h.accSamples, h.gpsSamples};
-  }
-  for (uint32_t cursor = kEntryHeaderSize; cursor + kChunkHeaderSize <= e.chunkEnd;) {
-    uint8_t bytes[kChunkHeaderSize + 1] = {};
-    ChunkHeader chunk;
-    if (!file.ReadAt(e.position + cursor, bytes, kChunkHeaderSize) ||
-        !DecodeChunkHeader(bytes, &chunk))
-      break;
-    if (chunk.type == kTypeFrontVideo) ++c.front;
-    if (chunk.type == kTypeRearVideo) ++c.rear;
-    if (chunk.type == kTypeAudio) ++c.audio;
-    if (chunk.type == kTypeText && chunk.size > 0 &&
-        file.ReadAt(e.position + cursor + kChunkHeaderSize, bytes + kChunkHeaderSize, 1)) {
-      if (bytes[kChunkHeaderSize] == 'G') ++c.gps;
-      if (bytes[kChunkHeaderSize] == 'M') ++c.acc;
-    }
-    cursor += kChunkHeaderSize + Pad4(chunk.size);
-  }
-  return c;
+std::shared_ptr<CCard> CurrentCard(TatHandle* h) {
+  std::lock_guard<std::mutex> lock(h->cardLock);
+  return h->card;
 }
 
 int OpenEntry(TatHandle* h, int kind, int index, uint8_t* header, uint32_t counts[2],
@@ -124,20 +50,16 @@ int OpenEntry(TatHandle* h, int kind, int index, uint8_t* header, uint32_t count
   if (header) std::memset(header, 0, kTatHeaderSize);
   if (counts) counts[0] = counts[1] = 0;
   if (stats) std::memset(stats, 0, kTatStatsSize);
-  std::lock_guard<std::mutex> lock(h->cardLock);
-  KindList* list = LoadKind(h, kind, false);
-  if (list == nullptr || index < 0 || index >= static_cast<int>(list->entries.size())) return 0;
-  const EntryInfo& e = list->entries[static_cast<size_t>(index)];
-  if (header && !list->file->ReadAt(e.position, header, kTatHeaderSize)) return 0;
-  const Counts c = CountsOf(*list->file, e);
+  const std::shared_ptr<CCard> card = CurrentCard(h);
+  const std::unique_ptr<CRecordingReader> reader = card ? card->OpenReader(kind, index) : nullptr;
+  if (!reader) return 0;
+  if (header) std::memcpy(header, reader->Header(), kTatHeaderSize);
+  const RecordingCounts& c = reader->Info().counts;
   if (counts) {
     counts[0] = std::min<uint32_t>(c.front, 0xFFFF);
     counts[1] = std::min<uint32_t>(c.rear, 0xFFFF);
   }
-  if (stats) {
-    std::snprintf(stats, kTatStatsSize, "cntVideo0=%u; cntVideo1=%u; cntAudio=%u; cntACC=%u; cntGPS=%u",
-                  c.front, c.rear, c.audio, c.acc, c.gps);
-  }
+  if (stats) std::snprintf(stats, kTatStatsSize, "%s", StatisticsText(c).c_str());
   return 1;
 }
 
@@ -147,6 +69,17 @@ void CopyText(const char* field, size_t size, const char* fallback, std::string*
 }
 
 }  // namespace
+
+std::string StatisticsText(const RecordingCounts& c) {
+  char text[kTatStatsSize];
+  std::snprintf(text, sizeof text, "cntVideo0=%u; cntVideo1=%u; cntAudio=%u; cntACC=%u; cntGPS=%u",
+                c.front, c.rear, c.audio, c.acc, c.gps);
+  return text;
+}
+
+std::shared_ptr<CCard> TatCurrentCard(TatHandle* handle) {
+  return handle ? CurrentCard(handle) : nullptr;
+}
 
 TatHandle* TatCreate() { return new TatHandle(); }
 
@@ -172,14 +105,14 @@ void TatPollCard(TatHandle* handle, char* letter) {
   if (root.empty()) {
     handle->letter = 0;
     handle->cardRoot.clear();
-    ForgetCard(handle);
+    handle->card.reset();
   } else if (handle->letter == 0 || root != handle->cardRoot || volume.cardId != handle->cardId) {
     // A new card, or another card in the same slot: a letter different from the last one.
     handle->lastLetter = handle->lastLetter >= 'Z' ? 'D' : static_cast<char>(handle->lastLetter + 1);
     handle->letter = handle->lastLetter;
     handle->cardRoot = root;
     handle->cardId = volume.cardId;
-    ForgetCard(handle);
+    handle->card = std::make_shared<CCard>(root);
   }
   *letter = handle->letter;
 }
@@ -187,42 +120,39 @@ void TatPollCard(TatHandle* handle, char* letter) {
 void TatOnCardFound(TatHandle* handle) {
   if (handle == nullptr) return;
   std::lock_guard<std::mutex> lock(handle->cardLock);
-  ForgetCard(handle);
+  // Readers already open keep the card they read.
+  if (handle->card) handle->card = std::make_shared<CCard>(handle->cardRoot);
 }
 
 int TatCountRecordings(TatHandle* handle, char letter, int kind) {
   if (handle == nullptr) return 0;
-  std::lock_guard<std::mutex> lock(handle->cardLock);
-  if (letter == 0 || letter != handle->letter) return 0;
-  const KindList* list = LoadKind(handle, kind, true);
-  if (list && list->error != 0) return -1;
-  return list ? static_cast<int>(list->entries.size()) : 0;
+  const std::shared_ptr<CCard> card = CardOf(handle, letter);
+  return card ? card->Refresh(kind) : 0;
 }
 
 int TatStoreError(TatHandle* handle, char letter, int kind) {
   if (handle == nullptr) return 0;
-  std::lock_guard<std::mutex> lock(handle->cardLock);
-  if (letter == 0 || letter != handle->letter) return 0;
-  const KindList* list = LoadKind(handle, kind, false);
-  return list ? list->error : 0;
+  const std::shared_ptr<CCard> card = CardOf(handle, letter);
+  return card ? card->StoreError(kind) : 0;
 }
 
 int TatListRecordings(TatHandle* handle, char letter, int kind, int count, char* names,
                       uint32_t* sizes, uint32_t* extra) {
   if (handle == nullptr || count <= 0 || names == nullptr) return 0;
-  std::lock_guard<std::mutex> lock(handle->cardLock);
-  if (letter == 0 || letter != handle->letter) return 0;
-  const KindList* list = LoadKind(handle, kind, false);
-  if (list == nullptr) return 0;
-  const int n = std::min(count, static_cast<int>(list->entries.size()));
+  const std::shared_ptr<CCard> card = CardOf(handle, letter);
+  if (!card) return 0;
+  const std::vector<Recording> list = card->Recordings(kind);
+  const int n = std::min(count, static_cast<int>(list.size()));
   for (int i = 0; i < n; ++i) {
-    const EntryInfo& e = list->entries[static_cast<size_t>(i)];
-    std::memcpy(names + kTatNameSize * i, e.header.name, kTatNameSize);
+    const Recording& r = list[static_cast<size_t>(i)];
+    char* name = names + kTatNameSize * i;
+    std::memset(name, 0, kTatNameSize);
+    std::memcpy(name, r.name.data(), std::min<size_t>(r.name.size(), kTatNameSize - 1));
     if (sizes) {
-      sizes[2 * i] = e.size;
-      sizes[2 * i + 1] = e.durationMs;
+      sizes[2 * i] = r.sizeBytes;
+      sizes[2 * i + 1] = r.durationMs;
     }
-    if (extra) extra[i] = e.header.startTime;
+    if (extra) extra[i] = r.startTime;
   }
   return n;
 }
@@ -251,7 +181,7 @@ int TatDefaultSettings(TatHandle* handle, char* text, int* length) {
 int TatOpenByName(TatHandle* handle, const char* name, uint8_t* header, uint32_t counts[2],
                   uint8_t*, char* stats256, uint8_t*) {
   if (handle == nullptr || name == nullptr) return 0;
-  const int kind = KindOf(name);
+  const int kind = CCard::KindOfName(name);
   const int index = TatFindByName(handle, kind, name);
   return OpenEntry(handle, kind, index, header, counts, stats256);
 }
@@ -259,35 +189,28 @@ int TatOpenByName(TatHandle* handle, const char* name, uint8_t* header, uint32_t
 int TatOpenByIndex(TatHandle* handle, const char* name, int index, uint8_t* header,
                    uint32_t counts[2], uint8_t*, char* stats256, uint8_t*) {
   if (handle == nullptr) return 0;
-  return OpenEntry(handle, KindOf(name), index, header, counts, stats256);
+  return OpenEntry(handle, CCard::KindOfName(name ? name : ""), index, header, counts, stats256);
 }
 
 int TatFindByName(TatHandle* handle, int kind, const char* name) {
   if (handle == nullptr || name == nullptr) return -1;
-  std::lock_guard<std::mutex> lock(handle->cardLock);
-  const KindList* list = LoadKind(handle, kind, false);
-  return list ? FindName(*list, name) : -1;
+  const std::shared_ptr<CCard> card = CurrentCard(handle);
+  return card ? card->Find(kind, name) : -1;
 }
 
 int TatFindByIndex(TatHandle* handle, int kind, int index) {
   if (handle == nullptr) return -1;
-  std::lock_guard<std::mutex> lock(handle->cardLock);
-  const KindList* list = LoadKind(handle, kind, false);
-  return list && index >= 0 && index < static_cast<int>(list->entries.size()) ? index : -1;
+  const std::shared_ptr<CCard> card = CurrentCard(handle);
+  if (!card || index < 0) return -1;
+  return index < static_cast<int>(card->Recordings(kind).size()) ? index : -1;
 }
 
 void TatSelect(TatHandle* handle, int kind, int, int position) {
   if (handle == nullptr) return;
-  std::lock_guard<std::mutex> cardLock(handle->cardLock);
+  const std::shared_ptr<CCard> card = CurrentCard(handle);
+  std::unique_ptr<CRecordingReader> reader = card ? card->OpenReader(kind, position) : nullptr;
   std::lock_guard<std::mutex> readLock(handle->readLock);
-  handle->cursor.reset();
-  handle->selectedFrontFrames = 0;
-  const KindList* list = LoadKind(handle, kind, false);
-  if (list == nullptr || position < 0 || position >= static_cast<int>(list->entries.size()))
-    return;
-  const EntryInfo& e = list->entries[static_cast<size_t>(position)];
-  handle->cursor = std::make_unique<CEntryCursor>(list->file, e);
-  handle->selectedFrontFrames = CountsOf(*list->file, e).front;
+  handle->reader = std::move(reader);
 }
 
 int TatRead(TatHandle* handle, uint8_t* camera, uint8_t* type, uint8_t* key, int* size,
@@ -297,9 +220,9 @@ int TatRead(TatHandle* handle, uint8_t* camera, uint8_t* type, uint8_t* key, int
     return kTatError;
   if (scratch) *scratch = 0;
   std::lock_guard<std::mutex> lock(handle->readLock);
-  if (!handle->cursor) return kTatEnd;
+  if (!handle->reader) return kTatEnd;
   const int capacity = *size;
-  return handle->cursor->Read(camera, type, key, size, buffer, capacity);
+  return handle->reader->Read(camera, type, key, size, buffer, capacity);
 }
 
 int TatReadBatch(TatHandle* handle, void* buffer, int capacity, TatChunkRef* refs, int maxRefs,
@@ -308,14 +231,12 @@ int TatReadBatch(TatHandle* handle, void* buffer, int capacity, TatChunkRef* ref
   *count = 0;
   if (handle == nullptr || refs == nullptr) return kTatError;
   std::lock_guard<std::mutex> lock(handle->readLock);
-  if (!handle->cursor) return kTatEnd;
-  return handle->cursor->ReadMany(static_cast<uint8_t*>(buffer), capacity, refs, maxRefs, count);
+  if (!handle->reader) return kTatEnd;
+  return handle->reader->ReadMany(static_cast<uint8_t*>(buffer), capacity, refs, maxRefs, count);
 }
 
 void TatSeek(TatHandle* handle, int a, int b) {
   if (handle == nullptr) return;
   std::lock_guard<std::mutex> lock(handle->readLock);
-  if (!handle->cursor) return;
-  const int64_t total = handle->selectedFrontFrames / kFramesPerUnit;
-  handle->cursor->SeekUnit(total - (static_cast<int64_t>(b) - a));
+  if (handle->reader) handle->reader->SeekBack(static_cast<int64_t>(b) - a);
 }

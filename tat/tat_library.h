@@ -4,8 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 struct TatHandle;
+class CCard;
+struct RecordingCounts;
 
 // Device information given at start-up: six zero-padded texts (85 bytes).
 struct TatDeviceInfo {
@@ -39,6 +43,9 @@ void TatRelease(TatHandle* handle);
 // Writes 0 to *letter when no recorder card is present, else the card's drive letter. A
 // card replaced by another between two polls gets a different letter.
 void TatPollCard(TatHandle* handle, char* letter);
+// The current card (tat/card.h), null without one. Each reader opened on it reads on its
+// own; the card stays readable by them after the handle has moved on to another.
+std::shared_ptr<CCard> TatCurrentCard(TatHandle* handle);
 // Drops what the handle remembers of the previous card's recordings.
 void TatOnCardFound(TatHandle* handle);
 
@@ -59,6 +66,9 @@ int TatListRecordings(TatHandle* handle, char letter, int kind, int count, char*
 // The recorder's factory settings text (CR LF line ends, not zero-terminated). *length is
 // the buffer size on entry and the text's length on return. Nonzero on success.
 int TatDefaultSettings(TatHandle* handle, char* text, int* length);
+
+// "cntVideo0=..; cntVideo1=..; cntAudio=..; cntACC=..; cntGPS=..", the statistics text.
+std::string StatisticsText(const RecordingCounts& counts);
 
 // Opens a recording of the current card by name (the kind comes from its first field) or
 // by its index among the recordings of that kind. Fills the 212-byte header, the front and

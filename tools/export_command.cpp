@@ -89,8 +89,8 @@ int ExportCommand(int argc, char** argv) {
 
   int problems = 0;
   {
-    CTATParser::SetLibraryHandle(handle);
     CTATParser parser;
+    parser.SetLibrary(handle);
     parser.Start();
     CAVIWriter writer;
     std::atomic<bool> busy{true};
@@ -103,7 +103,6 @@ int ExportCommand(int argc, char** argv) {
       problems += IsExportProblem(r) ? 1 : 0;
     }
     parser.Stop();
-    CTATParser::SetLibraryHandle(nullptr);
   }
   TatRelease(handle);
   return problems == 0 ? 0 : 1;

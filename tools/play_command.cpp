@@ -275,11 +275,11 @@ int PlayCommand(int argc, char** argv) {
     std::fprintf(stderr, "roadkeep-tool: play: %s\n", CardProblem(o.dir).c_str());
     return 1;
   }
-  CTATParser::SetLibraryHandle(library);
   ChooseAudioDriver();
   int failures = 0;
   {
     auto engine = std::make_unique<Engine>(o);
+    engine->parser.SetLibrary(library);
     engine->player.StartEngine(&engine->front, &engine->rear);
     if (!engine->audio.IsReady()) {
       std::fprintf(stderr, "roadkeep-tool: play: the audio output could not be opened\n");
@@ -311,7 +311,6 @@ int PlayCommand(int argc, char** argv) {
     engine->player.StopMedia();
     engine->player.Shutdown();
   }
-  CTATParser::SetLibraryHandle(nullptr);
   TatRelease(library);
   return failures == 0 ? 0 : 1;
 }

@@ -20,8 +20,9 @@ TatHandle* PollCard(const std::string& dir) {
 
 }  // namespace
 
-std::vector<size_t> FrontChunkHashes(const std::string& name) {
+std::vector<size_t> FrontChunkHashes(TatHandle* library, const std::string& name) {
   CTATParser parser;
+  parser.SetLibrary(library);
   parser.Start();
   MediaInfo info;
   parser.Open(name.c_str(), &info);
@@ -38,15 +39,17 @@ std::vector<size_t> FrontChunkHashes(const std::string& name) {
   return hashes;
 }
 
-int CSpyParser::ReadChunk(char id[4], void* buffer, int* size) {
-  const int rc = CTATParser::ReadChunk(id, buffer, size);
+ChunkStatus CSpyParser::NextChunk(char id[4], void* buffer, int* size) {
+  const ChunkStatus status = CTATParser::NextChunk(id, buffer, size);
+  if (status == ChunkStatus::kNoData) return status;
   ++reads;
-  if (rc == 4 && std::string_view(id, 4) == "00dc") ++frontDelivered;
-  if (rc == 4 && std::string_view(id, 4) == "03tx") {
+  const bool chunk = status == ChunkStatus::kChunk;
+  if (chunk && std::string_view(id, 4) == "00dc") ++frontDelivered;
+  if (chunk && std::string_view(id, 4) == "03tx") {
     std::lock_guard<std::mutex> guard(mutex);
     textSizes.push_back(static_cast<size_t>(*size));
   }
-  return rc;
+  return status;
 }
 
 int CSpyParser::SeekToTime(float seconds) {
@@ -90,7 +93,7 @@ std::vector<CTimedSurface::Shown> CTimedSurface::Frames() {
 PlayerRig::PlayerRig(const std::string& cardDir) {
   roadkeep::SetTraceEnabled(false);
   m_library = PollCard(cardDir);
-  CTATParser::SetLibraryHandle(m_library);
+  parser.SetLibrary(m_library);
   decoder.parser = &parser;
   player.SetParser(&parser);
   player.SetDecoder(&decoder);
@@ -103,7 +106,6 @@ PlayerRig::PlayerRig(const std::string& cardDir) {
 PlayerRig::~PlayerRig() {
   player.StopMedia();
   player.Shutdown();
-  CTATParser::SetLibraryHandle(nullptr);
   TatRelease(m_library);
   roadkeep::SetTraceEnabled(true);
 }

@@ -37,12 +37,12 @@ inline size_t HashBytes(const void* data, int size) {
 
 // Reads a recording once through its own parser and returns its front chunks' hashes.
 // REQUIRES: the card's library handle is set (a PlayerRig exists).
-std::vector<size_t> FrontChunkHashes(const std::string& name);
+std::vector<size_t> FrontChunkHashes(TatHandle* library, const std::string& name);
 
 // Forwards to a CTATParser; counts reads and notes front chunks and seeks.
 class CSpyParser : public CTATParser {
  public:
-  int ReadChunk(char id[4], void* buffer, int* size) override;
+  ChunkStatus NextChunk(char id[4], void* buffer, int* size) override;
   int SeekToTime(float seconds) override;
 
   std::atomic<int> reads{0};
@@ -116,6 +116,9 @@ class PlayerRig {
   static void OnStatus(void* user, int code, int a, int b);
   static void OnText(void* user, const char* data, int size, int timeMs);
   TatHandle* m_library = nullptr;
+
+ public:
+  TatHandle* Library() const { return m_library; }
   std::mutex m_mutex;
   std::condition_variable m_cond;
   int m_ends = 0, m_waited = 0;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -24,7 +25,8 @@ using namespace std::chrono_literals;
 using roadkeep::test::PlayerRig;
 
 // A parser that delivers a fixed list of chunks, then the end. Open always succeeds at
-// 30 frames per second with the player's own audio format.
+// 30 frames per second with the player's own audio format. Two ids are not chunks: "wait"
+// gives no data for reportedSize ms, "err!" is a read error.
 class ScriptedParser : public VMediaParser {
  public:
   struct Chunk {
@@ -39,10 +41,32 @@ class ScriptedParser : public VMediaParser {
   int Open(const char*, MediaInfo* info) override {
     std::lock_guard<std::mutex> guard(m_mutex);
     m_next = 0;
+    m_failed = false;
     info->frontFrameRate = 30;
     info->frontFrameCount = 30;
+    info->rearFrameCount = rearFrames;
     return 1;
   }
+  ChunkStatus NextChunk(char id[4], void* buffer, int* size) override {
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      if (m_next < m_chunks.size() && std::memcmp(m_chunks[m_next].id, "wait", 4) == 0) {
+        const auto now = std::chrono::steady_clock::now();
+        if (m_waitUntil == std::chrono::steady_clock::time_point{}) {
+          m_waitUntil = now + std::chrono::milliseconds(m_chunks[m_next].reportedSize);
+        }
+        if (now < m_waitUntil) return ChunkStatus::kNoData;
+        m_waitUntil = {};
+        ++m_next;
+      }
+      if (m_next < m_chunks.size() && std::memcmp(m_chunks[m_next].id, "err!", 4) == 0) {
+        m_failed = true;
+        return ChunkStatus::kError;
+      }
+    }
+    return VMediaParser::NextChunk(id, buffer, size);
+  }
+  bool ReadFailed() override { return m_failed; }
   void Close() override {}
   int ReadNext(void*, int*) override { return kKindOther; }
   int ReadChunk(char id[4], void* buffer, int* size) override {
@@ -76,11 +100,14 @@ class ScriptedParser : public VMediaParser {
   bool SeekReportsTime() override { return false; }
 
   std::atomic<int> reads{0};  // chunks delivered
+  int rearFrames = 0;         // what Open reports
 
  private:
   std::mutex m_mutex;
   std::vector<Chunk> m_chunks;
   size_t m_next = 0;
+  bool m_failed = false;
+  std::chrono::steady_clock::time_point m_waitUntil;
 };
 
 // A decoder that notes (camera, size) of every chunk it is given and decodes nothing.
@@ -130,9 +157,10 @@ struct ScriptedPlayer {
     player.StartEngine(nullptr, nullptr);
   }
   ~ScriptedPlayer() { player.Shutdown(); }
-  static void OnStatus(void* user, int code, int, int) {
+  static void OnStatus(void* user, int code, int failed, int) {
     auto* self = static_cast<ScriptedPlayer*>(user);
     if (code != 1) return;
+    self->failures += failed;
     if (self->onEnd) self->onEnd();
     ++self->ends;
   }
@@ -141,6 +169,7 @@ struct ScriptedPlayer {
   CQMVMediaPlayer player;
   std::function<void()> onEnd;  // runs on the worker before the end is counted
   std::atomic<int> ends{0};
+  std::atomic<int> failures{0};  // ends that were read errors
 };
 
 // Front chunks that start output at 30 frames per second: a key frame, then non-key ones.
@@ -207,20 +236,51 @@ TEST(PlayerChunks, EmptyOversizedAndShortChunksAreDropped) {
   }
 }
 
-// With a name, the fifth character from its end decides (NAME_D.avi). The scripted parser
-// opens any name, so each one becomes the current name.
-TEST(PlayerCameras, CountFollowsTheName) {
+// The recording's streams decide the camera count, whatever its name says.
+TEST(PlayerCameras, CountFollowsTheStreamsNotTheName) {
   struct Case {
     const char* name;
-    int cameras;
-  } cases[] = {{"REC_20140301_093000_D.avi", 2}, {"REC_20140301_093000_F.avi", 1},
-               {"D.avi", 2},  {"_D", 1}, {"", 1}};
+    int rearFrames, cameras;
+  } cases[] = {{"REC_20140301_093000_D.avi", 0, 1}, {"rec_20140301_093000_d.avi", 5, 2},
+               {"REC_20140301_093000_F.avi", 5, 2}, {"REC_20140301_093000", 5, 2},
+               {"rec_20140301_093000_d.avi", 0, 1}};
   ScriptedPlayer rig({});
-  EXPECT_EQ(rig.player.GetCameraCount(), 1);  // no name, no rear rate
+  EXPECT_EQ(rig.player.GetCameraCount(), 1);  // nothing opened, no rear rate
   for (const Case& c : cases) {
+    rig.parser.rearFrames = c.rearFrames;
     rig.player.OpenMedia(c.name);
     EXPECT_EQ(rig.player.GetCameraCount(), c.cameras) << c.name;
     rig.player.StopMedia();
+  }
+}
+
+// A card that gives no data for a while has not ended: the player waits and plays on. A read
+// error ends the recording as an error, not as an ordinary end.
+TEST(PlayerChunks, StallWaitsAndReadErrorIsReportedAsOne) {
+  using Chunk = ScriptedParser::Chunk;
+  auto stalled = PreBuffer(25);
+  stalled.push_back({"wait", {}, 1500});
+  for (const Chunk& c : PreBuffer(5)) stalled.push_back(c);
+  auto broken = PreBuffer(25);
+  broken.push_back({"err!", {}, -1});
+  broken.push_back({"00dc", Nal(0x41, 30), -1});
+  struct Case {
+    const char* what;
+    std::vector<Chunk> chunks;
+    size_t decoded;
+    int failures;
+  } cases[] = {
+      {"1.5 s without data", stalled, 30, 0},
+      {"a read error after 25 frames", broken, 25, 1},
+      {"the plain end", PreBuffer(25), 25, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedPlayer rig(c.chunks);
+    rig.player.OpenMedia("REC_20140301_093000_D.avi");
+    ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.ends.load() == 1; }, 10s));
+    EXPECT_EQ(rig.decoder.Calls().size(), c.decoded);
+    EXPECT_EQ(rig.failures.load(), c.failures);
   }
 }
 

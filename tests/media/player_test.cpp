@@ -55,7 +55,7 @@ TEST_F(PlayerOnCard, TwoCameraRecordingPlaysEveryFrontFrameOnceAndEndsOnce) {
   ASSERT_TRUE(s_card->ok);
   const std::string name = s_card->Name(0);
   PlayerRig rig(s_card->dir.Path().string());
-  const auto expected = FrontChunkHashes(name);
+  const auto expected = FrontChunkHashes(rig.Library(), name);
   ASSERT_EQ(expected.size(), 90u);
   rig.player.OpenMedia(name.c_str());
   EXPECT_EQ(rig.player.DurationMs(), 3000);
@@ -139,7 +139,7 @@ TEST_F(PlayerOnCard, SeekWhilePlayingTakesEffectAtTheNextChunk) {
   ASSERT_TRUE(s_card->ok);
   const std::string name = s_card->Name(0);
   PlayerRig rig(s_card->dir.Path().string());
-  const auto all = FrontChunkHashes(name);
+  const auto all = FrontChunkHashes(rig.Library(), name);
   ASSERT_EQ(all.size(), 90u);
   rig.player.OpenMedia(name.c_str());
   ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.player.GetPositionMs() >= 200; }, 10s));
@@ -224,7 +224,7 @@ TEST_F(PlayerOnCard, PositionIsTheTimeOfTheFrameOnScreen) {
   ASSERT_TRUE(s_card->ok);
   const std::string name = s_card->Name(1);  // front only: the seek decodes one front frame
   PlayerRig rig(s_card->dir.Path().string());
-  const auto all = FrontChunkHashes(name);
+  const auto all = FrontChunkHashes(rig.Library(), name);
   ASSERT_EQ(all.size(), 90u);
   rig.player.OpenMedia(name.c_str());
   PauseAfterAFewFrames(rig);

@@ -120,14 +120,13 @@ class RecordingExport : public ::testing::Test {
     TatPollCard(m_library, &letter);
     ASSERT_NE(letter, 0);
     TatOnCardFound(m_library);
-    CTATParser::SetLibraryHandle(m_library);
+    m_parser.SetLibrary(m_library);
     m_parser.Start();
     m_out = m_dir.File("out");
     fs::create_directory(m_out);
   }
   void TearDown() override {
     m_parser.Stop();
-    CTATParser::SetLibraryHandle(nullptr);
     if (m_library != nullptr) TatRelease(m_library);
   }
 

@@ -31,12 +31,11 @@ class ParserOnCard : public testing::Test {
     char letter = 0;
     TatPollCard(m_library, &letter);
     ASSERT_NE(letter, 0);
-    CTATParser::SetLibraryHandle(m_library);
+    m_parser.SetLibrary(m_library);
     m_parser.Start();
   }
   void TearDown() override {
     m_parser.Stop();
-    CTATParser::SetLibraryHandle(nullptr);
     TatRelease(m_library);
   }
   struct Chunk {
@@ -165,8 +164,8 @@ TEST_F(ParserOnCard, OpensByIndexUnderTheFirstToken) {
 
 TEST(TatParser, KindComesFromTheFirstLetter) {
   TatHandle* library = TatCreate();
-  CTATParser::SetLibraryHandle(library);
   CTATParser parser;
+  parser.SetLibrary(library);
   struct Case {
     const char* name;
     int kind, code;
@@ -177,7 +176,6 @@ TEST(TatParser, KindComesFromTheFirstLetter) {
     EXPECT_EQ(parser.Kind(), c.kind) << c.name;
     EXPECT_EQ(CTATParser::KindCode(parser.Kind()), c.code) << c.name;
   }
-  CTATParser::SetLibraryHandle(nullptr);
   TatRelease(library);
 }
 

@@ -169,8 +169,8 @@ TEST_F(MadeCard, ParserReadsWhatTheRecorderWrote) {
   char letter = 0;
   TatPollCard(library, &letter);
   ASSERT_NE(letter, 0);
-  CTATParser::SetLibraryHandle(library);
   CTATParser parser;
+  parser.SetLibrary(library);
   parser.Start();
   struct Case {
     const char* name;
@@ -220,7 +220,6 @@ TEST_F(MadeCard, ParserReadsWhatTheRecorderWrote) {
     EXPECT_EQ(acc, 20);
   }
   parser.Stop();
-  CTATParser::SetLibraryHandle(nullptr);
   TatRelease(library);
 }
 

@@ -1,0 +1,91 @@
+// The card layer: typed recordings from the store, and readers that do not disturb each other.
+#include "tat/card.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/synthetic_card.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using roadkeep::test::SyntheticRecording;
+using roadkeep::test::TempDir;
+using roadkeep::test::WriteSyntheticCard;
+using namespace roadkeep::tat;
+
+struct ReadChunk {
+  int type, camera, size;
+  std::vector<uint8_t> bytes;
+  bool operator==(const ReadChunk&) const = default;
+};
+
+// Up to limit chunks from reader (all when limit < 0).
+std::vector<ReadChunk> ReadChunks(CRecordingReader& reader, int limit = -1) {
+  std::vector<ReadChunk> out;
+  std::vector<uint8_t> buffer(kTatReadCapacity);
+  while (limit < 0 || static_cast<int>(out.size()) < limit) {
+    uint8_t camera = 0, type = 0, key = 0;
+    int size = 0;
+    if (reader.Read(&camera, &type, &key, &size, buffer.data(), kTatReadCapacity) !=
+        CRecordingReader::kOk)
+      break;
+    out.push_back({type, camera, size, {buffer.begin(), buffer.begin() + size}});
+  }
+  return out;
+}
+
+// Whatever the name says, the camera count is what the store holds.
+TEST(Card, CameraCountComesFromTheStoreNotTheName) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    bool dual;
+  } cases[] = {{"REC_20140301_093000_D.avi", true}, {"rec_20140301_093100_d.avi", true},
+               {"REC_20140301_093200.avi", true},   {"REC_20140301_093300_D.avi", false},
+               {"rec_20140301_093400_f.avi", false}};
+  std::vector<SyntheticRecording> recordings;
+  for (const Case& c : cases) recordings.push_back({c.name, 1, 30, c.dual});
+  ASSERT_TRUE(WriteSyntheticCard(dir.Path().string(), recordings));
+  CCard card(dir.Path().string());
+  const std::vector<Recording> listed = card.Recordings(kKindDriving);
+  ASSERT_EQ(listed.size(), std::size(cases));
+  for (size_t i = 0; i < listed.size(); ++i) {
+    EXPECT_EQ(listed[i].name, cases[i].name);
+    EXPECT_EQ(listed[i].CameraCount(), cases[i].dual ? 2 : 1) << cases[i].name;
+    EXPECT_EQ(listed[i].kindCode, kKindDriving);
+    EXPECT_EQ(listed[i].durationMs, 1000u);
+  }
+  EXPECT_EQ(CCard::KindOfName("rec_20140301_093100_d.avi"), kKindDriving);
+}
+
+// Readers of one card each keep their own place: interleaved reads of the same and of
+// another recording give each reader what it gets alone.
+TEST(Card, ReadersOfOneCardKeepTheirOwnPlace) {
+  TempDir dir;
+  ASSERT_TRUE(WriteSyntheticCard(dir.Path().string(), {{"REC_20140301_093000_D.avi", 2},
+                                                       {"REC_20140301_093100_D.avi", 2}}));
+  CCard card(dir.Path().string());
+  auto alone = card.OpenReader(kKindDriving, 0);
+  ASSERT_TRUE(alone);
+  const std::vector<ReadChunk> expected = ReadChunks(*alone);
+  ASSERT_GT(expected.size(), 100u);
+
+  auto first = card.OpenReader(kKindDriving, 0);
+  auto same = card.OpenReader(kKindDriving, 0);
+  auto other = card.OpenReader(kKindDriving, 1);
+  ASSERT_TRUE(first && same && other);
+  std::vector<ReadChunk> got = ReadChunks(*first, 40);
+  EXPECT_EQ(ReadChunks(*same), expected);
+  EXPECT_FALSE(ReadChunks(*other).empty());
+  other->SeekBack(1);
+  ReadChunks(*other, 3);
+  for (const ReadChunk& c : ReadChunks(*first)) got.push_back(c);
+  EXPECT_EQ(got, expected);
+  EXPECT_FALSE(card.OpenReader(kKindDriving, 2));
+  EXPECT_FALSE(card.OpenReader(kKindEvent, 0));
+}
+
+}  // namespace
