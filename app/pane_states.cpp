@@ -115,6 +115,6 @@ QRect ComputeFullScreenArea(int width, int height) {
   }
   const int x = DownTo4((width - videoWidth) / 2);
   const int y = DownTo4((height - videoHeight - 140) / 2 + 29);
-  roadkeep::Trace("Width => %d, Hight => %d, X => %d, Y => %d\n", width, height, x, y);
+  roadkeep::Trace(roadkeep::kTraceWindow, "Width => %d, Hight => %d, X => %d, Y => %d\n", width, height, x, y);
   return QRect(x, y, videoWidth, videoHeight);
 }

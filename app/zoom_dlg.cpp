@@ -58,12 +58,12 @@ CZoomDlg::CZoomDlg() : QDialog(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent covers every pixel
   m_timer.setInterval(kTickMs);
   connect(&m_timer, &QTimer::timeout, this, [this] { Magnify(); });
-  roadkeep::Trace("OnInitDialog()\n");
+  roadkeep::Trace(roadkeep::kTraceWindow, "OnInitDialog()\n");
   m_timer.start();
 }
 
 CZoomDlg::~CZoomDlg() {
-  roadkeep::Trace("OnDestroy()\r\n");
+  roadkeep::Trace(roadkeep::kTraceWindow, "OnDestroy()\r\n");
   m_timer.stop();
 }
 
@@ -104,7 +104,7 @@ void CZoomDlg::paintEvent(QPaintEvent*) {
 // Escape stops the magnifier, then closes the window the ordinary dialog way (it hides).
 void CZoomDlg::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
-    roadkeep::Trace("VK_ESCAPE\n");
+    roadkeep::Trace(roadkeep::kTraceWindow, "VK_ESCAPE\n");
     m_timer.stop();
   }
   QDialog::keyPressEvent(event);

@@ -213,7 +213,7 @@ void CAVIExtractor::Close() {
 int CAVIExtractor::ReadNext(void* buffer, int* size) {
   char id[4] = {};
   if (ReadChunk(id, buffer, size) <= 0) {
-    Trace("m_aviExtractor.ParseMedia failed\n");
+    Trace(roadkeep::kTraceContainer, "m_aviExtractor.ParseMedia failed\n");
     return kKindOther;
   }
   return ChunkKindOf(id);
@@ -231,7 +231,7 @@ int CAVIExtractor::ReadChunkDirect(char id[4], void* buffer, int* size) {
   if (position < 0 || position > INT_MAX) return -1;
   uint32_t rawSize = 0;
   if (!ReadExact(id, 4) || !ReadU32(&rawSize)) {
-    Trace("Read Header Failed\n");
+    Trace(roadkeep::kTraceContainer, "Read Header Failed\n");
     return -1;
   }
   const int capacity = *size;
@@ -249,14 +249,14 @@ int CAVIExtractor::ReadChunkDirect(char id[4], void* buffer, int* size) {
     }
   }
   if (n > INT_MAX || capacity < wanted || (wanted > 0 && buffer == nullptr)) {
-    Trace("Wrong Size %d < %d\n", capacity, static_cast<int>(rawSize));
+    Trace(roadkeep::kTraceContainer, "Wrong Size %d < %d\n", capacity, static_cast<int>(rawSize));
     return -1;
   }
   *size = static_cast<int>(n);
   const size_t got = std::fread(buffer, 1, static_cast<size_t>(wanted), f);
   // A last odd chunk may lack its pad byte at the end of the file.
   if (got != static_cast<size_t>(wanted) && !(got == static_cast<size_t>(n) && wanted == padded)) {
-    Trace("Read Body Failed\n");
+    Trace(roadkeep::kTraceContainer, "Read Body Failed\n");
     return -1;
   }
   if (wanted < padded && !Skip(padded - wanted)) return -1;
@@ -275,7 +275,7 @@ int CAVIExtractor::ReadChunkQueued(char id[4], void* buffer, int* size) {
       return position;
     }
     if (got > capacity) {
-      Trace("Wrong Size %d < %d\n", capacity, got);
+      Trace(roadkeep::kTraceContainer, "Wrong Size %d < %d\n", capacity, got);
       return -1;
     }
     if (!m_running) break;
@@ -299,7 +299,7 @@ bool CAVIExtractor::ReaderStep(void* self) {
     position = reader->ReadChunkDirect(reinterpret_cast<char*>(buffer), buffer + 4, &size);
   }
   if (position < 0) {
-    Trace("pos = %d\n", position);
+    Trace(roadkeep::kTraceContainer, "pos = %d\n", position);
     reader->m_running = false;
     return true;
   }

@@ -85,13 +85,13 @@ int64_t CAVIWriter::ProjectedFileSize(int64_t extraPadded) const {
 
 bool CAVIWriter::AddData(const void* data, int size, int slot) {
   if (!m_file->IsOpen()) {
-    Trace("[CAVIWriter] AddData : File is already closed\n");
+    Trace(roadkeep::kTraceContainer, "[CAVIWriter] AddData : File is already closed\n");
     return false;
   }
   if (slot < 0 || slot > 3 || size < 0 || (size > 0 && data == nullptr)) return false;
   const int64_t padded = (static_cast<int64_t>(size) + 1) / 2 * 2;
   if (ProjectedFileSize(padded) > kMaxFileSize) {
-    Trace("[CAVIWriter] AddData : file would exceed the 32-bit index\n");
+    Trace(roadkeep::kTraceContainer, "[CAVIWriter] AddData : file would exceed the 32-bit index\n");
     return false;
   }
   StreamSlot& stream = m_slots[slot];
@@ -108,7 +108,7 @@ bool CAVIWriter::AddData(const void* data, int size, int slot) {
     written += m_file->WriteBytes(&pad, 1);
   }
   if (written != padded) {
-    Trace("CAVIWriter::AddDataBody error %d != %d\n", written, static_cast<int>(padded));
+    Trace(roadkeep::kTraceContainer, "CAVIWriter::AddDataBody error %d != %d\n", written, static_cast<int>(padded));
     return false;
   }
   m_index.push_back({slot, m_nextOffset, static_cast<int32_t>(padded)});
@@ -127,7 +127,7 @@ int CAVIWriter::Close() {
   out.U32(static_cast<uint32_t>(16 * m_index.size()));
   for (const IndexEntry& entry : m_index) {
     if (entry.slot < 0 || entry.slot > 4) {
-      Trace("Critical Error !!!!!!!!!!!!!!!!!!!!!!!!!!!!\n");
+      Trace(roadkeep::kTraceContainer, "Critical Error !!!!!!!!!!!!!!!!!!!!!!!!!!!!\n");
       continue;
     }
     out.Code(m_slots[entry.slot].id);

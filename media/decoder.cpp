@@ -18,6 +18,19 @@ bool ValidIndex(int index) { return index == 0 || index == 1; }
 const cv::Scalar kOpaqueBlack(0, 0, 0, 255);
 
 // The surface's current size; false when it is hidden or larger than a picture may be.
+// Whether an Annex-B packet holds an IDR slice or a sequence parameter set. Only scanned
+// while a camera waits for a key frame.
+bool HoldsKeyFrame(const uint8_t* data, int size) {
+  for (int i = 0; i + 3 < size; ++i) {
+    if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+      const int type = data[i + 3] & 0x1F;
+      if (type == 5 || type == 7) return true;
+      i += 2;
+    }
+  }
+  return false;
+}
+
 bool UsableSize(VideoSurface* surface, int* width, int* height) {
   surface->GetSize(width, height);
   const int limit = CDecoder::kMaxSurfaceSide;
@@ -86,10 +99,19 @@ bool CDecoder::DecodeAndShow(int index, VideoSurface* surface, const uint8_t* da
     return false;
   }
   int width = 0, height = 0;
-  if (!UsableSize(surface, &width, &height)) return false;
+  if (!UsableSize(surface, &width, &height)) {
+    CSyncGuard guard(m_lock);
+    m_awaitKey[index] = true;
+    return false;
+  }
   cv::Mat image;
   {
     CSyncGuard guard(m_lock);
+    if (m_awaitKey[index]) {
+      if (!HoldsKeyFrame(data, size)) return false;
+      m_codec[index].FlushCodec();
+      m_awaitKey[index] = false;
+    }
     m_width[index] = width;
     m_height[index] = height;
     const bool decoded = DecodeLocked(index, data, size);

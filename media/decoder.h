@@ -62,6 +62,9 @@ class CDecoder : public VMediaDecoder {
   // Guarded by m_lock.
   CFFMH264_Decoder m_codec[kCameras];
   int m_width[kCameras] = {0, 0};  // the last surface size per camera
+  // A picture was skipped while its pane was hidden: the stream resumes at a key frame, so
+  // the codec is never fed slices whose parameter sets it has not seen.
+  bool m_awaitKey[kCameras] = {false, false};
   int m_height[kCameras] = {0, 0};
   // Frames handed to the surfaces, reused once they come back: a surface keeps the last
   // one, a pane may still be painting the one before.

@@ -6,7 +6,7 @@ CFSNormal::~CFSNormal() { CloseFile(); }
 
 bool CFSNormal::OpenFile(const char* path, const char* mode) {
   if (m_file != nullptr) {
-    roadkeep::Trace("[CFSNormal] FP is Already Opened\n");
+    roadkeep::Trace(roadkeep::kTraceContainer, "[CFSNormal] FP is Already Opened\n");
     return false;
   }
   if (path == nullptr || mode == nullptr) return false;

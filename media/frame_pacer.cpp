@@ -38,7 +38,7 @@ int CFramePacer::Pace(int frameRate) {
   // a seek) is due now. A pause is never longer than one period.
   const int64_t due = m_deadlineMs < 0 ? now : std::max(now, m_deadlineMs);
   const int pause = static_cast<int>(std::min<int64_t>(due - now, period));
-  roadkeep::Trace("[%02d] dif %2d, mean %2d : %2d msec\n", 0, elapsed, mean, pause);
+  roadkeep::Trace(roadkeep::kTracePlayer, "[%02d] dif %2d, mean %2d : %2d msec\n", 0, elapsed, mean, pause);
   if (pause > 0) m_sleep(pause);
   m_lastTickMs = m_now();
   m_deadlineMs = m_lastTickMs + period;

@@ -3,13 +3,32 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
 #include <cmath>
 #include <limits>
+#include <mutex>
+
+#include "media/trace.h"
 
 namespace {
+
+// FFmpeg's own lines join the decoder's trace area: errors only (a damaged slice of a card
+// is an error the user does not need to read), and nothing unless the trace is asked for.
+void CodecLog(void* object, int level, const char* format, va_list args) {
+  if (level > AV_LOG_ERROR) return;
+  char line[512];
+  int prefix = 1;
+  av_log_format_line2(object, level, format, args, line, sizeof line, &prefix);
+  roadkeep::Trace(roadkeep::kTraceDecoder, "%s", line);
+}
+
+void RouteCodecLog() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_callback(&CodecLog); });
+}
 
 // factor as 16.16 fixed point, truncated toward zero and kept inside int.
 int ToFixed16(float factor) {
@@ -33,6 +52,7 @@ CFFMH264_Decoder::CFFMH264_Decoder() = default;
 CFFMH264_Decoder::~CFFMH264_Decoder() { CloseCodec(); }
 
 bool CFFMH264_Decoder::OpenCodec() {
+  RouteCodecLog();
   CloseCodec();
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
   if (codec == nullptr) return false;

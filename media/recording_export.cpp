@@ -140,7 +140,14 @@ ExportResult CRecordingExport::ConvertRecording(const char* source, const char* 
 }
 
 bool CRecordingExport::ReadChunk(char id[4], int* size) {
-  return m_parser.ReadChunk(id, m_buffer.data(), size) >= 0;
+  const int capacity = *size;
+  for (;;) {
+    *size = capacity;
+    const ChunkStatus status = m_parser.NextChunk(id, m_buffer.data(), size);
+    if (status == ChunkStatus::kChunk) return true;
+    // A card that stalls has not ended: wait for it while the export is still wanted.
+    if (status != ChunkStatus::kNoData || !m_busy.load()) return false;
+  }
 }
 
 namespace {

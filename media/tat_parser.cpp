@@ -269,7 +269,7 @@ bool CTATParser::ReaderStep(void* self) {
       if (size < 0 || size > reserve) size = 0;
       // The end's trace line comes before the end is queued, so it is out before the
       // consumer can see the end.
-      if (kind == kKindOther) Trace("Media End Recv [%d]\n", kind);
+      if (kind == kKindOther) Trace(roadkeep::kTraceCard, "Media End Recv [%d]\n", kind);
       batch[count++] = {0, size, kind};
     }
   }
@@ -302,7 +302,7 @@ ChunkStatus CTATParser::PopChunk(char id[4], void* buffer, int* size, int attemp
       return m_readFailed ? ChunkStatus::kError : ChunkStatus::kEnd;
     }
     if (popped > capacity) {
-      Trace("Wrong Size %d < %d\n", capacity, popped);
+      Trace(roadkeep::kTraceCard, "Wrong Size %d < %d\n", capacity, popped);
       return ChunkStatus::kError;
     }
     if (!running) return m_readFailed ? ChunkStatus::kError : ChunkStatus::kEnd;

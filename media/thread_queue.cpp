@@ -192,7 +192,7 @@ bool CThreadQueue::PopRecord(char* id, void* destination, int* size, int* tag, i
     m_held = -1;  // the last pop's copy is done
     if (EmptyLocked()) {
       if (m_waitingProducers > 0) m_popped.notify_one();
-      roadkeep::Trace("[CThreadQueue] Pop Empty\n");
+      roadkeep::Trace(roadkeep::kTraceQueue, "[CThreadQueue] Pop Empty\n");
       return false;
     }
     record = m_records[m_first];
@@ -225,7 +225,7 @@ bool CThreadQueue::PopRecord(char* id, void* destination, int* size, int* tag, i
   if (fits && payload > 0 && destination) std::memcpy(destination, src, payload);
   if (m_clears.load(std::memory_order_acquire) != clears) {
     // Cleared during the copy: the record is gone and what was copied may be torn.
-    roadkeep::Trace("[CThreadQueue] Pop Empty\n");
+    roadkeep::Trace(roadkeep::kTraceQueue, "[CThreadQueue] Pop Empty\n");
     if (size) *size = 0;
     return false;
   }

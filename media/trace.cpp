@@ -7,17 +7,26 @@
 namespace roadkeep {
 namespace {
 std::atomic<bool> g_enabled{true};
+std::atomic<TraceSink> g_sink{nullptr};
 }  // namespace
 
 void SetTraceEnabled(bool enabled) { g_enabled = enabled; }
+void SetTraceSink(TraceSink sink) { g_sink = sink; }
 
-void Trace(const char* format, ...) {
-  if (!g_enabled) return;
+void TraceToStdout(const char*, const char* line) {
+  std::fputs(line, stdout);
+  std::fflush(stdout);
+}
+
+void Trace(const char* area, const char* format, ...) {
+  const TraceSink sink = g_sink;
+  if (!g_enabled || sink == nullptr) return;
+  char line[512];
   va_list args;
   va_start(args, format);
-  std::vprintf(format, args);
+  std::vsnprintf(line, sizeof line, format, args);
   va_end(args);
-  std::fflush(stdout);
+  sink(area, line);
 }
 
 }  // namespace roadkeep

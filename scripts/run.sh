@@ -23,5 +23,5 @@ xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
   ./build/bin/roadkeep & viewer=$!
   sleep 5
   import -window root "$1"
-  kill $viewer; wait $viewer || true' sh "$SHOT"
+  kill $viewer; wait $viewer 2>/dev/null || true' sh "$SHOT" 2>/dev/null
 echo "No display here: the viewer ran under Xvfb for a few seconds; its window is in $SHOT"

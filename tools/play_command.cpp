@@ -265,7 +265,7 @@ void PrintSummary(Engine& e, const std::string& name, Ending ending) {
 int PlayCommand(int argc, char** argv) {
   PlayOptions o;
   if (!ParseArgs(argc, argv, &o)) return Usage();
-  roadkeep::SetTraceEnabled(o.trace);
+  roadkeep::SetTraceSink(o.trace ? &roadkeep::TraceToStdout : nullptr);
   setenv("ROADKEEP_CARD_DIRS", o.dir.c_str(), 1);
   TatHandle* library = TatCreate();
   char letter = 0;
