@@ -7,8 +7,6 @@
 
 #include "app/main_window.h"
 #include "app/single_instance.h"
-#include "resources/resource_ids.h"
-#include "resources/resources.h"
 
 namespace {
 
@@ -42,10 +40,10 @@ class CStartupProbe : public QObject {
 }  // namespace
 
 int CZarezeRadidaApp::InitInstance() {
-  const QString title = LoadString(IDS_APP_TITLE);
   CSingleInstance instance;
-  if (!instance.Acquire(title)) return 0;
+  if (!instance.Acquire()) return 0;
   CZarezeRadidaDlg window;
+  instance.SetWindow(&window);
   window.SetQuitOnClose(true);
   CStartupProbe probe;
   if (qEnvironmentVariableIsSet("ROADKEEP_STARTUP_PROBE")) window.installEventFilter(&probe);

@@ -123,6 +123,7 @@ class CExportView : public CExportWorker::View {
 
   void OnExportEnd(const std::vector<ExportResult>& results, bool finished) override {
     if (finished) Post(m_progress, [](CProgressDlg* p) { p->hide(); });
+    Post(m_window, [](CZarezeRadidaDlg* w) { w->setWindowTitle(LoadString(IDS_APP_TITLE)); });
     if (std::none_of(results.begin(), results.end(), IsExportProblem)) return;
     const QString text = ProblemsText(results, m_language);
     Post(m_window, [text](CZarezeRadidaDlg* w) {

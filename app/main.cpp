@@ -2,10 +2,12 @@
 #include <QApplication>
 
 #include "app/app.h"
+#include "app/trace_log.h"
 #include "platform/wave_out.h"
 #include "sensors/map_view.h"
 
 int main(int argc, char** argv) {
+  RouteTraceToLogging();
   ChooseAudioDriver();
   PrepareMapEnvironment();  // before any thread starts; the map itself starts much later
   QApplication application(argc, argv);

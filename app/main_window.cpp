@@ -55,21 +55,9 @@ void CZarezeRadidaDlg::SetStaticBitmap(int id, int bitmapId) {
   }
 }
 
-int CZarezeRadidaDlg::CameraCount() const { return m_player.GetCameraCount(); }
-
-void CZarezeRadidaDlg::OnPlayerStatus(void* self, int code, int, int) {
-  // Runs on the player's worker: only posts, the window acts on its own thread.
-  if (code == 1) {
-    QCoreApplication::postEvent(static_cast<CZarezeRadidaDlg*>(self),
-                                new QEvent(static_cast<QEvent::Type>(kWmMediaEnd)));
-  }
-}
+int CZarezeRadidaDlg::CameraCount() const { return m_playback.CameraCount(); }
 
 bool CZarezeRadidaDlg::event(QEvent* event) {
-  if (event->type() == static_cast<QEvent::Type>(kWmMediaEnd)) {
-    OnNext();  // the recording has ended: on to the next newer one
-    return true;
-  }
   if (event->type() == static_cast<QEvent::Type>(WM_BITMAPSLIDER_MOVED)) {
     const auto* message = static_cast<CMessageEvent*>(event);
     OnSliderMoved(static_cast<int>(message->WParam()), static_cast<int>(message->LParam()));
@@ -82,7 +70,7 @@ void CZarezeRadidaDlg::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::black);
   if (!m_background.isNull()) painter.drawImage(0, 0, m_background);
-  m_player.RedrawStill();
+  m_playback.Player().RedrawStill();
 }
 
 void CZarezeRadidaDlg::mousePressEvent(QMouseEvent* event) {
@@ -112,15 +100,22 @@ void CZarezeRadidaDlg::resizeEvent(QResizeEvent*) {
 }
 
 void CZarezeRadidaDlg::timerEvent(QTimerEvent* event) {
-  if (event->timerId() == m_cardWatchTimer.timerId()) {
-    PollCard();
-  } else if (event->timerId() == m_positionTimer.timerId()) {
-    RefreshPosition();
-  }
+  if (event->timerId() == m_cardWatchTimer.timerId()) PollCard();
 }
 
 void CZarezeRadidaDlg::closeEvent(QCloseEvent* event) {
-  event->accept();
+  // A close while the question is open (a second click on the window manager's button)
+  // waits for its answer.
+  if (m_asking || (!m_destroyed && !m_quitConfirmed)) {
+    event->ignore();
+    if (m_asking) return;
+    m_asking = true;
+    m_quitConfirmed = ConfirmQuit();
+    m_asking = false;
+    if (!m_quitConfirmed) return;
+    event->accept();
+  }
+  // Yes: a running export ends its file short and valid while the window goes (Destroy).
   if (m_quitOnClose) QCoreApplication::quit();
 }
 

@@ -1,6 +1,7 @@
 // CZarezeRadidaDlg: the viewer's one main window, a borderless, fully skinned 975 x 635
-// player. It owns the engine (player, decoder, wave output, card-store parser, sensor
-// samples), the card-store library handle, every child control and the window's parts:
+// player. It owns the card-store library handle, the controllers (playback, export), every
+// child control and the window's parts; its handlers are a few lines that call them:
+//   playback_controller.* the engine that plays a recording, with signals for the window
 //   window_lifecycle.cpp  initialisation, setup, close question, destruction order
 //   window_layout.*       where the controls stand in each display mode, label repaints
 //   pane_layout.*, pane_states.*, panes.cpp   which view each pane holds, full screen
@@ -10,10 +11,9 @@
 //   map_pane.*            the map (control 1106): its page loaded at the first open
 //   zoom_dlg.*            the magnifier
 //   settings_button.cpp   the recorder settings dialog on the card (button 1016, F3)
-// Threads: everything here runs on the GUI thread. The player's worker reaches the window
-// only through its two callbacks: the status callback posts event 2024, the text callback
-// appends to the sensor samples under their own lock. Panes take frames under their own
-// lock (video_pane.h).
+// Threads: everything here runs on the GUI thread. The engine's threads reach the window only
+// through the controllers' queued signals; panes take frames under their own lock
+// (video_pane.h).
 #pragma once
 
 #include <QBasicTimer>
@@ -25,12 +25,10 @@
 #include <memory>
 
 #include "app/export_worker.h"
+#include "app/playback_controller.h"
 #include "app/window_state.h"
 #include "media/avi_extractor.h"
-#include "media/decoder.h"
-#include "media/player.h"
 #include "media/tat_parser.h"
-#include "media/wave_box.h"
 #include "resources/resources.h"
 #include "sensors/gsensor_graph.h"
 #include "sensors/text_data.h"
@@ -43,10 +41,7 @@ class CWindowLayout;
 class CZoomDlg;
 struct TatHandle;
 
-// Private events of the window.
-constexpr int kWmMediaEnd = 2024;         // the player's end of recording
 constexpr int kCardWatchMs = 1000;        // timer 102
-constexpr int kPositionRefreshMs = 1000;  // timer 100
 constexpr int kVolumeKeyStep = 5;         // Up and Down
 
 class CZarezeRadidaDlg : public QWidget {
@@ -78,8 +73,10 @@ class CZarezeRadidaDlg : public QWidget {
   // Start-up and shut-down.
   void LoadViewerConfig();
   void SaveViewerConfig();
-  // The close button: saves, stops, asks the quit question; closes on Yes.
+  // The close button: closes the window, which first asks (closeEvent).
   void OnCloseButton();
+  // Saves, stops and asks the quit question; true on Yes.
+  bool ConfirmQuit();
   void OnMinimize();
 
   // Playback controls (transport.cpp, key_filter.cpp).
@@ -141,8 +138,9 @@ class CZarezeRadidaDlg : public QWidget {
   const WindowState& State() const { return m_state; }
   CWindowControls& Controls() { return *m_controls; }
   CMapPane& Map() { return *m_map; }
-  CQMVMediaPlayer& Player() { return m_player; }
-  CTextData& Samples() { return m_textData; }
+  CPlaybackController& Playback() { return m_playback; }
+  CQMVMediaPlayer& Player() { return m_playback.Player(); }
+  CTextData& Samples() { return m_playback.Samples(); }
   TatHandle* Library() const { return m_library; }
   UiLanguage Language() const { return m_language; }
   unsigned LangId() const { return m_langId; }
@@ -184,16 +182,13 @@ class CZarezeRadidaDlg : public QWidget {
   void Destroy();
   void ChangePanes(PaneStates next);
   int CameraCount() const;
-  static void OnPlayerStatus(void* self, int code, int a, int b);
+  // The open recording could not be read: said in the window, playback stops.
+  void OnPlaybackFailed();
 
   // The engine, set up by Setup and shut down by Destroy.
-  CTATParser m_tatParser;
+  CPlaybackController m_playback;
   CTATParser m_exportParser;  // the export's own reader of the card
   CAVIExtractor m_aviExtractor;  // constructed, not used for playback
-  CDecoder m_decoder;
-  CWaveBox m_waveBox;
-  CTextData m_textData;
-  CQMVMediaPlayer m_player;
   TatHandle* m_library = nullptr;
 
   // GUI thread only.
@@ -213,10 +208,11 @@ class CZarezeRadidaDlg : public QWidget {
   std::unique_ptr<QObject> m_keyFilter;  // application-wide: sees every key first
   std::unique_ptr<CProgressDlg> m_progress;
   CExportWorker m_exportWorker;
-  QBasicTimer m_positionTimer;   // 100
   QBasicTimer m_cardWatchTimer;  // 102
   bool m_destroyed = false;
   bool m_quitOnClose = false;
+  bool m_asking = false;         // the quit question is open
+  bool m_quitConfirmed = false;  // answered Yes: the next close goes through
   bool m_dragging = false;  // moving the window by hand where the platform cannot
   QPoint m_dragOffset;
 };

@@ -44,7 +44,7 @@ void CZarezeRadidaDlg::OnFullScreen() {
     m_background = QImage();                            // black behind the controls from now on
     if (m_state.panes.map == kPaneMain) OnMapButton();  // a video takes the main pane
   }
-  const int status = m_player.Status();
+  const int status = m_playback.Player().Status();
   if (status == CQMVMediaPlayer::kStopped || status < 0) {
     SetLabelText(IDC_POS_LABEL, TimeText(0));
     SetLabelText(IDC_LENGTH_LABEL, TimeText(0));
@@ -58,7 +58,7 @@ void CZarezeRadidaDlg::OnWindowed() {
     setWindowState(windowState() & ~Qt::WindowMaximized);
     m_state.displayMode = kNormalMode;
   }
-  const int status = m_player.Status();
+  const int status = m_playback.Player().Status();
   if (status == CQMVMediaPlayer::kStopped || status < 0) {
     SetLabelText(IDC_POS_LABEL, TimeText(0));
     SetLabelText(IDC_LENGTH_LABEL, TimeText(0));
@@ -71,8 +71,8 @@ void CZarezeRadidaDlg::OnWindowed() {
 void CZarezeRadidaDlg::OnMirrorRear() {
   CxSkinButton* mirror = m_controls->Check(IDC_MIRROR);
   if (CameraCount() > 1) {
-    m_player.SetCameraFlip(1, mirror->GetCheck() ? 3 : 0);
-    m_player.RedrawStill();
+    m_playback.Player().SetCameraFlip(1, mirror->GetCheck() ? 3 : 0);
+    m_playback.Player().RedrawStill();
   } else {
     mirror->SetCheck(false);
   }

@@ -99,13 +99,13 @@ void CZarezeRadidaDlg::PollCard() {
   }
   // The card is gone: a running export stops first, then the player lets go of the card.
   m_exportWorker.Busy() = false;
-  m_tatParser.OnCardRemoved();
+  m_playback.ReleaseCard();
   m_exportParser.OnCardRemoved();
   m_controls->List()->clear();
   m_state.currentRow = -1;
   m_controls->Find(IDC_MAP)->setEnabled(false);
   m_controls->Slider(IDC_POS_SLIDER)->SetPos(0);
-  m_textData.Clear();
+  m_playback.Samples().Clear();
   ResetGraph(*m_controls->Graph(), m_traces);
   if (m_progress) {
     m_progress->FileBar()->setValue(0);

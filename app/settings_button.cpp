@@ -10,7 +10,7 @@
 
 bool CZarezeRadidaDlg::LocateSettingsFile() {
   if (ExportBusy()) return false;
-  const int status = m_player.Status();
+  const int status = m_playback.Player().Status();
   if (status == CQMVMediaPlayer::kPlaying || status == CQMVMediaPlayer::kStill) OnPause();
   const std::string path =
       FindSettingsFile(roadkeep::platform::RemovableVolumes(), m_library);

@@ -7,7 +7,12 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+#include <QWidget>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -177,38 +182,75 @@ xcb_window_t TopLevelAncestor(xcb_connection_t* c, xcb_window_t window, xcb_wind
   return window;
 }
 
-std::string LockPath() {
+// What a later start sends; one line, so a reader knows when it has all of it.
+constexpr char kActivate[] = "activate\n";
+constexpr qint64 kMaxMessageBytes = 64;
+constexpr int kHolderWaitMs = 2000;  // a holder still starting up gets this long to listen
+constexpr int kRetryMs = 50;
+constexpr int kSendMs = 1000;
+
+// Lock and socket share this stem: $XDG_RUNTIME_DIR/roadkeep or /tmp/roadkeep-<uid>.
+std::string PathStem() {
   const char* dir = std::getenv("XDG_RUNTIME_DIR");
-  if (dir && *dir) return std::string(dir) + "/roadkeep.lock";
-  return "/tmp/roadkeep-" + std::to_string(::getuid()) + ".lock";
+  if (dir && *dir) return std::string(dir) + "/roadkeep";
+  return "/tmp/roadkeep-" + std::to_string(::getuid());
+}
+
+// True once the activation message has been handed to the holder's socket.
+bool AskHolderToActivate(const QString& socketPath) {
+  QLocalSocket socket;
+  socket.connectToServer(socketPath, QIODevice::WriteOnly);
+  if (!socket.waitForConnected(kSendMs)) return false;
+  socket.write(kActivate, qint64(std::strlen(kActivate)));
+  while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(kSendMs)) {
+  }
+  const bool sent = socket.bytesToWrite() == 0;
+  socket.disconnectFromServer();
+  return sent;
 }
 
 }  // namespace
 
+CSingleInstance::CSingleInstance(QObject* parent)
+    : QObject(parent),
+      m_lockPath(PathStem() + ".lock"),
+      m_socketPath(QString::fromStdString(PathStem() + ".socket")) {}
+
 CSingleInstance::~CSingleInstance() {
+  m_server.reset();                      // removes the socket file while the lock is still held
   if (m_lockFd >= 0) ::close(m_lockFd);  // closing the last descriptor drops the flock
 }
 
-bool CSingleInstance::Acquire(const QString& title) {
-  if (X11Connection()) {
-    const uint32_t window = FindTopLevelWindow(title);
-    if (window == 0) return true;
-    ActivateTopLevelWindow(window);
-    return false;
+bool CSingleInstance::Acquire() {
+  if (m_lockFd >= 0) return true;
+  QElapsedTimer waited;
+  waited.start();
+  for (;;) {
+    // The lock is tried again each round: a holder that dies meanwhile lets this start run.
+    switch (TryLock()) {
+      case LockResult::kUnusable:
+        return true;
+      case LockResult::kTaken:
+        Listen();
+        return true;
+      case LockResult::kHeldElsewhere:
+        break;
+    }
+    if (AskHolderToActivate(m_socketPath)) return false;
+    // A live process holds the lock, so never a second viewer, reached or not.
+    if (waited.elapsed() >= kHolderWaitMs) return false;
+    QThread::msleep(kRetryMs);
   }
-  return AcquireLockFile();
 }
 
-bool CSingleInstance::AcquireLockFile() {
-  if (m_lockFd >= 0) return true;
-  const std::string path = LockPath();
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return true;
+CSingleInstance::LockResult CSingleInstance::TryLock() {
+  const int fd = ::open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return LockResult::kUnusable;
   // A file someone else planted (shared /tmp) must not keep this user's viewer from starting.
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
     ::close(fd);
-    return true;
+    return LockResult::kUnusable;
   }
   int rc;
   do rc = ::flock(fd, LOCK_EX | LOCK_NB);
@@ -216,10 +258,49 @@ bool CSingleInstance::AcquireLockFile() {
   if (rc != 0) {
     const bool held = errno == EWOULDBLOCK;
     ::close(fd);
-    return !held;
+    return held ? LockResult::kHeldElsewhere : LockResult::kUnusable;
   }
   m_lockFd = fd;
-  return true;
+  return LockResult::kTaken;
+}
+
+void CSingleInstance::Listen() {
+  // With the lock held no live copy listens here: a socket file left is a crashed copy's.
+  QLocalServer::removeServer(m_socketPath);
+  m_server = std::make_unique<QLocalServer>();
+  m_server->setSocketOptions(QLocalServer::UserAccessOption);
+  connect(m_server.get(), &QLocalServer::newConnection, this, [this] { OnConnection(); });
+  // Without the socket this copy still runs; later starts then end without reaching it.
+  if (!m_server->listen(m_socketPath)) m_server.reset();
+}
+
+void CSingleInstance::OnConnection() {
+  while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    const auto read = [this, socket] {
+      if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() > kMaxMessageBytes) socket->abort();  // not a start
+        return;
+      }
+      const bool activate = socket->readLine(kMaxMessageBytes) == kActivate;
+      socket->disconnectFromServer();
+      if (activate) Activate();
+    };
+    connect(socket, &QLocalSocket::readyRead, this, read);
+    read();  // the line may have arrived with the connection
+  }
+}
+
+void CSingleInstance::Activate() {
+  QWidget* window = m_window;
+  if (!window) return;  // not shown yet: it comes up in front anyway
+  if (window->isMinimized())
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  window->raise();
+  window->activateWindow();
+  // Qt stamps its focus request with the last X event time this process saw, which the
+  // server ignores when another client took the focus after that; this one carries no stamp.
+  if (window->isWindow()) ActivateTopLevelWindow(uint32_t(window->winId()));
 }
 
 uint32_t FindTopLevelWindow(const QString& title) {

@@ -1,37 +1,63 @@
-// CSingleInstance: decides at start-up whether this process may run as the one viewer. On X11
-// a top-level window titled with the application title (any program's) means another copy
-// runs: that window is raised and activated and this process must not run. Where the display
-// server cannot be asked (any other Qt platform, offscreen included) a per-user lock file,
-// $XDG_RUNTIME_DIR/roadkeep.lock or /tmp/roadkeep-<uid>.lock, held with flock for the
-// object's life, stands in for the window; a file that cannot be used never stops the start.
+// CSingleInstance: decides at start-up whether this process may run as the one viewer, on any
+// Qt platform. A per-user lock file, $XDG_RUNTIME_DIR/roadkeep.lock or
+// /tmp/roadkeep-<uid>.lock, held with flock for the object's life, is the arbiter: only one
+// live process can hold it, so two quick starts give one viewer. Its holder listens on a
+// per-user local socket beside it (roadkeep.socket, or /tmp/roadkeep-<uid>.socket); a start
+// that finds the lock held sends "activate" there and must not run, and the holder then
+// brings its window forward. A lock file that cannot be used never stops the start (there is
+// then no socket either). Nothing here reads window titles, which change during an export.
 //
-// Threads: GUI thread only, after the QApplication exists and before any window is shown.
-// The X11 helpers use the xcb connection Qt already has.
+// Threads: GUI thread only, after the QApplication exists; the activation arrives through the
+// GUI thread's event loop. The X11 helpers use the xcb connection Qt already has.
 #pragma once
 
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <memory>
+#include <string>
 
-class CSingleInstance {
+class QLocalServer;
+class QWidget;
+
+// A QObject only to own the server and its sockets and to scope their connections.
+class CSingleInstance : public QObject {
  public:
-  CSingleInstance() = default;
-  ~CSingleInstance();  // releases the lock file, if held
+  explicit CSingleInstance(QObject* parent = nullptr);
+  ~CSingleInstance() override;  // stops listening and releases the lock file, if held
   CSingleInstance(const CSingleInstance&) = delete;
   CSingleInstance& operator=(const CSingleInstance&) = delete;
 
-  // True when this process may run; false when another copy runs (its window has been
-  // raised and activated where the platform allows). Calling it again after it has taken
-  // the lock returns true.
-  bool Acquire(const QString& title);
+  // True when this process may run; false when another copy holds the lock (it has been
+  // asked to activate its window, or could not be reached within about two seconds).
+  // Calling it again after it has taken the lock returns true.
+  bool Acquire();
+
+  // The window a later start brings forward; not owned, may be destroyed before this object.
+  void SetWindow(QWidget* window) { m_window = window; }
 
  private:
-  bool AcquireLockFile();
+  enum class LockResult { kTaken, kHeldElsewhere, kUnusable };
+  LockResult TryLock();
+  void Listen();
+  void OnConnection();
+  void Activate();
 
-  // Set by Acquire, closed by the destructor.
-  int m_lockFd = -1;  // open, flock-ed lock file; -1 when none is held
+  // Set at construction.
+  const std::string m_lockPath;
+  const QString m_socketPath;
+
+  // Set by Acquire, released by the destructor.
+  int m_lockFd = -1;                       // open, flock-ed lock file; -1 when none is held
+  std::unique_ptr<QLocalServer> m_server;  // listening; null unless the lock is held
+
+  // Set by SetWindow.
+  QPointer<QWidget> m_window;
 };
 
-// X11 helpers, exposed for tests. All return 0 / false when Qt does not run on "xcb".
+// X11 helpers, exposed for tests and for bringing a window forward. All return 0 / false when
+// Qt does not run on "xcb".
 // The top-level window titled exactly title (_NET_WM_NAME, else WM_NAME), taken from the
 // window manager's client list or, without one, from the root's children and their children.
 uint32_t FindTopLevelWindow(const QString& title);

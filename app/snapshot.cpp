@@ -69,10 +69,10 @@ QStringList SnapshotFiles(const QString& chosen, int cameraCount) {
 }
 
 void CZarezeRadidaDlg::OnCapture() {
-  const int status = m_player.Status();
+  const int status = m_playback.Player().Status();
   if (status != CQMVMediaPlayer::kPlaying && status != CQMVMediaPlayer::kStill) return;
   if (RowCount() == 0) return;
-  m_player.PausePlayback();
+  m_playback.Player().PausePlayback();
 
   QFileDialog dialog(this, QString(), CaptureDefaultName(QDateTime::currentDateTime()),
                      CaptureFilter());
@@ -85,7 +85,7 @@ void CZarezeRadidaDlg::OnCapture() {
   while (files.isEmpty() && dialog.exec() == QDialog::Accepted &&
          !dialog.selectedFiles().isEmpty()) {
     const QString chosen = dialog.selectedFiles().constFirst();
-    QStringList candidates = SnapshotFiles(chosen, m_player.GetCameraCount());
+    QStringList candidates = SnapshotFiles(chosen, m_playback.Player().GetCameraCount());
     QStringList existing;
     for (const QString& file : candidates) {
       if (QFileInfo::exists(file)) existing << file;
@@ -99,15 +99,15 @@ void CZarezeRadidaDlg::OnCapture() {
 
   QStringList failed;
   for (int camera = 0; camera < files.size(); ++camera) {
-    if (!m_player.SaveSnapshot(camera, QFile::encodeName(files[camera]).constData())) {
+    if (!m_playback.Player().SaveSnapshot(camera, QFile::encodeName(files[camera]).constData())) {
       failed << files[camera];
     }
   }
   // Playback resumes when it was playing (or paused) at the start, unless it was stopped
   // meanwhile (the card pulled out while the dialog was open).
-  if (status == CQMVMediaPlayer::kPlaying && m_player.Status() != CQMVMediaPlayer::kStopped) {
+  if (status == CQMVMediaPlayer::kPlaying && m_playback.Player().Status() != CQMVMediaPlayer::kStopped) {
     ShowPlaying(true);
-    m_player.ResumePlayback();
+    m_playback.Player().ResumePlayback();
   }
   update();
   if (!failed.isEmpty()) ReportFailures(this, m_language, failed);

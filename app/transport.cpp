@@ -35,26 +35,23 @@ QString TimeText(int64_t seconds) {
 
 bool CZarezeRadidaDlg::OpenRecording(const QString& name) {
   if (m_state.cardLetter == 0) return true;
-  m_player.PausePlayback();
-  m_player.StopMedia();
-  m_textData.Clear();
   SetLabelText(IDC_SPEED_LABEL, QStringLiteral("km/h"));
   ResetGraph(*m_controls->Graph(), m_traces);
-  // The engine takes every name; one it cannot read ends at once.
-  m_player.OpenMedia(name.toLocal8Bit().constData());
-  m_lengthSeconds = LengthSeconds(m_player.DurationMs());
+  // The engine takes every name; one it cannot read fails at once.
+  if (auto* line = findChild<QLabel*>(QStringLiteral("StatusLine"))) line->hide();
+  m_playback.Open(name);
+  m_lengthSeconds = LengthSeconds(m_playback.DurationMs());
   m_controls->Slider(IDC_POS_SLIDER)->SetRange(0, static_cast<int>(m_lengthSeconds), true);
   SetLabelText(IDC_LENGTH_LABEL, TimeText(m_lengthSeconds));
   m_state.panes = PaneStates{kPaneMain, kPaneHidden, kPaneHidden};
   LoadMapPage();
   m_controls->MapView()->setGeometry(kRearHidden);
   for (int id : {IDC_SMALL_MAP, IDC_SMALL_CAMERA, IDC_MAP}) m_controls->Find(id)->setEnabled(false);
-  if (m_player.GetCameraCount() == 2) m_state.panes.rear = kPaneSmall;
-  m_positionTimer.start(kPositionRefreshMs, this);
+  if (m_playback.CameraCount() == 2) m_state.panes.rear = kPaneSmall;
   ApplyPaneLayout();
   m_controls->Find(IDC_PLAY)->hide();
   m_controls->Find(IDC_PAUSE)->show();
-  m_player.ResumePlayback();
+  m_playback.Play();
   return true;
 }
 
@@ -84,13 +81,14 @@ void CZarezeRadidaDlg::ApplyVolume(int value) {
 }
 
 void CZarezeRadidaDlg::ApplyBrightness(int value) {
-  m_player.SetCameraBrightness(0, value);
-  m_player.SetCameraBrightness(1, value);
-  m_player.RedrawStill();
+  m_playback.Player().SetCameraBrightness(0, value);
+  m_playback.Player().SetCameraBrightness(1, value);
+  m_playback.Player().RedrawStill();
 }
 
 void CZarezeRadidaDlg::OnStop() {
-  m_textData.Clear();
+  m_playback.Stop();
+  m_playback.Samples().Clear();
   SetLabelText(IDC_SPEED_LABEL, QStringLiteral("km/h"));
   CGraphStatic& graph = *m_controls->Graph();
   ResetGraph(graph, m_traces);
@@ -98,10 +96,6 @@ void CZarezeRadidaDlg::OnStop() {
   graph.AddPoint(m_traces.x, 150);
   graph.AddPoint(m_traces.y, 100);
   graph.AddPoint(m_traces.z, 50);
-  m_player.PausePlayback();
-  m_player.StopMedia();
-  m_player.SeekToMs(0);
-  m_positionTimer.stop();
   m_paneLayout->HidePanes();
   m_controls->FrontPane()->Clear();
   m_controls->RearPane()->Clear();
@@ -112,11 +106,32 @@ void CZarezeRadidaDlg::OnStop() {
   m_controls->Find(IDC_PLAY)->show();
   m_controls->Find(IDC_PAUSE)->hide();
   m_controls->Button(IDC_PLAY)->SizeToContent();
-  m_player.StopMedia();
   for (int id : {IDC_SMALL_CAMERA, IDC_SMALL_MAP, IDC_MIRROR})
     m_controls->Check(id)->SetCheck(false);
   m_state.panes = PaneStates{};
   update();
+}
+
+void CZarezeRadidaDlg::OnPlaybackFailed() {
+  const QRect pane = m_controls->FrontPane()->geometry();
+  OnStop();
+  // Said over the picture's place rather than in a modal box, so the window goes on working;
+  // the next recording opened takes it away.
+  auto* line = findChild<QLabel*>(QStringLiteral("StatusLine"));
+  if (line == nullptr) {
+    line = new QLabel(this);
+    line->setObjectName(QStringLiteral("StatusLine"));
+    line->setAlignment(Qt::AlignCenter);
+    line->setWordWrap(true);
+    line->setStyleSheet(QStringLiteral("background: rgb(70, 36, 28); color: white; padding: 6px;"));
+  }
+  line->setText(PickText(m_language, "이 녹화를 읽을 수 없습니다. 카드가 손상되었거나 빠졌을 수 있습니다.",
+                         "This recording could not be read: the card may be damaged or was removed.",
+                         "この録画を読み込めませんでした。カードが破損しているか、抜かれた可能性があります。"));
+  const QRect area = pane.isValid() && pane.width() > 40 ? pane : QRect(20, 60, 600, 340);
+  line->setGeometry(area.left() + 10, area.center().y() - 25, area.width() - 20, 50);
+  line->show();
+  line->raise();
 }
 
 void CZarezeRadidaDlg::ShowPlaying(bool playing) {
@@ -135,7 +150,7 @@ void CZarezeRadidaDlg::SelectRow(int row) {
 }
 
 void CZarezeRadidaDlg::OnPlay() {
-  const int status = m_player.Status();
+  const int status = m_playback.Player().Status();
   const bool halted = status == CQMVMediaPlayer::kPlaying || status == CQMVMediaPlayer::kStill;
   if (!(halted && RowCount() > 0)) {
     if (RowCount() == 0) return;
@@ -150,14 +165,14 @@ void CZarezeRadidaDlg::OnPlay() {
     m_controls->List()->setFocus();
   }
   ShowPlaying(true);
-  m_player.ResumePlayback();
+  m_playback.Play();
 }
 
 void CZarezeRadidaDlg::OnPause() {
-  const int status = m_player.Status();
+  const int status = m_playback.Player().Status();
   if (status != CQMVMediaPlayer::kPlaying && status != CQMVMediaPlayer::kStill) return;
   ShowPlaying(false);
-  m_player.PausePlayback();
+  m_playback.Pause();
 }
 
 void CZarezeRadidaDlg::StepRow(int step) {
@@ -178,22 +193,22 @@ void CZarezeRadidaDlg::OnNext() { StepRow(-1); }
 void CZarezeRadidaDlg::OnPrevious() { StepRow(+1); }
 
 void CZarezeRadidaDlg::SkipBack() {
-  const int64_t target = SkipBackTarget(m_player.GetPositionMs());
-  if (target >= 0) m_player.SeekToMs(static_cast<int>(target));
+  const int64_t target = SkipBackTarget(m_playback.Player().GetPositionMs());
+  if (target >= 0) m_playback.Player().SeekToMs(static_cast<int>(target));
 }
 
 void CZarezeRadidaDlg::SkipForward() {
-  const int64_t target = SkipForwardTarget(m_player.GetPositionMs(),
+  const int64_t target = SkipForwardTarget(m_playback.Player().GetPositionMs(),
                                            m_controls->Slider(IDC_POS_SLIDER)->GetRangeMax());
-  if (target >= 0) m_player.SeekToMs(static_cast<int>(target));
+  if (target >= 0) m_playback.Player().SeekToMs(static_cast<int>(target));
 }
 
 void CZarezeRadidaDlg::RefreshPosition() {
   // The user may be dragging the position slider.
   if (QGuiApplication::mouseButtons() & Qt::LeftButton) return;
   CBitmapSlider* slider = m_controls->Slider(IDC_POS_SLIDER);
-  const int status = m_player.Status();
-  const int64_t second = m_player.GetPositionMs() / 1000;
+  const int status = m_playback.Player().Status();
+  const int64_t second = m_playback.Player().GetPositionMs() / 1000;
   if (status == CQMVMediaPlayer::kStill || status == CQMVMediaPlayer::kStopped) {
     slider->SetPos(static_cast<int>(second));
     UpdateTimeLabels(second, m_lengthSeconds);
@@ -203,7 +218,7 @@ void CZarezeRadidaDlg::RefreshPosition() {
   slider->SetPos(static_cast<int>(second));
   UpdateTimeLabels(second, m_lengthSeconds);
   CGPSData gps;
-  if (m_textData.LastGps(&gps) && gps.IsValid()) {
+  if (m_playback.Samples().LastGps(&gps) && gps.IsValid()) {
     for (int id : {IDC_MAP_VIEW, IDC_MAP}) m_controls->Find(id)->setEnabled(true);
     if (CameraCount() == 2) {
       for (int id : {IDC_SMALL_MAP, IDC_SMALL_CAMERA}) m_controls->Find(id)->setEnabled(true);
@@ -211,7 +226,7 @@ void CZarezeRadidaDlg::RefreshPosition() {
     m_map->ShowPosition(gps);
     SetLabelText(IDC_SPEED_LABEL, QString::asprintf("%dkm/h", static_cast<int>(std::clamp(gps.GetSpeed(), 0.0, 99999.0))));
   }
-  const std::vector<CGSensorData> samples = m_textData.GSensorSamples();
+  const std::vector<CGSensorData> samples = m_playback.Samples().GSensorSamples();
   UpdateGraph(*m_controls->Graph(), m_traces, samples, static_cast<int>(second));
 }
 
@@ -231,7 +246,7 @@ void CZarezeRadidaDlg::SetVolumeFromSlider(int value) {
 void CZarezeRadidaDlg::OnSliderMoved(int id, int position) {
   switch (id) {
     case IDC_POS_SLIDER:
-      m_player.SeekToMs((position + 1) * 1000);  // the start of the next second
+      m_playback.Player().SeekToMs((position + 1) * 1000);  // the start of the next second
       break;
     case IDC_VOLUME_SLIDER:
       SetVolumeFromSlider(position);

@@ -73,21 +73,19 @@ void CZarezeRadidaDlg::OnInitDialog() {
 }
 
 void CZarezeRadidaDlg::Setup() {
-  m_player.SetStatusCallback(&CZarezeRadidaDlg::OnPlayerStatus, this);
-  m_player.SetTextCallback(&CTextData::TextCallback, &m_textData);
-  m_player.SetParser(&m_tatParser);
-  m_player.SetDecoder(&m_decoder);
-  m_player.SetAudio(&m_waveBox);
   m_paneLayout->HidePanes();
   m_library = TatCreate();
   TatConfigure(m_library, DefaultDeviceInfo());
   // Playback and export read the card through readers of their own.
-  m_tatParser.SetLibrary(m_library);
   m_exportParser.SetLibrary(m_library);
   m_exportParser.Start();
   m_state.cardLetter = 0;
   m_exportWorker.Busy() = false;
-  m_player.StartEngine(m_controls->FrontPane(), m_controls->RearPane());
+  m_playback.Start(m_library, m_controls->FrontPane(), m_controls->RearPane());
+  connect(&m_playback, &CPlaybackController::positionChanged, this,
+          &CZarezeRadidaDlg::RefreshPosition);
+  connect(&m_playback, &CPlaybackController::ended, this, &CZarezeRadidaDlg::OnNext);
+  connect(&m_playback, &CPlaybackController::failed, this, &CZarezeRadidaDlg::OnPlaybackFailed);
   m_cardWatchTimer.start(kCardWatchMs, this);
   m_state.displayMode = kNormalMode;
   m_state.panes = PaneStates{};
@@ -100,23 +98,23 @@ void CZarezeRadidaDlg::Setup() {
   m_controls->List()->setUpdatesEnabled(true);
 }
 
-void CZarezeRadidaDlg::OnCloseButton() {
-  if (ExportBusy()) return;
+// Every way of closing (the close button, the window manager's close, the taskbar) comes
+// here through closeEvent: one question, one shutdown.
+void CZarezeRadidaDlg::OnCloseButton() { close(); }
+
+bool CZarezeRadidaDlg::ConfirmQuit() {
   SaveViewerConfig();
   OnStop();
-  m_positionTimer.stop();
   m_cardWatchTimer.stop();
   const QString text = LoadString(IDS_QUIT_TEXT_EN, m_language);
   const QString caption = LoadString(IDS_QUIT_CAPTION_EN, m_language);
   QMessageBox question(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No,
                        this);
   question.setObjectName(QStringLiteral("QuitQuestion"));
-  if (question.exec() == QMessageBox::Yes) {
-    close();
-    return;
-  }
+  if (question.exec() == QMessageBox::Yes) return true;
   // Answered No: the window stays, stopped, and goes on watching for the card.
   m_cardWatchTimer.start(kCardWatchMs, this);
+  return false;
 }
 
 void CZarezeRadidaDlg::OnMinimize() { showMinimized(); }
@@ -129,13 +127,7 @@ void CZarezeRadidaDlg::Destroy() {
   m_exportWorker.Stop();
   SaveViewerConfig();
   m_cardWatchTimer.stop();
-  m_positionTimer.stop();
-  // Stop playback first: the worker then leaves its pump turn at once, so the shutdown
-  // never waits for a recording to play out.
-  m_player.PausePlayback();
-  m_player.StopMedia();
-  m_player.Shutdown();
-  m_tatParser.OnCardRemoved();
+  m_playback.Shutdown();
   m_exportParser.Stop();
   m_exportParser.OnCardRemoved();
   if (m_library != nullptr) {

@@ -284,26 +284,6 @@ struct WindowRun {
   std::string error;
 };
 
-// Ends the event loop when the window's end-of-recording event arrives.
-class CEndWatch : public QObject {
- public:
-  explicit CEndWatch(QEventLoop* loop) : m_loop(loop) {}
-  bool Ended() const { return m_ended; }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == static_cast<QEvent::Type>(kWmMediaEnd)) {
-      m_ended = true;
-      m_loop->quit();
-    }
-    return QObject::eventFilter(watched, event);
-  }
-
- private:
-  QEventLoop* m_loop;
-  bool m_ended = false;
-};
-
 PaneCount Count(const CVideoPane* pane) {
   return {pane->FramesShown(), pane->FramesPainted(), pane->width(), pane->height()};
 }
@@ -326,8 +306,12 @@ WindowRun PlayInWindow(const std::string& card, int timeoutMs) {
   }
   roadkeep::test::WaitFor([] { return false; }, 300);  // the first paints
   QEventLoop loop;
-  CEndWatch watch(&loop);
-  window.installEventFilter(&watch);
+  bool ended = false;
+  const QMetaObject::Connection watch =
+      QObject::connect(&window.Playback(), &CPlaybackController::ended, &loop, [&] {
+        ended = true;
+        loop.quit();
+      });
   QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
   const auto threadsBefore = ThreadTimes();
   const double cpu = CpuSeconds();
@@ -341,14 +325,14 @@ WindowRun PlayInWindow(const std::string& card, int timeoutMs) {
   run.cpu = CpuSeconds() - cpu;
   run.wall = static_cast<double>(MonotonicNs() - wall) * 1e-9;
   run.guiCpu = PrintThreadTimes(threadsBefore, ThreadTimes());
-  run.ended = watch.Ended();
+  run.ended = ended;
   run.front = Count(window.Controls().FrontPane());
   run.rear = Count(window.Controls().RearPane());
   run.front.width = frontSize.width();
   run.front.height = frontSize.height();
   run.rear.width = rearSize.width();
   run.rear.height = rearSize.height();
-  window.removeEventFilter(&watch);
+  QObject::disconnect(watch);
   return run;
 }
 

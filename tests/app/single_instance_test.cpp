@@ -7,6 +7,8 @@
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,7 +26,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kWaitMs = 10000;
+constexpr int kWaitMs = 15000;  // generous: the machine is shared
 constexpr int kMayRun = 0;
 constexpr int kMustNotRun = 3;
 
@@ -35,14 +37,17 @@ QString UniqueTitle(const char* what) {
 
 QString HelperPath() { return QCoreApplication::applicationDirPath() + "/roadkeep-title-window"; }
 
-QProcessEnvironment HelperEnvironment(const QString& platform, const QString& runtimeDir = {}) {
+// The helpers run on this process's platform (xcb under an X server, else offscreen), each
+// with the given runtime folder, so lock and socket are the test's own.
+QProcessEnvironment HelperEnvironment(const QString& runtimeDir) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QT_QPA_PLATFORM", platform);
-  if (!runtimeDir.isEmpty()) env.insert("XDG_RUNTIME_DIR", runtimeDir);
+  env.insert("QT_QPA_PLATFORM", QGuiApplication::platformName());
+  env.insert("XDG_RUNTIME_DIR", runtimeDir);
   return env;
 }
 
-// A running roadkeep-title-window whose output lines the test waits on.
+// A helper process whose output lines the test waits on; ended (standard input closed, so
+// cleanly) with the object.
 class Helper {
  public:
   Helper(const QStringList& args, const QProcessEnvironment& env) {
@@ -67,34 +72,186 @@ class Helper {
   bool WaitForLine(const QString& line) {
     return WaitUntil([&](const QStringList& lines) { return lines.contains(line); });
   }
-  void Send(const char* line) { m_process.write(line); }
+  // Whether line is printed after the first `after` lines.
+  bool WaitForLineAfter(qsizetype after, const QString& line) {
+    return WaitUntil([&](const QStringList& lines) { return lines.mid(after).contains(line); });
+  }
+  void Send(const QString& line) { m_process.write((line + '\n').toUtf8()); }
+  // The exit code once it has ended by itself; -1 when it did not end or crashed.
+  int ExitCode() {
+    if (!QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, kWaitMs))
+      return -1;
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+  }
+  bool Ended() const { return m_process.state() == QProcess::NotRunning; }
+  void Crash() {
+    m_process.kill();  // SIGKILL: nothing is cleaned up
+    m_process.waitForFinished(kWaitMs);
+  }
+  void End() {
+    m_process.closeWriteChannel();
+    m_process.waitForFinished(kWaitMs);
+  }
 
  private:
   QProcess m_process;
   QString m_output;
 };
 
-// Whether the window's last reported activation state is "activated".
-bool LastSaysActive(const QStringList& lines) {
-  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-    if (*it == "activated") return true;
-    if (*it == "deactivated") return false;
+int RunAcquire(const QProcessEnvironment& env) { return Helper({"--acquire"}, env).ExitCode(); }
+
+void WriteFile(const fs::path& path, const char* text) { std::ofstream(path) << text; }
+
+// Holds an flock on path for the object's life, as another live process would (none when
+// path cannot be opened).
+class HeldLock {
+ public:
+  explicit HeldLock(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY)) {
+    if (m_fd >= 0) ::flock(m_fd, LOCK_EX);
   }
-  return false;
+  ~HeldLock() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  bool Held() const { return m_fd >= 0; }
+
+ private:
+  int m_fd;
+};
+
+TEST(SingleInstance, TwoQuickStartsGiveOneRunningViewer) {
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    QTemporaryDir runtime;
+    const auto env = HelperEnvironment(runtime.path());
+    Helper a({"--viewer", UniqueTitle("quick")}, env);
+    Helper b({"--viewer", UniqueTitle("quick")}, env);
+    const auto runs = [](Helper& h) { return h.Lines().contains("may run"); };
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (runs(a) || a.Ended()) && (runs(b) || b.Ended()); }, kWaitMs));
+    ASSERT_NE(runs(a), runs(b)) << "none or both may run";
+    Helper& loser = runs(a) ? b : a;
+    EXPECT_EQ(loser.ExitCode(), kMustNotRun);
+    EXPECT_FALSE((runs(a) ? a : b).Ended());
+  }
 }
 
-// Exit code of a one-shot "--acquire title" helper; -1 when it did not finish.
-int RunAcquire(const QString& title, const QProcessEnvironment& env) {
-  QProcess process;
-  process.setProcessEnvironment(env);
-  process.setProcessChannelMode(QProcess::ForwardedChannels);
-  process.start(HelperPath(), {"--acquire", title});
-  if (!process.waitForFinished(kWaitMs) || process.exitStatus() != QProcess::NormalExit) {
-    process.kill();
-    return -1;
+// The first copy is shown and not active; how it has changed since must not hide it.
+struct ActivationCase {
+  const char* name;
+  const char* command;  // sent to the first copy before the second start
+  const char* answer;   // what the first prints once it has obeyed
+  const char* after;    // what the first must print after the second start besides "activated"
+};
+
+TEST(SingleInstance, SecondStartEndsAndBringsTheFirstWindowForward) {
+  const ActivationCase cases[] = {
+      {"as shown", nullptr, nullptr, nullptr},
+      {"retitled by an export", "title Exporting 42%", "titled", nullptr},
+      {"minimised", "minimise", "minimised", "restored"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    QTemporaryDir runtime;
+    const auto env = HelperEnvironment(runtime.path());
+    Helper first({"--viewer", UniqueTitle("first")}, env);
+    ASSERT_TRUE(first.WaitForLine("ready"));
+    if (c.command) {
+      first.Send(c.command);
+      ASSERT_TRUE(first.WaitForLine(c.answer));
+    }
+    // On X another program holds the focus, as when the user starts the viewer again from a
+    // launcher; its focus change is later than any the first copy has seen.
+    QWidget elsewhere;
+    if (roadkeep::test::OnX11()) {
+      elsewhere.setWindowTitle(UniqueTitle("elsewhere"));
+      elsewhere.show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(&elsewhere, kWaitMs));
+      ActivateTopLevelWindow(uint32_t(elsewhere.winId()));
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere, kWaitMs));
+    }
+    const qsizetype before = first.Lines().size();
+    EXPECT_EQ(RunAcquire(env), kMustNotRun);
+    EXPECT_TRUE(first.WaitForLineAfter(before, "activated"));
+    if (c.after) {
+      EXPECT_TRUE(first.WaitForLineAfter(before, c.after));
+    }
   }
-  return process.exitCode();
 }
+
+TEST(SingleInstance, ACopyThatEndedOrCrashedDoesNotStopTheNextOne) {
+  for (const bool crash : {false, true}) {
+    SCOPED_TRACE(crash ? "crashed" : "ended");
+    QTemporaryDir runtime;
+    const auto env = HelperEnvironment(runtime.path());
+    const fs::path socket = runtime.filePath("roadkeep.socket").toStdString();
+    {
+      Helper gone({"--viewer", UniqueTitle("gone")}, env);
+      ASSERT_TRUE(gone.WaitForLine("ready"));
+      crash ? gone.Crash() : gone.End();
+    }
+    EXPECT_EQ(fs::exists(fs::symlink_status(socket)), crash);  // a crash leaves its socket
+
+    Helper next({"--viewer", UniqueTitle("next")}, env);
+    ASSERT_TRUE(next.WaitForLine("ready"));
+    const qsizetype before = next.Lines().size();
+    EXPECT_EQ(RunAcquire(env), kMustNotRun);
+    EXPECT_TRUE(next.WaitForLineAfter(before, "activated"));  // it listens on the old name
+  }
+}
+
+TEST(SingleInstance, WhileAnotherProcessHoldsTheLockAStartNeverRuns) {
+  // The holder is this test: it starts listening late, or never.
+  for (const bool listens : {true, false}) {
+    SCOPED_TRACE(listens ? "listens late" : "never listens");
+    QTemporaryDir runtime;
+    WriteFile(runtime.filePath("roadkeep.lock").toStdString(), "");
+    const HeldLock held(runtime.filePath("roadkeep.lock").toStdString());
+    ASSERT_TRUE(held.Held());
+    Helper second({"--acquire"}, HelperEnvironment(runtime.path()));
+    QLocalServer server;
+    QByteArray received;
+    if (listens) {
+      QTest::qWait(300);  // the second has most likely found nobody listening by now
+      ASSERT_TRUE(server.listen(runtime.filePath("roadkeep.socket")));
+      ASSERT_TRUE(server.waitForNewConnection(kWaitMs));
+      QLocalSocket* socket = server.nextPendingConnection();
+      ASSERT_TRUE(QTest::qWaitFor(
+          [&] {
+            received += socket->readAll();
+            return received.endsWith('\n') || socket->state() != QLocalSocket::ConnectedState;
+          },
+          kWaitMs));
+      received += socket->readAll();
+    }
+    EXPECT_EQ(second.ExitCode(), kMustNotRun);
+    EXPECT_EQ(received, listens ? QByteArray("activate\n") : QByteArray());
+  }
+}
+
+TEST(SingleInstance, AnUnusableLockFileNeverStopsTheStart) {
+  QTemporaryDir temp;
+  const fs::path t = temp.path().toStdString();
+  WriteFile(t / "file", "x");
+  WriteFile(t / "target", "");
+  fs::create_directory(t / "linked");
+  fs::create_symlink(t / "target", t / "linked" / "roadkeep.lock");
+  const HeldLock heldTarget((t / "target").string());
+  std::vector<const char*> dirs = {"missing", "file", "linked"};
+  std::unique_ptr<HeldLock> heldForeign;
+  if (::geteuid() == 0) {  // only root can plant a lock file owned by someone else
+    fs::create_directory(t / "foreign");
+    WriteFile(t / "foreign" / "roadkeep.lock", "");
+    ASSERT_EQ(::chown((t / "foreign" / "roadkeep.lock").c_str(), 65534, 65534), 0);
+    heldForeign = std::make_unique<HeldLock>((t / "foreign" / "roadkeep.lock").string());
+    dirs.push_back("foreign");
+  }
+  for (const char* dir : dirs) {
+    SCOPED_TRACE(dir);
+    EXPECT_EQ(RunAcquire(HelperEnvironment(QString::fromStdString((t / dir).string()))), kMayRun);
+  }
+}
+
+// The X11 helpers the viewer's journeys find its window with.
 
 xcb_connection_t* Connection() { return roadkeep::test::X11Connection(); }
 
@@ -131,8 +288,6 @@ class RawWindow {
  private:
   xcb_window_t m_id = 0;
 };
-
-void WriteFile(const fs::path& path, const char* text) { std::ofstream(path) << text; }
 
 xcb_window_t Root() { return xcb_setup_roots_iterator(xcb_get_setup(Connection())).data->root; }
 
@@ -181,97 +336,6 @@ TEST(SingleInstanceX11, WithoutAWindowManagerLooksOneLevelBelowTheRootChildren) 
     RawWindow middle(frame.Id(), XCB_ATOM_NONE, XCB_ATOM_NONE, {});
     RawWindow deep(middle.Id(), netName, utf8, title);
     EXPECT_EQ(FindTopLevelWindow(title), 0u);
-  }
-}
-
-TEST(SingleInstanceX11, SecondStartMustNotRunAndActivatesTheFirstWindow) {
-  SKIP_UNLESS_X11();
-  const QString title = UniqueTitle("second start");
-  Helper first({"--show", title, "--report-activation"}, HelperEnvironment("xcb"));
-  ASSERT_TRUE(first.WaitForLine("ready"));
-
-  // Where showing activated it (a window manager may), another window takes the focus, so
-  // the activation seen below is the second start's work.
-  QWidget other;
-  other.setWindowTitle(UniqueTitle("other"));
-  other.show();
-  other.activateWindow();
-  ASSERT_TRUE(first.WaitUntil([](const QStringList& lines) { return !LastSaysActive(lines); }));
-
-  // Other cases may move the focus meanwhile: any activation after the second start counts.
-  const qsizetype before = first.Lines().size();
-  EXPECT_EQ(RunAcquire(title, HelperEnvironment("xcb")), kMustNotRun);
-  EXPECT_TRUE(first.WaitUntil(
-      [before](const QStringList& lines) { return lines.mid(before).contains("activated"); }));
-}
-
-TEST(SingleInstanceX11, MayRunWhenNoWindowHasTheTitle) {
-  SKIP_UNLESS_X11();
-  const QString title = UniqueTitle("absent");
-  EXPECT_EQ(RunAcquire(title, HelperEnvironment("xcb")), kMayRun);
-
-  // Any window with the title counts, this process's own included.
-  CSingleInstance instance;
-  EXPECT_TRUE(instance.Acquire(title));
-  QWidget window;
-  window.setWindowTitle(title);
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, kWaitMs));
-  EXPECT_FALSE(CSingleInstance().Acquire(title));
-}
-
-TEST(SingleInstanceLockFile, SecondStartIsRefusedWhileTheFirstHoldsTheLock) {
-  QTemporaryDir runtime;
-  const auto env = HelperEnvironment("offscreen", runtime.path());
-  const QString title = UniqueTitle("lock");
-  Helper holder({"--acquire", title, "--hold"}, env);
-  ASSERT_TRUE(holder.WaitForLine("may run"));
-  EXPECT_TRUE(fs::is_regular_file(runtime.filePath("roadkeep.lock").toStdString()));
-
-  EXPECT_EQ(RunAcquire(title, env), kMustNotRun);
-  EXPECT_EQ(RunAcquire(UniqueTitle("other title"), env), kMustNotRun);  // the title plays no part
-
-  holder.Send("release\n");
-  ASSERT_TRUE(holder.WaitForLine("released"));
-  EXPECT_EQ(RunAcquire(title, env), kMayRun);
-}
-
-// Holds an flock on path for the object's life, as another process would (none when path
-// cannot be opened).
-class HeldLock {
- public:
-  explicit HeldLock(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY)) {
-    if (m_fd >= 0) ::flock(m_fd, LOCK_EX);
-  }
-  ~HeldLock() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-
- private:
-  int m_fd;
-};
-
-TEST(SingleInstanceLockFile, AnUnusableLockFileNeverStopsTheStart) {
-  QTemporaryDir temp;
-  const fs::path t = temp.path().toStdString();
-  WriteFile(t / "file", "x");
-  WriteFile(t / "target", "");
-  fs::create_directory(t / "linked");
-  fs::create_symlink(t / "target", t / "linked" / "roadkeep.lock");
-  const HeldLock heldTarget((t / "target").string());
-  std::vector<const char*> dirs = {"missing", "file", "linked"};
-  std::unique_ptr<HeldLock> heldForeign;
-  if (::geteuid() == 0) {  // only root can plant a lock file owned by someone else
-    fs::create_directory(t / "foreign");
-    WriteFile(t / "foreign" / "roadkeep.lock", "");
-    ASSERT_EQ(::chown((t / "foreign" / "roadkeep.lock").c_str(), 65534, 65534), 0);
-    heldForeign = std::make_unique<HeldLock>((t / "foreign" / "roadkeep.lock").string());
-    dirs.push_back("foreign");
-  }
-  for (const char* dir : dirs) {
-    SCOPED_TRACE(dir);
-    const auto env = HelperEnvironment("offscreen", QString::fromStdString((t / dir).string()));
-    EXPECT_EQ(RunAcquire(UniqueTitle("unusable"), env), kMayRun);
   }
 }
 

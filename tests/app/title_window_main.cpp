@@ -1,24 +1,23 @@
-// Helper process for the single-instance tests.
+// Helper process for the single-instance tests: a stand-in for the viewer's start.
 //
-//   roadkeep-title-window --show TITLE [--report-activation]
-//     Shows a plain window titled TITLE and prints "ready" once it is on screen; with
-//     --report-activation it prints "activated" / "deactivated" whenever the window gains or
-//     loses activation. Ends when standard input closes.
-//   roadkeep-title-window --acquire TITLE [--hold]
-//     Runs CSingleInstance::Acquire(TITLE) and exits 0 when this process may run, 3 when
-//     another copy runs. With --hold a successful start prints "may run", keeps the instance
-//     until a line "release" arrives on standard input, prints "released", and exits when
-//     standard input closes.
+//   roadkeep-title-window --acquire
+//     Runs CSingleInstance::Acquire and exits 0 when this process may run, 3 when another
+//     copy runs.
+//   roadkeep-title-window --viewer TITLE
+//     Starts as the viewer does: exits 3 when another copy runs; else prints "may run", shows
+//     a window titled TITLE that later starts bring forward, and a second window that takes
+//     the activation from it, then prints "ready". Afterwards it prints "activated" /
+//     "deactivated" and "minimised" / "restored" as the first window changes. Lines on
+//     standard input: "title TEXT" retitles it ("titled" when done), "minimise" minimises it.
+//     Ends (releasing the instance) when standard input closes.
 #include <unistd.h>
 
 #include <QApplication>
 #include <QEvent>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 #include <cstdio>
-#include <iostream>
-#include <memory>
-#include <string>
 
 #include "app/single_instance.h"
 
@@ -28,57 +27,75 @@ constexpr int kMayRun = 0;
 constexpr int kMustNotRun = 3;
 constexpr int kUsage = 2;
 
-void Say(const char* line) {
-  std::fputs(line, stdout);
-  std::fputc('\n', stdout);
+void Say(const QString& line) {
+  std::fputs(qPrintable(line + '\n'), stdout);
   std::fflush(stdout);
 }
 
-class TitleWindow : public QWidget {
+class CViewerStandIn : public QWidget {
  public:
-  explicit TitleWindow(bool reportActivation) : m_reportActivation(reportActivation) {}
+  bool Painted() const { return m_painted; }
 
  protected:
-  void paintEvent(QPaintEvent*) override {
-    if (!m_ready) Say("ready");
-    m_ready = true;
-  }
+  void paintEvent(QPaintEvent*) override { m_painted = true; }
   void changeEvent(QEvent* event) override {
-    if (event->type() == QEvent::ActivationChange && m_reportActivation)
+    if (event->type() == QEvent::ActivationChange)
       Say(isActiveWindow() ? "activated" : "deactivated");
+    if (event->type() == QEvent::WindowStateChange && isMinimized() != m_minimised) {
+      m_minimised = isMinimized();
+      Say(m_minimised ? "minimised" : "restored");
+    }
     QWidget::changeEvent(event);
   }
 
  private:
-  const bool m_reportActivation;
-  bool m_ready = false;
+  bool m_painted = false;
+  bool m_minimised = false;
 };
 
-int ShowWindow(QApplication& app, const QString& title, bool reportActivation) {
-  TitleWindow window(reportActivation);
-  window.setWindowTitle(title);
-  window.resize(320, 200);
-  window.show();
-  QSocketNotifier input(0, QSocketNotifier::Read);
-  QObject::connect(&input, &QSocketNotifier::activated, &app, [&app] {
-    char buffer[256];
-    if (::read(0, buffer, sizeof buffer) <= 0) app.quit();
-  });
-  return app.exec();
+void Obey(CViewerStandIn& window, const QString& line) {
+  if (line.startsWith("title ")) {
+    window.setWindowTitle(line.mid(6));
+    Say("titled");
+  } else if (line == "minimise") {
+    window.showMinimized();
+  }
 }
 
-int Acquire(const QString& title, bool hold) {
-  auto instance = std::make_unique<CSingleInstance>();
-  if (!instance->Acquire(title)) return kMustNotRun;
-  if (!hold) return kMayRun;
+int RunViewer(QApplication& app, const QString& title) {
+  CSingleInstance instance;
+  if (!instance.Acquire()) return kMustNotRun;
   Say("may run");
-  for (std::string line; std::getline(std::cin, line);) {
-    if (line == "release" && instance) {
-      instance.reset();
-      Say("released");
-    }
-  }
-  return kMayRun;
+  CViewerStandIn window;
+  window.setWindowTitle(title);
+  window.resize(320, 200);
+  instance.SetWindow(&window);
+  window.show();
+  QWidget other;
+  other.setWindowTitle(title + " (other)");
+  other.setGeometry(400, 0, 200, 100);
+  other.show();
+  other.activateWindow();
+
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &app, [&] {
+    if (!window.Painted() || window.isActiveWindow() || !other.isActiveWindow()) return;
+    poll.stop();
+    Say("ready");
+  });
+  poll.start(20);
+
+  QByteArray pending;
+  QSocketNotifier input(0, QSocketNotifier::Read);
+  QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
+    char buffer[256];
+    const ssize_t n = ::read(0, buffer, sizeof buffer);
+    if (n <= 0) return app.quit();
+    pending.append(buffer, n);
+    for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1))
+      Obey(window, QString::fromUtf8(pending.left(end)));
+  });
+  return app.exec();
 }
 
 }  // namespace
@@ -86,10 +103,8 @@ int Acquire(const QString& title, bool hold) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QStringList args = app.arguments();
-  if (args.size() < 3) return kUsage;
-  const QString& mode = args[1];
-  const QString& title = args[2];
-  if (mode == "--show") return ShowWindow(app, title, args.contains("--report-activation"));
-  if (mode == "--acquire") return Acquire(title, args.contains("--hold"));
+  if (args.size() == 2 && args[1] == "--acquire")
+    return CSingleInstance().Acquire() ? kMayRun : kMustNotRun;
+  if (args.size() == 3 && args[1] == "--viewer") return RunViewer(app, args[2]);
   return kUsage;
 }

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -96,7 +98,15 @@ TEST(ViewerConfig, StartReadsClampsAppliesAndEndWritesBack) {
         }
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window)) << c.name;
+        // Closing asks the quit question; Yes lets it close.
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&window] {
+          auto* box = window.findChild<QMessageBox*>(QStringLiteral("QuitQuestion"));
+          if (box != nullptr && box->isVisible()) box->done(QMessageBox::Yes);
+        });
+        answer.start(10);
         EXPECT_TRUE(window.close()) << c.name;
+        answer.stop();
         EXPECT_FALSE(window.isVisible()) << c.name;
       }
       EXPECT_EQ(std::filesystem::exists(kViewerConfigPath), !c.readOnly) << c.name;

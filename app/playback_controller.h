@@ -1,0 +1,85 @@
+// CPlaybackController: the window's playback. It owns the engine that plays a recording of
+// the card in the two camera panes (its own card reader, the decoder, the audio output, the
+// sensor samples and the player) and tells the window what happens through signals.
+//
+// Threads: every operation is for the GUI thread. The player's worker reaches the controller
+// only through its status callback, which queues the end or the failure to the GUI thread;
+// the signals are all emitted there. The text callback appends to the samples under their
+// own lock (sensors/text_data.h).
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include "media/decoder.h"
+#include "media/player.h"
+#include "media/tat_parser.h"
+#include "media/wave_box.h"
+#include "sensors/text_data.h"
+
+struct TatHandle;
+class VideoSurface;
+
+class CPlaybackController : public QObject {
+  Q_OBJECT
+
+ public:
+  // While a recording is open, positionChanged comes this often.
+  static constexpr int kPositionRefreshMs = 1000;
+
+  explicit CPlaybackController(QObject* parent = nullptr);
+  ~CPlaybackController() override;  // Shutdown
+  CPlaybackController(const CPlaybackController&) = delete;
+  CPlaybackController& operator=(const CPlaybackController&) = delete;
+
+  // Starts the engine: the card's recordings come from library's current card (not owned),
+  // the pictures go to the panes (not owned; they must outlive Shutdown).
+  void Start(TatHandle* library, VideoSurface* front, VideoSurface* rear);
+  // Stops playback and the engine's threads. Safe to call twice.
+  void Shutdown();
+
+  // Stops what plays, empties the samples and plays name from its start. A recording that
+  // cannot be read plays nothing and fails.
+  void Open(const QString& name);
+  void Play();
+  void Pause();
+  // Closes the recording: nothing plays and nothing ends until the next Open.
+  void Stop();
+  void SeekToMs(int ms);
+  // The card has gone: its reader lets go of its files.
+  void ReleaseCard();
+
+  bool IsOpen() const { return m_open; }
+  int PositionMs() const { return m_player.GetPositionMs(); }
+  int DurationMs() const { return m_player.DurationMs(); }
+  int CameraCount() const { return m_player.GetCameraCount(); }
+
+  CQMVMediaPlayer& Player() { return m_player; }
+  const CQMVMediaPlayer& Player() const { return m_player; }
+  CTextData& Samples() { return m_samples; }
+
+ signals:
+  // The position of the picture on screen, once a second while a recording is open.
+  void positionChanged(qint64 ms);
+  // The open recording has played to its end.
+  void ended();
+  // The open recording could not be read (why: a short sentence in the user's language is
+  // the window's to choose; this is the engine's reason).
+  void failed(QString why);
+
+ private:
+  static void OnPlayerStatus(void* self, int code, int a, int b);
+
+  // The engine. m_player last: it is shut down before the parts it uses go.
+  CTATParser m_parser;
+  CDecoder m_decoder;
+  CWaveBox m_audio;
+  CTextData m_samples;
+  CQMVMediaPlayer m_player;
+
+  // GUI thread only.
+  QTimer m_positionTimer;
+  bool m_open = false;
+  bool m_shutDown = false;
+};
