@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "app/card_watch.h"
 #include "app/map_pane.h"
 #include "app/pane_layout.h"
 #include "app/viewer_config.h"
@@ -100,7 +101,7 @@ void CZarezeRadidaDlg::resizeEvent(QResizeEvent*) {
 }
 
 void CZarezeRadidaDlg::timerEvent(QTimerEvent* event) {
-  if (event->timerId() == m_cardWatchTimer.timerId()) PollCard();
+  if (event->timerId() == m_cardWatchTimer.timerId()) RequestCardPoll();
 }
 
 void CZarezeRadidaDlg::closeEvent(QCloseEvent* event) {

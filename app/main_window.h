@@ -30,9 +30,11 @@
 #include "media/avi_extractor.h"
 #include "media/tat_parser.h"
 #include "resources/resources.h"
+#include "tat/tat_library.h"
 #include "sensors/gsensor_graph.h"
 #include "sensors/text_data.h"
 
+class CCardWatch;
 class CMapPane;
 class CPaneLayout;
 class CProgressDlg;
@@ -112,7 +114,10 @@ class CZarezeRadidaDlg : public QWidget {
   bool HandleKey(int key);
 
   // Recording list and card watch (recording_list.cpp).
-  void PollCard();  // timer 102
+  // Looks for the card now, on this thread (tests, and the card watch's first look).
+  void PollCard();
+  // Timer 102: asks the card watch to look, off this thread.
+  void RequestCardPoll();
   void OnOpen();
   // Kind codes: 0 event, 1 driving, 2 parking, 3 manual, 4 all.
   void OnKindButton(int kind);
@@ -174,6 +179,12 @@ class CZarezeRadidaDlg : public QWidget {
   QString RowName(int row) const;
   int RowCount() const;
   void ShowCardMessage();
+  // What the card watch found in the folders it was given.
+  void OnCardsFound(const std::string& cardDirs, const std::vector<TatVolume>& cards);
+  // The card's letter now (0: none): arrival, removal or another card.
+  void OnCardLetter(char letter);
+  // The card in use has gone: its rows, playback and export end; sayIt: the message too.
+  void OnCardGone(bool sayIt);
   // Transport helpers (transport.cpp).
   void ShowPlaying(bool playing);  // PAUSE shown while playing, else PLAY
   void SelectRow(int row);         // the only selected row, current and scrolled into view
@@ -209,6 +220,7 @@ class CZarezeRadidaDlg : public QWidget {
   std::unique_ptr<CProgressDlg> m_progress;
   CExportWorker m_exportWorker;
   QBasicTimer m_cardWatchTimer;  // 102
+  std::unique_ptr<CCardWatch> m_cardWatch;
   bool m_destroyed = false;
   bool m_quitOnClose = false;
   bool m_asking = false;         // the quit question is open

@@ -12,10 +12,12 @@
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 #include <utility>
 
+#include "app/card_watch.h"
 #include "app/main_window.h"
 #include "app/recording_names.h"
 #include "app/window_controls.h"
@@ -89,14 +91,42 @@ void SetUpList(QTreeWidget* list, UiLanguage lang) {
 }  // namespace
 
 void CZarezeRadidaDlg::PollCard() {
+  char letter = 0;
+  TatPollCard(m_library, &letter);
+  OnCardLetter(letter);
+}
+
+void CZarezeRadidaDlg::RequestCardPoll() {
+  if (!m_cardWatch) return;
+  const char* dirs = std::getenv("ROADKEEP_CARD_DIRS");
+  m_cardWatch->Request(dirs ? dirs : "");
+}
+
+void CZarezeRadidaDlg::OnCardsFound(const std::string& cardDirs,
+                                    const std::vector<TatVolume>& cards) {
+  // Looked for in folders that have changed since: the next look will tell.
+  const char* dirs = std::getenv("ROADKEEP_CARD_DIRS");
+  if (cardDirs != (dirs ? dirs : "")) return;
+  char letter = 0;
+  TatPollFound(m_library, cards, &letter);
+  OnCardLetter(letter);
+}
+
+void CZarezeRadidaDlg::OnCardLetter(char letter) {
   const char previous = m_state.cardLetter;
-  TatPollCard(m_library, &m_state.cardLetter);
-  if (m_state.cardLetter == previous) return;
-  if (m_state.cardLetter != 0) {
+  if (letter == previous) return;
+  // Another card in place of the one in use: the old card's rows and playback go first, so
+  // the two are never mixed.
+  if (previous != 0) OnCardGone(letter == 0);
+  m_state.cardLetter = letter;
+  if (letter != 0) {
     TatOnCardFound(m_library);
     OnOpen();
-    return;
   }
+}
+
+void CZarezeRadidaDlg::OnCardGone(bool sayIt) {
+  m_state.cardLetter = 0;
   // The card is gone: a running export stops first, then the player lets go of the card.
   m_exportWorker.Busy() = false;
   m_playback.ReleaseCard();
@@ -117,7 +147,7 @@ void CZarezeRadidaDlg::PollCard() {
   // After the stop, which shows "km/h": a card that went away reads as standing still.
   SetLabelText(IDC_SPEED_LABEL, QStringLiteral("0km/h"));
   update();
-  ShowCardMessage();
+  if (sayIt) ShowCardMessage();
 }
 
 void CZarezeRadidaDlg::OnOpen() {

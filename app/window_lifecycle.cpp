@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 #include <cstdio>
 
+#include "app/card_watch.h"
 #include "app/main_window.h"
 #include "app/map_pane.h"
 #include "app/pane_layout.h"
@@ -81,6 +82,12 @@ void CZarezeRadidaDlg::Setup() {
   m_exportParser.Start();
   m_state.cardLetter = 0;
   m_exportWorker.Busy() = false;
+  m_cardWatch = std::make_unique<CCardWatch>(
+      [this](const std::string& dirs, std::vector<TatVolume> cards) {
+        QMetaObject::invokeMethod(
+            this, [this, dirs, cards = std::move(cards)] { OnCardsFound(dirs, cards); },
+            Qt::QueuedConnection);
+      });
   m_playback.Start(m_library, m_controls->FrontPane(), m_controls->RearPane());
   connect(&m_playback, &CPlaybackController::positionChanged, this,
           &CZarezeRadidaDlg::RefreshPosition);
@@ -130,6 +137,7 @@ void CZarezeRadidaDlg::Destroy() {
   m_playback.Shutdown();
   m_exportParser.Stop();
   m_exportParser.OnCardRemoved();
+  m_cardWatch.reset();  // before the library it chooses for goes
   if (m_library != nullptr) {
     TatRelease(m_library);
     m_library = nullptr;

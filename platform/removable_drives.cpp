@@ -68,6 +68,14 @@ std::vector<std::string> RemovableMountsFrom(const std::string& mountinfo,
     std::string id, parent, majorMinor, root, mountPoint;
     if (!(fields >> id >> parent >> majorMinor >> root >> mountPoint)) continue;
     mountPoint = Unescape(mountPoint);
+    // The mount's source follows the separator " - " and the file system type. Only a local
+    // block device can be a card: a network share under /media may hang whoever looks at it.
+    std::string word, type, source;
+    while (fields >> word && word != "-") {
+    }
+    fields >> type >> source;
+    const bool blockDevice = majorMinor.rfind("0:", 0) != 0 || StartsWith(source, "/dev/");
+    if (!blockDevice) continue;
     const bool mediaFolder = StartsWith(mountPoint, "/media/") || StartsWith(mountPoint, "/run/media/");
     if (mediaFolder || DeviceRemovable(majorMinor, sysBlock)) mounts.push_back(mountPoint);
   }
@@ -77,13 +85,16 @@ std::vector<std::string> RemovableMountsFrom(const std::string& mountinfo,
 }
 
 std::vector<std::string> RemovableVolumes() {
+  const char* dirs = std::getenv("ROADKEEP_CARD_DIRS");
+  return RemovableVolumes(dirs ? dirs : "");
+}
+
+std::vector<std::string> RemovableVolumes(const std::string& cardDirs) {
   std::vector<std::string> volumes;
-  if (const char* dirs = std::getenv("ROADKEEP_CARD_DIRS")) {
-    std::istringstream list(dirs);
-    std::string dir;
-    while (std::getline(list, dir, ':')) {
-      if (IsDirectory(dir)) volumes.push_back(dir);
-    }
+  std::istringstream list(cardDirs);
+  std::string dir;
+  while (std::getline(list, dir, ':')) {
+    if (IsDirectory(dir)) volumes.push_back(dir);
   }
   std::ifstream in("/proc/self/mountinfo");
   std::stringstream text;

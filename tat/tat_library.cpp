@@ -93,26 +93,38 @@ void TatRelease(TatHandle* handle) { delete handle; }
 
 void TatPollCard(TatHandle* handle, char* letter) {
   if (handle == nullptr || letter == nullptr) return;
-  std::string root;
-  VolumeRecord volume;
-  for (const std::string& candidate : roadkeep::platform::RemovableVolumes()) {
-    if (ReadVolume(candidate, &volume)) {
-      root = candidate;
-      break;
-    }
+  TatPollFound(handle, TatFindCards(roadkeep::platform::RemovableVolumes()), letter);
+}
+
+std::vector<TatVolume> TatFindCards(const std::vector<std::string>& candidates) {
+  std::vector<TatVolume> cards;
+  for (const std::string& candidate : candidates) {
+    VolumeRecord volume;
+    if (ReadVolume(candidate, &volume)) cards.push_back({candidate, volume.cardId});
   }
+  return cards;
+}
+
+void TatPollFound(TatHandle* handle, const std::vector<TatVolume>& cards, char* letter) {
+  if (handle == nullptr || letter == nullptr) return;
   std::lock_guard<std::mutex> lock(handle->cardLock);
-  if (root.empty()) {
+  // The card in use stays while it is there: a second card never takes over from it.
+  const TatVolume* chosen = cards.empty() ? nullptr : &cards.front();
+  for (const TatVolume& card : cards) {
+    if (card.root == handle->cardRoot && card.cardId == handle->cardId) chosen = &card;
+  }
+  if (chosen == nullptr) {
     handle->letter = 0;
     handle->cardRoot.clear();
     handle->card.reset();
-  } else if (handle->letter == 0 || root != handle->cardRoot || volume.cardId != handle->cardId) {
+  } else if (handle->letter == 0 || chosen->root != handle->cardRoot ||
+             chosen->cardId != handle->cardId) {
     // A new card, or another card in the same slot: a letter different from the last one.
     handle->lastLetter = handle->lastLetter >= 'Z' ? 'D' : static_cast<char>(handle->lastLetter + 1);
     handle->letter = handle->lastLetter;
-    handle->cardRoot = root;
-    handle->cardId = volume.cardId;
-    handle->card = std::make_shared<CCard>(root);
+    handle->cardRoot = chosen->root;
+    handle->cardId = chosen->cardId;
+    handle->card = std::make_shared<CCard>(chosen->root);
   }
   *letter = handle->letter;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct TatHandle;
 class CCard;
@@ -41,8 +42,20 @@ void TatConfigure(TatHandle* handle, TatDeviceInfo info);
 void TatRelease(TatHandle* handle);
 
 // Writes 0 to *letter when no recorder card is present, else the card's drive letter. A
-// card replaced by another between two polls gets a different letter.
+// card replaced by another between two polls gets a different letter. With several cards,
+// the one found at the last poll stays while it is there. The removable volumes are looked at
+// before the handle's lock is taken, so a slow volume never holds up the other calls.
 void TatPollCard(TatHandle* handle, char* letter);
+// A volume that holds a card store.
+struct TatVolume {
+  std::string root;
+  uint64_t cardId = 0;
+};
+// The volumes among candidates (roadkeep::platform::RemovableVolumes) that hold a card store,
+// in their order. Reads each one's volume record: may be slow, any thread.
+std::vector<TatVolume> TatFindCards(const std::vector<std::string>& candidates);
+// TatPollCard on cards already found, without reading anything.
+void TatPollFound(TatHandle* handle, const std::vector<TatVolume>& cards, char* letter);
 // The current card (tat/card.h), null without one. Each reader opened on it reads on its
 // own; the card stays readable by them after the handle has moved on to another.
 std::shared_ptr<CCard> TatCurrentCard(TatHandle* handle);

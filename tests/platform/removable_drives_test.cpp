@@ -13,16 +13,23 @@ using roadkeep::platform::RemovableMountsFrom;
 using roadkeep::platform::RemovableVolumes;
 using roadkeep::test::TempDir;
 
-TEST(RemovableDrives, TakesMediaMountsFromTheMountTable) {
+// Network shares and virtual file systems under /media are never looked at: a hung share
+// must not freeze the card watch. A card through FUSE (ntfs-3g) still counts.
+TEST(RemovableDrives, TakesLocalMediaMountsFromTheMountTable) {
   const std::string mountinfo =
       "22 1 8:1 / / rw,relatime - ext4 /dev/sda1 rw\n"
       "40 22 8:17 / /media/kim/CARD rw - vfat /dev/sdb1 rw\n"
       "41 22 8:33 / /run/media/lee/SD\\040CARD rw - exfat /dev/sdc1 rw\n"
       "42 22 0:5 / /proc rw - proc proc rw\n"
+      "43 22 0:52 / /media/kim/share rw shared:7 - cifs //nas/cards rw\n"
+      "44 22 0:53 / /media/kim/remote rw - fuse.sshfs kim@host:/cards rw\n"
+      "45 22 0:54 / /media/kim/nfs rw - nfs4 host:/export rw\n"
+      "46 22 0:55 / /media/kim/NTFS rw - fuseblk /dev/sdd1 rw\n"
       "garbage line\n"
       "\n";
   const auto mounts = RemovableMountsFrom(mountinfo, "/nonexistent");
-  EXPECT_EQ(mounts, (std::vector<std::string>{"/media/kim/CARD", "/run/media/lee/SD CARD"}));
+  EXPECT_EQ(mounts, (std::vector<std::string>{"/media/kim/CARD", "/media/kim/NTFS",
+                                              "/run/media/lee/SD CARD"}));
 }
 
 TEST(RemovableDrives, CardDirsComeFirstInTheirOrder) {

@@ -314,6 +314,17 @@ TEST(TatLibrary, NoticesCardsInsertedRemovedAndReplaced) {
   EXPECT_NE(third, second);
   EXPECT_EQ(TatCountRecordings(lib.get(), third, kKindParking), 1);
   EXPECT_EQ(TatCountRecordings(lib.get(), third, kKindEvent), 0);
+
+  // A second card, ahead in the volume order, never takes over from the card in use; it is
+  // taken once the first has gone.
+  ASSERT_TRUE(WriteSyntheticCard(empty.Path(), {{"MANUAL_20140301_093000_D.avi", 1}}, 400));
+  EXPECT_EQ(lib.Poll(), third);
+  EXPECT_EQ(TatCountRecordings(lib.get(), third, kKindManual), 0);
+  std::filesystem::remove_all(slot.Path() / "TAT");
+  const char fourth = lib.Poll();
+  EXPECT_NE(fourth, 0);
+  EXPECT_NE(fourth, third);
+  EXPECT_EQ(TatCountRecordings(lib.get(), fourth, kKindManual), 1);
 }
 
 TEST(TatLibrary, FactorySettingsHoldEveryKey) {
