@@ -26,6 +26,7 @@
 
 #include "app/export_worker.h"
 #include "app/playback_controller.h"
+#include "app/recording_model.h"
 #include "app/window_state.h"
 #include "media/avi_extractor.h"
 #include "media/tat_parser.h"
@@ -88,8 +89,8 @@ class CZarezeRadidaDlg : public QWidget {
   void OnPlay();
   void OnPause();
   void OnStop();
-  void OnNext();      // towards the newer recordings (row - 1); also at a recording's end
-  void OnPrevious();  // towards the older recordings (row + 1)
+  void OnNext();      // towards the newer recordings; also at a recording's end
+  void OnPrevious();  // towards the older recordings
   void SkipBack();
   void SkipForward();
   void RefreshPosition();  // timer 100
@@ -122,8 +123,8 @@ class CZarezeRadidaDlg : public QWidget {
   // Kind codes: 0 event, 1 driving, 2 parking, 3 manual, 4 all.
   void OnKindButton(int kind);
   bool FillRecordingList(int kind);
-  // Appends the names of kind on the card, recordings under 512 KiB left out.
-  void CollectRecordings(int kind, QStringList& names);
+  // Every recording of the card, read afresh, recordings under 512 KiB left out.
+  std::vector<Recording> CollectRecordings();
   void OnSelectAll();
   void OnListItemChanged();
   void OnListDoubleClick(int row);
@@ -144,6 +145,8 @@ class CZarezeRadidaDlg : public QWidget {
   CWindowControls& Controls() { return *m_controls; }
   CMapPane& Map() { return *m_map; }
   CPlaybackController& Playback() { return m_playback; }
+  // The card's recordings behind the list (the list shows them through a kind filter).
+  CRecordingModel& Recordings() { return *m_recordings; }
   CQMVMediaPlayer& Player() { return m_playback.Player(); }
   CTextData& Samples() { return m_playback.Samples(); }
   TatHandle* Library() const { return m_library; }
@@ -188,7 +191,8 @@ class CZarezeRadidaDlg : public QWidget {
   // Transport helpers (transport.cpp).
   void ShowPlaying(bool playing);  // PAUSE shown while playing, else PLAY
   void SelectRow(int row);         // the only selected row, current and scrolled into view
-  void StepRow(int step);          // NEXT (-1) and PRE (+1)
+  void StepRow(int next);          // plays shown row next; past either end, stops
+  int CurrentShownRow() const;     // the shown row of the recording in hand
   void SetVolumeFromSlider(int value);
   void Destroy();
   void ChangePanes(PaneStates next);
@@ -215,6 +219,10 @@ class CZarezeRadidaDlg : public QWidget {
   GSensorTraces m_traces;        // the three traces and the last second drawn
   int64_t m_lengthSeconds = 60;  // of the open recording: the position slider's maximum
   QStringList m_exportList;      // filled by CollectCheckedNames for the export
+  CRecordingModel* m_recordings = new CRecordingModel(this);  // the card's recordings
+  CKindFilter* m_shown = new CKindFilter(m_recordings, this);  // those the list shows
+  QString m_currentName;  // the recording in hand; empty when stopped
+  bool m_checkingAll = false;  // Select All is setting the rows' boxes
   std::unique_ptr<CZoomDlg> m_zoom;
   std::unique_ptr<QObject> m_keyFilter;  // application-wide: sees every key first
   std::unique_ptr<CProgressDlg> m_progress;

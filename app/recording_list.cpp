@@ -1,9 +1,8 @@
-// The recording list and the card watch. Once a second the window asks the card-store
-// library whether a recorder card is present; an arrival lists every kind, a removal empties
-// the list, stops playback and says so once. Rows are newest first; column 1 holds the
-// recording's name, hidden, for every operation that needs it. GUI thread only.
-#include "tat/recording_list.h"
-
+// The recording list and the card watch. Once a second the card watch looks for a recorder
+// card; an arrival lists every kind, a removal empties the list, stops playback and says so
+// once. The list is a model of the card's recordings (recording_model.h) shown through a
+// filter by kind; a row's recording comes from the model, never from the view's texts. GUI
+// thread only.
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QHeaderView>
@@ -11,7 +10,7 @@
 #include <QProgressBar>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cstdlib>
 #include <iterator>
 #include <string>
@@ -19,7 +18,7 @@
 
 #include "app/card_watch.h"
 #include "app/main_window.h"
-#include "app/recording_names.h"
+#include "app/recording_model.h"
 #include "app/window_controls.h"
 #include "controls/bitmap_slider.h"
 #include "controls/progress_dlg.h"
@@ -29,8 +28,7 @@
 
 namespace {
 
-constexpr int kKindAll = 4;
-constexpr int kNameColumn = 1;
+constexpr int kKindAll = CKindFilter::kAllKinds;
 
 struct ListColumn {
   StringIds title;
@@ -53,26 +51,13 @@ constexpr std::pair<int, int> kKindButtons[] = {
     {IDC_FILTER_USER, 3},  {IDC_FILTER_ALL, kKindAll},
 };
 
-// Every column centred but the name's. One delegate instead of an alignment on each item
-// keeps a fill of thousands of rows cheap.
-class CListAlignment : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
- protected:
-  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-    QStyledItemDelegate::initStyleOption(option, index);
-    option->displayAlignment =
-        index.column() == kNameColumn ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter;
-  }
-};
-
-void SetUpList(QTreeWidget* list, UiLanguage lang) {
+void SetUpList(QTreeView* list, CRecordingModel* recordings, CKindFilter* shown,
+               UiLanguage lang) {
   QStringList titles;
   for (const ListColumn& column : kColumns)
     titles.append(LoadString(PickStringId(column.title, lang)));
-  list->setColumnCount(static_cast<int>(std::size(kColumns)));
-  list->setHeaderLabels(titles);
+  recordings->SetTitles(titles);
+  list->setModel(shown);
   list->header()->setStretchLastSection(false);
   for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
     const int width =
@@ -85,7 +70,6 @@ void SetUpList(QTreeWidget* list, UiLanguage lang) {
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
   list->setAllColumnsShowFocus(true);
   list->setUniformRowHeights(true);  // no per-row measuring on large cards
-  list->setItemDelegate(new CListAlignment(list));
 }
 
 }  // namespace
@@ -131,7 +115,7 @@ void CZarezeRadidaDlg::OnCardGone(bool sayIt) {
   m_exportWorker.Busy() = false;
   m_playback.ReleaseCard();
   m_exportParser.OnCardRemoved();
-  m_controls->List()->clear();
+  m_recordings->Clear();
   m_state.currentRow = -1;
   m_controls->Find(IDC_MAP)->setEnabled(false);
   m_controls->Slider(IDC_POS_SLIDER)->SetPos(0);
@@ -159,66 +143,40 @@ void CZarezeRadidaDlg::OnOpen() {
   OnSelectAll();
 }
 
-void CZarezeRadidaDlg::OnKindButton(int kind) {
-  m_controls->List()->clear();
-  FillRecordingList(kind);
-}
+void CZarezeRadidaDlg::OnKindButton(int kind) { FillRecordingList(kind); }
 
 bool CZarezeRadidaDlg::FillRecordingList(int kind) {
-  QStringList names;
-  if (kind >= 0 && kind < kKindAll) {
-    CollectRecordings(kind, names);
-  } else if (kind == kKindAll) {
-    for (int k = 0; k < kKindAll; ++k) CollectRecordings(k, names);
-  }
-  SortNewestFirst(names);
-
-  QTreeWidget* list = m_controls->List();
   QCheckBox* selectAll = m_controls->SelectAll();
   // Rows start as Select All will leave them, so the pass after the fill changes nothing.
   const Qt::CheckState start = selectAll->checkState() == Qt::Checked ? Qt::Checked : Qt::Unchecked;
-  QList<QTreeWidgetItem*> rows;
-  rows.reserve(names.size());
-  for (const QString& name : names) {
-    auto* row = new QTreeWidgetItem(
-        QStringList{TypeAbbreviation(name), name, DateTimeText(name), RearText(name)});
-    row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
-    row->setCheckState(0, start);
-    rows.append(row);
-  }
-  {
-    const QSignalBlocker quiet(list);
-    list->insertTopLevelItems(0, rows);
-  }
+  m_recordings->SetRecordings(CollectRecordings(), start);
+  m_shown->SetKind(kind);  // a code of no kind shows nothing
+  // The recording that plays keeps its row, wherever the new rows put it.
+  m_state.currentRow = m_shown->RowOf(m_currentName);
   if (RowCount() == 0 && selectAll->isChecked()) selectAll->setChecked(false);
   OnSelectAll();
   return true;
 }
 
-void CZarezeRadidaDlg::CollectRecordings(int kind, QStringList& names) {
-  if (m_state.cardLetter == 0) return;
-  for (const std::string& name :
-       roadkeep::tat::CollectRecordings(m_library, m_state.cardLetter, kind)) {
-    names.append(QString::fromLocal8Bit(name));
-  }
+std::vector<Recording> CZarezeRadidaDlg::CollectRecordings() {
+  const std::shared_ptr<CCard> card = TatCurrentCard(m_library);
+  if (m_state.cardLetter == 0 || !card) return {};
+  // Read afresh: the recorder may have added to the card since it was last listed.
+  for (int kind = 0; kind < kKindAll; ++kind) card->Refresh(kind);
+  return card->ListedRecordings();
 }
 
 void CZarezeRadidaDlg::OnSelectAll() {
   const Qt::CheckState box = m_controls->SelectAll()->checkState();
   if (box == Qt::PartiallyChecked) return;
-  QTreeWidget* list = m_controls->List();
-  // The box already says what every row now is: no row change needs to reach it.
-  const QSignalBlocker quiet(list);
-  for (int i = 0; i < list->topLevelItemCount(); ++i) list->topLevelItem(i)->setCheckState(0, box);
+  // The box already says what every shown row now is: no row change needs to reach it.
+  m_checkingAll = true;
+  m_shown->CheckAll(box);
+  m_checkingAll = false;
 }
 
 void CZarezeRadidaDlg::OnListItemChanged() {
-  const QTreeWidget* list = m_controls->List();
-  bool all = true;
-  for (int i = 0; i < list->topLevelItemCount() && all; ++i) {
-    all = list->topLevelItem(i)->checkState(0) == Qt::Checked;
-  }
-  m_controls->SelectAll()->setChecked(all);
+  if (!m_checkingAll) m_controls->SelectAll()->setChecked(m_shown->AllChecked());
 }
 
 void CZarezeRadidaDlg::OnListDoubleClick(int row) {
@@ -228,33 +186,21 @@ void CZarezeRadidaDlg::OnListDoubleClick(int row) {
   OpenRecording(name);
   m_controls->Find(IDC_PLAY)->hide();
   m_controls->Find(IDC_PAUSE)->show();
-  QTreeWidget* list = m_controls->List();
-  QTreeWidgetItem* item = list->topLevelItem(row);
-  if (item == nullptr) return;  // the open took the card's rows away
-  list->clearSelection();
-  list->setCurrentItem(item);
-  item->setSelected(true);
-  list->setFocus();
+  SelectRow(m_state.currentRow);
+  m_controls->List()->setFocus();
 }
 
-void CZarezeRadidaDlg::CollectCheckedNames() {
-  m_exportList.clear();
-  const QTreeWidget* list = m_controls->List();
-  for (int i = 0; i < list->topLevelItemCount(); ++i) {
-    const QTreeWidgetItem* row = list->topLevelItem(i);
-    if (row->checkState(0) == Qt::Checked) m_exportList.append(row->text(kNameColumn));
-  }
-}
+void CZarezeRadidaDlg::CollectCheckedNames() { m_exportList = m_shown->CheckedNames(); }
 
 void CZarezeRadidaDlg::ConnectListControls() {
-  QTreeWidget* list = m_controls->List();
-  SetUpList(list, m_language);
-  connect(list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem*, int column) {
-    if (column == 0) OnListItemChanged();  // the check box lives in column 0
-  });
-  connect(list, &QTreeWidget::itemDoubleClicked, this, [this, list](QTreeWidgetItem* item, int) {
-    OnListDoubleClick(list->indexOfTopLevelItem(item));
-  });
+  QTreeView* list = m_controls->List();
+  SetUpList(list, m_recordings, m_shown, m_language);
+  connect(m_recordings, &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+            if (roles.contains(Qt::CheckStateRole)) OnListItemChanged();
+          });
+  connect(list, &QAbstractItemView::doubleClicked, this,
+          [this](const QModelIndex& index) { OnListDoubleClick(index.row()); });
   connect(m_controls->SelectAll(), &QAbstractButton::clicked, this, &CZarezeRadidaDlg::OnSelectAll);
   connect(qobject_cast<QAbstractButton*>(m_controls->Find(IDC_OPEN)), &QAbstractButton::clicked,
           this, &CZarezeRadidaDlg::OnOpen);
@@ -273,9 +219,6 @@ void CZarezeRadidaDlg::ShowCardMessage() {
   message.exec();
 }
 
-QString CZarezeRadidaDlg::RowName(int row) const {
-  const QTreeWidgetItem* item = m_controls->List()->topLevelItem(row);
-  return item != nullptr ? item->text(kNameColumn) : QString();
-}
+QString CZarezeRadidaDlg::RowName(int row) const { return m_shown->NameAt(row); }
 
-int CZarezeRadidaDlg::RowCount() const { return m_controls->List()->topLevelItemCount(); }
+int CZarezeRadidaDlg::RowCount() const { return m_shown->rowCount(); }

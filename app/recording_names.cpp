@@ -39,24 +39,3 @@ QString DateTimeText(QStringView name) {
   text.append(time.left(6).right(2));
   return text;
 }
-
-QString RearText(QStringView name) {
-  const QStringView camera = NameField(name, 3);
-  const bool rear = !camera.isEmpty() && (camera.front() == u'D' || camera.front() == u'd');
-  return rear ? QStringLiteral("O") : QStringLiteral("X");
-}
-
-bool CompareNewestFirst(const QString& a, const QString& b) {
-  return DateTimeText(a) > DateTimeText(b);
-}
-
-void SortNewestFirst(QStringList& names) {
-  std::vector<std::pair<QString, QString>> keyed;  // date-time text, name
-  keyed.reserve(static_cast<size_t>(names.size()));
-  for (QString& name : names) keyed.emplace_back(DateTimeText(name), std::move(name));
-  std::sort(keyed.begin(), keyed.end(),
-            [](const auto& a, const auto& b) { return a.first > b.first; });
-  for (qsizetype i = 0; i < names.size(); ++i) {
-    names[i] = std::move(keyed[static_cast<size_t>(i)].second);
-  }
-}

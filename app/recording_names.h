@@ -21,14 +21,3 @@ QString TypeAbbreviation(QStringView name);
 // second cut from fields 1 and 2: "2014.03.01 09:30:15". A short field gives what it has;
 // a name without date and time gives ".. ::".
 QString DateTimeText(QStringView name);
-
-// The Rear column: "O" when field 3 starts with 'D' or 'd', else "X".
-QString RearText(QStringView name);
-
-// True when a sorts before b in the list: a's date-time text is greater than b's by UTF-16
-// code units (newest first; undated names last).
-bool CompareNewestFirst(const QString& a, const QString& b);
-
-// Sorts names into the list's order (the order of CompareNewestFirst; names with equal keys
-// end in no particular order). Each key is built once, so large cards sort quickly.
-void SortNewestFirst(QStringList& names);

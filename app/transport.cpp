@@ -8,7 +8,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QTreeWidget>
+#include <QItemSelectionModel>
+#include <QTreeView>
 
 #include "app/key_filter.h"
 #include "app/main_window.h"
@@ -35,6 +36,7 @@ QString TimeText(int64_t seconds) {
 
 bool CZarezeRadidaDlg::OpenRecording(const QString& name) {
   if (m_state.cardLetter == 0) return true;
+  m_currentName = name;
   SetLabelText(IDC_SPEED_LABEL, QStringLiteral("km/h"));
   ResetGraph(*m_controls->Graph(), m_traces);
   // The engine takes every name; one it cannot read fails at once.
@@ -103,6 +105,7 @@ void CZarezeRadidaDlg::OnStop() {
   SetLabelText(IDC_POS_LABEL, TimeText(0));
   SetLabelText(IDC_LENGTH_LABEL, TimeText(0));
   m_state.currentRow = -1;
+  m_currentName.clear();
   m_controls->Find(IDC_PLAY)->show();
   m_controls->Find(IDC_PAUSE)->hide();
   m_controls->Button(IDC_PLAY)->SizeToContent();
@@ -140,13 +143,14 @@ void CZarezeRadidaDlg::ShowPlaying(bool playing) {
 }
 
 void CZarezeRadidaDlg::SelectRow(int row) {
-  QTreeWidget* list = m_controls->List();
+  QTreeView* list = m_controls->List();
   list->clearSelection();
-  if (QTreeWidgetItem* item = list->topLevelItem(row)) {
-    item->setSelected(true);
-    list->setCurrentItem(item);
-    list->scrollToItem(item);
-  }
+  const QModelIndex index = m_shown->index(row, 0);
+  if (!index.isValid()) return;
+  list->setCurrentIndex(index);
+  list->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
+                                            QItemSelectionModel::Rows);
+  list->scrollTo(index);
 }
 
 void CZarezeRadidaDlg::OnPlay() {
@@ -154,9 +158,8 @@ void CZarezeRadidaDlg::OnPlay() {
   const bool halted = status == CQMVMediaPlayer::kPlaying || status == CQMVMediaPlayer::kStill;
   if (!(halted && RowCount() > 0)) {
     if (RowCount() == 0) return;
-    const QList<QTreeWidgetItem*> selected = m_controls->List()->selectedItems();
-    const int row =
-        selected.isEmpty() ? 0 : m_controls->List()->indexOfTopLevelItem(selected.first());
+    const QModelIndexList selected = m_controls->List()->selectionModel()->selectedRows();
+    const int row = selected.isEmpty() ? 0 : selected.first().row();
     if (row != m_state.currentRow) {
       m_state.currentRow = row;
       if (!OpenRecording(RowName(row))) return;
@@ -175,13 +178,11 @@ void CZarezeRadidaDlg::OnPause() {
   m_playback.Pause();
 }
 
-void CZarezeRadidaDlg::StepRow(int step) {
-  const int next = m_state.currentRow + step;
-  if (next < 0 || (step > 0 && next >= RowCount())) {
+void CZarezeRadidaDlg::StepRow(int next) {
+  if (next < 0 || next >= RowCount()) {
     OnStop();  // past either end of the list
     return;
   }
-  if (next >= RowCount()) return;  // the list shrank under the current row
   m_state.currentRow = next;
   const QString name = RowName(next);
   if (name.isEmpty()) return;
@@ -189,8 +190,14 @@ void CZarezeRadidaDlg::StepRow(int step) {
   OpenRecording(name);
 }
 
-void CZarezeRadidaDlg::OnNext() { StepRow(-1); }
-void CZarezeRadidaDlg::OnPrevious() { StepRow(+1); }
+void CZarezeRadidaDlg::OnNext() { StepRow(CKindFilter::NewerRow(CurrentShownRow())); }
+void CZarezeRadidaDlg::OnPrevious() { StepRow(CKindFilter::OlderRow(CurrentShownRow())); }
+
+int CZarezeRadidaDlg::CurrentShownRow() const {
+  // The row of the recording in hand, wherever the list has put it since it was opened.
+  const int row = m_shown->RowOf(m_currentName);
+  return row >= 0 ? row : m_state.currentRow;
+}
 
 void CZarezeRadidaDlg::SkipBack() {
   const int64_t target = SkipBackTarget(m_playback.Player().GetPositionMs());

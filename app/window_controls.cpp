@@ -4,7 +4,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "app/video_pane.h"
 #include "controls/bitmap_button_trans.h"
@@ -124,7 +124,7 @@ void CWindowControls::MakeOthers(QWidget* parent) {
 
   // The recording list: check boxes, full-row selection, no header (white on black, set by
   // the window's initialisation).
-  m_list = new QTreeWidget(parent);
+  m_list = new QTreeView(parent);
   m_list->setHeaderHidden(true);
   m_list->setRootIsDecorated(false);
   m_list->setFrameShape(QFrame::NoFrame);

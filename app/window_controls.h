@@ -13,7 +13,7 @@ class CVideoPane;
 class CxSkinButton;
 class QCheckBox;
 class QLabel;
-class QTreeWidget;
+class QTreeView;
 class QWidget;
 class TransBitmap;
 
@@ -41,7 +41,7 @@ class CWindowControls {
   CVideoPane* RearPane() const { return m_rear; }
   QWidget* MapView() const { return m_map; }
   CGraphStatic* Graph() const { return m_graph; }
-  QTreeWidget* List() const { return m_list; }
+  QTreeView* List() const { return m_list; }
   QCheckBox* SelectAll() const { return m_selectAll; }
   TransBitmap* ListTitle() const { return m_title; }
   QWidget* TopBar() const { return m_topBar; }
@@ -64,7 +64,7 @@ class CWindowControls {
   CVideoPane* m_rear = nullptr;
   QWidget* m_map = nullptr;
   CGraphStatic* m_graph = nullptr;
-  QTreeWidget* m_list = nullptr;
+  QTreeView* m_list = nullptr;
   QCheckBox* m_selectAll = nullptr;
   TransBitmap* m_title = nullptr;
   QWidget* m_topBar = nullptr;

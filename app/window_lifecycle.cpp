@@ -2,7 +2,7 @@
 // close button's question and the order of destruction.
 #include <QCheckBox>
 #include <QMessageBox>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cstdio>
 
 #include "app/card_watch.h"
@@ -57,11 +57,11 @@ void CZarezeRadidaDlg::OnInitDialog() {
   m_layout->ApplyLabelColours();
   // White on black, with check boxes and the selection in the skin's colours.
   m_controls->List()->setStyleSheet(QStringLiteral(
-      "QTreeWidget { background: black; color: white; font-size: 11px; }"
-      "QTreeWidget::item:selected { background: rgb(70, 36, 28); color: white; }"
-      "QTreeWidget::indicator { width: 9px; height: 9px; border: 1px solid rgb(160, 160, 160);"
+      "QTreeView { background: black; color: white; font-size: 11px; }"
+      "QTreeView::item:selected { background: rgb(70, 36, 28); color: white; }"
+      "QTreeView::indicator { width: 9px; height: 9px; border: 1px solid rgb(160, 160, 160);"
       " background: black; }"
-      "QTreeWidget::indicator:checked { background: rgb(247, 88, 46);"
+      "QTreeView::indicator:checked { background: rgb(247, 88, 46);"
       " border-color: rgb(247, 88, 46); }"));
   m_controls->SelectAll()->setStyleSheet(QStringLiteral(
       "QCheckBox::indicator { width: 11px; height: 11px; border: 1px solid rgb(160, 160, 160);"

@@ -116,7 +116,9 @@ int CTATParser::Open(const char* name, MediaInfo* info) {
   // The recording gets a reader of its own on the card that is current now.
   m_reader.reset();
   m_card = TatCurrentCard(m_library);
-  const int code = KindCode(m_kind);
+  // The kind word in any case finds the recording; a name without one goes by its letter.
+  const int named = CCard::KindOfName(entry);
+  const int code = named >= 0 ? named : KindCode(m_kind);
   const int position = !m_card ? -1 : index >= 0 ? index : m_card->Find(code, entry);
   if (m_card && position >= 0) m_reader = m_card->OpenReader(code, position);
   uint8_t header[kTatHeaderSize] = {};

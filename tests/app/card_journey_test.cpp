@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -81,7 +81,7 @@ class CardJourney : public ::testing::Test {
   }
 
   CZarezeRadidaDlg& W() { return *m_window; }
-  QTreeWidget& List() { return *W().Controls().List(); }
+  QTreeView& List() { return *W().Controls().List(); }
   CVideoPane& Front() { return *W().Controls().FrontPane(); }
   QString Label(int id) { return W().Controls().Label(id)->text(); }
   void Key(Qt::Key key) {
@@ -89,16 +89,14 @@ class CardJourney : public ::testing::Test {
                     key);
   }
   void DoubleClickRow(int row) {
-    QTreeWidgetItem* item = List().topLevelItem(row);
-    ASSERT_NE(item, nullptr);
+    ASSERT_LT(row, ListRows(W()));
     // Through the window system's path, which makes the double click out of two clicks.
-    const QPoint at =
-        List().viewport()->mapTo(m_window.get(), List().visualItemRect(item).center());
+    const QPoint at = List().viewport()->mapTo(m_window.get(), ListRowRect(W(), row).center());
     QTest::mouseDClick(m_window->windowHandle(), Qt::LeftButton, {}, at);
   }
   QStringList Names() {
     QStringList names;
-    for (int r = 0; r < List().topLevelItemCount(); ++r) names << List().topLevelItem(r)->text(1);
+    for (int r = 0; r < ListRows(W()); ++r) names << ListName(W(), r);
     return names;
   }
   QStringList Newest() {
@@ -135,10 +133,10 @@ class CardJourney : public ::testing::Test {
 
 TEST_F(CardJourney, ACardGoesInItsRecordingsPlayAndItCanBePulledOutAndPutBack) {
   CardMessageAnswerer messages;
-  EXPECT_EQ(List().topLevelItemCount(), 0);
+  EXPECT_EQ(ListRows(W()), 0);
   Insert();
-  ASSERT_TRUE(WaitFor([&] { return List().topLevelItemCount() == 4; }, kListedMs))
-      << "rows: " << List().topLevelItemCount();
+  ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 4; }, kListedMs))
+      << "rows: " << ListRows(W());
   EXPECT_EQ(Names(), Newest());
 
   // Double-click row 1 (two cameras): it plays, picture, position and sound move on.
@@ -184,7 +182,7 @@ TEST_F(CardJourney, ACardGoesInItsRecordingsPlayAndItCanBePulledOutAndPutBack) {
       WaitFor([&] { return W().State().currentRow == 2 && Front().FramesPainted() > 0; }, kWaitMs));
   Pull();
   ASSERT_TRUE(
-      WaitFor([&] { return List().topLevelItemCount() == 0 && messages.Count() >= 1; }, kWaitMs));
+      WaitFor([&] { return ListRows(W()) == 0 && messages.Count() >= 1; }, kWaitMs));
   QTest::qWait(2500);  // two more polls
   EXPECT_EQ(messages.Count(), 1);
   EXPECT_TRUE(W().isVisible());
@@ -192,7 +190,7 @@ TEST_F(CardJourney, ACardGoesInItsRecordingsPlayAndItCanBePulledOutAndPutBack) {
 
   // Put back: listed again, without a message.
   Insert();
-  ASSERT_TRUE(WaitFor([&] { return List().topLevelItemCount() == 4; }, kListedMs));
+  ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 4; }, kListedMs));
   EXPECT_EQ(Names(), Newest());
   EXPECT_EQ(messages.Count(), 1);
 }

@@ -18,7 +18,7 @@
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -150,7 +150,7 @@ class ExportJourney : public ::testing::Test {
     m_window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
     Move(m_card->dir.Path(), m_watched);
-    ASSERT_TRUE(WaitFor([&] { return List().topLevelItemCount() == 4; }, kWaitMs));
+    ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 4; }, kWaitMs));
   }
 
   // The card's folders moved at once, as a card is put in or pulled out.
@@ -159,27 +159,26 @@ class ExportJourney : public ::testing::Test {
   }
 
   CZarezeRadidaDlg& W() { return *m_window; }
-  QTreeWidget& List() { return *W().Controls().List(); }
+  QTreeView& List() { return *W().Controls().List(); }
   CProgressDlg& Progress() { return *W().ProgressWindow(); }
-  std::string Name(int row) { return List().topLevelItem(row)->text(1).toStdString(); }
+  std::string Name(int row) { return ListName(W(), row).toStdString(); }
   std::string Out(int row) { return m_out + "/" + Name(row); }
 
   // Clicks row's check box with the mouse, through the window system's path.
   void CheckRow(int row) {
-    QTreeWidgetItem* item = List().topLevelItem(row);
-    ASSERT_NE(item, nullptr);
+    ASSERT_LT(row, ListRows(W()));
     QStyleOptionViewItem option;
     option.initFrom(List().viewport());
-    option.rect = List().visualItemRect(item);
+    option.rect = ListRowRect(W(), row);
     option.rect.setWidth(List().columnWidth(0));
     option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
-    option.text = item->text(0);
+    option.text = ListText(W(), row, 0);
     const QRect box =
         List().style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &List());
     const QPoint at = List().viewport()->mapTo(m_window.get(), box.center());
-    const Qt::CheckState before = item->checkState(0);
+    const Qt::CheckState before = ListCheck(W(), row);
     QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, {}, at);
-    ASSERT_TRUE(WaitFor([&] { return item->checkState(0) != before; }, kWaitMs)) << row;
+    ASSERT_TRUE(WaitFor([&] { return ListCheck(W(), row) != before; }, kWaitMs)) << row;
   }
   void ClickDownload() {
     QWidget* button = W().Controls().Find(IDC_DOWNLOAD);
@@ -217,8 +216,7 @@ TEST_F(ExportJourney, ThreeCheckedRowsBecomeThreeFilesWithTitleAndBarsInTurn) {
     return !W().ExportBusy() && titles.size() == 4 && !Progress().isVisible();
   }, kWaitMs));
   EXPECT_EQ(shows.count, 1);
-  const QString names[3] = {List().topLevelItem(0)->text(1), List().topLevelItem(1)->text(1),
-                            List().topLevelItem(2)->text(1)};
+  const QString names[3] = {ListName(W(), 0), ListName(W(), 1), ListName(W(), 2)};
   EXPECT_EQ(titles, (QStringList{"Make File 000/003 [" + names[0] + "]",
                                  "Make File 001/003 [" + names[1] + "]",
                                  "Make File 002/003 [" + names[2] + "]",
@@ -275,7 +273,7 @@ TEST_F(ExportJourney, CancelDuringTheSecondFileKeepsTheFirstAndAShortSecondAndNo
   EXPECT_TRUE(answerer.messages.isEmpty()) << answerer.messages.join('\n').toStdString();
   // The window takes input again: a kind button refills the list.
   QTest::mouseClick(W().Controls().Find(IDC_FILTER_ALL), Qt::LeftButton);
-  EXPECT_EQ(List().topLevelItemCount(), 4);
+  EXPECT_EQ(ListRows(W()), 4);
 }
 
 TEST_F(ExportJourney, PullingTheCardStopsTheExportWithAValidShortFile) {

@@ -10,7 +10,9 @@
 #include <QProgressBar>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
+
+#include "app/recording_model.h"
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,50 +37,56 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace roadkeep::tat;
+using roadkeep::test::ListCheck;
+using roadkeep::test::ListName;
+using roadkeep::test::ListRowRect;
+using roadkeep::test::ListRows;
+using roadkeep::test::ListText;
 using roadkeep::test::ScopedWorkDir;
+using roadkeep::test::SelectListRow;
+using roadkeep::test::SetListCheck;
 using roadkeep::test::SyntheticPayload;
 using roadkeep::test::TempDir;
 
 constexpr unsigned kEnglish = 0x09, kKorean = 0x12, kJapanese = 0x11;
 
-TEST(RecordingListNames, ShowTypeDateAndRearFromTheNameAlone) {
+TEST(RecordingListNames, ShowTypeAndDateFromTheNameAlone) {
   const struct {
     const char* name;
     const char* type;
     const char* date;
-    const char* rear;
   } cases[] = {
-      {"REC_20140301_093015_D.avi", "REC", "2014.03.01 09:30:15", "O"},
-      {"event_20140301_093015_d", "EVT", "2014.03.01 09:30:15", "O"},
-      {"Parking_20131231_235959_F.avi", "PAK", "2013.12.31 23:59:59", "X"},
-      {"MANUAL_20140301_093015", "MAN", "2014.03.01 09:30:15", "X"},   // no camera field
-      {"MANUAL_20140301_093015_", "MAN", "2014.03.01 09:30:15", "X"},  // an empty one
-      {"RECORD_20140301_093015_Dual", "RECORD", "2014.03.01 09:30:15", "O"},
-      {"NOUNDERSCORE", "NOUNDERSCORE", ".. ::", "X"},
-      {"", "", ".. ::", "X"},
-      {"REC__093015_D", "REC", ".. 09:30:15", "O"},
+      {"REC_20140301_093015_D.avi", "REC", "2014.03.01 09:30:15"},
+      {"event_20140301_093015_d", "EVT", "2014.03.01 09:30:15"},
+      {"Parking_20131231_235959_F.avi", "PAK", "2013.12.31 23:59:59"},
+      {"MANUAL_20140301_093015", "MAN", "2014.03.01 09:30:15"},  // no camera field
+      {"RECORD_20140301_093015_Dual", "RECORD", "2014.03.01 09:30:15"},
+      {"NOUNDERSCORE", "NOUNDERSCORE", ".. ::"},
+      {"", "", ".. ::"},
+      {"REC__093015_D", "REC", ".. 09:30:15"},
       // Short fields give what they have: the first n or last n of a shorter text is all of it.
-      {"EVENT_2014_0930_d", "EVT", "2014.14.14 09:30:30", "O"},
-      {"EVENT_201403011_0930159_x", "EVT", "2014.03.01 09:30:15", "X"},
-      {"_20140301_093015_D", "", "2014.03.01 09:30:15", "O"},
+      {"EVENT_2014_0930_d", "EVT", "2014.14.14 09:30:30"},
+      {"EVENT_201403011_0930159_x", "EVT", "2014.03.01 09:30:15"},
+      {"_20140301_093015_D", "", "2014.03.01 09:30:15"},
   };
   for (const auto& c : cases) {
     const QString name = QString::fromUtf8(c.name);
     EXPECT_EQ(TypeAbbreviation(name), QString::fromUtf8(c.type)) << c.name;
     EXPECT_EQ(DateTimeText(name), QString::fromUtf8(c.date)) << c.name;
-    EXPECT_EQ(RearText(name), QString::fromUtf8(c.rear)) << c.name;
   }
 }
 
-TEST(RecordingListNames, SortNewestFirstAcrossKindsWithUndatedNamesLast) {
-  QStringList names = {"NOUNDERSCORE",
-                       "REC_20140301_092000_F.avi",
-                       "event_20140301_093015_d",
-                       "PARKING_20140228_235959_F.avi",
-                       "MANUAL_20140301_093010_F.avi",
-                       "REC_20140302_080000_D.avi",
-                       "X_1"};
-  SortNewestFirst(names);
+TEST(RecordingListModel, NewestFirstAcrossKindsWithUndatedNamesLast) {
+  std::vector<Recording> recordings;
+  for (const char* name : {"NOUNDERSCORE", "REC_20140301_092000_F.avi", "event_20140301_093015_d",
+                           "PARKING_20140228_235959_F.avi", "MANUAL_20140301_093010_F.avi",
+                           "REC_20140302_080000_D.avi", "X_1"}) {
+    Recording r;
+    r.name = name;
+    recordings.push_back(r);
+  }
+  CRecordingModel model;
+  model.SetRecordings(recordings, Qt::Unchecked);
   const QStringList expected = {"REC_20140302_080000_D.avi",
                                 "event_20140301_093015_d",
                                 "MANUAL_20140301_093010_F.avi",
@@ -86,20 +94,16 @@ TEST(RecordingListNames, SortNewestFirstAcrossKindsWithUndatedNamesLast) {
                                 "PARKING_20140228_235959_F.avi",
                                 "X_1",
                                 "NOUNDERSCORE"};
+  QStringList names;
+  for (int row = 0; row < model.rowCount(); ++row) names << model.NameAt(row);
   EXPECT_EQ(names, expected);
-  for (qsizetype i = 0; i + 1 < names.size(); ++i) {
-    EXPECT_TRUE(CompareNewestFirst(names[i], names[i + 1])) << names[i].toStdString();
-    EXPECT_FALSE(CompareNewestFirst(names[i + 1], names[i])) << names[i].toStdString();
-  }
-  // Equal keys: neither sorts before the other.
-  EXPECT_FALSE(CompareNewestFirst("REC_20140301_093000_D.avi", "EVENT_20140301_093000_F.avi"));
-  EXPECT_FALSE(CompareNewestFirst("EVENT_20140301_093000_F.avi", "REC_20140301_093000_D.avi"));
 }
 
 struct CardRecording {
   int kind;
   std::string name;
   uint32_t bytes = 600000;  // a multiple of 4: store entries are
+  bool rear = false;        // a rear frame too
 };
 
 // Formats dir as a card and adds each recording at exactly its size: a small front key frame
@@ -116,6 +120,7 @@ void WriteCard(const fs::path& dir, const std::vector<CardRecording>& recordings
     ASSERT_TRUE(writer.BeginRecording(dir.string(), header, &error)) << error;
     const auto frame = SyntheticPayload(kTypeFrontVideo, 0, 1000);
     ASSERT_TRUE(writer.AddChunk(kTypeFrontVideo, 0, true, 0, frame.data(), 1000));
+    if (r.rear) ASSERT_TRUE(writer.AddChunk(kTypeRearVideo, 1, true, 0, frame.data(), 500));
     const uint32_t rest = r.bytes - writer.SizeIfFinishedNow() - kChunkHeaderSize;
     const auto filler = SyntheticPayload(kTypeText, 0, static_cast<int>(rest));
     ASSERT_TRUE(writer.AddChunk(kTypeText, 0, true, 0, filler.data(), rest));
@@ -124,10 +129,11 @@ void WriteCard(const fs::path& dir, const std::vector<CardRecording>& recordings
 }
 
 // Seven recordings of every kind, with odd names among them.
+// The rear camera is the store's to say: two of them have one whatever their names say.
 const std::vector<CardRecording> kMixedCard = {
-    {0, "EVENT_20140301_093000_D.avi"},
-    {0, "event_20140301_093015_d"},
-    {1, "REC_20140301_092000_F.avi"},
+    {0, "EVENT_20140301_093000_D.avi", 600000, true},
+    {0, "event_20140301_093015_d", 600000, true},
+    {1, "REC_20140301_092000_F.avi", 600000, true},
     {1, "REC_20140302_080000_D.avi"},
     {2, "PARKING_20140228_235959_F.avi"},
     {3, "MANUAL_20140301_093010_F.avi"},
@@ -136,11 +142,11 @@ const std::vector<CardRecording> kMixedCard = {
 
 // What the mixed card lists with every kind: type, name, date, rear.
 const std::vector<QStringList> kMixedRows = {
-    {"REC", "REC_20140302_080000_D.avi", "2014.03.02 08:00:00", "O"},
+    {"REC", "REC_20140302_080000_D.avi", "2014.03.02 08:00:00", "X"},
     {"EVT", "event_20140301_093015_d", "2014.03.01 09:30:15", "O"},
     {"MAN", "MANUAL_20140301_093010_F.avi", "2014.03.01 09:30:10", "X"},
     {"EVT", "EVENT_20140301_093000_D.avi", "2014.03.01 09:30:00", "O"},
-    {"REC", "REC_20140301_092000_F.avi", "2014.03.01 09:20:00", "X"},
+    {"REC", "REC_20140301_092000_F.avi", "2014.03.01 09:20:00", "O"},
     {"PAK", "PARKING_20140228_235959_F.avi", "2014.02.28 23:59:59", "X"},
     {"NOUNDERSCORE", "NOUNDERSCORE", ".. ::", "X"},
 };
@@ -184,7 +190,7 @@ class RecordingList : public ::testing::Test {
   }
 
   CZarezeRadidaDlg& W() { return m_window; }
-  QTreeWidget* List() { return m_window.Controls().List(); }
+  QTreeView* List() { return m_window.Controls().List(); }
   QCheckBox* SelectAll() { return m_window.Controls().SelectAll(); }
   QWidget* Control(int id) { return m_window.Controls().Find(id); }
   void Click(int id) { qobject_cast<QAbstractButton*>(Control(id))->click(); }
@@ -203,14 +209,13 @@ class RecordingList : public ::testing::Test {
 
   QStringList Names() {
     QStringList names;
-    for (int i = 0; i < List()->topLevelItemCount(); ++i)
-      names.append(List()->topLevelItem(i)->text(1));
+    for (int i = 0; i < ListRows(W()); ++i) names.append(ListName(W(), i));
     return names;
   }
   std::vector<Qt::CheckState> Checks() {
     std::vector<Qt::CheckState> checks;
-    for (int i = 0; i < List()->topLevelItemCount(); ++i) {
-      checks.push_back(List()->topLevelItem(i)->checkState(0));
+    for (int i = 0; i < ListRows(W()); ++i) {
+      checks.push_back(ListCheck(W(), i));
     }
     return checks;
   }
@@ -250,14 +255,17 @@ TEST_F(RecordingList, LeavesOutRecordingsBelow512KiB) {
 
 TEST_F(RecordingList, ListsEveryKindOnArrivalNewestFirstWithTheNamesColumns) {
   InsertCard(kMixedCard);
-  ASSERT_EQ(List()->topLevelItemCount(), static_cast<int>(kMixedRows.size()));
-  for (int i = 0; i < List()->topLevelItemCount(); ++i) {
-    const QTreeWidgetItem* row = List()->topLevelItem(i);
-    const QStringList shown = {row->text(0), row->text(1), row->text(2), row->text(3)};
+  ASSERT_EQ(ListRows(W()), static_cast<int>(kMixedRows.size()));
+  for (int i = 0; i < ListRows(W()); ++i) {
+    QStringList shown;
+    for (int column = 0; column < 4; ++column) shown << ListText(W(), i, column);
     EXPECT_EQ(shown, kMixedRows[static_cast<size_t>(i)]) << "row " << i;
-    EXPECT_TRUE(row->flags() & Qt::ItemIsUserCheckable) << "row " << i;
-    EXPECT_EQ(row->checkState(0), Qt::Unchecked) << "row " << i;
-    EXPECT_TRUE(row->text(4).isEmpty() && row->text(5).isEmpty()) << "row " << i;
+    EXPECT_TRUE(List()->model()->index(i, 0).flags() & Qt::ItemIsUserCheckable) << "row " << i;
+    EXPECT_EQ(ListCheck(W(), i), Qt::Unchecked) << "row " << i;
+    EXPECT_TRUE(ListText(W(), i, 4).isEmpty() && ListText(W(), i, 5).isEmpty()) << "row " << i;
+    // The player counts the cameras as the list shows them.
+    W().OpenRecording(ListName(W(), i));
+    EXPECT_EQ(W().Player().GetCameraCount(), ListText(W(), i, 3) == "O" ? 2 : 1) << "row " << i;
   }
   EXPECT_FALSE(SelectAll()->isChecked());
   EXPECT_TRUE(Messages().empty());
@@ -292,15 +300,15 @@ TEST_F(RecordingList, KindButtonsListTheirKindAndOtherCodesListNothing) {
 
 TEST_F(RecordingList, SelectAllChecksEveryRowAndFollowsRowsCheckedByHand) {
   InsertCard(kMixedCard);
-  const int rows = List()->topLevelItemCount();
+  const int rows = ListRows(W());
   using CheckList = std::vector<Qt::CheckState>;
   // Every row checked by hand checks the box; one unchecked unchecks it.
   for (int i = 0; i < rows; ++i) {
     EXPECT_FALSE(SelectAll()->isChecked()) << "before row " << i;
-    List()->topLevelItem(i)->setCheckState(0, Qt::Checked);
+    SetListCheck(W(), i, Qt::Checked);
   }
   EXPECT_TRUE(SelectAll()->isChecked());
-  List()->topLevelItem(3)->setCheckState(0, Qt::Unchecked);
+  SetListCheck(W(), 3, Qt::Unchecked);
   EXPECT_FALSE(SelectAll()->isChecked());
 
   // A click that leaves the box checked checks every row, one that leaves it unchecked
@@ -313,8 +321,8 @@ TEST_F(RecordingList, SelectAllChecksEveryRowAndFollowsRowsCheckedByHand) {
   EXPECT_EQ(Checks(), CheckList(static_cast<size_t>(rows), Qt::Unchecked));
 
   // The export takes the checked names from row 0 down.
-  List()->topLevelItem(4)->setCheckState(0, Qt::Checked);
-  List()->topLevelItem(1)->setCheckState(0, Qt::Checked);
+  SetListCheck(W(), 4, Qt::Checked);
+  SetListCheck(W(), 1, Qt::Checked);
   W().CollectCheckedNames();
   EXPECT_EQ(W().ExportList(), (QStringList{kMixedRows[1][1], kMixedRows[4][1]}));
 
@@ -324,7 +332,7 @@ TEST_F(RecordingList, SelectAllChecksEveryRowAndFollowsRowsCheckedByHand) {
   Click(IDC_OPEN);
   EXPECT_EQ(Checks(), CheckList(static_cast<size_t>(rows), Qt::Checked));
   W().OnKindButton(5);
-  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(ListRows(W()), 0);
   EXPECT_FALSE(SelectAll()->isChecked());
   W().CollectCheckedNames();
   EXPECT_TRUE(W().ExportList().isEmpty());
@@ -343,26 +351,27 @@ TEST_F(RecordingList, DoubleClickPlaysTheRowAndBelowTheLastRowDoesNothing) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&W()));
   InsertCard(kMixedCard);
   QWidget* viewport = List()->viewport();
-  const QRect last = List()->visualItemRect(List()->topLevelItem(List()->topLevelItemCount() - 1));
+  const QRect last = ListRowRect(W(), ListRows(W()) - 1);
   ASSERT_LT(last.bottom() + 10, viewport->height()) << "no empty area below the rows";
 
   DoubleClick(viewport, QPoint(100, last.bottom() + 8));
   W().OnListDoubleClick(-1);
-  W().OnListDoubleClick(List()->topLevelItemCount());
+  W().OnListDoubleClick(ListRows(W()));
   EXPECT_EQ(W().State().currentRow, -1);
   EXPECT_FALSE(Control(IDC_PLAY)->isHidden());
   EXPECT_TRUE(Control(IDC_PAUSE)->isHidden());
   EXPECT_EQ(W().Player().CommandValue(), CQMVMediaPlayer::kIdle);
 
-  List()->setCurrentItem(List()->topLevelItem(0));
-  QTreeWidgetItem* target = List()->topLevelItem(2);
-  DoubleClick(viewport, List()->visualItemRect(target).center());
+  SelectListRow(W(), 0);
+  DoubleClick(viewport, ListRowRect(W(), 2).center());
   EXPECT_EQ(W().State().currentRow, 2);
   EXPECT_TRUE(Control(IDC_PLAY)->isHidden());
   EXPECT_FALSE(Control(IDC_PAUSE)->isHidden());
   EXPECT_EQ(W().Player().CommandValue(), CQMVMediaPlayer::kPlay);
-  EXPECT_EQ(List()->currentItem(), target);
-  EXPECT_EQ(List()->selectedItems(), QList<QTreeWidgetItem*>{target});
+  EXPECT_EQ(List()->currentIndex().row(), 2);
+  const QModelIndexList selected = List()->selectionModel()->selectedRows();
+  ASSERT_EQ(selected.size(), 1);
+  EXPECT_EQ(selected.front().row(), 2);
   EXPECT_EQ(W().focusWidget(), List());
 }
 
@@ -376,7 +385,7 @@ TEST_F(RecordingList, RemovedCardEmptiesTheListStopsAndSaysSoOnceAndReturnsWitho
   progress->OverallBar()->setValue(60);
 
   RemoveCard();
-  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(ListRows(W()), 0);
   EXPECT_EQ(W().State().cardLetter, 0);
   EXPECT_EQ(W().State().currentRow, -1);
   EXPECT_FALSE(Control(IDC_PLAY)->isHidden());
@@ -401,18 +410,18 @@ TEST_F(RecordingList, RemovedCardEmptiesTheListStopsAndSaysSoOnceAndReturnsWitho
   // Back in (another card in the same slot would do the same): every kind, no message.
   InsertCard(kMixedCard, 22);
   EXPECT_NE(W().State().cardLetter, 0);
-  EXPECT_EQ(List()->topLevelItemCount(), static_cast<int>(kMixedRows.size()));
+  EXPECT_EQ(ListRows(W()), static_cast<int>(kMixedRows.size()));
   EXPECT_EQ(Messages().size(), 1u);
 }
 
 // The export has its own reader and its own names: the list and playback go on during it.
 TEST_F(RecordingList, DuringAnExportOpenKindsDoubleClickAndSelectAllWork) {
   InsertCard(kMixedCard);
-  const int rows = List()->topLevelItemCount();
+  const int rows = ListRows(W());
   EXPECT_TRUE(DuringExport([&] { W().OnKindButton(4); }, [&] { Click(IDC_FILTER_EVENT); }));
-  EXPECT_LT(List()->topLevelItemCount(), rows);
-  EXPECT_TRUE(DuringExport([&] { List()->clear(); }, [&] { Click(IDC_OPEN); }));
-  EXPECT_EQ(List()->topLevelItemCount(), rows);
+  EXPECT_LT(ListRows(W()), rows);
+  EXPECT_TRUE(DuringExport([&] { W().OnKindButton(0); }, [&] { Click(IDC_OPEN); }));
+  EXPECT_EQ(ListRows(W()), rows);
   EXPECT_TRUE(DuringExport([&] { W().OnKindButton(4); }, [&] { W().OnListDoubleClick(1); }));
   EXPECT_EQ(W().State().currentRow, 1);
   EXPECT_TRUE(Control(IDC_PLAY)->isHidden());
@@ -448,16 +457,18 @@ TEST_P(RecordingListLanguage, NoCardAtOpenSaysSoAndColumnsFollowTheLanguage) {
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].text, LoadString(GetParam().noCardText));
   EXPECT_FALSE(Messages()[0].text.isEmpty());
-  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(ListRows(W()), 0);
 
   const int titles[] = {IDS_COL_TYPE_EN, IDS_COL_FILENAME_EN, IDS_COL_DATE_EN,
                         IDS_COL_REAR_EN, IDS_COL_SIZE_EN,     IDS_COL_PATH_EN};
-  ASSERT_EQ(List()->columnCount(), 6);
+  ASSERT_EQ(List()->model()->columnCount(), 6);
   for (int i = 0; i < 6; ++i) {
     const int width = GetParam().widths[static_cast<size_t>(i)];
     EXPECT_EQ(List()->columnWidth(i), width) << "column " << i;
     EXPECT_EQ(List()->isColumnHidden(i), width == 0) << "column " << i;
-    EXPECT_EQ(List()->headerItem()->text(i), LoadString(titles[i], W().Language())) << i;
+    EXPECT_EQ(List()->model()->headerData(i, Qt::Horizontal).toString(),
+              LoadString(titles[i], W().Language()))
+        << i;
   }
   EXPECT_TRUE(List()->isHeaderHidden());
   EXPECT_EQ(List()->selectionMode(), QAbstractItemView::SingleSelection);

@@ -4,7 +4,6 @@
 #include "app/snapshot.h"
 
 #include <QFileDialog>
-#include <QTreeWidget>
 #include <filesystem>
 #include <functional>
 #include <opencv2/imgproc.hpp>
@@ -142,7 +141,7 @@ class SnapshotJourney : public ViewerJourney {
     ASSERT_TRUE(m_card->ok) << "roadkeep-tool make-card failed";
     ASSERT_TRUE(InsertCard(W(), m_card->dir.Path().string()));
     ASSERT_TRUE(W().FillRecordingList(4));
-    ASSERT_GT(W().Controls().List()->topLevelItemCount(), 0);
+    ASSERT_GT(ListRows(W()), 0);
   }
 
   // Plays recording r (0 two cameras, 1 the front one) until its panes show pictures (a

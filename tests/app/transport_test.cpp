@@ -5,9 +5,10 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QTest>
-#include <QTreeWidget>
 
 #include "app/main_window.h"
+#include "tat/card.h"
+#include "tat/tat_library.h"
 #include "app/transport.h"
 #include "app/video_pane.h"
 #include "app/window_controls.h"
@@ -20,6 +21,9 @@
 namespace {
 
 using roadkeep::test::InsertCard;
+using roadkeep::test::ListName;
+using roadkeep::test::ListRows;
+using roadkeep::test::SelectListRow;
 using roadkeep::test::ScopedWorkDir;
 using roadkeep::test::ViewerCard;
 using roadkeep::test::WaitFor;
@@ -66,12 +70,14 @@ class TransportOnCard : public ::testing::Test {
     m_window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
     ASSERT_TRUE(InsertCard(*m_window, m_card->dir.Path().string()));
-    QTreeWidget* list = W().Controls().List();
-    list->clear();
-    for (int r = 3; r >= 0; --r) {  // newest first
-      auto* row = new QTreeWidgetItem(list);
-      row->setText(1, QString::fromStdString(m_card->Name(r)));
+    // Every recording, short ones too (the list leaves out those under 512 KiB).
+    std::vector<Recording> all;
+    for (int kind = 0; kind < 4; ++kind) {
+      for (const Recording& r : TatCurrentCard(W().Library())->Recordings(kind)) all.push_back(r);
     }
+    W().Recordings().SetRecordings(all, Qt::Unchecked);
+    ASSERT_EQ(ListRows(W()), 4);
+    for (int r = 0; r < 4; ++r) ASSERT_EQ(ListName(W(), r).toStdString(), m_card->Name(3 - r));
   }
 
   // Length of the card's recordings in seconds.
@@ -99,7 +105,7 @@ class TransportOnCard : public ::testing::Test {
 };
 
 TEST_F(TransportOnCard, PlayStartsTheSelectedRowAndNextAndPreviousStopAtTheEnds) {
-  W().Controls().List()->topLevelItem(2)->setSelected(true);
+  SelectListRow(W(), 2);
   Click(IDC_PLAY);
   ASSERT_TRUE(PlayingRow(2));
   EXPECT_TRUE(Control(IDC_PLAY)->isHidden());
@@ -108,8 +114,7 @@ TEST_F(TransportOnCard, PlayStartsTheSelectedRowAndNextAndPreviousStopAtTheEnds)
   ASSERT_TRUE(PlayingRow(3));
   Click(IDC_PRE);  // past the oldest: stop
   EXPECT_TRUE(StoppedLook());
-  W().Controls().List()->clearSelection();
-  W().Controls().List()->topLevelItem(0)->setSelected(true);
+  SelectListRow(W(), 0);
   Click(IDC_PLAY);
   ASSERT_TRUE(PlayingRow(0));
   Click(IDC_NEXT);  // past the newest: stop
@@ -117,7 +122,7 @@ TEST_F(TransportOnCard, PlayStartsTheSelectedRowAndNextAndPreviousStopAtTheEnds)
 }
 
 TEST_F(TransportOnCard, EndOfTheNewestRecordingStopsAndEndsEarlierOnesMoveToNewerRows) {
-  W().Controls().List()->topLevelItem(1)->setSelected(true);
+  SelectListRow(W(), 1);
   Click(IDC_PLAY);
   ASSERT_TRUE(PlayingRow(1));
   // Row 1 ends by itself, row 0 follows and ends too: the stopped look comes back.

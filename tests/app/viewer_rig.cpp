@@ -9,13 +9,16 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QImage>
+#include <QItemSelectionModel>
 #include <QThread>
+#include <QTreeView>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "app/window_controls.h"
 #include "tat/tat_library.h"
 
 namespace roadkeep::test {
@@ -26,6 +29,45 @@ bool InsertCard(CZarezeRadidaDlg& window, const std::string& dir) {
   TatPollCard(window.Library(), &letter);
   window.State().cardLetter = letter;
   return letter != 0;
+}
+
+namespace {
+
+QModelIndex ListIndex(CZarezeRadidaDlg& window, int row, int column = 0) {
+  const QAbstractItemModel* model = window.Controls().List()->model();
+  return model != nullptr ? model->index(row, column) : QModelIndex();
+}
+
+}  // namespace
+
+int ListRows(CZarezeRadidaDlg& window) {
+  const QAbstractItemModel* model = window.Controls().List()->model();
+  return model != nullptr ? model->rowCount() : 0;
+}
+
+QString ListName(CZarezeRadidaDlg& window, int row) { return ListText(window, row, 1); }
+
+QString ListText(CZarezeRadidaDlg& window, int row, int column) {
+  return ListIndex(window, row, column).data().toString();
+}
+
+Qt::CheckState ListCheck(CZarezeRadidaDlg& window, int row) {
+  return ListIndex(window, row).data(Qt::CheckStateRole).value<Qt::CheckState>();
+}
+
+void SetListCheck(CZarezeRadidaDlg& window, int row, Qt::CheckState check) {
+  window.Controls().List()->model()->setData(ListIndex(window, row), check, Qt::CheckStateRole);
+}
+
+void SelectListRow(CZarezeRadidaDlg& window, int row) {
+  QTreeView* list = window.Controls().List();
+  list->setCurrentIndex(ListIndex(window, row));
+  list->selectionModel()->select(ListIndex(window, row),
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+QRect ListRowRect(CZarezeRadidaDlg& window, int row) {
+  return window.Controls().List()->visualRect(ListIndex(window, row));
 }
 
 ScopedWorkDir::ScopedWorkDir() : m_old(std::filesystem::current_path().string()) {

@@ -3,6 +3,7 @@
 // ./config.cfg.
 #pragma once
 
+#include <QRect>
 #include <functional>
 #include <string>
 
@@ -20,6 +21,17 @@ using ViewerCard = MadeCard;
 // Counts the card folder as a removable drive and polls the window's card-store handle
 // once, as the card watch does; the window's card letter is set. False when no card.
 bool InsertCard(CZarezeRadidaDlg& window, const std::string& dir);
+
+// The recording list as the user sees it, by shown row: the row count, the recording's name,
+// a column's text, the check box; selecting a row as a click does; a row's place in the
+// list's viewport.
+int ListRows(CZarezeRadidaDlg& window);
+QString ListName(CZarezeRadidaDlg& window, int row);
+QString ListText(CZarezeRadidaDlg& window, int row, int column);
+Qt::CheckState ListCheck(CZarezeRadidaDlg& window, int row);
+void SetListCheck(CZarezeRadidaDlg& window, int row, Qt::CheckState check);
+void SelectListRow(CZarezeRadidaDlg& window, int row);
+QRect ListRowRect(CZarezeRadidaDlg& window, int row);
 
 // Runs in a fresh temporary folder for its life, then returns to the old one.
 class ScopedWorkDir {

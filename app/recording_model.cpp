@@ -1,0 +1,151 @@
+#include "app/recording_model.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "app/recording_names.h"
+
+void CRecordingModel::SetRecordings(std::vector<Recording> recordings, Qt::CheckState check) {
+  std::vector<Row> rows;
+  rows.reserve(recordings.size());
+  for (Recording& r : recordings) {
+    Row row;
+    row.name = QString::fromLocal8Bit(r.name);
+    row.type = TypeAbbreviation(row.name);
+    row.date = DateTimeText(row.name);
+    row.rear = r.CameraCount() == 2 ? QStringLiteral("O") : QStringLiteral("X");
+    row.check = check;
+    row.recording = std::move(r);
+    rows.push_back(std::move(row));
+  }
+  // Newest first: the date-time texts compared by code units, greater first.
+  std::stable_sort(rows.begin(), rows.end(),
+                   [](const Row& a, const Row& b) { return a.date > b.date; });
+  beginResetModel();
+  m_rows = std::move(rows);
+  endResetModel();
+}
+
+void CRecordingModel::Clear() {
+  beginResetModel();
+  m_rows.clear();
+  endResetModel();
+}
+
+QString CRecordingModel::NameAt(int row) const {
+  return row >= 0 && row < rowCount() ? m_rows[static_cast<size_t>(row)].name : QString();
+}
+
+Qt::CheckState CRecordingModel::CheckAt(int row) const {
+  return row >= 0 && row < rowCount() ? m_rows[static_cast<size_t>(row)].check : Qt::Unchecked;
+}
+
+void CRecordingModel::SetCheck(int row, Qt::CheckState check) {
+  if (row < 0 || row >= rowCount() || m_rows[static_cast<size_t>(row)].check == check) return;
+  m_rows[static_cast<size_t>(row)].check = check;
+  const QModelIndex at = index(row, kType);
+  emit dataChanged(at, at, {Qt::CheckStateRole});
+}
+
+void CRecordingModel::SetChecks(const std::vector<int>& rows, Qt::CheckState check) {
+  bool changed = false;
+  for (int row : rows) {
+    if (row < 0 || row >= rowCount() || m_rows[static_cast<size_t>(row)].check == check) continue;
+    m_rows[static_cast<size_t>(row)].check = check;
+    changed = true;
+  }
+  if (changed) emit dataChanged(index(0, kType), index(rowCount() - 1, kType), {Qt::CheckStateRole});
+}
+
+int CRecordingModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int CRecordingModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant CRecordingModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  const Row& row = m_rows[static_cast<size_t>(index.row())];
+  if (role == Qt::CheckStateRole && index.column() == kType) return row.check;
+  if (role == Qt::TextAlignmentRole) {
+    return index.column() == kName ? int{Qt::AlignLeft | Qt::AlignVCenter} : int{Qt::AlignCenter};
+  }
+  if (role != Qt::DisplayRole) return {};
+  switch (index.column()) {
+    case kType: return row.type;
+    case kName: return row.name;
+    case kDate: return row.date;
+    case kRear: return row.rear;
+    default: return {};
+  }
+}
+
+bool CRecordingModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!index.isValid() || role != Qt::CheckStateRole || index.column() != kType) return false;
+  SetCheck(index.row(), value.value<Qt::CheckState>());
+  return true;
+}
+
+Qt::ItemFlags CRecordingModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (index.column() == kType) flags |= Qt::ItemIsUserCheckable;
+  return flags;
+}
+
+QVariant CRecordingModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  return section >= 0 && section < m_titles.size() ? m_titles[section] : QVariant();
+}
+
+CKindFilter::CKindFilter(CRecordingModel* recordings, QObject* parent)
+    : QSortFilterProxyModel(parent), m_recordings(recordings) {
+  setSourceModel(recordings);
+}
+
+void CKindFilter::SetKind(int kind) {
+  m_kind = kind;
+  invalidateFilter();
+}
+
+bool CKindFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
+  return m_kind == kAllKinds || m_recordings->At(sourceRow).kindCode == m_kind;
+}
+
+QString CKindFilter::NameAt(int row) const {
+  if (row < 0 || row >= rowCount()) return {};
+  return m_recordings->NameAt(mapToSource(index(row, 0)).row());
+}
+
+int CKindFilter::RowOf(const QString& name) const {
+  if (name.isEmpty()) return -1;
+  for (int row = 0; row < rowCount(); ++row) {
+    if (NameAt(row) == name) return row;
+  }
+  return -1;
+}
+
+void CKindFilter::CheckAll(Qt::CheckState check) {
+  std::vector<int> rows;
+  rows.reserve(static_cast<size_t>(rowCount()));
+  for (int row = 0; row < rowCount(); ++row) rows.push_back(mapToSource(index(row, 0)).row());
+  m_recordings->SetChecks(rows, check);
+}
+
+bool CKindFilter::AllChecked() const {
+  for (int row = 0; row < rowCount(); ++row) {
+    if (m_recordings->CheckAt(mapToSource(index(row, 0)).row()) != Qt::Checked) return false;
+  }
+  return true;
+}
+
+QStringList CKindFilter::CheckedNames() const {
+  QStringList names;
+  for (int row = 0; row < rowCount(); ++row) {
+    const int source = mapToSource(index(row, 0)).row();
+    if (m_recordings->CheckAt(source) == Qt::Checked) names.append(m_recordings->NameAt(source));
+  }
+  return names;
+}
