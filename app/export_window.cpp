@@ -1,12 +1,11 @@
-// The export from the window's side: FileDownload (1143), the folder dialog, and the view
-// that shows the export thread's progress. The view never touches a widget from the export
-// thread: every change is queued to the GUI thread, with the widget as the call's context,
-// so a change for a window already gone is dropped, and the export thread never waits for
-// the GUI thread.
+// The export from the window's side: FileDownload (1143), the folder dialog, and what the
+// window shows of the export controller's signals (the progress dialog, the title, a line in
+// the window, the closing report). The signals come on the GUI thread.
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
@@ -84,75 +83,52 @@ QString ProblemsText(const std::vector<ExportResult>& results, UiLanguage lang) 
   return text;
 }
 
-class CExportView : public CExportWorker::View {
- public:
-  CExportView(CZarezeRadidaDlg* window, CProgressDlg* progress)
-      : m_window(window), m_progress(progress), m_language(window->Language()) {}
-
-  void OnExportStart() override {
-    Post(m_progress, [](CProgressDlg* p) { p->show(); });
-  }
-
-  void OnFileStart(int index, int count, const std::string& name) override {
-    const QString text = QString::fromUtf8(name);
-    const QString title = QString::asprintf("Make File %03d/%03d [", index, count) + text + ']';
-    Post(m_window, [title](CZarezeRadidaDlg* w) { w->setWindowTitle(title); });
-    Post(m_progress, [text, index](CProgressDlg* p) {
-      p->SetStatusText(text);
-      p->OverallBar()->setValue(index + 1);
-    });
-  }
-
-  bool OnFrame(int frame, int total) override {
-    if (!m_progress->IsActive()) {  // Cancel was pressed
-      Post(m_progress, [](CProgressDlg* p) { p->hide(); });
-      return false;
-    }
-    if (frame == 0) {
-      const int maximum = total > 0 ? total : 1000;
-      Post(m_progress, [maximum](CProgressDlg* p) { p->FileBar()->setRange(0, maximum); });
-      // A few hundred steps show every change the bar can draw, without a queued call for
-      // each frame of a long recording.
-      m_step = std::max(1, maximum / 500);
-    }
-    if (frame % m_step == 0 || frame + 1 >= total) {
-      Post(m_progress, [frame](CProgressDlg* p) { p->FileBar()->setValue(frame); });
-    }
-    return true;
-  }
-
-  void OnExportEnd(const std::vector<ExportResult>& results, bool finished) override {
-    if (finished) Post(m_progress, [](CProgressDlg* p) { p->hide(); });
-    Post(m_window, [](CZarezeRadidaDlg* w) { w->setWindowTitle(LoadString(IDS_APP_TITLE)); });
-    if (std::none_of(results.begin(), results.end(), IsExportProblem)) return;
-    const QString text = ProblemsText(results, m_language);
-    Post(m_window, [text](CZarezeRadidaDlg* w) {
-      QMessageBox message(QMessageBox::Warning, LoadString(IDS_APP_TITLE), text, QMessageBox::Ok,
-                          w);
-      message.setObjectName(QStringLiteral("ExportMessage"));
-      message.exec();
-    });
-  }
-
- private:
-  // Runs change on target's (the GUI) thread; dropped when target is gone by then.
-  template <typename T, typename F>
-  static void Post(T* target, F change) {
-    QMetaObject::invokeMethod(
-        target, [target, change] { change(target); }, Qt::QueuedConnection);
-  }
-
-  CZarezeRadidaDlg* m_window;
-  CProgressDlg* m_progress;
-  UiLanguage m_language;
-  int m_step = 1;  // export thread only
-};
-
 }  // namespace
 
 void CZarezeRadidaDlg::ConnectExportControls() {
-  m_exportWorker.SetParser(&m_exportParser);
-  m_exportWorker.SetView(std::make_unique<CExportView>(this, m_progress.get()));
+  CProgressDlg* progress = m_progress.get();
+  m_export.SetGoOn([progress] { return progress->IsActive(); });
+  // Shown in the window while the export runs, so its progress stays in sight when the
+  // dialog is minimised or closed.
+  auto* status = new QLabel(this);
+  status->setObjectName(QStringLiteral("ExportStatus"));
+  status->setStyleSheet(QStringLiteral("color: rgb(247, 88, 46); font-size: 11px;"));
+  status->setGeometry(770, 218, 200, 20);
+  status->hide();
+  const QString word = PickText(m_language, "내보내기", "Export", "エクスポート");
+  connect(&m_export, &CExportController::started, this, [progress](int count) {
+    progress->FileBar()->setValue(0);
+    progress->OverallBar()->setRange(0, count);
+    progress->show();
+  });
+  connect(&m_export, &CExportController::fileStarted, this,
+          [this, progress, status, word](int index, int count, const QString& name) {
+            setWindowTitle(QString::asprintf("Make File %03d/%03d [", index, count) + name + ']');
+            progress->SetStatusText(name);
+            progress->OverallBar()->setValue(index + 1);
+            status->setText(QStringLiteral("%1 %2/%3").arg(word).arg(index + 1).arg(count));
+            status->setProperty("file", status->text());
+            status->show();
+          });
+  connect(&m_export, &CExportController::progress, this,
+          [progress, status](int frame, int total) {
+            const int maximum = total > 0 ? total : 1000;
+            if (frame == 0) progress->FileBar()->setRange(0, maximum);
+            progress->FileBar()->setValue(frame);
+            status->setText(QStringLiteral("%1  %2%").arg(status->property("file").toString())
+                                .arg(std::min(100, (frame + 1) * 100 / maximum)));
+          });
+  connect(&m_export, &CExportController::finished, this,
+          [this, progress, status](const std::vector<ExportResult>& results, bool) {
+            progress->hide();
+            status->hide();
+            setWindowTitle(LoadString(IDS_APP_TITLE));
+            if (std::none_of(results.begin(), results.end(), IsExportProblem)) return;
+            QMessageBox message(QMessageBox::Warning, LoadString(IDS_APP_TITLE),
+                                ProblemsText(results, m_language), QMessageBox::Ok, this);
+            message.setObjectName(QStringLiteral("ExportMessage"));
+            message.exec();
+          });
   auto* button = qobject_cast<QAbstractButton*>(m_controls->Find(IDC_DOWNLOAD));
   connect(button, &QAbstractButton::clicked, this, &CZarezeRadidaDlg::OnFileDownload);
 }
@@ -184,15 +160,9 @@ bool CZarezeRadidaDlg::ChooseExportFolder() {
   m_targetFolder = QDir::cleanPath(chosen.front());
   WriteTargetFolder(m_targetFolder);
 
-  std::vector<std::string> names;
-  names.reserve(static_cast<size_t>(m_exportList.size()));
-  for (const QString& name : m_exportList) names.push_back(name.toStdString());
-  const int count = static_cast<int>(names.size());
-  m_exportWorker.Arm(QFile::encodeName(m_targetFolder).toStdString(), std::move(names));
   m_progress->SetActive(true);
   m_progress->FileBar()->setValue(0);
-  m_progress->OverallBar()->setRange(0, count);
+  m_progress->OverallBar()->setRange(0, static_cast<int>(m_exportList.size()));
   m_progress->OverallBar()->setValue(0);
-  m_exportWorker.Busy() = true;
-  return true;
+  return m_export.Begin(m_targetFolder, m_exportList);
 }

@@ -2,6 +2,7 @@
 // player. It owns the card-store library handle, the controllers (playback, export), every
 // child control and the window's parts; its handlers are a few lines that call them:
 //   playback_controller.* the engine that plays a recording, with signals for the window
+//   export_controller.*   the export to AVI files on a thread and card reader of its own
 //   window_lifecycle.cpp  initialisation, setup, close question, destruction order
 //   window_layout.*       where the controls stand in each display mode, label repaints
 //   pane_layout.*, pane_states.*, panes.cpp   which view each pane holds, full screen
@@ -24,7 +25,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/export_worker.h"
+#include "app/export_controller.h"
 #include "app/playback_controller.h"
 #include "app/recording_model.h"
 #include "app/window_state.h"
@@ -138,7 +139,8 @@ class CZarezeRadidaDlg : public QWidget {
   // The folder dialog; on a choice it remembers the folder and arms the export. False when
   // the dialog was cancelled.
   bool ChooseExportFolder();
-  CExportWorker& ExportWorker() { return m_exportWorker; }
+  CExportWorker& ExportWorker() { return m_export.Worker(); }
+  CExportController& Export() { return m_export; }
 
   WindowState& State() { return m_state; }
   const WindowState& State() const { return m_state; }
@@ -156,8 +158,8 @@ class CZarezeRadidaDlg : public QWidget {
   CZoomDlg* ZoomWindow() const { return m_zoom.get(); }
   CProgressDlg* ProgressWindow() const { return m_progress.get(); }
   bool HasBackground() const { return !m_background.isNull(); }
-  bool ExportBusy() { return m_exportWorker.Busy().load(); }
-  void ExportWorkerBusy(bool busy) { m_exportWorker.Busy() = busy; }
+  bool ExportBusy() { return m_export.IsBusy(); }
+  void ExportWorkerBusy(bool busy) { m_export.Worker().Busy() = busy; }
   // The application's window: closing it ends the event loop.
   void SetQuitOnClose(bool quit) { m_quitOnClose = quit; }
 
@@ -202,7 +204,6 @@ class CZarezeRadidaDlg : public QWidget {
 
   // The engine, set up by Setup and shut down by Destroy.
   CPlaybackController m_playback;
-  CTATParser m_exportParser;  // the export's own reader of the card
   CAVIExtractor m_aviExtractor;  // constructed, not used for playback
   TatHandle* m_library = nullptr;
 
@@ -226,7 +227,7 @@ class CZarezeRadidaDlg : public QWidget {
   std::unique_ptr<CZoomDlg> m_zoom;
   std::unique_ptr<QObject> m_keyFilter;  // application-wide: sees every key first
   std::unique_ptr<CProgressDlg> m_progress;
-  CExportWorker m_exportWorker;
+  CExportController m_export;
   QBasicTimer m_cardWatchTimer;  // 102
   std::unique_ptr<CCardWatch> m_cardWatch;
   bool m_destroyed = false;

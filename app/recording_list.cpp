@@ -112,9 +112,8 @@ void CZarezeRadidaDlg::OnCardLetter(char letter) {
 void CZarezeRadidaDlg::OnCardGone(bool sayIt) {
   m_state.cardLetter = 0;
   // The card is gone: a running export stops first, then the player lets go of the card.
-  m_exportWorker.Busy() = false;
+  m_export.ReleaseCard();
   m_playback.ReleaseCard();
-  m_exportParser.OnCardRemoved();
   m_recordings->Clear();
   m_state.currentRow = -1;
   m_controls->Find(IDC_MAP)->setEnabled(false);

@@ -69,7 +69,7 @@ void CZarezeRadidaDlg::OnInitDialog() {
       "QCheckBox::indicator:checked { background: rgb(247, 88, 46);"
       " border-color: rgb(247, 88, 46); }"));
   m_progress = std::make_unique<CProgressDlg>(this, m_langId);
-  m_exportWorker.Start();
+  m_export.Start(m_library);
   ConnectControls();
 }
 
@@ -77,11 +77,7 @@ void CZarezeRadidaDlg::Setup() {
   m_paneLayout->HidePanes();
   m_library = TatCreate();
   TatConfigure(m_library, DefaultDeviceInfo());
-  // Playback and export read the card through readers of their own.
-  m_exportParser.SetLibrary(m_library);
-  m_exportParser.Start();
   m_state.cardLetter = 0;
-  m_exportWorker.Busy() = false;
   m_cardWatch = std::make_unique<CCardWatch>(
       [this](const std::string& dirs, std::vector<TatVolume> cards) {
         QMetaObject::invokeMethod(
@@ -130,19 +126,15 @@ void CZarezeRadidaDlg::Destroy() {
   if (m_destroyed) return;
   m_destroyed = true;
   // A running export ends its file short and valid before the engine it reads from goes.
-  m_exportWorker.Busy() = false;
-  m_exportWorker.Stop();
+  m_export.Shutdown();
   SaveViewerConfig();
   m_cardWatchTimer.stop();
   m_playback.Shutdown();
-  m_exportParser.Stop();
-  m_exportParser.OnCardRemoved();
   m_cardWatch.reset();  // before the library it chooses for goes
   if (m_library != nullptr) {
     TatRelease(m_library);
     m_library = nullptr;
   }
-  m_exportWorker.Stop();
   m_progress.reset();
   m_zoom.reset();
 }
