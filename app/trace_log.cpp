@@ -35,4 +35,9 @@ void ToLogging(const char* area, const char* line) {
 
 }  // namespace
 
-void RouteTraceToLogging() { roadkeep::SetTraceSink(&ToLogging); }
+void RouteTraceToLogging() {
+  roadkeep::SetTraceSink(&ToLogging);
+  // The web engine's notes (such as its sandbox being off where it runs as root) are not the
+  // user's business; QT_LOGGING_RULES still turns them on.
+  QLoggingCategory::setFilterRules(QStringLiteral("default.info=false"));
+}

@@ -27,6 +27,7 @@
 
 #include "app/main_window.h"
 #include "app/viewer_config.h"
+#include "app/video_pane.h"
 #include "app/window_controls.h"
 #include "controls/progress_dlg.h"
 #include "resources/resource_ids.h"
@@ -245,6 +246,43 @@ TEST_F(ExportJourney, ThreeCheckedRowsBecomeThreeFilesWithTitleAndBarsInTurn) {
   ExportJourney::ClickDownload();
   ASSERT_TRUE(WaitFor([&] { return answerer.folderDialogs == 2 && !W().ExportBusy(); }, kWaitMs));
   EXPECT_EQ(answerer.startedIn.back(), QString::fromStdString(m_out));
+}
+
+// The export reads the card through a reader of its own: a recording plays on in the panes
+// while two others are exported, and STOP during the export stops the playback alone; both
+// files come out whole.
+TEST_F(ExportJourney, PlaybackGoesOnDuringAnExportAndStopLeavesTheFilesWhole) {
+  DialogAnswerer answerer(QString::fromStdString(m_out));
+  FrameGate gate(0, 30);
+  W().ExportWorker().SetFrameProbe(std::ref(gate));
+  const QPoint row3 = List().viewport()->mapTo(m_window.get(), ListRowRect(W(), 3).center());
+  QTest::mouseDClick(m_window->windowHandle(), Qt::LeftButton, {}, row3);
+  const CVideoPane& front = *W().Controls().FrontPane();
+  ASSERT_TRUE(WaitFor([&] { return front.FramesShown() > 0; }, kWaitMs));
+  for (int row : {0, 1}) CheckRow(row);
+  ClickDownload();
+  ASSERT_TRUE(WaitFor([&] { return gate.Reached(); }, kWaitMs));
+  // The export is under way (held at its 30th frame): the picture keeps moving.
+  const int64_t shown = front.FramesShown(), painted = front.FramesPainted();
+  EXPECT_TRUE(WaitFor([&] {
+    return front.FramesShown() >= shown + 10 && front.FramesPainted() >= painted + 10;
+  }, kWaitMs));
+  QWidget* stop = W().Controls().Find(IDC_STOP);
+  QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, {},
+                    stop->mapTo(m_window.get(), stop->rect().center()));
+  EXPECT_EQ(W().Player().Status(), CQMVMediaPlayer::kStopped);
+  EXPECT_TRUE(W().ExportBusy());
+  gate.Release();
+  ASSERT_TRUE(ExportEnds());
+  W().ExportWorker().SetFrameProbe(nullptr);
+  for (int row : {0, 1}) {
+    const Probed p = Probe(Out(row));
+    EXPECT_EQ(p.frontFrames, kFrames) << Name(row);
+    EXPECT_EQ(p.errors, "") << Name(row);
+  }
+  QTest::qWait(300);
+  EXPECT_TRUE(answerer.messages.isEmpty()) << answerer.messages.join('\n').toStdString();
+  EXPECT_EQ(W().windowTitle(), LoadString(IDS_APP_TITLE));
 }
 
 TEST_F(ExportJourney, CancelDuringTheSecondFileKeepsTheFirstAndAShortSecondAndNoThird) {

@@ -1,6 +1,15 @@
 // Journeys of the viewer's window itself: dragging it, closing it during playback, the quit
-// question, and a second start of the real program.
+// question, a second start of the real program, and a quiet terminal.
 #include "tests/app/viewer_journey.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <QTreeView>
+#include <string>
+
+#include "app/trace_log.h"
 
 namespace roadkeep::test {
 namespace {
@@ -126,6 +135,72 @@ TEST_F(ViewerJourney, SecondStartOfTheProgramExitsAndActivatesTheFirstWindow) {
   EXPECT_TRUE(WaitFor([&] { return !other.isActiveWindow(); }, kWaitMs));
   EXPECT_EQ(first.state(), QProcess::Running);
   endFirst();
+}
+
+// Standard output and standard error of this process go to a file while it lives.
+class CapturedOutput {
+ public:
+  CapturedOutput() : m_file(std::tmpfile()) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    m_out = dup(1);
+    m_err = dup(2);
+    dup2(fileno(m_file), 1);
+    dup2(fileno(m_file), 2);
+  }
+  ~CapturedOutput() {
+    Restore();
+    std::fclose(m_file);
+  }
+  // What was written; output goes back to where it went.
+  std::string Text() {
+    Restore();
+    std::string text;
+    std::rewind(m_file);
+    for (int c; (c = std::fgetc(m_file)) != EOF;) text += static_cast<char>(c);
+    return text;
+  }
+
+ private:
+  void Restore() {
+    if (m_out < 0) return;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    dup2(m_out, 1);
+    dup2(m_err, 2);
+    close(m_out);
+    close(m_err);
+    m_out = m_err = -1;
+  }
+  std::FILE* m_file;
+  int m_out = -1, m_err = -1;
+};
+
+// With the logging rules unset, ten seconds of playback with a pane change among them print
+// nothing: no trace lines, no decoder errors.
+TEST_F(ViewerJourney, TenSecondsOfPlaybackPrintNothing) {
+  if (std::getenv("QT_LOGGING_RULES") != nullptr) GTEST_SKIP() << "logging rules are set";
+  RouteTraceToLogging();
+  ASSERT_NO_FATAL_FAILURE(Open());
+  m_card = std::make_unique<ViewerCard>(12);
+  ASSERT_TRUE(m_card->ok) << "roadkeep-tool make-card failed";
+  ASSERT_TRUE(InsertCard(W(), m_card->dir.Path().string()));
+  std::string printed;
+  {
+    CapturedOutput output;
+    W().OnKindButton(4);
+    const QPoint row = W().Controls().List()->viewport()->mapTo(
+        &W(), ListRowRect(W(), ListRows(W()) - 1).center());
+    QTest::mouseDClick(W().windowHandle(), Qt::LeftButton, {}, row);
+    QTest::qWait(5000);
+    QWidget* swap = Control(IDC_SWAP);
+    QTest::mouseClick(W().windowHandle(), Qt::LeftButton, {},
+                      swap->mapTo(&W(), swap->rect().center()));
+    QTest::qWait(5000);
+    EXPECT_GT(Front().FramesShown(), 100);
+    printed = output.Text();
+  }
+  EXPECT_EQ(printed, "");
 }
 
 }  // namespace
