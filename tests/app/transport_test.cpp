@@ -5,10 +5,10 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QTest>
+#include <filesystem>
+#include <memory>
 
 #include "app/main_window.h"
-#include "tat/card.h"
-#include "tat/tat_library.h"
 #include "app/transport.h"
 #include "app/video_pane.h"
 #include "app/window_controls.h"
@@ -16,6 +16,9 @@
 #include "controls/skin_button.h"
 #include "platform/wave_out.h"
 #include "resources/resource_ids.h"
+#include "tat/card.h"
+#include "tat/store_format.h"
+#include "tat/tat_library.h"
 #include "tests/app/viewer_rig.h"
 
 namespace {
@@ -206,6 +209,35 @@ TEST_F(TransportOnLongerCard, LettingGoOfThePositionSliderSeeksToTheNextSecond) 
     const int ms = W().Player().GetPositionMs();
     return ms <= target && ms > target - 1000;
   })) << W().Player().GetPositionMs() << " for " << target;
+}
+
+}  // namespace
+
+namespace {
+
+// A card cut short under the reader is a read error, not an end: the window says so over the
+// picture and stops, instead of moving on as at the end of a recording.
+TEST_F(TransportOnLongerCard, AReadErrorIsSaidInTheWindowAndPlaybackStops) {
+  const std::shared_ptr<CCard> card = TatCurrentCard(W().Library());
+  ASSERT_TRUE(card);
+  const std::string name = ListName(W(), 0).toStdString();
+  Recording playing;
+  for (int kind = 0; kind < 4; ++kind) {
+    for (const Recording& r : card->Recordings(kind)) {
+      if (r.name == name) playing = r;
+    }
+  }
+  ASSERT_EQ(playing.name, name);
+  const std::filesystem::path store = m_card->dir.Path() / roadkeep::tat::kStoreFolder /
+                                      roadkeep::tat::StoreFileName(playing.kindCode);
+  std::filesystem::resize_file(store, std::filesystem::file_size(store) - playing.sizeBytes / 2);
+  Key(Qt::Key_Space);
+  ASSERT_TRUE(WaitFor([&] {
+    const auto* line = W().findChild<QLabel*>(QStringLiteral("StatusLine"));
+    return line != nullptr && line->isVisible();
+  }));
+  EXPECT_EQ(W().State().currentRow, -1);
+  EXPECT_EQ(W().Player().Status(), CQMVMediaPlayer::kStopped);
 }
 
 }  // namespace
