@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "app/export_worker.h"
-#include "media/recording_export.h"
-#include "media/tat_parser.h"
-#include "media/tat_parser.h"
+#include "containers/recording_export.h"
+#include "tat/tat_parser.h"
+#include "tat/tat_parser.h"
 
 struct TatHandle;
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "media/avi_writer.h"
-#include "media/recording_export.h"
-#include "media/single_thread.h"
+#include "containers/avi_writer.h"
+#include "containers/recording_export.h"
+#include "concurrency/single_thread.h"
 
 class VMediaParser;
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "media/trace.h"
+#include "concurrency/trace.h"
 
 PaneStates SwapCameras(PaneStates s, int cameraCount) {
   if (cameraCount < 2) return s;

@@ -12,10 +12,10 @@
 #include <QString>
 #include <QTimer>
 
-#include "media/decoder.h"
-#include "media/player.h"
-#include "media/tat_parser.h"
-#include "media/wave_box.h"
+#include "decoding/decoder.h"
+#include "playback/player.h"
+#include "tat/tat_parser.h"
+#include "playback/wave_box.h"
 #include "sensors/text_data.h"
 
 struct TatHandle;

@@ -3,7 +3,7 @@
 #include <QLoggingCategory>
 #include <cstring>
 
-#include "media/trace.h"
+#include "concurrency/trace.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "controls/control_message.h"
-#include "media/trace.h"
+#include "concurrency/trace.h"
 #include "resources/resource_ids.h"
 #include "resources/resources.h"
 

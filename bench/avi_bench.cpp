@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "media/avi_extractor.h"
-#include "media/avi_writer.h"
+#include "containers/avi_extractor.h"
+#include "containers/avi_writer.h"
 
 namespace {
 

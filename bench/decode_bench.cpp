@@ -9,9 +9,9 @@ extern "C" {
 
 #include <chrono>
 
-#include "media/decoder.h"
+#include "decoding/decoder.h"
 #include "platform/video_surface.h"
-#include "tests/media/h264_test_util.h"
+#include "tests/decoding/h264_test_util.h"
 
 namespace {
 

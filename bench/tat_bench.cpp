@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "media/tat_parser.h"
-#include "media/trace.h"
+#include "tat/tat_parser.h"
+#include "concurrency/trace.h"
 #include "tat/recording_list.h"
 #include "tat/store_format.h"
 #include "tat/tat_library.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "media/avi_extractor.h"
-#include "media/trace.h"
+#include "containers/avi_extractor.h"
+#include "concurrency/trace.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string path = "/tmp/roadkeep-fuzz-" + std::to_string(getpid()) + ".avi";

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "media/avi_writer.h"
-#include "media/recording_export.h"
-#include "media/tat_parser.h"
-#include "media/trace.h"
+#include "containers/avi_writer.h"
+#include "containers/recording_export.h"
+#include "tat/tat_parser.h"
+#include "concurrency/trace.h"
 #include "tat/tat_library.h"
 #include "tools/commands.h"
 

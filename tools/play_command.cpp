@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "media/decoder.h"
-#include "media/player.h"
-#include "media/tat_parser.h"
-#include "media/trace.h"
-#include "media/wave_box.h"
+#include "decoding/decoder.h"
+#include "playback/player.h"
+#include "tat/tat_parser.h"
+#include "concurrency/trace.h"
+#include "playback/wave_box.h"
 #include "platform/video_surface.h"
 #include "platform/wave_out.h"
 #include "sensors/text_data.h"

@@ -9,7 +9,7 @@
 #include <opencv2/imgproc.hpp>
 #include <vector>
 
-#include "media/jpeg_file.h"
+#include "decoding/jpeg_file.h"
 #include "tests/app/viewer_journey.h"
 
 namespace roadkeep::test {

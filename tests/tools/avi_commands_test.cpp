@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "media/avi_extractor.h"
-#include "media/avi_writer.h"
+#include "containers/avi_extractor.h"
+#include "containers/avi_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "media/tat_parser.h"
+#include "tat/tat_parser.h"
 #include "tat/tat_library.h"
 #include "tests/support/temp_dir.h"
 

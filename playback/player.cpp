@@ -1,0 +1,200 @@
+#include "playback/player.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "playback/audio.h"
+#include "decoding/media_decoder.h"
+#include "containers/media_parser.h"
+
+// The timer resolution needs no raising here: sleeps are already millisecond-exact.
+CQMVMediaPlayer::CQMVMediaPlayer()
+    : m_readBuffer(kBufferBytes), m_frameBuffer(kBufferBytes) {}
+
+CQMVMediaPlayer::~CQMVMediaPlayer() {
+  ++m_ownersWaiting;
+  m_mediaSync.WakeWaiters();
+  m_worker.StopThread();
+}
+
+CQMVMediaPlayer::OwnerLock::OwnerLock(CQMVMediaPlayer& player) : m_player(player) {
+  ++m_player.m_ownersWaiting;
+  m_player.m_mediaSync.WakeWaiters();  // a front frame waiting for the audio is held instead
+  m_player.m_lock.Lock();
+  --m_player.m_ownersWaiting;
+}
+
+CQMVMediaPlayer::OwnerLock::~OwnerLock() { m_player.m_lock.Unlock(); }
+
+void CQMVMediaPlayer::SetTextCallback(TextCallback fn, void* user) {
+  m_textCallback = fn;
+  m_textUser = user;
+}
+
+void CQMVMediaPlayer::SetStatusCallback(StatusCallback fn, void* user) {
+  m_statusCallback = fn;
+  m_statusUser = user;
+}
+
+bool CQMVMediaPlayer::StartEngine(VideoSurface* front, VideoSurface* rear) {
+  m_frontSurface = front;
+  m_rearSurface = rear;
+  if (m_parser) m_parser->Start();
+  if (m_decoder) m_decoder->OpenCodecs();
+  if (m_audio) m_audio->OpenOutput(m_audioBits, m_audioRate);
+  m_mediaSync.SetAudio(m_audio);
+  m_mediaSync.StartThread();
+  m_worker.BeginThread(&CQMVMediaPlayer::ThreadStep, this, 0, 0);
+  return true;
+}
+
+void CQMVMediaPlayer::Shutdown() {
+  // Counted as a waiting owner, so a pump under way returns and the worker can end.
+  ++m_ownersWaiting;
+  m_mediaSync.WakeWaiters();
+  m_worker.StopThread();
+  --m_ownersWaiting;
+  m_mediaSync.Clear();  // so its thread is not left waiting for the device
+  m_mediaSync.StopThread();
+  if (m_parser) m_parser->Stop();
+  if (m_audio) m_audio->CloseOutput();
+}
+
+bool CQMVMediaPlayer::OpenMedia(const char* name) {
+  const char* text = name ? name : "";
+  m_command = kIdle;
+  {
+    OwnerLock guard(*this);
+    m_open = true;  // even when the parser refuses it: the worker then reports the end
+    MediaInfo info;
+    if (m_parser && m_parser->Open(text, &info) != 0) {
+      std::strncpy(m_currentName, text, sizeof m_currentName - 1);
+      m_currentName[sizeof m_currentName - 1] = '\0';
+      // The recording's own streams decide, not its name.
+      m_cameraCount = info.rearFrameCount > 0 ? 2 : 1;
+      int bits = m_audioBits, rate = m_audioRate;
+      m_parser->GetAudioFormat(&bits, &rate);
+      if (bits != m_audioBits || rate != m_audioRate) {
+        m_audioBits = bits;
+        m_audioRate = rate;
+        if (m_audio) {
+          m_audio->CloseOutput();
+          m_audio->OpenOutput(bits, rate);
+        }
+      } else if (m_audio && !m_audio->IsReady()) {
+        // A device that failed or stalled during an earlier recording gets another chance.
+        m_audio->ReopenOutput();
+      }
+      m_frontRate = m_parser->GetFrameRate(0);
+      m_rearRate = m_parser->GetFrameRate(1);
+      m_durationMs = 0;
+      m_currentFrame = 0;
+      m_shownFrame = 0;
+      if (info.frontFrameRate > 0) {
+        // A header may promise any count: the length is held to what an int32 can carry.
+        m_durationMs = static_cast<int32_t>(std::min(
+            static_cast<double>(info.frontFrameCount) / info.frontFrameRate * 1000.0,
+            static_cast<double>(INT32_MAX)));
+        m_totalFrames = info.frontFrameCount;
+      }
+    }
+    ResetPipeline();  // also empties the queues and restarts the pre-buffer
+  }
+  m_command = kPlay;
+  return true;
+}
+
+void CQMVMediaPlayer::StopMedia() {
+  m_command = kIdle;
+  OwnerLock guard(*this);
+  m_status = kStopped;
+  m_open = false;
+  if (m_parser) m_parser->Close();
+  ResetPipeline();
+}
+
+bool CQMVMediaPlayer::SeekToMs(int ms) {
+  const int frame = static_cast<int>(static_cast<int64_t>(m_frontRate) * ms / 1000);
+  if (m_command != kIdle) {
+    m_seekRequest = frame;
+    return true;
+  }
+  {
+    OwnerLock guard(*this);
+    // A stopped player has nothing to show: its parser is closed.
+    if (!m_open) return true;
+    SeekToFrame(frame);
+  }
+  m_command = kShowOneFrame;
+  return true;
+}
+
+int CQMVMediaPlayer::TimeOfFrameMs(int frame) const {
+  const int rate = m_frontRate;
+  return static_cast<int>(static_cast<int64_t>(frame) * 1000 / (rate != 0 ? rate : 30));
+}
+
+int CQMVMediaPlayer::GetPositionMs() const { return TimeOfFrameMs(m_shownFrame); }
+
+int CQMVMediaPlayer::GetCameraCount() const {
+  const int count = m_cameraCount;
+  if (count > 0) return count;
+  return m_rearRate != 0 ? 2 : 1;
+}
+
+void CQMVMediaPlayer::RedrawStill() {
+  if (m_command != kIdle || m_decoder == nullptr) return;
+  OwnerLock guard(*this);
+  m_decoder->RedrawFrame(0, m_frontSurface);
+  m_decoder->RedrawFrame(1, m_rearSurface);
+}
+
+bool CQMVMediaPlayer::SaveSnapshot(int camera, const char* path) {
+  if (m_status == kStopped || m_decoder == nullptr) return false;
+  OwnerLock guard(*this);
+  return m_decoder->SaveFrame(camera, path);
+}
+
+void CQMVMediaPlayer::SetCameraBrightness(int camera, int level) {
+  if (m_decoder) m_decoder->SetBrightness(camera, level);
+}
+
+void CQMVMediaPlayer::SetCameraFlip(int camera, int mode) {
+  if (m_decoder) m_decoder->SetFlipMode(camera, mode);
+}
+
+void CQMVMediaPlayer::ResetPipeline() {
+  m_awaitFrontKey = true;
+  m_awaitRearKey = true;
+  m_packets.Clear();
+  m_heldFrontSize = 0;
+  m_framesQueued = 0;
+  m_preBuffering = true;
+  m_readError = false;
+  if (m_decoder) {
+    m_decoder->Flush(0);
+    m_decoder->Flush(1);
+  }
+  // Audio of the old position must not play over the new one.
+  m_mediaSync.Clear();
+}
+
+void CQMVMediaPlayer::SeekToFrame(int frame) {
+  if (m_totalFrames <= 0) return;
+  const int rate = m_frontRate;
+  int current = frame < 0 ? 0 : (frame >= m_totalFrames ? m_totalFrames - 1 : frame);
+  m_currentFrame = current;
+  if (m_parser && rate > 0) {
+    const int reached = m_parser->SeekToTime(static_cast<float>(current) / static_cast<float>(rate));
+    if (m_parser->SeekReportsTime()) {
+      // The whole second reached is only a bound; the frame reached, when the parser knows
+      // it, is the one about to be shown.
+      const int reachedFrame = m_parser->FrameReached();
+      current = reachedFrame >= 0 ? reachedFrame : reached * rate;
+    }
+  }
+  m_currentFrame = current;
+  m_shownFrame = current;
+  ResetPipeline();
+}

@@ -1,0 +1,173 @@
+// CQMVMediaPlayer: plays one recording at a time. Its worker thread reads chunks through a
+// VMediaParser, waits for a key frame, pre-buffers about 700 ms of front video, then decodes
+// and shows front and rear frames through a VMediaDecoder at the front camera's rate, hands
+// audio to the media clock (CMediaSync, which the audio device drains) and text chunks to
+// the owner, and reports the end of the recording through the status callback.
+//
+// Threads: every public operation is for the owner's (user-interface) thread; the callbacks
+// run on the worker ("Player"). Lock order: m_lock -> packet-queue lock, m_lock -> media-clock
+// lock, m_lock -> decoder lock. The worker holds m_lock for a pump, which gives it up at its
+// next turn (at most one chunk and one video packet) once an owner call waits for it; the
+// text callback runs with it held, the status callback after it has been released.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "playback/frame_pacer.h"
+#include "playback/media_sync.h"
+#include "playback/packet_queue.h"
+#include "concurrency/single_thread.h"
+#include "concurrency/sync.h"
+
+class VAudio;
+class VMediaDecoder;
+class VMediaParser;
+class VideoSurface;
+
+class CQMVMediaPlayer {
+ public:
+  // data: the chunk's bytes and one zero byte; size: chunk size + 1; timeMs: time of the
+  // last shown front frame. Runs on the worker with the player's lock held.
+  using TextCallback = void (*)(void* user, const char* data, int size, int timeMs);
+  // code 1: the open recording has ended (a = 0) or could not be read (a = 1: the parser
+  // could not open it or reported a read error); never for a stop, a seek or anything else
+  // after StopMedia, nor while the card gives no data (the worker waits for it). Runs on
+  // the worker, unlocked.
+  using StatusCallback = void (*)(void* user, int code, int a, int b);
+
+  enum Command : int32_t { kIdle = 0, kPlay = 1, kShowOneFrame = 10 };
+  enum Status : int32_t { kPlaying = 0, kStill = 1, kStopped = 2 };
+  static constexpr int kBufferBytes = 0x100000;
+  static constexpr int kPreBufferMs = 700;
+
+  CQMVMediaPlayer();
+  virtual ~CQMVMediaPlayer();
+  CQMVMediaPlayer(const CQMVMediaPlayer&) = delete;
+  CQMVMediaPlayer& operator=(const CQMVMediaPlayer&) = delete;
+
+  // Wiring, before StartEngine; none is owned.
+  void SetParser(VMediaParser* parser) { m_parser = parser; }
+  void SetDecoder(VMediaDecoder* decoder) { m_decoder = decoder; }
+  void SetAudio(VAudio* audio) { m_audio = audio; }
+  void SetTextCallback(TextCallback fn, void* user);
+  void SetStatusCallback(StatusCallback fn, void* user);
+
+  // Starts the parser, the codecs, the audio output and the clock's thread, then the worker.
+  // The surfaces (not owned, may be null) must outlive Shutdown. Always true.
+  bool StartEngine(VideoSurface* front, VideoSurface* rear);
+  // Opens name and starts playing at once. Always true: a recording that cannot be opened
+  // plays nothing and ends through the status callback.
+  bool OpenMedia(const char* name);
+  // Stops playback: status 2, the parser closed, the pipeline and the audio queue emptied.
+  // Until the next OpenMedia the worker reads nothing, shows nothing and reports no end.
+  void StopMedia();
+  void PausePlayback() { m_command = kIdle; }
+  void ResumePlayback() { m_command = kPlay; }
+  // While playing: the worker moves to the frame at its next chunk. While paused: moves now
+  // and shows that one frame (command 10); after StopMedia it does nothing. Either way the
+  // audio still queued is dropped. Always true.
+  bool SeekToMs(int ms);
+  // Single-frame moves relative to the current frame, carried out while playing.
+  void RequestStep(int frames) { m_stepRequest = frames; }
+  // Shutdown: worker (at its next pump turn, even mid-recording), media clock, parser
+  // reader, audio output. Safe to call twice.
+  void Shutdown();
+
+  // Time of the front frame last shown; after a seek, of the frame the seek reached.
+  int GetPositionMs() const;
+  int DurationMs() const { return m_durationMs; }
+  int Status() const { return m_status; }
+  int CommandValue() const { return m_command; }
+  // 2 when the open recording has rear frames, else 1; before any open, 2 when the rear
+  // frame rate is nonzero.
+  int GetCameraCount() const;
+
+  // While paused: draws both cameras' last pictures again.
+  void RedrawStill();
+  // False when stopped; otherwise the decoder's SaveFrame of camera.
+  bool SaveSnapshot(int camera, const char* path);
+  void SetCameraBrightness(int camera, int level);
+  void SetCameraFlip(int camera, int mode);
+
+ private:
+  // Holds m_lock for an owner call. While one waits, the pump returns at its next turn.
+  class OwnerLock {
+   public:
+    explicit OwnerLock(CQMVMediaPlayer& player);
+    ~OwnerLock();
+    OwnerLock(const OwnerLock&) = delete;
+    OwnerLock& operator=(const OwnerLock&) = delete;
+
+   private:
+    CQMVMediaPlayer& m_player;
+  };
+  enum class Output { kShown, kEmpty, kHeld };
+
+  static bool ThreadStep(void* self);
+  void Step();
+  // The pump and its parts. REQUIRES: m_lock held.
+  bool Pump();
+  // Handles one chunk read into m_readBuffer. Returns false when Pump is to return true
+  // (dropped, text, or still pre-buffering); sets *ready when a packet is to be output.
+  bool HandleChunk(const char id[4], int size, bool* ready);
+  bool HandleVideo(int camera, int size, bool* ready);
+  // Pops packets until one video packet has been handled. kEmpty when the queue ran empty;
+  // kHeld when a front packet waits for the audio while an owner waits for the lock.
+  Output OutputOne();
+  // Shows the held front packet once the audio lets it through; false while it is still held.
+  bool OutputHeldFront();
+  void OutputFront(int size);
+  void OutputRear(int size);
+  void ResetPipeline();
+  void SeekToFrame(int frame);
+  int TimeOfFrameMs(int frame) const;
+
+  // Set by the owner before StartEngine.
+  VMediaParser* m_parser = nullptr;
+  VAudio* m_audio = nullptr;
+  VMediaDecoder* m_decoder = nullptr;
+  TextCallback m_textCallback = nullptr;
+  void* m_textUser = nullptr;
+  StatusCallback m_statusCallback = nullptr;
+  void* m_statusUser = nullptr;
+  VideoSurface* m_frontSurface = nullptr;
+  VideoSurface* m_rearSurface = nullptr;
+
+  // Written by one thread, read by the other without the lock.
+  std::atomic<int32_t> m_command{kIdle};
+  std::atomic<int32_t> m_status{kStopped};
+  std::atomic<int32_t> m_stepRequest{0};
+  std::atomic<int32_t> m_seekRequest{-1};
+  std::atomic<int32_t> m_frontRate{0};
+  std::atomic<int32_t> m_rearRate{0};
+  std::atomic<int32_t> m_durationMs{0};
+  std::atomic<int32_t> m_currentFrame{0};   // index of the next front frame to show
+  std::atomic<int32_t> m_shownFrame{0};     // index of the front frame on screen
+  std::atomic<int32_t> m_ownersWaiting{0};  // owner calls waiting for m_lock (and Shutdown)
+  std::atomic<int32_t> m_cameraCount{0};  // of the last recording opened; 0 before any
+
+  // Guarded by m_lock.
+  CSync m_lock{"none"};
+  bool m_open = false;  // OpenMedia called and no StopMedia since
+  CMediaSync m_mediaSync;
+  CPacketQueue m_packets;
+  int32_t m_framesQueued = 0;  // front packets since the last reset
+  bool m_preBuffering = true;
+  int32_t m_totalFrames = 0;
+  bool m_awaitFrontKey = false;
+  bool m_awaitRearKey = false;
+  int32_t m_audioBits = 16;
+  int32_t m_audioRate = 8000;
+  char m_currentName[128] = {};
+  int32_t m_heldFrontSize = 0;  // bytes of the front packet held in m_frameBuffer; 0 none
+  bool m_readError = false;     // the parser's last read was an error, not the end
+
+  // Worker thread only (under m_lock).
+  CFramePacer m_pacer;
+  std::vector<uint8_t> m_readBuffer;   // chunk payloads are read into this
+  std::vector<uint8_t> m_frameBuffer;  // and popped out of the queue into this
+
+  CSingleThread m_worker{"Player"};  // last: stopped first on destruction
+};

@@ -1,0 +1,208 @@
+// The player's worker: ThreadStep and the pump that moves chunks from the parser through
+// the packet queue to the decoder, the media clock and the text callback.
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "decoding/media_decoder.h"
+#include "containers/media_parser.h"
+#include "playback/player.h"
+
+namespace {
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool IsKeyFrame(const uint8_t* data, int size) { return size > 4 && data[4] != 0x41; }
+
+bool IsActive(int command) {
+  return command == CQMVMediaPlayer::kPlay || command == CQMVMediaPlayer::kShowOneFrame;
+}
+
+int CameraOf(const char id[4]) {
+  if (id[0] < '0' || id[0] > '9' || id[1] < '0' || id[1] > '9') return -1;
+  return (id[0] - '0') * 10 + (id[1] - '0');
+}
+
+}  // namespace
+
+bool CQMVMediaPlayer::ThreadStep(void* self) {
+  static_cast<CQMVMediaPlayer*>(self)->Step();
+  return true;
+}
+
+void CQMVMediaPlayer::Step() {
+  if (!IsActive(m_command)) {
+    SleepMs(10);
+    m_stepRequest = 0;  // requests made while idle are dropped
+    m_seekRequest = -1;
+    return;
+  }
+  bool more = true;
+  bool ended = false;
+  bool failed = false;  // ended because the recording could not be read
+  {
+    CSyncGuard guard(m_lock);
+    // Read again under the lock: a StopMedia or OpenMedia that held it may have idled the
+    // command, and a status written now would overwrite theirs.
+    const int command = m_command;
+    if (!IsActive(command)) return;
+    // After StopMedia there is nothing to play (a resume or a seek on a stopped player):
+    // the parser is closed, and running out of it is no end of a recording.
+    more = m_open && Pump();
+    if (!more) {
+      ended = m_open;
+      failed = ended && m_readError;
+      m_status = kStopped;
+      m_command = kIdle;
+    } else if (command == kPlay) {
+      m_status = kPlaying;
+    }
+  }
+  if (ended && m_statusCallback) m_statusCallback(m_statusUser, 1, failed ? 1 : 0, 0);
+  SleepMs(1);
+}
+
+bool CQMVMediaPlayer::Pump() {
+  while (m_command != kIdle) {
+    // An owner call waits for the lock: let the step release it.
+    if (m_ownersWaiting.load() > 0) return true;
+    if (const int step = m_stepRequest.exchange(0); step != 0) {
+      SeekToFrame(m_currentFrame + step);
+    }
+    if (const int seek = m_seekRequest.exchange(-1); seek >= 0) SeekToFrame(seek);
+    // A front packet held back for an owner is this turn's output.
+    if (m_heldFrontSize > 0) {
+      if (!OutputHeldFront()) return true;
+      continue;
+    }
+    char id[4] = {};
+    int size = kBufferBytes;
+    const ChunkStatus read =
+        m_parser ? m_parser->NextChunk(id, m_readBuffer.data(), &size) : ChunkStatus::kEnd;
+    // A card that gives nothing for a while has not ended: wait for it at the next turn.
+    if (read == ChunkStatus::kNoData) return true;
+    bool ready = false;
+    if (read != ChunkStatus::kChunk) {
+      m_readError = read == ChunkStatus::kError;
+      ready = true;  // end or error: drain what is queued
+    } else {
+      if (!HandleChunk(id, size, &ready)) return true;
+      if (m_preBuffering) return true;
+    }
+    if (ready) {
+      const Output output = OutputOne();
+      if (output == Output::kEmpty) return false;
+      if (output == Output::kHeld) return true;
+    }
+  }
+  return true;
+}
+
+bool CQMVMediaPlayer::HandleChunk(const char id[4], int size, bool* ready) {
+  // A text chunk gets a zero byte after it, so every chunk must leave room for one.
+  if (size < 0 || size >= kBufferBytes) return false;
+  if (id[2] == 't' && id[3] == 'x') {
+    m_readBuffer[static_cast<size_t>(size)] = 0;
+    m_packets.Push(CPacketQueue::kText, m_readBuffer.data(), size + 1);
+    return false;
+  }
+  if (size == 0) return false;
+  if (id[2] == 'd' && id[3] == 'c') {
+    const int camera = CameraOf(id);
+    return camera >= 0 && HandleVideo(camera, size, ready);
+  }
+  if (id[2] == 'w' && id[3] == 'b') {
+    if (m_awaitFrontKey) return false;
+    if (m_command != kShowOneFrame) m_mediaSync.PushPcm(m_readBuffer.data(), size);
+    return true;
+  }
+  return false;
+}
+
+bool CQMVMediaPlayer::HandleVideo(int camera, int size, bool* ready) {
+  const bool key = IsKeyFrame(m_readBuffer.data(), size);
+  if (m_awaitFrontKey) {
+    if (camera != 0 || !key) return false;
+    m_packets.Clear();
+    m_framesQueued = 0;
+    m_preBuffering = true;
+    m_awaitFrontKey = false;
+  }
+  if (camera == 0) {
+    m_packets.Push(CPacketQueue::kFront, m_readBuffer.data(), size);
+    ++m_framesQueued;
+    if (m_preBuffering) {
+      if (m_framesQueued < kPreBufferMs * m_frontRate / 1000) return false;
+      m_preBuffering = false;
+    }
+    *ready = true;
+    return true;
+  }
+  if (m_awaitRearKey) {
+    if (!key) return false;
+    m_awaitRearKey = false;
+  }
+  m_packets.Push(CPacketQueue::kRear, m_readBuffer.data(), size);
+  *ready = true;
+  return true;
+}
+
+CQMVMediaPlayer::Output CQMVMediaPlayer::OutputOne() {
+  for (;;) {
+    int size = 0;
+    int32_t kind = 0;
+    if (!m_packets.Pop(m_frameBuffer.data(), kBufferBytes, &size, &kind)) return Output::kEmpty;
+    if (kind == CPacketQueue::kText) {
+      if (m_textCallback) {
+        m_textCallback(m_textUser, reinterpret_cast<const char*>(m_frameBuffer.data()), size,
+                       TimeOfFrameMs(m_currentFrame));
+      }
+      continue;
+    }
+    if (kind == CPacketQueue::kRear) {
+      OutputRear(size);
+      return Output::kShown;
+    }
+    m_heldFrontSize = size;
+    return OutputHeldFront() ? Output::kShown : Output::kHeld;
+  }
+}
+
+bool CQMVMediaPlayer::OutputHeldFront() {
+  // The device's pace sets the frames' pace; an owner waiting for the lock ends the wait,
+  // and the packet is shown at the next turn.
+  if (!m_mediaSync.WaitForAudio(&m_ownersWaiting)) return false;
+  const int size = m_heldFrontSize;
+  m_heldFrontSize = 0;
+  OutputFront(size);
+  return true;
+}
+
+void CQMVMediaPlayer::OutputRear(int size) {
+  const bool show = m_command != kShowOneFrame;
+  if (m_decoder == nullptr ||
+      !m_decoder->DecodeAndShow(1, m_rearSurface, m_frameBuffer.data(), size, show)) {
+    return;
+  }
+  if (m_command == kShowOneFrame) {
+    m_status = kStill;
+    m_decoder->RedrawFrame(0, m_frontSurface);
+    m_decoder->RedrawFrame(1, m_rearSurface);
+    m_command = kIdle;
+  }
+}
+
+void CQMVMediaPlayer::OutputFront(int size) {
+  const bool show = m_command != kShowOneFrame;
+  m_pacer.Pace(m_frontRate);
+  m_shownFrame = m_currentFrame.fetch_add(1);
+  if (m_decoder == nullptr ||
+      !m_decoder->DecodeAndShow(0, m_frontSurface, m_frameBuffer.data(), size, show)) {
+    return;
+  }
+  if (m_command == kShowOneFrame && m_cameraCount != 2) {
+    m_status = kStopped;
+    m_decoder->RedrawFrame(0, m_frontSurface);
+    m_command = kIdle;
+  }
+}

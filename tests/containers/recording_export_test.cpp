@@ -1,0 +1,325 @@
+// The export's copy from a real made card through the card-store parser into AVI files, each
+// checked with ffprobe / ffmpeg: streams, frame counts, audio length, a file cut short by a
+// damaged recording, names that must not become paths, destinations that cannot be written,
+// and `roadkeep-tool export` on a card whose names were tampered with. Cancel and stops are
+// the window's journeys (tests/app/export_journey_test.cpp).
+#include "containers/recording_export.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "containers/avi_writer.h"
+#include "tat/tat_parser.h"
+#include "concurrency/trace.h"
+#include "tat/crc32c.h"
+#include "tat/tat_library.h"
+#include "tests/support/made_card.h"
+#include "tests/support/temp_dir.h"
+
+namespace roadkeep::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kSeconds = 4;
+constexpr int kFrames = kSeconds * 30;
+
+struct Stream {
+  std::string type, codec;
+  int width = 0, height = 0;
+  long packets = 0;
+};
+
+std::string Quote(const std::string& path) { return "'" + path + "'"; }
+
+// The streams ffprobe finds, packets counted by reading the whole file.
+std::vector<Stream> Probe(const std::string& path) {
+  std::istringstream lines(CommandOutput(
+      "ffprobe -v error -count_packets -show_entries "
+      "stream=codec_type,codec_name,width,height,nb_read_packets -of compact=p=0 " +
+      Quote(path)));
+  std::vector<Stream> streams;
+  for (std::string line; std::getline(lines, line);) {
+    std::map<std::string, std::string> field;
+    std::istringstream parts(line);
+    for (std::string part; std::getline(parts, part, '|');) {
+      const size_t eq = part.find('=');
+      if (eq != std::string::npos) field[part.substr(0, eq)] = part.substr(eq + 1);
+    }
+    Stream s{field["codec_type"], field["codec_name"], std::atoi(field["width"].c_str()),
+             std::atoi(field["height"].c_str()), std::atol(field["nb_read_packets"].c_str())};
+    streams.push_back(s);
+  }
+  return streams;
+}
+
+// Bytes of audio in the file (16-bit mono at 8000 Hz: 16000 a second).
+long AudioBytes(const std::string& path) {
+  std::istringstream sizes(CommandOutput("ffprobe -v error -select_streams a -show_entries "
+                                         "packet=size -of csv=p=0 " + Quote(path)));
+  long total = 0;
+  for (std::string line; std::getline(sizes, line);) total += std::atol(line.c_str());
+  return total;
+}
+
+// What ffmpeg says when it decodes every stream to the end; empty when all is well.
+std::string DecodeErrors(const std::string& path) {
+  return CommandOutput("ffmpeg -nostdin -v error -i " + Quote(path) + " -f null - 2>&1");
+}
+
+long CountOf(const std::vector<Stream>& streams, const std::string& type) {
+  long packets = 0;
+  for (const Stream& s : streams) packets += s.type == type ? s.packets : 0;
+  return packets;
+}
+
+// Runs step for each front frame; answers what step returns.
+class CScriptedObserver : public CRecordingExport::Observer {
+ public:
+  std::function<bool(int file, int frame)> step = [](int, int) { return true; };
+  std::vector<std::string> started;
+  std::vector<int> totals;
+  void OnFileStart(int index, int count, const std::string& name) override {
+    m_file = index;
+    started.push_back(std::to_string(index) + "/" + std::to_string(count) + " " + name);
+  }
+  bool OnFrame(int frame, int total) override {
+    if (frame == 0) totals.push_back(total);
+    return step(m_file, frame);
+  }
+
+ private:
+  int m_file = 0;
+};
+
+class RecordingExport : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    SetTraceEnabled(false);
+    s_card = new MadeCard(kSeconds);
+  }
+  static void TearDownTestSuite() {
+    delete s_card;
+    s_card = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(s_card->ok) << "roadkeep-tool make-card failed";
+    if (!HaveProgram("ffprobe") || !HaveProgram("ffmpeg")) GTEST_SKIP() << "needs ffmpeg";
+    setenv("ROADKEEP_CARD_DIRS", s_card->dir.Path().c_str(), 1);
+    m_library = TatCreate();
+    char letter = 0;
+    TatPollCard(m_library, &letter);
+    ASSERT_NE(letter, 0);
+    TatOnCardFound(m_library);
+    m_parser.SetLibrary(m_library);
+    m_parser.Start();
+    m_out = m_dir.File("out");
+    fs::create_directory(m_out);
+  }
+  void TearDown() override {
+    m_parser.Stop();
+    if (m_library != nullptr) TatRelease(m_library);
+  }
+
+  std::vector<ExportResult> Export(const std::vector<std::string>& names) {
+    m_busy = true;
+    return m_export.ExportAll(m_out, names, m_observer);
+  }
+  std::string Out(const std::string& name) const { return m_out + "/" + name; }
+  std::vector<std::string> FilesIn(const std::string& folder) const {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+      files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+  static MadeCard* s_card;
+  TempDir m_dir;
+  std::string m_out;
+  TatHandle* m_library = nullptr;
+  CTATParser m_parser;
+  CAVIWriter m_writer;
+  std::atomic<bool> m_busy{false};
+  CRecordingExport m_export{m_parser, m_writer, m_busy};
+  CScriptedObserver m_observer;
+};
+
+MadeCard* RecordingExport::s_card = nullptr;
+
+TEST(ExportNames, OnlyPlainNamesBecomeFilesInTheFolder) {
+  const struct {
+    std::string name;
+    bool safe;
+  } cases[] = {
+      {"REC_20140301_093000_D.avi", true}, {"event one.avi", true}, {".hidden", true},
+      {"", false}, {".", false}, {"..", false}, {" . ", false}, {"../x.avi", false},
+      {"a/b.avi", false}, {"/etc/passwd", false}, {"a\\b", false}, {"x..y", false},
+      {std::string("a\x01.avi"), false}, {"tab\t.avi", false}, {"del\x7f", false},
+      {std::string(255, 'n'), true}, {std::string(256, 'n'), false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsSafeExportName(c.name), c.safe) << "'" << c.name << "'";
+  EXPECT_EQ(JoinExportPath("/media/out", "A.avi"), "/media/out/A.avi");
+  EXPECT_EQ(JoinExportPath("/", "A.avi"), "/A.avi");
+  EXPECT_EQ(JoinExportPath("", "A.avi"), "A.avi");
+}
+
+TEST_F(RecordingExport, CopiesEveryRecordingWithItsStreamsAndNoText) {
+  std::vector<std::string> names;
+  for (int r = 0; r < 4; ++r) names.push_back(s_card->Name(r));
+  const std::vector<ExportResult> results = Export(names);
+  ASSERT_EQ(results.size(), 4u);
+  EXPECT_EQ(FilesIn(m_out), (std::vector<std::string>{names[1], names[3], names[2], names[0]}));
+  EXPECT_EQ(m_observer.started.front(), "0/4 " + names[0]);
+  EXPECT_EQ(m_observer.totals, std::vector<int>(4, kFrames));
+  for (int r = 0; r < 4; ++r) {
+    SCOPED_TRACE(names[static_cast<size_t>(r)]);
+    const ExportResult& result = results[static_cast<size_t>(r)];
+    EXPECT_EQ(result.outcome, ExportOutcome::kComplete) << DescribeExportResult(result);
+    EXPECT_EQ(result.framesCopied, kFrames);
+    const std::vector<Stream> streams = Probe(result.path);
+    const bool dual = r % 2 == 0;  // recordings 0 and 2 have both cameras
+    ASSERT_GE(streams.size(), dual ? 3u : 2u);
+    EXPECT_EQ(streams[0].codec, "h264");
+    EXPECT_EQ(streams[0].width, 320);
+    EXPECT_EQ(streams[0].height, 180);
+    EXPECT_EQ(streams[0].packets, kFrames);
+    if (dual) {
+      EXPECT_EQ(streams[1].codec, "h264");
+      EXPECT_EQ(streams[1].packets, kFrames);
+    }
+    EXPECT_EQ(CountOf(streams, "video"), dual ? 2 * kFrames : kFrames);
+    EXPECT_EQ(streams[dual ? 2 : 1].codec, "pcm_s16le");
+    EXPECT_NEAR(AudioBytes(result.path), kSeconds * 16000, 3200);
+    EXPECT_EQ(CountOf(streams, "subtitle") + CountOf(streams, "data"), 0) << "text reached the file";
+    EXPECT_EQ(DecodeErrors(result.path), "");
+  }
+}
+
+TEST_F(RecordingExport, UnusableNamesAndDestinationsAreSkippedAndReported) {
+  const std::string good = s_card->Name(1);
+  const std::string outside = m_dir.File("outside.avi");
+  fs::create_directory(Out(s_card->Name(0)));           // a folder where the file would go
+  fs::create_symlink(outside, Out(s_card->Name(2)));    // a link leading out of the folder
+  const std::vector<ExportResult> results =
+      Export({"../" + good, "sub/" + good, "", "NOT_ON_THE_CARD_20140301_000000_D.avi",
+              s_card->Name(0), s_card->Name(2), good});
+  ASSERT_EQ(results.size(), 7u);
+  const ExportOutcome expected[] = {ExportOutcome::kBadName,    ExportOutcome::kBadName,
+                                    ExportOutcome::kBadName,    ExportOutcome::kNotOpened,
+                                    ExportOutcome::kNotCreated, ExportOutcome::kNotCreated,
+                                    ExportOutcome::kComplete};
+  for (size_t i = 0; i < results.size(); ++i) {
+    EXPECT_EQ(results[i].outcome, expected[i]) << i << ": " << DescribeExportResult(results[i]);
+    EXPECT_EQ(IsExportProblem(results[i]), i < 6) << i;
+  }
+  EXPECT_FALSE(fs::exists(outside));
+  EXPECT_EQ(FilesIn(m_dir.Path().string()), (std::vector<std::string>{"out"}));
+  EXPECT_EQ(FilesIn(m_out), (std::vector<std::string>{good, s_card->Name(2), s_card->Name(0)}));
+  EXPECT_TRUE(fs::is_directory(Out(s_card->Name(0))));
+
+  m_out = m_dir.File("missing");  // a folder that is not there
+  const std::vector<ExportResult> missing = Export({good});
+  ASSERT_EQ(missing.size(), 1u);
+  EXPECT_EQ(missing[0].outcome, ExportOutcome::kNotCreated);
+  EXPECT_NE(DescribeExportResult(missing[0]).find(std::strerror(ENOENT)), std::string::npos);
+}
+
+TEST_F(RecordingExport, AFullDiskIsReportedNotSilent) {
+  // A file size limit fails writes past it as a full disk does.
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 20000;
+  signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const std::vector<ExportResult> results = Export({s_card->Name(0)});
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_DFL);
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].outcome, ExportOutcome::kWriteFailed);
+  EXPECT_LT(results[0].framesCopied, kFrames);
+  EXPECT_TRUE(IsExportProblem(results[0]));
+}
+
+// The store file of kind, the entry of name in it, and its header's CRC made good again
+// after change.
+void EditEntry(const fs::path& card, const char* kind, const std::string& name,
+               const std::function<void(std::vector<uint8_t>&, size_t entry)>& change) {
+  const std::string store = (card / "TAT" / (std::string(kind) + ".TAT")).string();
+  std::vector<uint8_t> bytes = ReadAll(store);
+  const auto at = std::search(bytes.begin(), bytes.end(), name.begin(), name.end());
+  ASSERT_NE(at, bytes.end()) << name;
+  const size_t entry = static_cast<size_t>(at - bytes.begin()) - 56;
+  change(bytes, entry);
+  const uint32_t crc = roadkeep::tat::Crc32c(0, bytes.data() + entry, 208);
+  std::memcpy(bytes.data() + entry + 208, &crc, 4);
+  WriteAll(store, bytes);
+}
+
+TEST_F(RecordingExport, ADamagedRecordingEndsEarlyAndIsReported) {
+  MadeCard card(kSeconds);
+  ASSERT_TRUE(card.ok);
+  // A byte in the middle of the second recording's chunks: reading ends there with an error.
+  EditEntry(card.dir.Path(), "EVENT", card.Name(1), [](std::vector<uint8_t>& b, size_t entry) {
+    uint32_t size = 0;
+    std::memcpy(&size, b.data() + entry + 8, 4);
+    b[entry + size / 2] ^= 0x5A;
+  });
+  const std::string out = m_dir.File("damaged");
+  fs::create_directory(out);
+  const std::string report =
+      CommandOutput(BinPath("roadkeep-tool") + " export " + card.dir.Path().string() + " " + out +
+                    " " + card.Name(1) + " " + card.Name(0));
+  EXPECT_NE(report.find(card.Name(1) + ": incomplete: reading ended after"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find(card.Name(0) + ": saved, 120 of 120 frames"), std::string::npos) << report;
+  const std::string cut = out + "/" + card.Name(1);
+  const long frames = Probe(cut)[0].packets;
+  EXPECT_GT(frames, 0);
+  EXPECT_LT(frames, kFrames);
+  EXPECT_EQ(DecodeErrors(cut), "");
+}
+
+TEST_F(RecordingExport, TheToolSkipsNamesFromTheCardThatWouldLeaveTheFolder) {
+  MadeCard card(kSeconds);
+  ASSERT_TRUE(card.ok);
+  // Names the card's own listing then reports: same length, so nothing else moves.
+  const std::string a = card.Name(0), b = card.Name(1);
+  std::string upward = a, nested = b;
+  upward.replace(0, 9, "../../../");
+  nested.replace(5, 1, "/");
+  EditEntry(card.dir.Path(), "REC", a, [&](std::vector<uint8_t>& bytes, size_t entry) {
+    std::memcpy(bytes.data() + entry + 56, upward.data(), upward.size());
+  });
+  EditEntry(card.dir.Path(), "EVENT", b, [&](std::vector<uint8_t>& bytes, size_t entry) {
+    std::memcpy(bytes.data() + entry + 56, nested.data(), nested.size());
+  });
+  const std::string out = m_dir.File("deep/er/out");
+  fs::create_directories(out);
+  const int status = RunCommand(BinPath("roadkeep-tool") + " export " + card.dir.Path().string() +
+                                " " + out + " > " + m_dir.File("report.txt"));
+  const std::vector<uint8_t> text = ReadAll(m_dir.File("report.txt"));
+  const std::string report(text.begin(), text.end());
+  EXPECT_NE(status, 0);
+  EXPECT_NE(report.find(upward + ": skipped: the name cannot be a file name"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find(nested + ": skipped"), std::string::npos) << report;
+  EXPECT_EQ(FilesIn(out), (std::vector<std::string>{card.Name(3), card.Name(2)}));
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(m_dir.Path()))
+    files += entry.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(files, 3u) << "the two exported files and the report, nothing else";
+}
+
+}  // namespace
+}  // namespace roadkeep::test

@@ -1,0 +1,427 @@
+// The player on cards written by make-card, through the real TAT parser, decoder and SDL
+// audio (dummy driver): whole recordings, the end event (and none for stops), pre-buffering,
+// seeks while playing and while paused, the position, owner calls while playing, snapshots,
+// text chunks, camera counts and thread names.
+#include "playback/player.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <utility>
+
+#include "playback/audio.h"
+#include "containers/avi_extractor.h"
+#include "decoding/media_decoder.h"
+#include "containers/media_parser.h"
+#include "tests/playback/player_rig.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using roadkeep::test::FrontChunkHashes;
+using roadkeep::test::MadeCard;
+using roadkeep::test::PlayerRig;
+
+constexpr auto kPlayTimeout = 30s;  // a 3 s recording, with room for a loaded machine
+
+// Front decodes in order, as hashes of the chunks decoded.
+std::vector<size_t> FrontDecodes(roadkeep::test::CSpyDecoder& decoder, bool shownOnly) {
+  std::vector<size_t> hashes;
+  for (const auto& c : decoder.Calls()) {
+    if (c.index == 0 && (c.show || !shownOnly)) hashes.push_back(c.hash);
+  }
+  return hashes;
+}
+
+class PlayerOnCard : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    s_card = new MadeCard(3, "160x120@30", "160x120@15");
+  }
+  static void TearDownTestSuite() { delete s_card; }
+  static MadeCard* s_card;
+};
+MadeCard* PlayerOnCard::s_card = nullptr;
+
+TEST_F(PlayerOnCard, TwoCameraRecordingPlaysEveryFrontFrameOnceAndEndsOnce) {
+  ASSERT_TRUE(s_card->ok);
+  const std::string name = s_card->Name(0);
+  PlayerRig rig(s_card->dir.Path().string());
+  const auto expected = FrontChunkHashes(rig.Library(), name);
+  ASSERT_EQ(expected.size(), 90u);
+  rig.player.OpenMedia(name.c_str());
+  EXPECT_EQ(rig.player.DurationMs(), 3000);
+  EXPECT_EQ(rig.player.GetCameraCount(), 2);
+  ASSERT_TRUE(rig.WaitForEnd(kPlayTimeout));
+  EXPECT_EQ(FrontDecodes(rig.decoder, true), expected);
+  EXPECT_EQ(rig.front.FrameCount(), 90);
+  EXPECT_EQ(rig.rear.FrameCount(), 45);
+  EXPECT_EQ(rig.player.GetPositionMs(), 89 * 1000 / 30);  // the last frame's time
+  EXPECT_EQ(rig.player.Status(), CQMVMediaPlayer::kStopped);
+  EXPECT_EQ(rig.player.CommandValue(), CQMVMediaPlayer::kIdle);
+  EXPECT_FALSE(rig.player.SaveSnapshot(0, (s_card->dir.Path() / "end.jpg").c_str()));
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(rig.Ends(), 1);
+
+  // Every text chunk of n bytes arrived as n + 1 bytes ending in zero, in order.
+  const auto chunks = rig.TextChunks();
+  std::lock_guard<std::mutex> guard(rig.parser.mutex);
+  ASSERT_EQ(chunks.size(), rig.parser.textSizes.size());
+  ASSERT_EQ(chunks.size(), 3u + 30u);  // a fix a second, a G-sensor sample each 100 ms
+  for (size_t i = 0; i < chunks.size(); ++i) {
+    EXPECT_EQ(static_cast<size_t>(chunks[i].size), rig.parser.textSizes[i] + 1) << i;
+    EXPECT_EQ(chunks[i].last, '\0') << i;
+  }
+  // The fixes of the first seconds have no position yet; one G-sensor sample per second.
+  EXPECT_EQ(rig.text.GpsCount(), 0);
+  EXPECT_EQ(rig.text.GSensorCount(), 2);
+}
+
+TEST_F(PlayerOnCard, OneCameraRecordingsPlayInARowThroughTheEndEvent) {
+  ASSERT_TRUE(s_card->ok);
+  PlayerRig rig(s_card->dir.Path().string());
+  const std::string names[2] = {s_card->Name(1), s_card->Name(3)};
+  rig.player.OpenMedia(names[0].c_str());
+  EXPECT_EQ(rig.player.GetCameraCount(), 1);
+  ASSERT_TRUE(rig.WaitForEnd(kPlayTimeout));
+  // As the viewer's end-of-recording path: pause, stop, open the next one.
+  rig.player.PausePlayback();
+  rig.player.StopMedia();
+  rig.player.OpenMedia(names[1].c_str());
+  ASSERT_TRUE(rig.WaitForEnd(kPlayTimeout));
+  EXPECT_EQ(rig.front.FrameCount(), 180);
+  EXPECT_EQ(rig.rear.FrameCount(), 0);
+  EXPECT_EQ(rig.player.GetPositionMs(), 89 * 1000 / 30);
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(rig.Ends(), 2);
+}
+
+TEST_F(PlayerOnCard, RecordingThatCannotBeReadEndsAtOnce) {
+  ASSERT_TRUE(s_card->ok);
+  PlayerRig rig(s_card->dir.Path().string());
+  rig.player.OpenMedia("REC_20990101_000000_D.avi");
+  ASSERT_TRUE(rig.WaitForEnd(5s));
+  EXPECT_EQ(rig.player.Status(), CQMVMediaPlayer::kStopped);
+  EXPECT_EQ(rig.front.FrameCount(), 0);
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(rig.Ends(), 1);
+}
+
+TEST(Player, ParserThatRefusesTheFileEndsAtOnce) {
+  CAVIExtractor extractor;
+  CDecoder decoder;
+  CHeadlessSurface front(64, 48);
+  CQMVMediaPlayer player;
+  std::atomic<int> ends{0};
+  player.SetParser(&extractor);
+  player.SetDecoder(&decoder);
+  player.SetStatusCallback([](void* user, int code, int, int) {
+    if (code == 1) ++*static_cast<std::atomic<int>*>(user);
+  }, &ends);
+  player.StartEngine(&front, nullptr);
+  player.OpenMedia("/nonexistent/REC_20140301_093000_D.avi");
+  EXPECT_TRUE(PlayerRig::WaitUntil([&] { return ends.load() == 1; }, 5s));
+  EXPECT_EQ(player.Status(), CQMVMediaPlayer::kStopped);
+  EXPECT_EQ(player.DurationMs(), 0);
+  player.Shutdown();
+  EXPECT_EQ(ends.load(), 1);
+}
+
+TEST_F(PlayerOnCard, SeekWhilePlayingTakesEffectAtTheNextChunk) {
+  ASSERT_TRUE(s_card->ok);
+  const std::string name = s_card->Name(0);
+  PlayerRig rig(s_card->dir.Path().string());
+  const auto all = FrontChunkHashes(rig.Library(), name);
+  ASSERT_EQ(all.size(), 90u);
+  rig.player.OpenMedia(name.c_str());
+  ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.player.GetPositionMs() >= 200; }, 10s));
+  const int readsBefore = rig.parser.reads.load();
+  rig.player.SeekToMs(2000);  // frame 60: 2 s = 2 seek units of 24 frames, 1 whole second
+  ASSERT_TRUE(rig.WaitForEnd(kPlayTimeout));
+  {
+    std::lock_guard<std::mutex> guard(rig.parser.mutex);
+    ASSERT_EQ(rig.parser.seeks.size(), 1u);
+    EXPECT_FLOAT_EQ(rig.parser.seeks[0], 2.0f);
+    EXPECT_LE(rig.parser.readsAtSeek[0], readsBefore + 1);
+  }
+  // Shown: a prefix of the recording, then frames 48..89 from the key frame reached.
+  const auto shown = FrontDecodes(rig.decoder, true);
+  const std::vector<size_t> tail(all.begin() + 48, all.end());
+  ASSERT_GT(shown.size(), tail.size());
+  const size_t prefix = shown.size() - tail.size();
+  EXPECT_TRUE(std::equal(tail.begin(), tail.end(), shown.begin() + static_cast<long>(prefix)));
+  EXPECT_TRUE(std::equal(shown.begin(), shown.begin() + static_cast<long>(prefix), all.begin()));
+  EXPECT_EQ(rig.player.GetPositionMs(), 89 * 1000 / 30);
+}
+
+TEST_F(PlayerOnCard, StepRequestMovesRelativeToTheCurrentFrame) {
+  ASSERT_TRUE(s_card->ok);
+  PlayerRig rig(s_card->dir.Path().string());
+  rig.player.OpenMedia(s_card->Name(0).c_str());
+  ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.player.GetPositionMs() >= 100; }, 10s));
+  rig.player.RequestStep(48);
+  ASSERT_TRUE(PlayerRig::WaitUntil([&] {
+    std::lock_guard<std::mutex> guard(rig.parser.mutex);
+    return !rig.parser.seeks.empty();
+  }, 10s));
+  std::lock_guard<std::mutex> guard(rig.parser.mutex);
+  // From frame f (3..), f + 48 frames at 30 fps.
+  EXPECT_GE(rig.parser.seeks[0], 51.0f / 30);
+  EXPECT_LT(rig.parser.seeks[0], 90.0f / 30);
+}
+
+// Pauses a playing recording once it has shown some frames; returns the surfaces' counts.
+void PauseAfterAFewFrames(PlayerRig& rig) {
+  ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.front.FrameCount() >= 3; }, 10s));
+  rig.player.PausePlayback();
+  ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.player.Status() == 0; }, 1s));
+  std::this_thread::sleep_for(100ms);  // the worker's current turn finishes
+}
+
+TEST_F(PlayerOnCard, SeekWhilePausedShowsOneFrame) {
+  ASSERT_TRUE(s_card->ok);
+  struct Case {
+    int recording;
+    int status;
+    int rearShown;
+  } cases[] = {{0, CQMVMediaPlayer::kStill, 1}, {1, CQMVMediaPlayer::kStopped, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(s_card->Name(c.recording));
+    PlayerRig rig(s_card->dir.Path().string());
+    rig.player.OpenMedia(s_card->Name(c.recording).c_str());
+    PauseAfterAFewFrames(rig);
+    const int64_t front = rig.front.FrameCount(), rear = rig.rear.FrameCount();
+    rig.player.SeekToMs(2000);
+    EXPECT_EQ(rig.player.CommandValue(), CQMVMediaPlayer::kShowOneFrame);
+    ASSERT_TRUE(PlayerRig::WaitUntil(
+        [&] { return rig.player.CommandValue() == CQMVMediaPlayer::kIdle; }, 10s));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(rig.player.Status(), c.status);
+    EXPECT_EQ(rig.player.CommandValue(), CQMVMediaPlayer::kIdle);
+    EXPECT_EQ(rig.front.FrameCount(), front + 1);
+    EXPECT_EQ(rig.rear.FrameCount(), rear + c.rearShown);
+    EXPECT_EQ(rig.Ends(), 0);
+    const std::string snap = (s_card->dir.Path() / "still.jpg").string();
+    EXPECT_EQ(rig.player.SaveSnapshot(0, snap.c_str()), c.status == CQMVMediaPlayer::kStill);
+    // Resumed, it plays on to the end from the key frame at 1.6 s.
+    rig.player.ResumePlayback();
+    ASSERT_TRUE(rig.WaitForEnd(kPlayTimeout));
+    EXPECT_EQ(rig.player.GetPositionMs(), 89 * 1000 / 30);
+  }
+}
+
+// The picture a paused seek shows is the first frame of the 24-frame unit the card seeks to;
+// the position is that frame's time.
+TEST_F(PlayerOnCard, PositionIsTheTimeOfTheFrameOnScreen) {
+  ASSERT_TRUE(s_card->ok);
+  const std::string name = s_card->Name(1);  // front only: the seek decodes one front frame
+  PlayerRig rig(s_card->dir.Path().string());
+  const auto all = FrontChunkHashes(rig.Library(), name);
+  ASSERT_EQ(all.size(), 90u);
+  rig.player.OpenMedia(name.c_str());
+  PauseAfterAFewFrames(rig);
+  struct Case {
+    int ms;
+    int frame;
+  } cases[] = {{1000, 24}, {2000, 48}, {2500, 72}, {0, 0}, {2999, 72}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ms);
+    rig.player.SeekToMs(c.ms);
+    ASSERT_TRUE(PlayerRig::WaitUntil(
+        [&] { return rig.player.CommandValue() == CQMVMediaPlayer::kIdle; }, 10s));
+    const auto decoded = FrontDecodes(rig.decoder, false);
+    ASSERT_FALSE(decoded.empty());
+    EXPECT_EQ(decoded.back(), all[static_cast<size_t>(c.frame)]);
+    EXPECT_EQ(rig.player.GetPositionMs(), c.frame * 1000 / 30);
+  }
+}
+
+// The window's STOP (pause, stop, seek to 0, other work, stop again), a seek on a stopped or
+// never opened player and a resume after a stop are not the end of a recording: no end is
+// reported and nothing more is drawn. The long recording is larger than the parser reads
+// ahead, so its reader has not reached the end when it is stopped.
+TEST_F(PlayerOnCard, StopAndSeeksWithoutARecordingReportNoEnd) {
+  ASSERT_TRUE(s_card->ok);
+  MadeCard longCard(8, "1280x720@30", "160x120@15");
+  ASSERT_TRUE(longCard.ok);
+  const auto windowStop = [](CQMVMediaPlayer& p) {
+    p.PausePlayback();
+    p.StopMedia();
+    p.SeekToMs(0);
+    // The window hides and clears its panes here; the worker runs meanwhile.
+    PlayerRig::WaitUntil([&] { return p.CommandValue() == CQMVMediaPlayer::kIdle; }, 2s);
+    p.StopMedia();
+  };
+  enum Before { kNothing, kPlaying, kEnded };
+  struct Case {
+    const char* what;
+    const MadeCard* card;
+    Before before;
+    std::function<void(CQMVMediaPlayer&)> act;
+  } cases[] = {
+      {"STOP while playing", &longCard, kPlaying, windowStop},
+      {"STOP after the end", s_card, kEnded, windowStop},
+      {"seek after a stop", &longCard, kPlaying,
+       [](CQMVMediaPlayer& p) {
+         p.PausePlayback();
+         p.StopMedia();
+         p.SeekToMs(1500);
+       }},
+      {"seek after a stop, read to the end", s_card, kPlaying,
+       [](CQMVMediaPlayer& p) {
+         p.PausePlayback();
+         p.StopMedia();
+         p.SeekToMs(1500);
+       }},
+      {"resume after a stop", &longCard, kPlaying,
+       [](CQMVMediaPlayer& p) {
+         p.StopMedia();
+         p.ResumePlayback();
+       }},
+      {"seek before any recording", s_card, kNothing,
+       [](CQMVMediaPlayer& p) { p.SeekToMs(1000); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PlayerRig rig(c.card->dir.Path().string());
+    if (c.before != kNothing) rig.player.OpenMedia(c.card->Name(0).c_str());
+    if (c.before == kPlaying) {
+      ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.front.FrameCount() >= 3; }, 10s));
+    }
+    if (c.before == kEnded) {
+      ASSERT_TRUE(rig.WaitForEnd(kPlayTimeout));
+    }
+    const int ends = rig.Ends();
+    const int64_t front = rig.front.FrameCount(), rear = rig.rear.FrameCount();
+    c.act(rig.player);
+    ASSERT_TRUE(PlayerRig::WaitUntil(
+        [&] { return rig.player.CommandValue() == CQMVMediaPlayer::kIdle; }, 5s));
+    std::this_thread::sleep_for(300ms);  // an end would be reported within a few ms
+    EXPECT_EQ(rig.Ends(), ends);
+    EXPECT_EQ(rig.player.Status(), CQMVMediaPlayer::kStopped);
+    // At most the frame under way when the stop came.
+    EXPECT_LE(rig.front.FrameCount(), front + 1);
+    EXPECT_LE(rig.rear.FrameCount(), rear + 1);
+  }
+}
+
+// While a recording without a text stream plays (the pump used to keep the lock until a text
+// chunk came, that is until the end), each owner call gets the lock within one pump turn.
+TEST(PlayerOwnerCalls, GetTheLockWithinOnePumpTurnWhileARecordingWithoutTextPlays) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  MadeCard card(3, "160x120@30", "160x120@30", /*text=*/false);
+  ASSERT_TRUE(card.ok);
+  const std::string snap = card.dir.File("snap.jpg");
+  struct Case {
+    const char* what;
+    bool startsOutput;  // frames decoded after the call are its own
+    std::function<void(CQMVMediaPlayer&)> call;
+  } cases[] = {
+      {"SaveSnapshot", false,
+       [&](CQMVMediaPlayer& p) { EXPECT_TRUE(p.SaveSnapshot(0, snap.c_str())); }},
+      {"StopMedia", false, [](CQMVMediaPlayer& p) { p.StopMedia(); }},
+      {"OpenMedia", true, [&](CQMVMediaPlayer& p) { p.OpenMedia(card.Name(2).c_str()); }},
+      {"paused SeekToMs", true,
+       [](CQMVMediaPlayer& p) {
+         p.PausePlayback();
+         p.SeekToMs(2000);
+       }},
+      {"RedrawStill", false,
+       [](CQMVMediaPlayer& p) {
+         p.PausePlayback();
+         p.RedrawStill();
+       }},
+      {"Shutdown", false, [](CQMVMediaPlayer& p) { p.Shutdown(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PlayerRig rig(card.dir.Path().string());
+    rig.player.OpenMedia(card.Name(0).c_str());
+    ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.front.FrameCount() >= 5; }, 10s));
+    const size_t before = rig.decoder.Calls().size();
+    const auto start = roadkeep::test::Clock::now();
+    c.call(rig.player);
+    const auto took = roadkeep::test::Clock::now() - start;
+    const size_t during = rig.decoder.Calls().size() - before;
+    // The turn under way outputs at most one packet; the old wait took seconds.
+    if (!c.startsOutput) {
+      EXPECT_LE(during, 2u);
+    }
+    EXPECT_LT(took, 500ms);
+    std::lock_guard<std::mutex> guard(rig.parser.mutex);
+    EXPECT_TRUE(rig.parser.textSizes.empty());
+  }
+}
+
+// Every thread of the engine carries a name.
+TEST_F(PlayerOnCard, EngineThreadsCarryTheirNames) {
+  ASSERT_TRUE(s_card->ok);
+  PlayerRig rig(s_card->dir.Path().string());
+  const auto names = [] {
+    std::set<std::string> found;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+      std::ifstream comm(task.path() / "comm");
+      std::string name;
+      std::getline(comm, name);
+      found.insert(name);
+    }
+    return found;
+  };
+  // A thread names itself as it starts.
+  EXPECT_TRUE(PlayerRig::WaitUntil([&] {
+    const auto found = names();
+    return found.count("Player") + found.count("MediaSync") + found.count("TATParser") == 3;
+  }, 5s));
+}
+
+TEST_F(PlayerOnCard, StopRefusesSnapshotsAndStaysStopped) {
+  ASSERT_TRUE(s_card->ok);
+  PlayerRig rig(s_card->dir.Path().string());
+  const std::string snap = (s_card->dir.Path() / "snap.jpg").string();
+  for (int round = 0; round < 3; ++round) {
+    const int64_t shown = rig.front.FrameCount();
+    rig.player.OpenMedia(s_card->Name(0).c_str());
+    ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.front.FrameCount() >= shown + 2; }, 10s));
+    EXPECT_EQ(rig.player.Status(), CQMVMediaPlayer::kPlaying);
+    EXPECT_TRUE(rig.player.SaveSnapshot(0, snap.c_str()));
+    rig.player.StopMedia();
+    EXPECT_EQ(rig.player.Status(), CQMVMediaPlayer::kStopped);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(rig.player.Status(), CQMVMediaPlayer::kStopped);
+    EXPECT_FALSE(rig.player.SaveSnapshot(0, snap.c_str()));
+  }
+  EXPECT_TRUE(std::filesystem::exists(snap));
+  EXPECT_EQ(rig.Ends(), 0);
+}
+
+// At 30, 15 and 1 frames per second the first front frame is decoded once 21, 10 and 1
+// front packets have been read.
+TEST(PlayerPreBuffer, EndsAfterAboutSevenHundredMilliseconds) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  struct Case {
+    const char* front;
+    int packets;
+  } cases[] = {{"160x120@30", 21}, {"160x120@15", 10}, {"160x120@1", 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.front);
+    MadeCard card(3, c.front, c.front);
+    ASSERT_TRUE(card.ok);
+    PlayerRig rig(card.dir.Path().string());
+    rig.player.OpenMedia(card.Name(0).c_str());
+    ASSERT_TRUE(PlayerRig::WaitUntil([&] { return !rig.decoder.Calls().empty(); }, 10s));
+    rig.player.StopMedia();
+    const auto first = rig.decoder.Calls().front();
+    EXPECT_EQ(first.index, 0);
+    EXPECT_EQ(first.frontDeliveredBefore, c.packets);
+  }
+}
+
+}  // namespace
