@@ -46,7 +46,7 @@
 #include "app/main_window.h"
 #include "app/video_pane.h"
 #include "app/window_controls.h"
-#include "media/trace.h"
+#include "concurrency/trace.h"
 #include "tests/app/viewer_rig.h"
 #include "tests/support/temp_dir.h"
 
