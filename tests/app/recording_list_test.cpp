@@ -120,7 +120,9 @@ void WriteCard(const fs::path& dir, const std::vector<CardRecording>& recordings
     ASSERT_TRUE(writer.BeginRecording(dir.string(), header, &error)) << error;
     const auto frame = SyntheticPayload(kTypeFrontVideo, 0, 1000);
     ASSERT_TRUE(writer.AddChunk(kTypeFrontVideo, 0, true, 0, frame.data(), 1000));
-    if (r.rear) ASSERT_TRUE(writer.AddChunk(kTypeRearVideo, 1, true, 0, frame.data(), 500));
+    if (r.rear) {
+      ASSERT_TRUE(writer.AddChunk(kTypeRearVideo, 1, true, 0, frame.data(), 500));
+    }
     const uint32_t rest = r.bytes - writer.SizeIfFinishedNow() - kChunkHeaderSize;
     const auto filler = SyntheticPayload(kTypeText, 0, static_cast<int>(rest));
     ASSERT_TRUE(writer.AddChunk(kTypeText, 0, true, 0, filler.data(), rest));
