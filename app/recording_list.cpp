@@ -8,8 +8,6 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QSignalBlocker>
-#include <QStyledItemDelegate>
 #include <QTreeView>
 #include <cstdlib>
 #include <iterator>

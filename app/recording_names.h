@@ -7,7 +7,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <QStringView>
 
 // Field index of name ('_'-separated); empty when the name has fewer fields.
