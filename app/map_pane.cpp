@@ -1,5 +1,6 @@
 #include "app/map_pane.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QTimer>
 #include <QWidget>
@@ -14,6 +15,28 @@ class COnline : public VNetworkState {
 };
 
 }  // namespace
+
+// A minimised window sends its children spontaneous hide events, so these cover both the
+// pane layout's hiding and the window's.
+class CMapPane::CHostWatch : public QObject {
+ public:
+  explicit CHostWatch(CMapPane* pane) : m_pane(pane) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) m_pane->HostChanged();
+    return false;
+  }
+
+ private:
+  CMapPane* m_pane;
+};
+
+CMapPane::CMapPane(QWidget* host) : m_host(host), m_watch(std::make_unique<CHostWatch>(this)) {
+  m_host->installEventFilter(m_watch.get());
+}
+
+CMapPane::~CMapPane() = default;
 
 bool CMapPane::LoadMapPage(bool* pageLoaded) {
   if (!m_network) m_network = CreateMapNetworkState();
@@ -35,8 +58,34 @@ void CMapPane::MakeView() {
   layout->addWidget(widget);
   widget->show();
   m_view->Navigate(QString::fromLatin1(kMapPageAddress));
+  m_awake = Shown();
+  m_view->SetAwake(m_awake);
+}
+
+bool CMapPane::Shown() const { return m_host->isVisible() && !m_host->window()->isMinimized(); }
+
+void CMapPane::HostChanged() {
+  const bool shown = Shown();
+  if (m_view == nullptr || shown == m_awake) return;
+  m_awake = shown;
+  m_view->SetAwake(shown);
+  if (shown) DrawLatest();
 }
 
 void CMapPane::ShowPosition(const CGPSData& gps) {
-  if (m_view != nullptr) m_view->ShowPosition(gps);
+  if (!gps.IsValid()) return;
+  m_latest = gps;
+  if (m_view != nullptr && m_awake) DrawLatest();
+}
+
+void CMapPane::DrawLatest() {
+  // A page that is still loading drops the call: the next refresh sends it again.
+  if (!m_latest.IsValid() || !m_view->PageLoaded()) return;
+  if (m_drawn.IsValid() && m_drawn.latitude == m_latest.latitude &&
+      m_drawn.longitude == m_latest.longitude) {
+    return;  // the car stands: the page already shows it
+  }
+  m_view->ShowPosition(m_latest);
+  m_drawn = m_latest;
+  ++m_drawnCount;
 }

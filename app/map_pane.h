@@ -3,20 +3,26 @@
 // the first opening of a recording while online. So start-up never loads the web engine, and
 // where the engine may not run (offscreen, sanitizer builds, ROADKEEP_MAP=0) the host stays
 // an empty pane while the rest of the window works as ever. GUI thread only.
+//
+// The web engine works only while the map is on the screen: the pane watches its host's
+// show and hide events (a minimised window hides it too), lets the page sleep while hidden,
+// keeps only the latest position meanwhile and draws it when the map shows again.
 #pragma once
 
 #include <memory>
 
 #include "platform/network_state.h"
+#include "sensors/gps_data.h"
 
-class CGPSData;
+class QObject;
 class QWidget;
 class VMapView;
 
 class CMapPane {
  public:
-  // host: control 1106, owned by the window.
-  explicit CMapPane(QWidget* host) : m_host(host) {}
+  // host: control 1106, owned by the window, which outlives this pane.
+  explicit CMapPane(QWidget* host);
+  ~CMapPane();
   CMapPane(const CMapPane&) = delete;
   CMapPane& operator=(const CMapPane&) = delete;
 
@@ -31,19 +37,38 @@ class CMapPane {
   // for the web engine to start. True when the page was requested now.
   bool LoadMapPage(bool* pageLoaded);
 
-  // DrawCurrent in the page for a valid record; nothing before the view exists.
+  // DrawCurrent in the page for a valid record, when the map is on the screen and the
+  // position differs from the one last drawn. A record the hidden map (or no view yet)
+  // cannot take is kept, and drawn when the map shows.
   void ShowPosition(const CGPSData& gps);
+
+  // Whether the map is on the screen: its host shown in a window that is not minimised.
+  bool Shown() const;
 
   // The view, or nullptr before the page was requested or where the map cannot run.
   VMapView* View() const { return m_view; }
   // How often the page was requested in this run (0 or 1).
   int PageRequests() const { return m_requests; }
+  // How many positions went to the page in this run.
+  int PositionsDrawn() const { return m_drawnCount; }
 
  private:
+  class CHostWatch;
+
   void MakeView();
+  // The host was shown or hidden: wakes or puts the page to sleep.
+  void HostChanged();
+  void DrawLatest();
 
   QWidget* m_host;
+  std::unique_ptr<QObject> m_watch;  // the host's event filter
   std::unique_ptr<VNetworkState> m_network;
   VMapView* m_view = nullptr;  // a child of m_host
   int m_requests = 0;
+  bool m_awake = false;  // what the view was last told
+
+  // The newest valid record given, and the one last sent to the loaded page.
+  CGPSData m_latest;  // IsValid() false until one is given
+  CGPSData m_drawn;   // IsValid() false until the page drew one
+  int m_drawnCount = 0;
 };

@@ -36,6 +36,10 @@ class VMapView {
   // Evaluates a script expression in the page; `done` gets its value as text. Diagnostics
   // and tests read the page's state through it.
   virtual void RunScript(const QString& script, ScriptDone done) = 0;
+  // Lets the web engine sleep while the map is not on the screen (the page hidden and
+  // frozen: its timers, tasks and painting stop) and wakes it. A page still loading falls
+  // asleep once loaded. A sleeping page still answers script calls.
+  virtual void SetAwake(bool awake) = 0;
 };
 
 // The page's address in the resources.

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QOpenGLContext>
+#include <QQuickWindow>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -60,11 +61,22 @@ CExplorerMapViewWnd::CExplorerMapViewWnd(QWidget* parent) : QWebEngineView(paren
   AddTileUrlScript(page);
   setPage(page);
   setContextMenuPolicy(Qt::NoContextMenu);
-  connect(this, &QWebEngineView::loadStarted, this, [this] { m_loaded = false; });
-  connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) { m_loaded = ok; });
+  connect(this, &QWebEngineView::loadStarted, this, [this] {
+    m_loaded = false;
+    m_loading = true;
+  });
+  connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
+    m_loaded = ok;
+    m_loading = false;
+    ApplyLifecycle();
+  });
 }
 
-void CExplorerMapViewWnd::Navigate(const QString& address) { load(QUrl(address)); }
+void CExplorerMapViewWnd::Navigate(const QString& address) {
+  m_loading = true;  // loadStarted comes later, and a sleep before it would stop the load
+  ApplyLifecycle();
+  load(QUrl(address));
+}
 
 void CExplorerMapViewWnd::CallScript(const QString& callText, ScriptDone done) {
   const ScriptCall call = ParseScriptCall(callText.toStdString());
@@ -85,13 +97,37 @@ void CExplorerMapViewWnd::RunScript(const QString& script, ScriptDone done) {
   });
 }
 
+void CExplorerMapViewWnd::SetAwake(bool awake) {
+  m_awake = awake;
+  ApplyLifecycle();
+}
+
+void CExplorerMapViewWnd::ApplyLifecycle() {
+  QWebEnginePage* page = this->page();
+  if (m_awake) {
+    page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+    page->setVisible(isVisible());  // the sleep hid the page itself
+    return;
+  }
+  // A page frozen while it loads would not finish loading: it sleeps once loaded.
+  if (m_loading) return;
+  // Only a page that is not visible may be frozen; the view itself hides just after.
+  page->setVisible(false);
+  page->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
+}
+
 void CMapView::ShowPosition(const CGPSData& gps) {
   if (!gps.IsValid()) return;
   CallScript(QString::fromStdString(DrawCurrentCall(gps.GetLatitude(), gps.GetLongitude())));
 }
 
 VMapView* RoadkeepCreateMapView(QWidget* parent) {
-  EnsureShareContext();
+  // Before the first Qt Quick window, which the first view makes; once only, since a
+  // second request is refused with a warning.
+  if (QQuickWindow::graphicsApi() != QSGRendererInterface::Software) {
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+  }
+  EnsureShareContext();  // the web engine reads its format even when it draws in software
   return new CMapView(parent);
 }
 

@@ -1,6 +1,11 @@
 // Inside the map module: the browser window that hosts the map page and calls its script
 // (CExplorerMapViewWnd), and the map view on top of it (CMapView). Only the module sees this
 // header; the viewer reaches these through VMapView (sensors/map_view.h). GUI thread only.
+//
+// The web view draws through Qt Quick's software renderer. With Qt Quick on OpenGL, a web
+// view makes Qt draw its whole window through OpenGL (software rendering where there is no
+// GPU), and switching makes a new native window for it at the first opening; in software
+// the window keeps its X window and raster painting, and only the page's pixels are copied.
 #pragma once
 
 #include <QWebEngineView>
@@ -17,9 +22,14 @@ class CExplorerMapViewWnd : public QWebEngineView, public VMapView {
   void CallScript(const QString& callText, ScriptDone done = {}) override;
   void RunScript(const QString& script, ScriptDone done) override;
   void ShowPosition(const CGPSData&) override {}
+  void SetAwake(bool awake) override;
 
  private:
+  void ApplyLifecycle();
+
+  bool m_loading = false;  // from Navigate to the end of the load
   bool m_loaded = false;
+  bool m_awake = true;
 };
 
 class CMapView : public CExplorerMapViewWnd {

@@ -1,7 +1,7 @@
 // The map in the real window, playing a made card: the page requested once per run and only
-// while online, the position refresh moving the marker, and screenshots of the map in both
-// panes. The same cases run offscreen (label gui), where the web engine must never start,
-// and under an X server with the real engine (label display).
+// while online, the position refresh moving the marker only while the map is on the screen,
+// and screenshots of the map in both panes. The same cases run offscreen (label gui), where
+// the web engine must never start, and under an X server with the real engine (label display).
 #include "app/map_pane.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +85,11 @@ class MapInWindow : public ::testing::Test {
     WaitFor([&] { return done; });
     return value;
   }
+  // The marker's position as the page reports it for a record drawn there.
+  static std::string MarkerText(const CGPSData& gps) {
+    const ScriptCall call = ParseScriptCall(DrawCurrentCall(gps.GetLatitude(), gps.GetLongitude()));
+    return call.arguments[0] + "," + call.arguments[1];
+  }
   QString Marker() {
     return Eval(QStringLiteral("currentMarker.getLatLng().lat.toFixed(6) + ',' + "
                                "currentMarker.getLatLng().lng.toFixed(6)"));
@@ -146,21 +151,58 @@ TEST_F(MapInWindow, OfflineAtTheFirstOpeningLeavesThePageToTheNextOpeningOnline)
   }
 }
 
-TEST_F(MapInWindow, PositionRefreshPutsTheMarkerOnTheLatestGpsRecord) {
+// How the map leaves the screen and comes back: the pane layout, or the whole window.
+struct HideAndShow {
+  const char* name;
+  void (*hide)(CZarezeRadidaDlg&);
+  void (*show)(CZarezeRadidaDlg&);
+};
+
+TEST_F(MapInWindow, HiddenMapIsSentNoPositionAndShowsTheLatestWhenItComesBack) {
   if (!MapViewAllowed()) GTEST_SKIP() << "the web engine needs a display";
   ASSERT_TRUE(Open(0));
   ASSERT_TRUE(PageReady());
-  // Timer 100 enables the map with the first valid record and sends it to the page.
+  // Timer 100 enables the map with the first valid record; more refreshes follow with the
+  // map hidden, as the opening leaves it.
   ASSERT_TRUE(WaitFor([&] { return W().Controls().Find(IDC_MAP)->isEnabled(); }, 15000));
+  const int from = W().Player().GetPositionMs();
+  ASSERT_TRUE(WaitFor([&] { return W().Player().GetPositionMs() >= from + 2500; }, 15000));
+  EXPECT_FALSE(W().Map().Shown());
+  EXPECT_EQ(W().Map().PositionsDrawn(), 0) << "the hidden map was sent positions";
   W().OnPause();
-  CGPSData last;
-  ASSERT_TRUE(W().Samples().LastGps(&last));
-  ASSERT_TRUE(last.IsValid());
-  W().Map().ShowPosition(last);  // the refresh's call, now that playback stands still
-  const std::string call = DrawCurrentCall(last.GetLatitude(), last.GetLongitude());
-  const ScriptCall expected = ParseScriptCall(call);
-  EXPECT_EQ(Marker().toStdString(), expected.arguments[0] + "," + expected.arguments[1]);
-  EXPECT_NE(Marker(), "37.566048,126.977930") << "the marker never left the starting centre";
+  CGPSData car;
+  ASSERT_TRUE(W().Samples().LastGps(&car));
+  ASSERT_TRUE(car.IsValid());
+  W().Map().ShowPosition(car);  // the refresh's call, now that playback stands still
+
+  W().OnMapButton();  // the map in the main pane: the kept record is drawn at once
+  ASSERT_TRUE(W().Map().Shown());
+  EXPECT_EQ(W().Map().PositionsDrawn(), 1);
+  EXPECT_EQ(Marker().toStdString(), MarkerText(car));
+  W().Map().ShowPosition(car);  // the car stands: nothing to redraw
+  EXPECT_EQ(W().Map().PositionsDrawn(), 1);
+
+  const HideAndShow cases[] = {
+      {"pane layout", [](CZarezeRadidaDlg& w) { w.OnSmallPaneCamera(); },
+       [](CZarezeRadidaDlg& w) { w.OnMapButton(); }},
+      {"minimised window", [](CZarezeRadidaDlg& w) { w.showMinimized(); },
+       [](CZarezeRadidaDlg& w) { w.showNormal(); }},
+  };
+  for (const HideAndShow& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int drawn = W().Map().PositionsDrawn();
+    c.hide(W());
+    ASSERT_TRUE(WaitFor([&] { return !W().Map().Shown(); }));
+    car.latitude += 0.5;  // the car moved on (raw ddmm.mmmm)
+    W().Map().ShowPosition(car);
+    car.latitude += 0.5;
+    W().Map().ShowPosition(car);
+    EXPECT_EQ(W().Map().PositionsDrawn(), drawn);
+    c.show(W());
+    ASSERT_TRUE(WaitFor([&] { return W().Map().Shown(); }));
+    EXPECT_EQ(W().Map().PositionsDrawn(), drawn + 1) << "only the latest is drawn";
+    EXPECT_EQ(Marker().toStdString(), MarkerText(car));
+  }
 }
 
 // For a person to look at: build/viewer-shots/map-main-pane.png and map-small-pane.png.

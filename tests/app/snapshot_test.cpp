@@ -4,6 +4,7 @@
 #include "app/snapshot.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <filesystem>
 #include <functional>
 #include <opencv2/imgproc.hpp>
@@ -80,6 +81,10 @@ class CaptureAnswerer : public QObject {
           dialog->reject();
         } else {
           dialog->selectFile(choice);
+          // The dialog leaves its name field alone while that has the focus: type it there.
+          if (dialog->selectedFiles().value(0) != choice) {
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(choice);
+          }
           static_cast<QDialog*>(dialog)->accept();  // as the Save button does
         }
         return;
