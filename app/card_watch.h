@@ -22,6 +22,8 @@
 class CCardWatch {
  public:
   using Found = std::function<void(const std::string& cardDirs, std::vector<TatVolume> cards)>;
+  // How one look finds the cards for cardDirs; on "CardWatch".
+  using Look = std::function<std::vector<TatVolume>(const std::string& cardDirs)>;
   // found(cardDirs, cards) after each look.
   explicit CCardWatch(Found found);
   ~CCardWatch();  // waits for a poll under way to end
@@ -31,6 +33,9 @@ class CCardWatch {
   // Polls once, with cardDirs standing for ROADKEEP_CARD_DIRS. A request made while one
   // waits replaces it; one made during a poll runs after it.
   void Request(std::string cardDirs);
+  // Replaces how the next looks find cards (the removable volumes' volume records by
+  // default); tests stand a volume that hangs in with it.
+  void SetLook(Look look);
 
  private:
   void Run();
@@ -39,6 +44,7 @@ class CCardWatch {
   std::mutex m_mutex;
   std::condition_variable m_wake;
   std::optional<std::string> m_request;  // guarded by m_mutex
+  Look m_look;                           // guarded by m_mutex
   bool m_stopping = false;               // guarded by m_mutex
   std::thread m_thread;                  // last: started once the rest is ready
 };

@@ -70,13 +70,10 @@ void CExportController::Shutdown() {
   m_parser.OnCardRemoved();
 }
 
-bool CExportController::Begin(const QString& folder, const QStringList& names) {
+bool CExportController::Begin(const QString& folder, std::vector<ExportJob> jobs) {
   if (IsBusy()) return false;
-  std::vector<std::string> list;
-  list.reserve(static_cast<size_t>(names.size()));
-  for (const QString& name : names) list.push_back(name.toStdString());
   m_cancelled = false;
-  m_worker.Arm(QFile::encodeName(folder).toStdString(), std::move(list));
+  m_worker.Arm(QFile::encodeName(folder).toStdString(), std::move(jobs));
   m_worker.Busy() = true;
   return true;
 }

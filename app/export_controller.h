@@ -35,9 +35,9 @@ class CExportController : public QObject {
   // Cuts a running export short (its file ends valid) and ends the thread. Safe twice.
   void Shutdown();
 
-  // Copies names (as the card has them) into folder (a local 8-bit path). False while an
-  // export runs.
-  bool Begin(const QString& folder, const QStringList& names);
+  // Copies the jobs' recordings into folder (a local 8-bit path) as their files
+  // (PlanExportFiles). False while an export runs.
+  bool Begin(const QString& folder, std::vector<ExportJob> jobs);
   // The export stops before the next frame; the file in hand ends valid and short.
   void Cancel() { m_cancelled = true; }
   // Asked on the export thread before each frame: false cancels (the progress dialog's

@@ -5,11 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <algorithm>
+#include <optional>
 
 #include "app/main_window.h"
 #include "app/viewer_config.h"
@@ -31,7 +34,8 @@ const Texts kProblemsHeading = {"다음 녹화는 완전히 저장되지 않았�
                                 "These recordings were not saved completely.",
                                 "次の録画は完全には保存されませんでした。"};
 
-// %1 frames copied, %2 frames of the recording, %3 the system's reason.
+// %1 front frames copied, %2 front frames of the recording, %3 the system's reason or the
+// damage, %4 rear frames copied, %5 rear frames of the recording.
 Texts ReasonTexts(ExportOutcome outcome) {
   switch (outcome) {
     case ExportOutcome::kBadName:
@@ -50,13 +54,25 @@ Texts ReasonTexts(ExportOutcome outcome) {
               "incomplete: reading ended early; the file holds %1 of %2 frames.",
               "読み込みが途中で終わりました。ファイルは %2 フレーム中 %1 フレームまでです。"};
     case ExportOutcome::kWriteFailed:
-      return {"쓰기에 실패했습니다 (%3). 파일은 %2 프레임 중 %1 프레임까지입니다.",
-              "incomplete: writing failed (%3); the file holds %1 of %2 frames.",
-              "書き込みに失敗しました (%3)。ファイルは %2 フレーム中 %1 フレームまでです。"};
+      return {"쓰기에 실패해 저장되지 않았습니다 (%3).",
+              "not saved: writing failed (%3).",
+              "書き込みに失敗したため、保存されませんでした (%3)。"};
     case ExportOutcome::kStopped:
-      return {"내보내기가 중단되었습니다. 파일은 %2 프레임 중 %1 프레임까지입니다.",
-              "incomplete: the export was stopped; the file holds %1 of %2 frames.",
-              "エクスポートが中断されました。ファイルは %2 フレーム中 %1 フレームまでです。"};
+      return {"내보내기가 중단되어 저장되지 않았습니다.",
+              "not saved: the export was stopped.",
+              "エクスポートが中断されたため、保存されませんでした。"};
+    case ExportOutcome::kFramesLost:
+      return {"카드의 손상으로 프레임이 빠졌습니다. 파일에는 전방 %2 프레임 중 %1, 후방 %5 프레임 중 %4 프레임이 있습니다.",
+              "incomplete: frames were lost to damage on the card; the file holds %1 of %2 front "
+              "and %4 of %5 rear frames.",
+              "カードの損傷でフレームが失われました。ファイルには前方 %2 フレーム中 %1、後方 %5 フレーム中 %4 フレームがあります。"};
+    case ExportOutcome::kDamaged:
+      return {"녹화가 손상되어 건너뛰었습니다 (%3).", "skipped: the recording is damaged (%3).",
+              "録画が破損しているため、スキップしました (%3)。"};
+    case ExportOutcome::kExists:
+      return {"같은 이름의 파일이 있어 건너뛰었습니다.",
+              "skipped: a file of that name is in the folder.",
+              "同じ名前のファイルがあるため、スキップしました。"};
     case ExportOutcome::kComplete:
     case ExportOutcome::kCancelled:
       break;
@@ -72,7 +88,9 @@ QString ProblemsText(const std::vector<ExportResult>& results, UiLanguage lang) 
                                .In(lang)
                                .replace(QStringLiteral("%1"), QString::number(r.framesCopied))
                                .replace(QStringLiteral("%2"), QString::number(r.framesExpected))
-                               .replace(QStringLiteral("%3"), QString::fromLocal8Bit(r.detail));
+                               .replace(QStringLiteral("%3"), QString::fromLocal8Bit(r.detail))
+                               .replace(QStringLiteral("%4"), QString::number(r.rearCopied))
+                               .replace(QStringLiteral("%5"), QString::number(r.rearExpected));
     // The name as the card has it, control characters shown as '?'.
     QString name = QString::fromUtf8(r.name);
     for (QChar& c : name) {
@@ -84,6 +102,33 @@ QString ProblemsText(const std::vector<ExportResult>& results, UiLanguage lang) 
 }
 
 }  // namespace
+
+std::optional<ExistingFiles> CZarezeRadidaDlg::AskAboutExistingFiles(const QStringList& files) {
+  const Texts question = {"폴더에 같은 이름의 파일이 있습니다:",
+                          "The folder already holds files of these names:",
+                          "フォルダーに同じ名前のファイルがあります:"};
+  const Texts replace = {"바꾸기", "Replace", "置き換える"};
+  const Texts skip = {"건너뛰기", "Skip", "スキップ"};
+  const Texts keepBoth = {"둘 다 유지", "Keep both", "両方残す"};
+  QStringList shown = files.mid(0, 10);
+  if (files.size() > shown.size()) shown << QStringLiteral("…");
+  QMessageBox box(QMessageBox::Question, LoadString(IDS_APP_TITLE),
+                  question.In(m_language) + QStringLiteral("\n") + shown.join('\n'),
+                  QMessageBox::Cancel, this);
+  box.setObjectName(QStringLiteral("ExportExistingQuestion"));
+  QAbstractButton* replaceButton = box.addButton(replace.In(m_language), QMessageBox::DestructiveRole);
+  QAbstractButton* skipButton = box.addButton(skip.In(m_language), QMessageBox::RejectRole);
+  QAbstractButton* keepButton = box.addButton(keepBoth.In(m_language), QMessageBox::AcceptRole);
+  replaceButton->setObjectName(QStringLiteral("Replace"));
+  skipButton->setObjectName(QStringLiteral("Skip"));
+  keepButton->setObjectName(QStringLiteral("KeepBoth"));
+  box.setDefaultButton(qobject_cast<QPushButton*>(keepButton));
+  box.exec();
+  if (box.clickedButton() == replaceButton) return ExistingFiles::kReplace;
+  if (box.clickedButton() == skipButton) return ExistingFiles::kRefuse;
+  if (box.clickedButton() == keepButton) return ExistingFiles::kKeepBoth;
+  return std::nullopt;  // Cancel, or the box closed: no export
+}
 
 void CZarezeRadidaDlg::ConnectExportControls() {
   CProgressDlg* progress = m_progress.get();
@@ -160,9 +205,25 @@ bool CZarezeRadidaDlg::ChooseExportFolder() {
   m_targetFolder = QDir::cleanPath(chosen.front());
   WriteTargetFolder(m_targetFolder);
 
+  std::vector<ExportJob> jobs;
+  for (const Recording& r : m_exportRecordings) jobs.push_back({r.Source(), r.name, r.name, false});
+  const std::string folder = QFile::encodeName(m_targetFolder).toStdString();
+  PlanExportFiles(folder, ExistingFiles::kRefuse, &jobs);
+  QStringList existing;
+  for (const ExportJob& job : jobs) {
+    if (QFileInfo::exists(QFile::decodeName(JoinExportPath(folder, job.fileName).c_str()))) {
+      existing << QFile::decodeName(job.fileName.c_str());
+    }
+  }
+  if (!existing.isEmpty()) {
+    const std::optional<ExistingFiles> answer = AskAboutExistingFiles(existing);
+    if (!answer) return false;
+    PlanExportFiles(folder, *answer, &jobs);
+  }
+
   m_progress->SetActive(true);
   m_progress->FileBar()->setValue(0);
   m_progress->OverallBar()->setRange(0, static_cast<int>(m_exportList.size()));
   m_progress->OverallBar()->setValue(0);
-  return m_export.Begin(m_targetFolder, m_exportList);
+  return m_export.Begin(m_targetFolder, std::move(jobs));
 }

@@ -29,9 +29,9 @@ void CExportWorker::SetParser(VMediaParser* parser) {
                                : nullptr;
 }
 
-void CExportWorker::Arm(std::string folder, std::vector<std::string> names) {
+void CExportWorker::Arm(std::string folder, std::vector<ExportJob> jobs) {
   m_folder = std::move(folder);
-  m_names = std::move(names);
+  m_jobs = std::move(jobs);
   m_armed = true;
 }
 
@@ -52,7 +52,7 @@ void CExportWorker::RunExport() {
   }
   m_view->OnExportStart();
   CProbedView view(*m_view, m_probe);
-  const std::vector<ExportResult> results = m_export->ExportAll(m_folder, m_names, view);
+  const std::vector<ExportResult> results = m_export->ExportAll(m_folder, m_jobs, view);
   const bool finished = m_busy.exchange(false);
   m_view->OnExportEnd(results, finished);
 }

@@ -41,7 +41,7 @@ class CExportWorker {
   void SetView(std::unique_ptr<View> view) { m_view = std::move(view); }
   // The recordings and folder of the next export; the busy flag then starts it. The flag
   // set without an armed export is left as it is.
-  void Arm(std::string folder, std::vector<std::string> names);
+  void Arm(std::string folder, std::vector<ExportJob> jobs);
 
   // Starts the thread "Export"; false when it already runs.
   bool Start();
@@ -68,7 +68,7 @@ class CExportWorker {
   VMediaParser* m_parser = nullptr;
   std::unique_ptr<View> m_view;
   std::string m_folder;
-  std::vector<std::string> m_names;
+  std::vector<ExportJob> m_jobs;
   std::function<void(int, int)> m_probe;
   CAVIWriter m_writer;
   std::unique_ptr<CRecordingExport> m_export;

@@ -24,6 +24,8 @@
 #include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "app/export_controller.h"
 #include "app/playback_controller.h"
@@ -139,6 +141,13 @@ class CZarezeRadidaDlg : public QWidget {
   // The folder dialog; on a choice it remembers the folder and arms the export. False when
   // the dialog was cancelled.
   bool ChooseExportFolder();
+  // A line over the picture's place that says what went wrong, until the next opening.
+  void ShowStatusLine(const QString& text);
+  // Marks the kind buttons of store files that could not be read and says why.
+  void MarkUnreadableStores();
+  // Replace, skip or keep both for files of the export's names already in its folder;
+  // nothing for Cancel.
+  std::optional<ExistingFiles> AskAboutExistingFiles(const QStringList& files);
   CExportWorker& ExportWorker() { return m_export.Worker(); }
   CExportController& Export() { return m_export; }
 
@@ -147,6 +156,7 @@ class CZarezeRadidaDlg : public QWidget {
   CWindowControls& Controls() { return *m_controls; }
   CMapPane& Map() { return *m_map; }
   CPlaybackController& Playback() { return m_playback; }
+  CCardWatch* CardWatch() { return m_cardWatch.get(); }
   // The card's recordings behind the list (the list shows them through a kind filter).
   CRecordingModel& Recordings() { return *m_recordings; }
   CQMVMediaPlayer& Player() { return m_playback.Player(); }
@@ -220,6 +230,7 @@ class CZarezeRadidaDlg : public QWidget {
   GSensorTraces m_traces;        // the three traces and the last second drawn
   int64_t m_lengthSeconds = 60;  // of the open recording: the position slider's maximum
   QStringList m_exportList;      // filled by CollectCheckedNames for the export
+  std::vector<Recording> m_exportRecordings;  // the same rows' recordings
   CRecordingModel* m_recordings = new CRecordingModel(this);  // the card's recordings
   CKindFilter* m_shown = new CKindFilter(m_recordings, this);  // those the list shows
   QString m_currentName;  // the recording in hand; empty when stopped

@@ -6,10 +6,13 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTreeView>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -22,6 +25,7 @@
 #include "controls/progress_dlg.h"
 #include "resources/resource_ids.h"
 #include "sensors/graph_static.h"
+#include "tat/store_format.h"
 #include "tat/tat_library.h"
 
 namespace {
@@ -128,6 +132,7 @@ void CZarezeRadidaDlg::OnCardGone(bool sayIt) {
   // After the stop, which shows "km/h": a card that went away reads as standing still.
   SetLabelText(IDC_SPEED_LABEL, QStringLiteral("0km/h"));
   update();
+  MarkUnreadableStores();  // no card: no marks
   if (sayIt) ShowCardMessage();
 }
 
@@ -138,6 +143,46 @@ void CZarezeRadidaDlg::OnOpen() {
   }
   OnKindButton(kKindAll);
   OnSelectAll();
+  MarkUnreadableStores();
+}
+
+void CZarezeRadidaDlg::MarkUnreadableStores() {
+  const std::shared_ptr<CCard> card = TatCurrentCard(m_library);
+  QStringList problems;
+  for (const auto& [id, kind] : kKindButtons) {
+    if (kind == kKindAll) continue;
+    const int error = card ? card->StoreError(kind) : 0;
+    const QString name = QStringLiteral("UnreadableMark%1").arg(kind);
+    auto* mark = findChild<QLabel*>(name);
+    if (error == 0) {
+      if (mark != nullptr) mark->hide();
+      continue;
+    }
+    const QString why = QStringLiteral("%1/%2: %3")
+                            .arg(QString::fromLatin1(roadkeep::tat::kStoreFolder),
+                                 QString::fromStdString(roadkeep::tat::StoreFileName(kind)),
+                                 error == EINVAL ? QStringLiteral("not a store file of its kind")
+                                                 : QString::fromLocal8Bit(std::strerror(error)));
+    problems << why;
+    if (mark == nullptr) {
+      // A badge on the kind's button: its recordings may be there but cannot be listed.
+      mark = new QLabel(QStringLiteral("!"), this);
+      mark->setObjectName(name);
+      mark->setAlignment(Qt::AlignCenter);
+      mark->setStyleSheet(QStringLiteral(
+          "background: rgb(200, 40, 30); color: white; font-weight: bold; border-radius: 7px;"));
+      mark->resize(14, 14);
+    }
+    const QWidget* button = m_controls->Find(id);
+    mark->move(button->geometry().topRight() + QPoint(-15, 1));
+    mark->setToolTip(why);
+    mark->show();
+    mark->raise();
+  }
+  if (problems.isEmpty()) return;
+  ShowStatusLine(PickText(m_language, "카드의 일부를 읽을 수 없습니다:", "Part of the card cannot be read:",
+                          "カードの一部を読み込めません:") +
+                 QLatin1Char(' ') + problems.join(QStringLiteral("; ")));
 }
 
 void CZarezeRadidaDlg::OnKindButton(int kind) { FillRecordingList(kind); }
@@ -187,7 +232,10 @@ void CZarezeRadidaDlg::OnListDoubleClick(int row) {
   m_controls->List()->setFocus();
 }
 
-void CZarezeRadidaDlg::CollectCheckedNames() { m_exportList = m_shown->CheckedNames(); }
+void CZarezeRadidaDlg::CollectCheckedNames() {
+  m_exportList = m_shown->CheckedNames();
+  m_exportRecordings = m_shown->CheckedRecordings();
+}
 
 void CZarezeRadidaDlg::ConnectListControls() {
   QTreeView* list = m_controls->List();

@@ -1,5 +1,7 @@
 #include "app/recording_model.h"
 
+#include <QColor>
+
 #include <algorithm>
 #include <numeric>
 
@@ -72,6 +74,12 @@ QVariant CRecordingModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::TextAlignmentRole) {
     return index.column() == kName ? int{Qt::AlignLeft | Qt::AlignVCenter} : int{Qt::AlignCenter};
   }
+  // A recording whose header could not be trusted says so on hover and in its colour.
+  const std::string& damage = row.recording.damage;
+  if (role == Qt::ToolTipRole && !damage.empty()) {
+    return QStringLiteral("damaged: ") + QString::fromStdString(damage);
+  }
+  if (role == Qt::ForegroundRole && !damage.empty()) return QColor(255, 140, 90);
   if (role != Qt::DisplayRole) return {};
   switch (index.column()) {
     case kType: return row.type;
@@ -139,6 +147,15 @@ bool CKindFilter::AllChecked() const {
     if (m_recordings->CheckAt(mapToSource(index(row, 0)).row()) != Qt::Checked) return false;
   }
   return true;
+}
+
+std::vector<Recording> CKindFilter::CheckedRecordings() const {
+  std::vector<Recording> checked;
+  for (int row = 0; row < rowCount(); ++row) {
+    const int source = mapToSource(index(row, 0)).row();
+    if (m_recordings->CheckAt(source) == Qt::Checked) checked.push_back(m_recordings->At(source));
+  }
+  return checked;
 }
 
 QStringList CKindFilter::CheckedNames() const {

@@ -77,6 +77,8 @@ class CKindFilter : public QSortFilterProxyModel {
   void CheckAll(Qt::CheckState check);
   bool AllChecked() const;
   QStringList CheckedNames() const;
+  // The checked shown rows' recordings, in the shown order.
+  std::vector<Recording> CheckedRecordings() const;
 
  protected:
   bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;

@@ -116,8 +116,14 @@ void CZarezeRadidaDlg::OnStop() {
 }
 
 void CZarezeRadidaDlg::OnPlaybackFailed() {
-  const QRect pane = m_controls->FrontPane()->geometry();
   OnStop();
+  ShowStatusLine(PickText(m_language, "이 녹화를 읽을 수 없습니다. 카드가 손상되었거나 빠졌을 수 있습니다.",
+                          "This recording could not be read: the card may be damaged or was removed.",
+                          "この録画を読み込めませんでした。カードが破損しているか、抜かれた可能性があります。"));
+}
+
+void CZarezeRadidaDlg::ShowStatusLine(const QString& text) {
+  const QRect pane = m_controls->FrontPane()->geometry();
   // Said over the picture's place rather than in a modal box, so the window goes on working;
   // the next recording opened takes it away.
   auto* line = findChild<QLabel*>(QStringLiteral("StatusLine"));
@@ -128,9 +134,7 @@ void CZarezeRadidaDlg::OnPlaybackFailed() {
     line->setWordWrap(true);
     line->setStyleSheet(QStringLiteral("background: rgb(70, 36, 28); color: white; padding: 6px;"));
   }
-  line->setText(PickText(m_language, "이 녹화를 읽을 수 없습니다. 카드가 손상되었거나 빠졌을 수 있습니다.",
-                         "This recording could not be read: the card may be damaged or was removed.",
-                         "この録画を読み込めませんでした。カードが破損しているか、抜かれた可能性があります。"));
+  line->setText(text);
   const QRect area = pane.isValid() && pane.width() > 40 ? pane : QRect(20, 60, 600, 340);
   line->setGeometry(area.left() + 10, area.center().y() - 25, area.width() - 20, 50);
   line->show();

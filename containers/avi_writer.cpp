@@ -144,7 +144,7 @@ int CAVIWriter::Close() {
   const std::vector<uint8_t> header = BuildHeader(riffSize, moviSize, true);
   m_file->SeekFile(0, SEEK_SET);
   m_file->WriteBytes(header.data(), static_cast<int>(header.size()));
-  m_file->CloseFile();
+  if (!m_file->CloseFile()) return -1;
   return static_cast<int>(riffSize);
 }
 

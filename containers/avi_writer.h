@@ -31,7 +31,8 @@ class CAVIWriter {
   // False when no file is open, the slot or size is invalid, the chunk would take the file
   // beyond what the 32-bit index addresses, or the payload write comes up short.
   bool AddData(const void* data, int size, int slot);
-  // Writes idx1 and the final header and closes. Returns the RIFF size, 0 when not open.
+  // Writes idx1 and the final header, flushes the file to the disk and closes. Returns the
+  // RIFF size, 0 when not open, -1 when what was written did not all reach the disk.
   int Close();
 
   // Header list value H (280 one camera, 404 two, +100 with audio).

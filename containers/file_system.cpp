@@ -1,5 +1,9 @@
 #include "containers/file_system.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "concurrency/trace.h"
 
 CFSNormal::~CFSNormal() { CloseFile(); }
@@ -20,10 +24,16 @@ int CFSNormal::WriteBytes(const void* data, int count) {
   return static_cast<int>(std::fwrite(data, 1, static_cast<size_t>(count), m_file));
 }
 
-void CFSNormal::CloseFile() {
-  if (m_file == nullptr) return;
-  std::fclose(m_file);
+bool CFSNormal::CloseFile() {
+  if (m_file == nullptr) return true;
+  bool ok = std::fflush(m_file) == 0 && std::ferror(m_file) == 0;
+  // A file cut short by a full disk must not look finished after a crash either.
+  if (ok && ::fsync(fileno(m_file)) != 0 && errno != EINVAL) ok = false;
+  const int error = errno;
+  if (std::fclose(m_file) != 0) ok = false;
   m_file = nullptr;
+  if (!ok && errno == 0) errno = error;
+  return ok;
 }
 
 int CFSNormal::SeekFile(int offset, int origin) {

@@ -9,7 +9,9 @@ class VFileSystem {
   virtual bool OpenFile(const char* path, const char* mode) = 0;
   // Returns the bytes written.
   virtual int WriteBytes(const void* data, int count) = 0;
-  virtual void CloseFile() = 0;
+  // Flushes the file to the disk and closes it; false when some of what was written did
+  // not get there (a full disk, an I/O error).
+  virtual bool CloseFile() = 0;
   // stdio seek; 0 on success.
   virtual int SeekFile(int offset, int origin) = 0;
   virtual bool IsOpen() = 0;
@@ -25,7 +27,7 @@ class CFSNormal : public VFileSystem {
 
   bool OpenFile(const char* path, const char* mode) override;
   int WriteBytes(const void* data, int count) override;
-  void CloseFile() override;
+  bool CloseFile() override;
   int SeekFile(int offset, int origin) override;
   bool IsOpen() override { return m_file != nullptr; }
 

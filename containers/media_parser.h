@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Chunk ids: two decimal digits of stream number, then the kind.
@@ -41,6 +42,9 @@ struct MediaInfo {
   int32_t rearFrameRate = 0;
   int32_t frontFrameCount = 0;
   int32_t rearFrameCount = 0;
+  // Why the recording cannot be copied as it is (its header holds a picture size or frame
+  // rate that cannot be and that nothing else gives); empty when it can.
+  std::string damage;
   // One entry per front video chunk in file order: chunk header position | kFrameIndexFlag.
   std::vector<uint32_t> frameIndex;
 };

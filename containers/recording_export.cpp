@@ -1,9 +1,16 @@
 #include "containers/recording_export.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "containers/avi_writer.h"
 #include "containers/media_parser.h"
@@ -16,6 +23,58 @@ std::string ErrorText(int error) { return error != 0 ? std::strerror(error) : "w
 int64_t FileSize(const char* path) {
   struct stat st {};
   return ::stat(path, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+constexpr char kPartPrefix[] = ".rk-export-";
+constexpr char kPartSuffix[] = ".part";
+
+// A temporary file beside destination, named for this process: ".rk-export-PID-N.part".
+std::string TemporaryPath(const char* destination) {
+  static std::atomic<unsigned> counter{0};
+  const std::string path = destination;
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  return folder + kPartPrefix + std::to_string(::getpid()) + "-" +
+         std::to_string(counter.fetch_add(1)) + kPartSuffix;
+}
+
+// Renames the finished part to destination: over an existing file only when replace (and
+// never over anything that appeared meanwhile otherwise). 0 or an errno value.
+int MoveIntoPlace(const std::string& part, const char* destination, bool replace) {
+  if (replace) return ::rename(part.c_str(), destination) == 0 ? 0 : errno;
+  if (::renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, destination, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // A file system without the flag: check, then rename.
+  struct stat st {};
+  if (::lstat(destination, &st) == 0) return EEXIST;
+  return ::rename(part.c_str(), destination) == 0 ? 0 : errno;
+}
+
+// Removes our temporary files in folder whose process is gone (an export that died).
+void RemoveStaleParts(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const size_t prefix = sizeof kPartPrefix - 1, suffix = sizeof kPartSuffix - 1;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() <= prefix + suffix || name.compare(0, prefix, kPartPrefix) != 0 ||
+        name.compare(name.size() - suffix, suffix, kPartSuffix) != 0) {
+      continue;
+    }
+    const long pid = std::strtol(name.c_str() + prefix, nullptr, 10);
+    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)) continue;
+    struct stat st {};
+    const std::string path = JoinExportPath(folder, name);
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+  }
+  ::closedir(dir);
+}
+
+// "NAME (n).avi" for "NAME.avi"; the number goes before the extension.
+std::string Numbered(const std::string& name, int n) {
+  const size_t dot = name.rfind('.');
+  const size_t cut = dot == std::string::npos || dot == 0 ? name.size() : dot;
+  return name.substr(0, cut) + " (" + std::to_string(n) + ")" + name.substr(cut);
 }
 
 }  // namespace
@@ -42,7 +101,8 @@ CRecordingExport::CRecordingExport(VMediaParser& parser, CAVIWriter& writer,
     : m_parser(parser), m_writer(writer), m_busy(busy), m_buffer(kExportChunkBufferSize + 1) {}
 
 ExportResult CRecordingExport::ConvertRecording(const char* source, const char* destination,
-                                                void* context, ExportFrameCallback callback) {
+                                                bool replace, void* context,
+                                                ExportFrameCallback callback) {
   ExportResult result;
   result.name = source != nullptr ? source : "";
   MediaInfo info;
@@ -51,6 +111,16 @@ ExportResult CRecordingExport::ConvertRecording(const char* source, const char* 
     return result;
   }
   result.framesExpected = info.frontFrameCount;
+  // A camera is there when the store has frames for it, whatever its rate says.
+  const bool dual = info.rearFrameCount > 0;
+  result.rearExpected = dual ? info.rearFrameCount : 0;
+  const auto refuse = [&](ExportOutcome outcome, std::string detail) {
+    result.outcome = outcome;
+    result.detail = std::move(detail);
+    m_parser.Close();
+    return result;
+  };
+  if (!info.damage.empty()) return refuse(ExportOutcome::kDamaged, info.damage);
   m_writer.Close();  // a file left open by an earlier copy
 
   int size[2][2] = {};
@@ -63,27 +133,22 @@ ExportResult CRecordingExport::ConvertRecording(const char* source, const char* 
   m_writer.SetFrameRate(0, info.frontFrameRate);
   m_writer.SetFrameRate(1, info.rearFrameRate);
   m_writer.SetAudioRate(rate);
-  m_writer.SetDualVideo(info.rearFrameRate != 0);
+  m_writer.SetDualVideo(dual);
 
   // Only a regular file is replaced: a link could lead the file out of the folder.
   struct stat st {};
-  if (::lstat(destination, &st) == 0 && !S_ISREG(st.st_mode)) {
-    result.outcome = ExportOutcome::kNotCreated;
-    result.detail = "not a regular file";
-    m_parser.Close();
-    return result;
+  if (::lstat(destination, &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return refuse(ExportOutcome::kNotCreated, "not a regular file");
+    if (!replace) return refuse(ExportOutcome::kExists, {});
   }
+  const std::string part = TemporaryPath(destination);
   errno = 0;
-  if (!m_writer.Open(destination)) {
-    result.outcome = ExportOutcome::kNotCreated;
-    result.detail = ErrorText(errno);
-    m_parser.Close();
-    return result;
+  if (!m_writer.Open(part.c_str())) {
+    return refuse(ExportOutcome::kNotCreated, ErrorText(errno));
   }
-  result.path = destination;
 
   bool cancelled = false, writeFailed = false;
-  int frame = 0;
+  int frame = 0, rear = 0;
   while (m_busy.load()) {
     char id[4] = {};
     int chunk = kExportChunkBufferSize;
@@ -97,45 +162,70 @@ ExportResult CRecordingExport::ConvertRecording(const char* source, const char* 
     } else {
       continue;  // text and anything else stay out of the file
     }
+    if (slot == CAVIWriter::kSlotRear && !dual) continue;  // never mixed into the front stream
     if (slot == CAVIWriter::kSlotFront) {
       if (callback != nullptr && !callback(context, frame, info.frontFrameCount)) {
         // A cancel when the flag was still set; otherwise the export was already stopped.
-        // The frame in hand is still written.
         cancelled = m_busy.exchange(false);
+        break;
       }
-      ++frame;
     }
     errno = 0;
     if (!m_writer.AddData(m_buffer.data(), chunk, slot)) {
       writeFailed = true;
       result.detail = ErrorText(errno);
-      if (slot == CAVIWriter::kSlotFront) --frame;
       break;
     }
+    if (slot == CAVIWriter::kSlotFront) ++frame;
+    if (slot == CAVIWriter::kSlotRear) ++rear;
   }
   const bool stopped = !m_busy.load();
   const bool readFailed = m_parser.ReadFailed();
+  errno = 0;
   const int riff = m_writer.Close();
+  if (!writeFailed && riff <= 0) {
+    writeFailed = true;
+    result.detail = ErrorText(errno != 0 ? errno : ENOSPC);
+  }
   m_parser.Close();
   result.framesCopied = frame;
+  result.rearCopied = rear;
   // The index and the final header go through the stdio buffer: a full disk shows as a file
   // shorter than its RIFF size says (the file is the RIFF size plus 12 bytes).
-  if (!writeFailed && riff > 0 && FileSize(destination) != int64_t{riff} + 12) {
+  if (!writeFailed && FileSize(part.c_str()) != int64_t{riff} + 12) {
     writeFailed = true;
     result.detail = ErrorText(ENOSPC);
   }
+  const bool allFrames = frame >= info.frontFrameCount && rear >= result.rearExpected;
   if (writeFailed) {
     result.outcome = ExportOutcome::kWriteFailed;
   } else if (cancelled) {
     result.outcome = ExportOutcome::kCancelled;
-  } else if (!readFailed && frame >= info.frontFrameCount &&
-             (!stopped || info.frontFrameCount > 0)) {
+  } else if (!readFailed && allFrames && (!stopped || info.frontFrameCount > 0)) {
     result.outcome = ExportOutcome::kComplete;  // also when a stop came after the last frame
   } else if (stopped) {
     result.outcome = ExportOutcome::kStopped;
-  } else {
+  } else if (readFailed) {
     result.outcome = ExportOutcome::kReadError;
+  } else {
+    result.outcome = ExportOutcome::kFramesLost;
   }
+  // What the card gave is kept; a copy the user or the disk cut short is not.
+  const bool keep = result.outcome == ExportOutcome::kComplete ||
+                    result.outcome == ExportOutcome::kFramesLost ||
+                    result.outcome == ExportOutcome::kReadError;
+  if (!keep) {
+    ::unlink(part.c_str());
+    return result;
+  }
+  const int error = MoveIntoPlace(part, destination, replace);
+  if (error != 0) {
+    ::unlink(part.c_str());
+    result.outcome = error == EEXIST ? ExportOutcome::kExists : ExportOutcome::kNotCreated;
+    result.detail = error == EEXIST ? std::string() : ErrorText(error);
+    return result;
+  }
+  result.path = destination;
   return result;
 }
 
@@ -158,24 +248,60 @@ bool ObserverFrame(void* context, int frame, int total) {
 
 }  // namespace
 
+void PlanExportFiles(const std::string& folder, ExistingFiles existing,
+                     std::vector<ExportJob>* jobs) {
+  std::set<std::string> taken;
+  for (ExportJob& job : *jobs) {
+    const auto inFolder = [&](const std::string& file) {
+      struct stat st {};
+      return ::lstat(JoinExportPath(folder, file).c_str(), &st) == 0;
+    };
+    const auto busy = [&](const std::string& file) {
+      return taken.count(file) > 0 || (existing == ExistingFiles::kKeepBoth && inFolder(file));
+    };
+    std::string file = job.name;
+    for (int n = 2; busy(file) && n < 10000; ++n) file = Numbered(job.name, n);
+    // A numbered name too long for the folder keeps the plain one; the export refuses it.
+    if (!IsSafeExportName(file)) file = job.name;
+    taken.insert(file);
+    job.fileName = file;
+    job.replace = existing == ExistingFiles::kReplace;
+  }
+}
+
+std::vector<ExportJob> ExportJobsFor(const std::vector<std::string>& names) {
+  std::vector<ExportJob> jobs;
+  for (const std::string& name : names) jobs.push_back({name, name, name, false});
+  return jobs;
+}
+
 std::vector<ExportResult> CRecordingExport::ExportAll(const std::string& folder,
-                                                      const std::vector<std::string>& names,
+                                                      const std::vector<ExportJob>& jobs,
                                                       Observer& observer) {
   std::vector<ExportResult> results;
-  const int count = static_cast<int>(names.size());
+  if (!folder.empty()) RemoveStaleParts(folder);
+  const int count = static_cast<int>(jobs.size());
   for (int i = 0; i < count && m_busy.load(); ++i) {
-    const std::string& name = names[static_cast<size_t>(i)];
-    observer.OnFileStart(i, count, name);
-    if (!IsSafeExportName(name)) {
-      results.push_back({name, {}, {}, ExportOutcome::kBadName, 0, 0});
+    const ExportJob& job = jobs[static_cast<size_t>(i)];
+    observer.OnFileStart(i, count, job.name);
+    ExportResult refused;
+    refused.name = job.name;
+    if (!IsSafeExportName(job.fileName)) {
+      refused.outcome = ExportOutcome::kBadName;
+      results.push_back(refused);
       continue;
     }
-    const std::string path = JoinExportPath(folder, name);
-    if (path.size() > kMaxExportPathBytes) {
-      results.push_back({name, {}, "path too long", ExportOutcome::kNotCreated, 0, 0});
+    const std::string path = JoinExportPath(folder, job.fileName);
+    if (folder.empty() || path.size() > kMaxExportPathBytes) {
+      refused.outcome = ExportOutcome::kNotCreated;
+      refused.detail = folder.empty() ? "no folder given" : "path too long";
+      results.push_back(refused);
       continue;
     }
-    results.push_back(ConvertRecording(name.c_str(), path.c_str(), &observer, &ObserverFrame));
+    ExportResult result =
+        ConvertRecording(job.source.c_str(), path.c_str(), job.replace, &observer, &ObserverFrame);
+    result.name = job.name;
+    results.push_back(std::move(result));
   }
   return results;
 }
@@ -185,18 +311,24 @@ bool IsExportProblem(const ExportResult& result) {
 }
 
 std::string DescribeExportResult(const ExportResult& r) {
-  const std::string frames =
-      std::to_string(r.framesCopied) + " of " + std::to_string(r.framesExpected) + " frames";
+  std::string frames =
+      std::to_string(r.framesCopied) + " of " + std::to_string(r.framesExpected);
+  frames += r.rearExpected > 0 ? " front and " + std::to_string(r.rearCopied) + " of " +
+                                     std::to_string(r.rearExpected) + " rear frames"
+                               : " frames";
   switch (r.outcome) {
     case ExportOutcome::kComplete: return "saved, " + frames;
-    case ExportOutcome::kCancelled: return "cancelled, the file ends after " + frames;
-    case ExportOutcome::kStopped: return "export stopped, the file ends after " + frames;
+    case ExportOutcome::kFramesLost: return "incomplete: frames lost to damage, " + frames;
+    case ExportOutcome::kReadError: return "incomplete: reading ended after " + frames;
+    case ExportOutcome::kCancelled: return "cancelled, nothing saved";
+    case ExportOutcome::kStopped: return "export stopped, nothing saved";
     case ExportOutcome::kBadName: return "skipped: the name cannot be a file name";
     case ExportOutcome::kNotOpened: return "skipped: the recording cannot be read";
+    case ExportOutcome::kDamaged: return "skipped: damaged recording (" + r.detail + ")";
+    case ExportOutcome::kExists: return "skipped: a file of that name is in the folder";
     case ExportOutcome::kNotCreated: return "skipped: the file cannot be created (" + r.detail + ")";
-    case ExportOutcome::kReadError: return "incomplete: reading ended after " + frames;
     case ExportOutcome::kWriteFailed:
-      return "incomplete: writing failed (" + r.detail + ") after " + frames;
+      return "not saved: writing failed (" + r.detail + ") after " + frames;
   }
   return {};
 }

@@ -20,23 +20,48 @@ inline constexpr size_t kMaxExportNameBytes = 255;       // NAME_MAX
 
 enum class ExportOutcome {
   kComplete,     // every chunk of the recording was copied
-  kCancelled,    // the frame callback asked to stop; the file holds what was copied
-  kStopped,      // the busy flag was cleared (card removed, window closed); file cut short
+  kFramesLost,   // read to its end, but frames the store lost to damage are missing from the
+                 // file (the counts say which camera's)
+  kReadError,    // reading ended before the recording's last frame; the file holds what came
+  kCancelled,    // the frame callback asked to stop; no file left
+  kStopped,      // the busy flag was cleared (card removed, window closed); no file left
   kBadName,      // the name cannot be a file name in the folder; nothing read or written
   kNotOpened,    // the recording cannot be opened; no file
+  kDamaged,      // its header holds values nothing can stand in for (detail); no file
+  kExists,       // a file of that name is in the folder and was not to be replaced
   kNotCreated,   // the destination cannot be created; nothing written
-  kReadError,    // reading ended before the recording's last frame; file cut short
-  kWriteFailed,  // a write came up short (disk full, file too large); file cut short
+  kWriteFailed,  // a write failed (disk full, file too large); no file left, an older one kept
 };
 
 struct ExportResult {
   std::string name;
   std::string path;    // the file written; empty when none was
-  std::string detail;  // system error text for kNotCreated and kWriteFailed
+  std::string detail;  // the system's error text, or the damage of kDamaged
   ExportOutcome outcome = ExportOutcome::kComplete;
   int32_t framesCopied = 0;    // front video frames
   int32_t framesExpected = 0;  // front frame count the recording states
+  int32_t rearCopied = 0;      // rear video frames
+  int32_t rearExpected = 0;    // rear frame count the recording states; 0 without a rear camera
 };
+
+// One recording to copy: what the parser opens ("NAME", or "NAME, index" where names repeat),
+// the name reports show, and the file it becomes in the export folder.
+struct ExportJob {
+  std::string source;
+  std::string name;
+  std::string fileName;
+  bool replace = false;  // a file of that name in the folder may be replaced
+};
+
+// What happens to a file of the job's name that is already in the folder.
+enum class ExistingFiles { kRefuse, kReplace, kKeepBoth };
+
+// Gives each job its file: the recording's name, or "NAME (2).avi", "NAME (3).avi", ... for a
+// name an earlier job took, and with kKeepBoth for one a file in the folder has.
+void PlanExportFiles(const std::string& folder, ExistingFiles existing,
+                     std::vector<ExportJob>* jobs);
+// Jobs for names as they are, files named alike.
+std::vector<ExportJob> ExportJobsFor(const std::vector<std::string>& names);
 
 // Called before each front-video frame is written with the frame's index from 0 and the
 // recording's front frame count; false asks the copy to stop after that frame.
@@ -67,15 +92,19 @@ class CRecordingExport {
   CRecordingExport(const CRecordingExport&) = delete;
   CRecordingExport& operator=(const CRecordingExport&) = delete;
 
-  // Copies recording source into a new file at destination (an existing regular file is
-  // replaced). A file cut short is still finished with its index and headers.
-  ExportResult ConvertRecording(const char* source, const char* destination, void* context,
-                                ExportFrameCallback callback);
+  // Copies recording source into a file at destination. The copy is written under a
+  // temporary name in the same folder and renamed into place only when it holds what it
+  // says and has reached the disk; a cancelled, stopped or failed copy leaves nothing. An
+  // existing file there is replaced only when `replace` (and only a regular file).
+  ExportResult ConvertRecording(const char* source, const char* destination, bool replace,
+                                void* context, ExportFrameCallback callback);
 
-  // Copies names into folder, one file each named like the recording, while the busy flag
-  // stays set before each file. Unusable names are skipped. One result per name tried.
+  // Copies the jobs into folder, one file each, while the busy flag stays set before each
+  // file. Unusable names are skipped; no folder (an empty one) copies nothing. Our own
+  // temporary files left there by an export that died are removed first. One result per
+  // job tried.
   std::vector<ExportResult> ExportAll(const std::string& folder,
-                                      const std::vector<std::string>& names, Observer& observer);
+                                      const std::vector<ExportJob>& jobs, Observer& observer);
 
  private:
   // The next chunk into the buffer (size: capacity in, payload out); false at the end or on

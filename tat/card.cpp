@@ -14,42 +14,119 @@ using namespace roadkeep::tat;
 
 namespace {
 
-RecordingCounts CountsOf(const CStoreFile& file, const EntryInfo& e) {
-  if (e.finished) {
-    const EntryHeader& h = e.header;
-    return {h.frontFrames, h.rearFrames, h.audioChunks, h.accSamples, h.gpsSamples};
-  }
-  RecordingCounts c;
+// What walking an entry's chunk headers finds: the counts, and the first and last time of
+// each camera's frames.
+struct ChunkWalk {
+  RecordingCounts counts;
+  uint32_t firstMs[2] = {}, lastMs[2] = {};
+};
+
+ChunkWalk Walk(const CStoreFile& file, const EntryInfo& e) {
+  ChunkWalk w;
   for (uint32_t cursor = kEntryHeaderSize; cursor + kChunkHeaderSize <= e.chunkEnd;) {
     uint8_t bytes[kChunkHeaderSize + 1] = {};
     ChunkHeader chunk;
     if (!file.ReadAt(e.position + cursor, bytes, kChunkHeaderSize) ||
         !DecodeChunkHeader(bytes, &chunk))
       break;
-    if (chunk.type == kTypeFrontVideo) ++c.front;
-    if (chunk.type == kTypeRearVideo) ++c.rear;
-    if (chunk.type == kTypeAudio) ++c.audio;
+    if (chunk.type == kTypeFrontVideo || chunk.type == kTypeRearVideo) {
+      const int camera = chunk.type == kTypeFrontVideo ? 0 : 1;
+      uint32_t& n = camera == 0 ? w.counts.front : w.counts.rear;
+      if (n++ == 0) w.firstMs[camera] = chunk.timeMs;
+      w.lastMs[camera] = chunk.timeMs;
+    }
+    if (chunk.type == kTypeAudio) ++w.counts.audio;
     if (chunk.type == kTypeText && chunk.size > 0 &&
         file.ReadAt(e.position + cursor + kChunkHeaderSize, bytes + kChunkHeaderSize, 1)) {
-      if (bytes[kChunkHeaderSize] == 'G') ++c.gps;
-      if (bytes[kChunkHeaderSize] == 'M') ++c.acc;
+      if (bytes[kChunkHeaderSize] == 'G') ++w.counts.gps;
+      if (bytes[kChunkHeaderSize] == 'M') ++w.counts.acc;
     }
     cursor += kChunkHeaderSize + Pad4(chunk.size);
   }
-  return c;
+  return w;
+}
+
+// A camera's frame rate from its frame times: 0 when they cannot tell (fewer than two
+// frames, or all at one time).
+int RateFromTimes(uint32_t frames, uint32_t firstMs, uint32_t lastMs) {
+  if (frames < 2 || lastMs <= firstMs) return 0;
+  const uint64_t span = lastMs - firstMs;
+  return static_cast<int>((uint64_t{frames - 1} * 1000 + span / 2) / span);
+}
+
+bool RateUsable(int fps) { return fps >= 1 && fps <= kMaxFrameRate; }
+bool SizeUsable(int width, int height) {
+  return width >= kMinPictureSide && width <= kMaxPictureSide && height >= kMinPictureSide &&
+         height <= kMaxPictureSide;
+}
+
+void AddDamage(Recording* r, const std::string& what) {
+  r->damage += r->damage.empty() ? what : "; " + what;
 }
 
 Recording RecordingOf(const CStoreFile& file, const EntryInfo& e, int kindCode, int index) {
+  const EntryHeader& h = e.header;
   Recording r;
-  r.name.assign(e.header.name, strnlen(e.header.name, kNameSize));
+  r.name.assign(h.name, strnlen(h.name, kNameSize));
   r.kindCode = kindCode;
   r.index = index;
-  r.startTime = e.header.startTime;
-  r.durationMs = e.durationMs;
+  r.startTime = h.startTime;
   r.sizeBytes = e.size;
-  r.frontFps = e.header.frontFps;
-  r.rearFps = e.header.rearFps;
-  r.counts = CountsOf(file, e);
+  r.frontFps = h.frontFps;
+  r.rearFps = h.rearFps;
+  r.frontWidth = h.frontWidth;
+  r.frontHeight = h.frontHeight;
+  r.rearWidth = h.rearWidth;
+  r.rearHeight = h.rearHeight;
+
+  // Each chunk takes at least its header, so a finished header's counts must fit its chunk
+  // area; an unfinished entry has only its chunks to go by.
+  const RecordingCounts stated = {h.frontFrames, h.rearFrames, h.audioChunks, h.accSamples,
+                                   h.gpsSamples};
+  const uint64_t chunksStated = uint64_t{stated.front} + stated.rear + stated.audio +
+                                stated.acc + stated.gps;
+  const bool countsFit = chunksStated * kChunkHeaderSize <= h.chunkBytes;
+  const bool rearRateBad = h.rearFrames > 0 && !RateUsable(h.rearFps);
+  ChunkWalk walk;
+  const bool walked = !e.finished || !countsFit || !RateUsable(h.frontFps) || rearRateBad;
+  if (walked) walk = Walk(file, e);
+  r.counts = e.finished && countsFit ? stated : walk.counts;
+  if (e.finished && !countsFit) AddDamage(&r, "impossible chunk counts, counted again");
+
+  // A rate that cannot be is taken from the frame times; a camera without frames needs none.
+  int* rates[2] = {&r.frontFps, &r.rearFps};
+  const uint32_t frames[2] = {r.counts.front, r.counts.rear};
+  for (int camera = 0; camera < 2; ++camera) {
+    if (frames[camera] == 0 || RateUsable(*rates[camera])) continue;
+    const int measured = RateFromTimes(frames[camera], walk.firstMs[camera], walk.lastMs[camera]);
+    const std::string which = camera == 0 ? "front" : "rear";
+    AddDamage(&r, which + " frame rate " + std::to_string(*rates[camera]));
+    *rates[camera] = RateUsable(measured) ? measured : 0;
+    if (*rates[camera] == 0) r.copyable = false;
+  }
+  if (r.counts.rear == 0) r.rearFps = 0;
+
+  // The length is that of the front frames, for a header whose duration strays from them by
+  // more than a second and a tenth.
+  const uint64_t framesMs =
+      r.frontFps > 0 ? uint64_t{r.counts.front} * 1000 / static_cast<uint64_t>(r.frontFps) : 0;
+  r.durationMs = e.durationMs;
+  const uint64_t stray = r.durationMs > framesMs ? r.durationMs - framesMs : framesMs - r.durationMs;
+  if (stray > 1000 + framesMs / 10) {
+    if (e.finished) AddDamage(&r, "impossible length " + std::to_string(e.durationMs) + " ms");
+    r.durationMs = static_cast<uint32_t>(std::min<uint64_t>(framesMs, UINT32_MAX));
+  }
+
+  if (r.counts.front > 0 && !SizeUsable(r.frontWidth, r.frontHeight)) {
+    AddDamage(&r, "front picture size " + std::to_string(r.frontWidth) + "x" +
+                      std::to_string(r.frontHeight));
+    r.copyable = false;
+  }
+  if (r.counts.rear > 0 && !SizeUsable(r.rearWidth, r.rearHeight)) {
+    AddDamage(&r, "rear picture size " + std::to_string(r.rearWidth) + "x" +
+                      std::to_string(r.rearHeight));
+    r.copyable = false;
+  }
   return r;
 }
 

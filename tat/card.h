@@ -28,21 +28,37 @@ struct RecordingCounts {
   uint32_t front = 0, rear = 0, audio = 0, acc = 0, gps = 0;
 };
 
-// What the card knows of a recording without reading its chunks.
+// What the card knows of a recording. The numbers are checked: a header whose counts,
+// length or frame rates cannot be true is read again from its chunks, and says so in
+// `damage`.
 struct Recording {
   std::string name;
   int kindCode = 0;        // roadkeep::tat::KindCode
-  int index = 0;           // among its kind's entries, in store order
+  int index = 0;           // among its kind's entries, in store order; with the kind, its
+                           // identity (several recordings may share a name)
   uint32_t startTime = 0;  // seconds since 1970, the recorder's local clock
   uint32_t durationMs = 0;  // an unfinished entry's: of the front frames it holds
   uint32_t sizeBytes = 0;
   int frontFps = 0, rearFps = 0;
+  int frontWidth = 0, frontHeight = 0, rearWidth = 0, rearHeight = 0;
   RecordingCounts counts;
+  // Empty for a sound header; else what in it cannot be true, in a few words.
+  std::string damage;
+  // False when the damage leaves no value to copy it with (a picture size or frame rate
+  // neither the header nor the chunks can give): an export refuses it.
+  bool copyable = true;
+
   // A rear camera is there when the store holds rear frames, whatever the name or the rate
   // says.
   int CameraCount() const { return counts.rear > 0 ? 2 : 1; }
   bool HasGps() const { return counts.gps > 0; }
+  // What a parser opens to read this very recording: "NAME, index".
+  std::string Source() const { return name + ", " + std::to_string(index); }
 };
+
+// The limits a recorder's header is held to.
+inline constexpr int kMaxFrameRate = 120;
+inline constexpr int kMinPictureSide = 16, kMaxPictureSide = 8192;
 
 // The chunks of one recording in order, with seeks by unit (kFramesPerUnit front frames).
 class CRecordingReader {

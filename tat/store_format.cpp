@@ -136,14 +136,13 @@ bool DecodeEntryHeader(const uint8_t in[kEntryHeaderSize], EntryHeader* h) {
   std::memcpy(h->name, in + 56, kNameSize);
   h->startTime = GetU32(in + 96);
   if (h->name[kNameSize - 1] != 0 || h->name[0] == 0) return false;
-  if (h->kindCode >= kKindCount || (h->cameras != 1 && h->cameras != 2)) return false;
-  if (h->flags & kEntryFinished) {
-    // A finished entry's parts must fit inside it, in order.
-    const uint64_t chunkEnd = static_cast<uint64_t>(kEntryHeaderSize) + h->chunkBytes;
-    const uint64_t seekEnd = static_cast<uint64_t>(h->seekOffset) + 12 + 4ull * h->seekUnits;
-    if (h->seekOffset < chunkEnd || seekEnd > h->entrySize || (h->entrySize & 3) != 0) return false;
-  }
-  return true;
+  return h->kindCode < kKindCount && (h->cameras == 1 || h->cameras == 2);
+}
+
+bool FinishedPartsFit(const EntryHeader& h) {
+  const uint64_t chunkEnd = static_cast<uint64_t>(kEntryHeaderSize) + h.chunkBytes;
+  const uint64_t seekEnd = static_cast<uint64_t>(h.seekOffset) + 12 + 4ull * h.seekUnits;
+  return h.seekOffset >= chunkEnd && seekEnd <= h.entrySize && (h.entrySize & 3) == 0;
 }
 
 void EncodeChunkHeader(const ChunkHeader& h, uint8_t out[kChunkHeaderSize]) {

@@ -93,8 +93,12 @@ bool DecodeVolume(const uint8_t in[kVolumeRecordSize], VolumeRecord* v);
 void EncodeStoreHeader(const StoreHeader& h, uint8_t out[kStoreHeaderSize]);
 bool DecodeStoreHeader(const uint8_t in[kStoreHeaderSize], StoreHeader* h);
 void EncodeEntryHeader(const EntryHeader& h, uint8_t out[kEntryHeaderSize]);
-// Checks magic, version, CRC and the internal consistency of the fields.
+// Checks magic, version, CRC, the name, the kind and the camera count.
 bool DecodeEntryHeader(const uint8_t in[kEntryHeaderSize], EntryHeader* h);
+// Whether a finished entry's chunk area and seek table lie inside its stated size, in order,
+// and the size is a multiple of 4. Only an entry that fits in its file is held to it: one
+// whose size runs past the end is read as unfinished.
+bool FinishedPartsFit(const EntryHeader& h);
 // Encodes bytes 0..11; the caller computes the CRC over them and the payload.
 void EncodeChunkHeader(const ChunkHeader& h, uint8_t out[kChunkHeaderSize]);
 // Decodes without checking the CRC (it needs the payload) but checks type and camera.

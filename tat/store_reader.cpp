@@ -15,16 +15,33 @@
 
 namespace roadkeep::tat {
 
+int OpenRegularFile(const char* path, int* error) {
+  // Without blocking: a FIFO in a card's place would hold an ordinary open until a writer
+  // comes. Reads of a regular file never block for it.
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    *error = errno;
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    *error = errno;
+  } else if (S_ISREG(st.st_mode)) {
+    return fd;
+  } else {
+    *error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  }
+  ::close(fd);
+  return -1;
+}
+
 bool ReadVolume(const std::string& cardRoot, VolumeRecord* volume, int* error) {
   int ignored = 0;
   int& why = error ? *error : ignored;
   why = 0;
   const auto path = std::filesystem::path(cardRoot) / kStoreFolder / kVolumeFile;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    why = errno;
-    return false;
-  }
+  const int fd = OpenRegularFile(path.c_str(), &why);
+  if (fd < 0) return false;
   uint8_t bytes[kVolumeRecordSize];
   const ssize_t got = ::pread(fd, bytes, sizeof bytes, 0);
   if (got < 0) why = errno;
@@ -38,18 +55,11 @@ CStoreFile::~CStoreFile() {
 
 bool CStoreFile::Open(const std::string& path, int kindCode) {
   m_error = 0;
-  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (m_fd < 0) {
-    m_error = errno;
-    return false;
-  }
+  m_fd = OpenRegularFile(path.c_str(), &m_error);
+  if (m_fd < 0) return false;
   struct stat st;
   if (::fstat(m_fd, &st) != 0) {
     m_error = errno;
-    return false;
-  }
-  if (S_ISDIR(st.st_mode) || !S_ISREG(st.st_mode)) {
-    m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     return false;
   }
   m_size = st.st_size;
@@ -114,6 +124,7 @@ bool CStoreFile::EntryAt(int64_t position, EntryInfo* info) const {
   info->position = position;
   const int64_t available = m_size - position;
   info->finished = (info->header.flags & kEntryFinished) && info->header.entrySize <= available;
+  if (info->finished && !FinishedPartsFit(info->header)) return false;
   if (info->finished) {
     info->size = info->header.entrySize;
     info->chunkEnd = kEntryHeaderSize + info->header.chunkBytes;

@@ -13,6 +13,10 @@
 
 namespace roadkeep::tat {
 
+// Opens a regular file for reading without ever blocking in the open; -1 with *error set
+// (EISDIR for a folder, EINVAL for anything else that is not a regular file).
+int OpenRegularFile(const char* path, int* error);
+
 struct EntryInfo {
   int64_t position = 0;  // of the entry header in its store file
   EntryHeader header;

@@ -121,18 +121,15 @@ int CTATParser::Open(const char* name, MediaInfo* info) {
   const int code = named >= 0 ? named : KindCode(m_kind);
   const int position = !m_card ? -1 : index >= 0 ? index : m_card->Find(code, entry);
   if (m_card && position >= 0) m_reader = m_card->OpenReader(code, position);
-  uint8_t header[kTatHeaderSize] = {};
-  RecordingCounts counts;
-  if (m_reader) {
-    std::memcpy(header, m_reader->Header(), kTatHeaderSize);
-    counts = m_reader->Info().counts;
-  }
-  m_block[1] = GetU16(header + 52);
-  m_block[2] = GetU16(header + 54);
-  m_block[3] = GetU16(header + 20);
-  m_block[4] = GetU16(header + 22);
-  m_block[5] = header[3];
-  m_block[6] = header[4];
+  // The card's checked numbers, not the header's raw bytes.
+  const Recording recording = m_reader ? m_reader->Info() : Recording();
+  const RecordingCounts& counts = recording.counts;
+  m_block[1] = recording.frontWidth;
+  m_block[2] = recording.rearWidth;
+  m_block[3] = recording.frontHeight;
+  m_block[4] = recording.rearHeight;
+  m_block[5] = recording.frontFps;
+  m_block[6] = recording.rearFps;
   m_block[7] = static_cast<int32_t>(std::min<uint32_t>(counts.front, 0xFFFF));
   m_block[8] = static_cast<int32_t>(std::min<uint32_t>(counts.rear, 0xFFFF));
   ParseStatistics(StatisticsText(counts).c_str());
@@ -146,6 +143,7 @@ int CTATParser::Open(const char* name, MediaInfo* info) {
     info->frontFrameCount = m_block[7];
     info->rearFrameCount = m_block[8];
     info->frameIndex.clear();
+    info->damage = recording.copyable ? std::string() : recording.damage;
   }
   m_queue.Clear();
   // A recording the library could not open or find is not read: the consumer gets the end

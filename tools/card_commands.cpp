@@ -1,5 +1,6 @@
 // list and dump: show what the library and the store hold. They need the card store alone,
 // so they also run in the lean front of roadkeep-tool (tool_front.cpp).
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tat/card.h"
 #include "tat/recording_list.h"
 #include "tat/store_reader.h"
 #include "tat/tat_library.h"
@@ -22,15 +24,6 @@ namespace {
 int Fail(const std::string& why) {
   std::fprintf(stderr, "roadkeep-tool: %s\n", why.c_str());
   return 1;
-}
-
-// A handle whose only removable drive is dir, polled once.
-TatHandle* OpenCard(const std::string& dir, char* letter) {
-  setenv("ROADKEEP_CARD_DIRS", dir.c_str(), 1);
-  TatHandle* handle = TatCreate();
-  *letter = 0;
-  TatPollCard(handle, letter);
-  return handle;
 }
 
 // What an error number means for a store file: "not a store file" for EINVAL (the file is
@@ -54,35 +47,55 @@ std::string CardProblem(const std::string& dir) {
   return "cannot read " + path.string() + ": " + std::strerror(error);
 }
 
+TatHandle* OpenCardAt(const std::string& dir, std::string* problem) {
+  TatHandle* handle = TatCreate();
+  char letter = 0;
+  TatPollFound(handle, TatFindCards({dir}), &letter);
+  if (letter != 0) return handle;
+  TatRelease(handle);
+  *problem = CardProblem(dir);
+  return nullptr;
+}
+
+std::vector<Recording> RecordingsNamed(TatHandle* handle, const std::string& name) {
+  const std::shared_ptr<CCard> card = TatCurrentCard(handle);
+  const int kind = CCard::KindOfName(name);
+  std::vector<Recording> named;
+  if (!card || kind < 0) return named;
+  for (Recording& r : card->Recordings(kind)) {
+    if (strcasecmp(r.name.c_str(), name.c_str()) == 0) named.push_back(std::move(r));
+  }
+  return named;
+}
+
 int ListCommand(int argc, char** argv) {
   if (argc != 1) {
     std::fprintf(stderr, "usage: roadkeep-tool list DIR\n");
     return 2;
   }
-  char letter = 0;
-  TatHandle* handle = OpenCard(argv[0], &letter);
-  if (letter == 0) {
-    TatRelease(handle);
-    return Fail(CardProblem(argv[0]));
-  }
+  std::string problem;
+  TatHandle* handle = OpenCardAt(argv[0], &problem);
+  if (handle == nullptr) return Fail(problem);
+  const std::shared_ptr<CCard> card = TatCurrentCard(handle);
   const int kinds[4] = {kKindDriving, kKindEvent, kKindParking, kKindManual};
   int unreadable = 0;
   for (int kind : kinds) {
-    int error = 0;
-    const auto recordings = ListRecordings(handle, letter, kind, &error);
-    if (error != 0) {
+    if (card->Refresh(kind) < 0) {
       // Not an empty kind: its recordings are there, or may be, and could not be read.
+      const std::string why = StoreErrorText(card->StoreError(kind));
       const auto path = std::filesystem::path(argv[0]) / kStoreFolder / StoreFileName(kind);
-      std::printf("%s (cannot be read: %s)\n", KindWord(kind), StoreErrorText(error).c_str());
-      std::fprintf(stderr, "roadkeep-tool: cannot read %s: %s\n", path.c_str(),
-                   StoreErrorText(error).c_str());
+      std::printf("%s (cannot be read: %s)\n", KindWord(kind), why.c_str());
+      std::fprintf(stderr, "roadkeep-tool: cannot read %s: %s\n", path.c_str(), why.c_str());
       ++unreadable;
       continue;
     }
+    const std::vector<Recording> recordings = card->Recordings(kind);
     std::printf("%s (%zu)\n", KindWord(kind), recordings.size());
-    for (const ListedRecording& r : recordings) {
-      std::printf("  %-32s %10d bytes %7.1f s%s\n", r.name.c_str(), r.size, r.durationMs / 1000.0,
-                  r.size < kListingFloor ? "  (below 512 KiB: not listed)" : "");
+    for (const Recording& r : recordings) {
+      const bool listed = static_cast<int32_t>(r.sizeBytes) >= kListingFloor;
+      std::printf("  %-32s %10u bytes %7.1f s%s%s\n", r.name.c_str(), r.sizeBytes,
+                  r.durationMs / 1000.0, listed ? "" : "  (below 512 KiB: not listed)",
+                  r.damage.empty() ? "" : ("  (damaged: " + r.damage + ")").c_str());
     }
   }
   TatRelease(handle);
@@ -96,13 +109,19 @@ int DumpCommand(int argc, char** argv) {
   }
   const int kind = KindCodeOfName(argv[1]);
   if (kind < 0) return Fail(std::string(argv[1]) + ": not a recording name");
+  std::string problem;
+  TatHandle* handle = OpenCardAt(argv[0], &problem);  // the same card rule as every command
+  if (handle == nullptr) return Fail(problem);
+  TatRelease(handle);
   CStoreFile store;
   const auto path = std::filesystem::path(argv[0]) / kStoreFolder / StoreFileName(kind);
   if (!store.Open(path.string(), kind)) {
     return Fail("cannot read " + path.string() + ": " + StoreErrorText(store.Error()));
   }
+  int found = 0;
   for (const EntryInfo& e : store.ListEntries()) {
     if (std::strcmp(e.header.name, argv[1]) != 0) continue;
+    if (found++ > 0) std::printf("\n");  // each recording of the name, in store order
     const EntryHeader& h = e.header;
     std::printf("name %s\nkind %d (%s)\nposition %lld\nsize %u\nfinished %s\n", h.name, h.kindCode,
                 KindWord(h.kindCode), static_cast<long long>(e.position), e.size,
@@ -131,7 +150,6 @@ int DumpCommand(int argc, char** argv) {
       cursor += kChunkHeaderSize + Pad4(c.size);
       ++index;
     }
-    return 0;
   }
-  return Fail(std::string(argv[1]) + ": no such recording on the card");
+  return found > 0 ? 0 : Fail(std::string(argv[1]) + ": no such recording on the card");
 }

@@ -3,6 +3,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+struct TatHandle;
+struct Recording;
 
 int AviInfoCommand(int argc, char** argv);
 int AviCopyCommand(int argc, char** argv);
@@ -16,3 +20,10 @@ int SettingsCommand(int argc, char** argv);
 // Why dir is no card the tool can read, as one line ("DIR: not a recorder card", "cannot
 // read DIR/TAT/VOLUME.TAT: Permission denied").
 std::string CardProblem(const std::string& dir);
+
+// A library handle on the card in dir and nothing else (never another card that is
+// mounted); null with *problem set (CardProblem) when dir is not a card.
+TatHandle* OpenCardAt(const std::string& dir, std::string* problem);
+// The recordings of the handle's card named name (without regard to case; a recorder whose
+// clock was not set writes several of one name), in store order.
+std::vector<Recording> RecordingsNamed(TatHandle* handle, const std::string& name);

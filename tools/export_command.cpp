@@ -1,9 +1,13 @@
 // export: copies recordings of a card into AVI files, as the viewer's FileDownload does, with
 // the same copy code; a progress line on standard error and one line per recording on
-// standard output.
+// standard output. A file already in OUT_DIR is kept (that recording is refused) unless
+// --overwrite.
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +16,8 @@
 
 #include "containers/avi_writer.h"
 #include "containers/recording_export.h"
+#include "tat/card.h"
+#include "tat/store_format.h"
 #include "tat/tat_parser.h"
 #include "concurrency/trace.h"
 #include "tat/tat_library.h"
@@ -19,23 +25,42 @@
 
 namespace {
 
-// Every recording of the card, in the library's order of kinds.
-std::vector<std::string> AllRecordings(TatHandle* handle, char letter) {
-  std::vector<std::string> names;
-  for (int kind = 0; kind < 4; ++kind) {
-    const int count = TatCountRecordings(handle, letter, kind);
-    if (count <= 0 || count > 1000000) continue;
-    std::vector<char> text(static_cast<size_t>(count) * kTatNameSize, 0);
-    std::vector<uint32_t> sizes(2 * (static_cast<size_t>(count) + 1), 0);
-    std::vector<uint32_t> extra(static_cast<size_t>(count) + 2, 0);
-    const int n = TatListRecordings(handle, letter, kind, count, text.data(), sizes.data(),
-                                    extra.data());
-    for (int i = 0; i < n && i < count; ++i) {
-      const char* entry = text.data() + static_cast<size_t>(i) * kTatNameSize;
-      names.emplace_back(entry, strnlen(entry, kTatNameSize));
+// What to copy: every recording of the card in the library's order of kinds, or each
+// recording of the names given (all of a name the card holds more than once).
+std::vector<ExportJob> JobsFor(TatHandle* handle, const std::vector<std::string>& names) {
+  std::vector<ExportJob> jobs;
+  const auto add = [&](const Recording& r) {
+    jobs.push_back({r.Source(), r.name, r.name, false});
+  };
+  if (names.empty()) {
+    const std::shared_ptr<CCard> card = TatCurrentCard(handle);
+    for (int kind = 0; kind < roadkeep::tat::kKindCount; ++kind) {
+      for (const Recording& r : card->Recordings(kind)) add(r);
     }
+    return jobs;
   }
-  return names;
+  for (const std::string& name : names) {
+    const std::vector<Recording> named = RecordingsNamed(handle, name);
+    for (const Recording& r : named) add(r);
+    if (named.empty()) jobs.push_back({name, name, name, false});  // reported as unreadable
+  }
+  return jobs;
+}
+
+// Says which store files of the card cannot be read; their number.
+int ReportUnreadableStores(TatHandle* handle) {
+  const std::shared_ptr<CCard> card = TatCurrentCard(handle);
+  int unreadable = 0;
+  for (int kind = 0; kind < roadkeep::tat::kKindCount; ++kind) {
+    if (card->Refresh(kind) >= 0) continue;
+    const auto path = std::filesystem::path(card->Root()) / roadkeep::tat::kStoreFolder /
+                      roadkeep::tat::StoreFileName(kind);
+    const int error = card->StoreError(kind);
+    std::fprintf(stderr, "roadkeep-tool: cannot read %s: %s\n", path.c_str(),
+                 error == EINVAL ? "not a store file of its kind" : std::strerror(error));
+    ++unreadable;
+  }
+  return unreadable;
 }
 
 class CProgressLine : public CRecordingExport::Observer {
@@ -68,26 +93,32 @@ class CProgressLine : public CRecordingExport::Observer {
 }  // namespace
 
 int ExportCommand(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: roadkeep-tool export CARD_DIR OUT_DIR [NAME...]\n");
+  std::vector<std::string> args;
+  bool overwrite = false;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--overwrite") == 0) {
+      overwrite = true;
+    } else {
+      args.emplace_back(argv[i]);
+    }
+  }
+  if (args.size() < 2 || args[1].empty()) {
+    std::fprintf(stderr, "usage: roadkeep-tool export CARD_DIR OUT_DIR [NAME...] [--overwrite]\n");
     return 2;
   }
   roadkeep::SetTraceEnabled(false);  // standard output holds one line per recording
-  setenv("ROADKEEP_CARD_DIRS", argv[0], 1);
-  TatHandle* handle = TatCreate();
-  char letter = 0;
-  TatPollCard(handle, &letter);
-  if (letter == 0) {
-    std::fprintf(stderr, "roadkeep-tool: no card store in %s\n", argv[0]);
-    TatRelease(handle);
+  std::string problem;
+  TatHandle* handle = OpenCardAt(args[0], &problem);
+  if (handle == nullptr) {
+    std::fprintf(stderr, "roadkeep-tool: %s\n", problem.c_str());
     return 1;
   }
   TatOnCardFound(handle);
-  std::vector<std::string> names;
-  for (int i = 2; i < argc; ++i) names.emplace_back(argv[i]);
-  if (names.empty()) names = AllRecordings(handle, letter);
-
-  int problems = 0;
+  int problems = ReportUnreadableStores(handle);
+  std::vector<ExportJob> jobs =
+      JobsFor(handle, std::vector<std::string>(args.begin() + 2, args.end()));
+  // A file already there is kept unless --overwrite: the export of it is refused.
+  PlanExportFiles(args[1], overwrite ? ExistingFiles::kReplace : ExistingFiles::kRefuse, &jobs);
   {
     CTATParser parser;
     parser.SetLibrary(handle);
@@ -96,10 +127,15 @@ int ExportCommand(int argc, char** argv) {
     std::atomic<bool> busy{true};
     CRecordingExport exporter(parser, writer, busy);
     CProgressLine progress;
-    const std::vector<ExportResult> results = exporter.ExportAll(argv[1], names, progress);
+    const std::vector<ExportResult> results = exporter.ExportAll(args[1], jobs, progress);
     progress.Done();
-    for (const ExportResult& r : results) {
-      std::printf("%s: %s\n", r.name.c_str(), DescribeExportResult(r).c_str());
+    for (size_t i = 0; i < results.size(); ++i) {
+      const ExportResult& r = results[i];
+      // The file's own name where it differs from the recording's.
+      const std::string& file = jobs[i].fileName;
+      std::string as = !r.path.empty() && file != r.name ? " (as " + file + ")" : "";
+      if (r.outcome == ExportOutcome::kExists) as = " (--overwrite replaces it)";
+      std::printf("%s: %s%s\n", r.name.c_str(), DescribeExportResult(r).c_str(), as.c_str());
       problems += IsExportProblem(r) ? 1 : 0;
     }
     parser.Stop();

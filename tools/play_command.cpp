@@ -14,6 +14,7 @@
 
 #include "decoding/decoder.h"
 #include "playback/player.h"
+#include "tat/card.h"
 #include "tat/tat_parser.h"
 #include "concurrency/trace.h"
 #include "playback/wave_box.h"
@@ -266,14 +267,23 @@ int PlayCommand(int argc, char** argv) {
   PlayOptions o;
   if (!ParseArgs(argc, argv, &o)) return Usage();
   roadkeep::SetTraceSink(o.trace ? &roadkeep::TraceToStdout : nullptr);
-  setenv("ROADKEEP_CARD_DIRS", o.dir.c_str(), 1);
-  TatHandle* library = TatCreate();
-  char letter = 0;
-  TatPollCard(library, &letter);
-  if (letter == 0) {
-    TatRelease(library);
-    std::fprintf(stderr, "roadkeep-tool: play: %s\n", CardProblem(o.dir).c_str());
+  std::string cardProblem;
+  TatHandle* library = OpenCardAt(o.dir, &cardProblem);
+  if (library == nullptr) {
+    std::fprintf(stderr, "roadkeep-tool: play: %s\n", cardProblem.c_str());
     return 1;
+  }
+  // Each recording of a name the card holds more than once.
+  struct Source {
+    std::string name;    // as the user gave it
+    std::string opened;  // as the parser opens it
+    bool onCard;
+  };
+  std::vector<Source> sources;
+  for (const std::string& name : o.names) {
+    const std::vector<Recording> named = RecordingsNamed(library, name);
+    for (const Recording& r : named) sources.push_back({name, r.Source(), true});
+    if (named.empty()) sources.push_back({name, name, false});
   }
   ChooseAudioDriver();
   int failures = 0;
@@ -285,17 +295,16 @@ int PlayCommand(int argc, char** argv) {
       std::fprintf(stderr, "roadkeep-tool: play: the audio output could not be opened\n");
       ++failures;
     }
-    for (const std::string& name : o.names) {
-      const Ending ending = PlayOne(*engine, o, name);
+    for (const Source& source : sources) {
+      const std::string& name = source.name;
+      const Ending ending = PlayOne(*engine, o, source.opened);
       PrintSummary(*engine, name, ending);
       int shown = 0;
       double mean = 0, worst = 0;
       engine->front.Stats(&shown, &mean, &worst);
       const char* problem = nullptr;
       if (ending == Ending::kUnreadable) {
-        const int code = CTATParser::KindCode(engine->parser.Kind());
-        problem = TatFindByName(library, code, name.c_str()) < 0 ? "no such recording on the card"
-                                                                 : "the recording could not be read";
+        problem = source.onCard ? "the recording could not be read" : "no such recording on the card";
       } else if (ending == Ending::kTimeLimit) {
         problem = "the recording did not end within the time limit";
       } else if (shown == 0) {

@@ -2,6 +2,7 @@
 // and mouse events, with the card watch finding a card written into a watched folder, audio
 // going to SDL's disk driver, and the card pulled out during playback and put back.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QBasicTimer>
@@ -193,6 +194,43 @@ TEST_F(CardJourney, ACardGoesInItsRecordingsPlayAndItCanBePulledOutAndPutBack) {
   ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 4; }, kListedMs));
   EXPECT_EQ(Names(), Newest());
   EXPECT_EQ(messages.Count(), 1);
+}
+
+// A kind's store file that cannot be read: the other kinds are listed, the kind's button is
+// marked and the window says which file and why, without a box to dismiss.
+TEST_F(CardJourney, AStoreFileThatCannotBeReadMarksItsKindAndIsNamed) {
+  const fs::path store = m_card->dir.Path() / "TAT" / "EVENT.TAT";
+  const std::vector<uint8_t> sound = ReadAll(store.string());
+  const struct {
+    const char* what;
+    void (*put)(const fs::path&);
+    const char* why;
+  } cases[] = {
+      {"FIFO", [](const fs::path& p) { ::mkfifo(p.c_str(), 0600); }, "not a store file"},
+      {"folder", [](const fs::path& p) { fs::create_directory(p); }, "Is a directory"},
+      {"other file", [](const fs::path& p) { WriteAll(p.string(), {1, 2, 3}); }, "not a store file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(store);
+    c.put(store);
+    Insert();
+    ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 3; }, kWaitMs));
+    const auto* mark = W().findChild<QLabel*>(QStringLiteral("UnreadableMark0"));
+    ASSERT_NE(mark, nullptr);
+    EXPECT_TRUE(mark->isVisible());
+    EXPECT_TRUE(mark->toolTip().contains(QStringLiteral("TAT/EVENT.TAT: ") + c.why))
+        << mark->toolTip().toStdString();
+    const auto* line = W().findChild<QLabel*>(QStringLiteral("StatusLine"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_TRUE(line->text().contains(QStringLiteral("EVENT.TAT"))) << line->text().toStdString();
+    CardMessageAnswerer answerer;  // the card's removal is said in a box
+    Pull();
+    ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 0 && !mark->isVisible(); }, kWaitMs));
+  }
+  fs::remove_all(store);
+  WriteAll(store.string(), sound);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTreeView>
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -44,10 +45,14 @@ constexpr int kSeconds = 12;  // every recording over 512 KiB, so all four are l
 constexpr int kFrames = kSeconds * 30;
 
 // Answers the window's dialogs as they show: the folder dialog with `folder` (or Cancel when
-// it is empty), every message box with OK, keeping what they said.
+// it is empty), the question about files already there with the button named `existing`,
+// every other message box with OK, keeping what they said.
 class DialogAnswerer : public QObject {
  public:
-  explicit DialogAnswerer(QString folder) : m_folder(std::move(folder)) { m_timer.start(10, this); }
+  explicit DialogAnswerer(QString folder, QString existing = {})
+      : m_folder(std::move(folder)), m_existing(std::move(existing)) {
+    m_timer.start(10, this);
+  }
   QStringList messages;    // "objectName: text"
   QStringList startedIn;   // the folder each folder dialog opened in
   int folderDialogs = 0;
@@ -58,7 +63,12 @@ class DialogAnswerer : public QObject {
       if (!top->isVisible()) continue;
       if (auto* box = qobject_cast<QMessageBox*>(top)) {
         messages << box->objectName() + ": " + box->text();
-        box->accept();
+        auto* button = box->findChild<QAbstractButton*>(m_existing);
+        if (box->objectName() == QLatin1String("ExportExistingQuestion") && button != nullptr) {
+          button->click();
+        } else {
+          box->accept();
+        }
       } else if (auto* dialog = qobject_cast<QFileDialog*>(top)) {
         if (dialog->objectName() != QLatin1String("ExportFolderDialog")) continue;
         ++folderDialogs;
@@ -75,7 +85,7 @@ class DialogAnswerer : public QObject {
   }
 
  private:
-  QString m_folder;
+  QString m_folder, m_existing;
   QBasicTimer m_timer;
 };
 
@@ -187,6 +197,13 @@ class ExportJourney : public ::testing::Test {
     QTest::mouseClick(button, Qt::LeftButton);
   }
   bool ExportEnds() { return WaitFor([&] { return !W().ExportBusy(); }, kWaitMs); }
+  static std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+      files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    return files;
+  }
 
   ScopedWorkDir m_work;
   std::unique_ptr<ViewerCard> m_card;
@@ -285,7 +302,7 @@ TEST_F(ExportJourney, PlaybackGoesOnDuringAnExportAndStopLeavesTheFilesWhole) {
   EXPECT_EQ(W().windowTitle(), LoadString(IDS_APP_TITLE));
 }
 
-TEST_F(ExportJourney, CancelDuringTheSecondFileKeepsTheFirstAndAShortSecondAndNoThird) {
+TEST_F(ExportJourney, CancelDuringTheSecondFileKeepsTheFirstAndLeavesNoSecondOrThird) {
   DialogAnswerer answerer(QString::fromStdString(m_out));
   FrameGate gate(1, 20);
   W().ExportWorker().SetFrameProbe(std::ref(gate));
@@ -302,11 +319,7 @@ TEST_F(ExportJourney, CancelDuringTheSecondFileKeepsTheFirstAndAShortSecondAndNo
   W().ExportWorker().SetFrameProbe(nullptr);
 
   EXPECT_EQ(Probe(Out(0)).frontFrames, kFrames);
-  const Probed cut = Probe(Out(1));
-  EXPECT_EQ(cut.videoStreams, 2);
-  EXPECT_EQ(cut.frontFrames, 21) << "up to the frame on which Cancel was seen";
-  EXPECT_EQ(cut.errors, "");
-  EXPECT_FALSE(fs::exists(Out(2)));
+  EXPECT_EQ(FilesIn(m_out), std::vector<std::string>{Name(0)}) << "a part of the second was left";
   QTest::qWait(300);
   EXPECT_TRUE(answerer.messages.isEmpty()) << answerer.messages.join('\n').toStdString();
   // The window takes input again: a kind button refills the list.
@@ -314,7 +327,7 @@ TEST_F(ExportJourney, CancelDuringTheSecondFileKeepsTheFirstAndAShortSecondAndNo
   EXPECT_EQ(ListRows(W()), 4);
 }
 
-TEST_F(ExportJourney, PullingTheCardStopsTheExportWithAValidShortFile) {
+TEST_F(ExportJourney, PullingTheCardStopsTheExportAndLeavesNoPartialFile) {
   DialogAnswerer answerer(QString::fromStdString(m_out));
   FrameGate gate(0, 30);
   W().ExportWorker().SetFrameProbe(std::ref(gate));
@@ -332,12 +345,9 @@ TEST_F(ExportJourney, PullingTheCardStopsTheExportWithAValidShortFile) {
   const QStringList report = answerer.messages.filter(QStringLiteral("ExportMessage: "));
   ASSERT_EQ(report.size(), 1);
   EXPECT_TRUE(report[0].contains(QString::fromStdString(fs::path(first).filename().string()) +
-                                 ": incomplete: the export was stopped; the file holds 31 of 360"))
+                                 ": not saved: the export was stopped."))
       << report[0].toStdString();
-  const Probed cut = Probe(first);
-  EXPECT_EQ(cut.frontFrames, 31);
-  EXPECT_EQ(cut.errors, "");
-  EXPECT_FALSE(fs::exists(second));
+  EXPECT_TRUE(FilesIn(m_out).empty()) << "a part of " << first << " was left";
   EXPECT_EQ(Progress().FileBar()->value(), 0);
   EXPECT_EQ(Progress().OverallBar()->value(), 0);
 }
@@ -364,7 +374,7 @@ TEST_F(ExportJourney, AFolderThatCannotBeWrittenIsReportedByName) {
   EXPECT_FALSE(Progress().isVisible());
 }
 
-TEST_F(ExportJourney, ClosingTheWindowDuringAnExportEndsTheFileShortAndValid) {
+TEST_F(ExportJourney, ClosingTheWindowDuringAnExportLeavesNoPartialFile) {
   DialogAnswerer answerer(QString::fromStdString(m_out));
   // Holds the copy until the closing window clears the busy flag.
   std::atomic<bool> reached{false};
@@ -385,11 +395,44 @@ TEST_F(ExportJourney, ClosingTheWindowDuringAnExportEndsTheFileShortAndValid) {
   const qint64 closingMs = clock.elapsed();
   std::printf("window closed %lld ms into the close\n", static_cast<long long>(closingMs));
   EXPECT_LT(closingMs, kWaitMs) << "the close waited for the whole export";
-  const Probed cut = Probe(file);
-  EXPECT_EQ(cut.videoStreams, 2);
-  EXPECT_EQ(cut.frontFrames, 41);
-  EXPECT_EQ(cut.errors, "");
+  EXPECT_TRUE(FilesIn(m_out).empty()) << "a part of " << file << " was left";
   QTest::qWait(200);  // nothing queued for the window may arrive after it is gone
+}
+
+// A file of the recording's name already in the folder: the window asks, and the answer is
+// what happens to it.
+TEST_F(ExportJourney, AFileAlreadyThereIsReplacedSkippedOrKeptAsTheUserAnswers) {
+  CheckRow(0);
+  const std::string name = Name(0);
+  const std::string numbered = name.substr(0, name.size() - 4) + " (2).avi";
+  const struct {
+    const char* answer;
+    std::vector<std::string> files;
+    bool olderKept;
+    int messages;  // the question, and for a skip the report that says so
+  } cases[] = {
+      {"Replace", {name}, false, 1},
+      {"Skip", {name}, true, 2},
+      {"KeepBoth", {numbered, name}, true, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    fs::remove_all(m_out);
+    fs::create_directory(m_out);
+    WriteAll(Out(0), {1, 2, 3});
+    DialogAnswerer answerer(QString::fromStdString(m_out), QString::fromLatin1(c.answer));
+    ClickDownload();
+    ASSERT_TRUE(WaitFor(
+        [&] { return answerer.messages.size() == c.messages && !W().ExportBusy(); }, kWaitMs));
+    ASSERT_TRUE(answerer.messages.front().startsWith(QStringLiteral("ExportExistingQuestion: ")));
+    EXPECT_TRUE(answerer.messages.front().contains(QString::fromStdString(name)));
+    EXPECT_EQ(FilesIn(m_out), c.files);
+    EXPECT_EQ(ReadAll(Out(0)).size() == 3, c.olderKept);
+    const std::string fresh = c.olderKept ? m_out + "/" + c.files.front() : Out(0);
+    if (c.files.size() > 1 || !c.olderKept) {
+      EXPECT_EQ(Probe(fresh).frontFrames, kFrames);
+    }
+  }
 }
 
 }  // namespace

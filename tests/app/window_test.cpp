@@ -1,9 +1,6 @@
 // The main window after start: where its controls stand, its language, the quit question,
 // and the repaint and colour of its labels.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -16,11 +13,14 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 #include <functional>
+#include <mutex>
+#include <thread>
 
+#include "app/card_watch.h"
 #include "app/main_window.h"
 #include "app/pane_states.h"
 #include "app/video_pane.h"
@@ -344,17 +344,27 @@ TEST(MainWindow, LabelsDrawTheirTextInOrangeRed) {
   EXPECT_NE(window.Controls().Find(IDC_LIST)->palette().color(QPalette::WindowText), orange);
 }
 
-// A volume that hangs (here a volume record that is a FIFO nobody writes) holds up the card
+// A volume that hangs (a look that does not come back until released) holds up the card
 // watch's own thread, never the window: the window goes on handling its events while the look
 // waits. Should the window itself hang in the look, a watchdog lets it go, so the case fails
 // instead of hanging.
 TEST(MainWindow, AVolumeThatHangsNeverStallsTheWindow) {
   ScopedWorkDir work;
-  TempDir slot;
-  std::filesystem::create_directory(slot.Path() / "TAT");
-  const std::string fifo = (slot.Path() / "TAT" / "VOLUME.TAT").string();
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  setenv("ROADKEEP_CARD_DIRS", slot.Path().c_str(), 1);
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool released = false;
+  std::atomic<int> looks{0};
+  const CCardWatch::Look hangs = [&](const std::string&) {
+    ++looks;
+    std::unique_lock<std::mutex> lock(mutex);
+    wake.wait(lock, [&] { return released; });
+    return std::vector<TatVolume>{};
+  };
+  const auto release = [&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    released = true;
+    wake.notify_all();
+  };
   std::atomic<int> heartbeat{0};
   std::atomic<bool> done{false};
   std::thread watchdog([&] {
@@ -362,32 +372,27 @@ TEST(MainWindow, AVolumeThatHangsNeverStallsTheWindow) {
     while (!done) {
       std::this_thread::sleep_for(std::chrono::seconds(1));
       const int now = heartbeat.load();
-      if (now == last) {  // the window handled no event for a second: let the look end
-        const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0) close(fd);
-      }
+      if (now == last) release();  // the window handled no event for a second
       last = now;
     }
   });
   {
     CZarezeRadidaDlg window(kEnglish);
+    window.CardWatch()->SetLook(hangs);
     ShowAndWait(window);
     QTimer beat;
     QObject::connect(&beat, &QTimer::timeout, [&] { ++heartbeat; });
     beat.start(50);
-    // Timer 102 asks for a look within a second; three seconds on, one still waits on the FIFO
-    // while this thread runs.
+    // Timer 102 asks for a look within a second; three seconds on, it still waits while this
+    // thread runs.
     QTest::qWait(3000);
-    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-    EXPECT_GE(writer, 0) << "no look was waiting on the volume while the window ran";
-    // The look ends, and no later one finds the FIFO.
-    std::filesystem::remove(fifo);
-    if (writer >= 0) close(writer);
+    EXPECT_EQ(looks.load(), 1) << "no look was waiting on the volume while the window ran";
+    EXPECT_GE(heartbeat.load(), 10) << "the window stalled";
+    release();
     EXPECT_EQ(window.State().cardLetter, 0);
   }
   done = true;
   watchdog.join();
-  unsetenv("ROADKEEP_CARD_DIRS");
 }
 
 }  // namespace

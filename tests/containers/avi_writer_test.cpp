@@ -130,7 +130,10 @@ class CountingFile : public VFileSystem {
     m_written += count;
     return m_short && count > 8 ? count - 1 : count;
   }
-  void CloseFile() override { m_open = false; }
+  bool CloseFile() override {
+    m_open = false;
+    return true;
+  }
   int SeekFile(int, int) override { return 0; }
   bool IsOpen() override { return m_open; }
   bool m_open = false;

@@ -132,7 +132,7 @@ class RecordingExport : public ::testing::Test {
 
   std::vector<ExportResult> Export(const std::vector<std::string>& names) {
     m_busy = true;
-    return m_export.ExportAll(m_out, names, m_observer);
+    return m_export.ExportAll(m_out, ExportJobsFor(names), m_observer);
   }
   std::string Out(const std::string& name) const { return m_out + "/" + name; }
   std::vector<std::string> FilesIn(const std::string& folder) const {
@@ -232,23 +232,79 @@ TEST_F(RecordingExport, UnusableNamesAndDestinationsAreSkippedAndReported) {
   ASSERT_EQ(missing.size(), 1u);
   EXPECT_EQ(missing[0].outcome, ExportOutcome::kNotCreated);
   EXPECT_NE(DescribeExportResult(missing[0]).find(std::strerror(ENOENT)), std::string::npos);
+
+  m_out.clear();  // no folder at all: never the current one
+  EXPECT_EQ(Export({good})[0].outcome, ExportOutcome::kNotCreated);
+  EXPECT_FALSE(fs::exists(good));
 }
 
-TEST_F(RecordingExport, AFullDiskIsReportedNotSilent) {
-  // A file size limit fails writes past it as a full disk does.
-  struct rlimit old {};
-  getrlimit(RLIMIT_FSIZE, &old);
-  struct rlimit small = old;
-  small.rlim_cur = 20000;
-  signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &small);
-  const std::vector<ExportResult> results = Export({s_card->Name(0)});
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, SIG_DFL);
-  ASSERT_EQ(results.size(), 1u);
-  EXPECT_EQ(results[0].outcome, ExportOutcome::kWriteFailed);
-  EXPECT_LT(results[0].framesCopied, kFrames);
-  EXPECT_TRUE(IsExportProblem(results[0]));
+// Where a file of the name is already there, or an earlier recording of the batch took it.
+TEST_F(RecordingExport, ExistingFilesAreKeptReplacedOrKeptBesideANumberedOne) {
+  const std::string a = s_card->Name(1), b = s_card->Name(3);
+  const std::string a2 = a.substr(0, a.size() - 4) + " (2).avi";
+  const std::string a3 = a.substr(0, a.size() - 4) + " (3).avi";
+  const struct {
+    ExistingFiles existing;
+    std::vector<std::string> files;  // each job's file
+    ExportOutcome first;
+  } cases[] = {
+      {ExistingFiles::kRefuse, {a, a2, b}, ExportOutcome::kExists},
+      {ExistingFiles::kReplace, {a, a2, b}, ExportOutcome::kComplete},
+      {ExistingFiles::kKeepBoth, {a2, a3, b}, ExportOutcome::kComplete},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.existing));
+    fs::remove_all(m_out);
+    fs::create_directory(m_out);
+    WriteAll(Out(a), {1, 2, 3});  // an earlier export of the first recording
+    std::vector<ExportJob> jobs = ExportJobsFor({a, a, b});
+    PlanExportFiles(m_out, c.existing, &jobs);
+    std::vector<std::string> files;
+    for (const ExportJob& job : jobs) files.push_back(job.fileName);
+    EXPECT_EQ(files, c.files);
+    m_busy = true;
+    const std::vector<ExportResult> results = m_export.ExportAll(m_out, jobs, m_observer);
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[0].outcome, c.first) << DescribeExportResult(results[0]);
+    EXPECT_EQ(results[1].outcome, ExportOutcome::kComplete);
+    EXPECT_EQ(ReadAll(Out(a)).size() == 3, c.existing != ExistingFiles::kReplace);
+    for (size_t i = 1; i < 3; ++i) EXPECT_EQ(Probe(Out(files[i]))[0].packets, kFrames) << files[i];
+  }
+}
+
+// A file size limit fails writes past it as a full disk does: nothing partial is left, and
+// an older copy the export was to replace is still whole.
+TEST_F(RecordingExport, AFullDiskLeavesNoPartialFileAndTheOlderCopyWhole) {
+  const std::string name = s_card->Name(0);
+  for (const bool older : {false, true}) {
+    SCOPED_TRACE(older ? "an older copy" : "no older copy");
+    fs::remove_all(m_out);
+    fs::create_directory(m_out);
+    std::vector<ExportJob> jobs = ExportJobsFor({name});
+    if (older) {
+      ASSERT_EQ(Export({name})[0].outcome, ExportOutcome::kComplete);
+      jobs[0].replace = true;
+    }
+    const std::vector<uint8_t> before = older ? ReadAll(Out(name)) : std::vector<uint8_t>();
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit small = old;
+    small.rlim_cur = 20000;
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    m_busy = true;
+    const std::vector<ExportResult> results = m_export.ExportAll(m_out, jobs, m_observer);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, SIG_DFL);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].outcome, ExportOutcome::kWriteFailed);
+    EXPECT_TRUE(results[0].path.empty());
+    EXPECT_TRUE(IsExportProblem(results[0]));
+    EXPECT_EQ(FilesIn(m_out), older ? std::vector<std::string>{name} : std::vector<std::string>{});
+    if (older) {
+      EXPECT_EQ(ReadAll(Out(name)), before);
+    }
+  }
 }
 
 // The store file of kind, the entry of name in it, and its header's CRC made good again
@@ -266,10 +322,11 @@ void EditEntry(const fs::path& card, const char* kind, const std::string& name,
   WriteAll(store, bytes);
 }
 
-TEST_F(RecordingExport, ADamagedRecordingEndsEarlyAndIsReported) {
+TEST_F(RecordingExport, AFrameLostToDamageIsCountedAndReported) {
   MadeCard card(kSeconds);
   ASSERT_TRUE(card.ok);
-  // A byte in the middle of the second recording's chunks: reading ends there with an error.
+  // A byte in the middle of the second recording's chunks: that chunk fails its check and is
+  // left out.
   EditEntry(card.dir.Path(), "EVENT", card.Name(1), [](std::vector<uint8_t>& b, size_t entry) {
     uint32_t size = 0;
     std::memcpy(&size, b.data() + entry + 8, 4);
@@ -280,14 +337,13 @@ TEST_F(RecordingExport, ADamagedRecordingEndsEarlyAndIsReported) {
   const std::string report =
       CommandOutput(BinPath("roadkeep-tool") + " export " + card.dir.Path().string() + " " + out +
                     " " + card.Name(1) + " " + card.Name(0));
-  EXPECT_NE(report.find(card.Name(1) + ": incomplete: reading ended after"), std::string::npos)
+  EXPECT_NE(report.find(card.Name(1) + ": incomplete: frames lost to damage, 119 of 120 frames"),
+            std::string::npos)
       << report;
-  EXPECT_NE(report.find(card.Name(0) + ": saved, 120 of 120 frames"), std::string::npos) << report;
-  const std::string cut = out + "/" + card.Name(1);
-  const long frames = Probe(cut)[0].packets;
-  EXPECT_GT(frames, 0);
-  EXPECT_LT(frames, kFrames);
-  EXPECT_EQ(DecodeErrors(cut), "");
+  EXPECT_NE(report.find(card.Name(0) + ": saved, 120 of 120 front and 120 of 120 rear frames"),
+            std::string::npos)
+      << report;
+  EXPECT_EQ(Probe(out + "/" + card.Name(1))[0].packets, kFrames - 1);
 }
 
 TEST_F(RecordingExport, TheToolSkipsNamesFromTheCardThatWouldLeaveTheFolder) {

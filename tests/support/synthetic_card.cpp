@@ -20,6 +20,28 @@ std::vector<uint8_t> SyntheticPayload(int type, int ordinal, int size) {
   return p;
 }
 
+bool EditEntryHeader(const std::string& cardDir, int kindCode, const std::string& name,
+                     const std::function<void(EntryHeader&)>& change, int nth) {
+  const auto path = std::filesystem::path(cardDir) / kStoreFolder / StoreFileName(kindCode);
+  std::FILE* file = std::fopen(path.c_str(), "r+b");
+  if (file == nullptr) return false;
+  std::vector<uint8_t> bytes;
+  uint8_t block[65536];
+  for (size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) {
+    bytes.insert(bytes.end(), block, block + n);
+  }
+  bool done = false;
+  for (size_t at = kStoreHeaderSize; !done && at + kEntryHeaderSize <= bytes.size(); at += 4) {
+    EntryHeader h;
+    if (!DecodeEntryHeader(&bytes[at], &h) || name != h.name || nth-- > 0) continue;
+    change(h);
+    EncodeEntryHeader(h, &bytes[at]);
+    done = std::fseek(file, static_cast<long>(at), SEEK_SET) == 0 &&
+           std::fwrite(&bytes[at], 1, kEntryHeaderSize, file) == kEntryHeaderSize;
+  }
+  return std::fclose(file) == 0 && done;
+}
+
 bool WriteSyntheticCard(const std::string& dir, const std::vector<SyntheticRecording>& recs,
                         uint64_t cardId) {
   VolumeRecord volume;

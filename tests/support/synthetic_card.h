@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,13 @@ struct SyntheticRecording {
 // Formats dir as a card when it holds none yet, then appends each recording.
 bool WriteSyntheticCard(const std::string& dir, const std::vector<SyntheticRecording>& recs,
                         uint64_t cardId = 7);
+
+// Changes the header of the nth entry named name in the card's store file of kind, as a
+// damaged or odd recorder would have written it, and seals it again (its CRC made good).
+// False when there is no such entry.
+bool EditEntryHeader(const std::string& cardDir, int kindCode, const std::string& name,
+                     const std::function<void(roadkeep::tat::EntryHeader&)>& change,
+                     int nth = 0);
 
 // The payload of the n-th chunk of a type, as WriteSyntheticCard writes it.
 std::vector<uint8_t> SyntheticPayload(int type, int ordinal, int size);

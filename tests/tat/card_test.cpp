@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,68 @@ TEST(Card, ReadersOfOneCardKeepTheirOwnPlace) {
   EXPECT_EQ(got, expected);
   EXPECT_FALSE(card.OpenReader(kKindDriving, 2));
   EXPECT_FALSE(card.OpenReader(kKindEvent, 0));
+}
+
+// A header resealed with numbers that cannot be: what the chunks can give replaces them and
+// the recording says it is damaged; what they cannot give makes it one no export copies.
+TEST(Card, ImpossibleHeaderNumbersAreTakenFromTheChunksOrRefused) {
+  const std::string name = "REC_20140301_093000_D.avi";
+  const struct {
+    const char* what;
+    std::function<void(EntryHeader&)> change;
+    bool copyable;
+  } cases[] = {
+      {"sound", [](EntryHeader&) {}, true},
+      {"rear rate 0", [](EntryHeader& h) { h.rearFps = 0; }, true},
+      {"front rate 0", [](EntryHeader& h) { h.frontFps = 0; }, true},
+      {"front rate 255", [](EntryHeader& h) { h.frontFps = 255; }, true},
+      {"counts all ones", [](EntryHeader& h) { h.frontFrames = h.rearFrames = 0xFFFFFFFF; }, true},
+      {"length all ones", [](EntryHeader& h) { h.durationMs = 0xFFFFFFFF; }, true},
+      {"front size 65535", [](EntryHeader& h) { h.frontWidth = h.frontHeight = 65535; }, false},
+      {"rear size 0", [](EntryHeader& h) { h.rearWidth = 0; }, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    ASSERT_TRUE(WriteSyntheticCard(dir.Path().string(), {{name, 2, 30, true}}));
+    ASSERT_TRUE(roadkeep::test::EditEntryHeader(dir.Path().string(), kKindDriving, name, c.change));
+    CCard card(dir.Path().string());
+    const std::vector<Recording> listed = card.Recordings(kKindDriving);
+    ASSERT_EQ(listed.size(), 1u);
+    const Recording& r = listed[0];
+    EXPECT_EQ(r.damage.empty(), std::string(c.what) == "sound") << r.damage;
+    EXPECT_EQ(r.copyable, c.copyable);
+    EXPECT_EQ(r.counts.front, 60u);
+    EXPECT_EQ(r.counts.rear, 60u);
+    EXPECT_EQ(r.CameraCount(), 2);
+    EXPECT_EQ(r.durationMs, 2000u);
+    EXPECT_EQ(r.frontFps, 30);
+    EXPECT_EQ(r.rearFps, 30);
+  }
+}
+
+// An entry whose stated size runs past its file is read as one the power cut short: listed,
+// every chunk readable, and the recording after it found.
+TEST(Card, AnEntrySizePastTheFileKeepsTheRecordingReadable) {
+  const std::vector<roadkeep::test::SyntheticRecording> recordings = {
+      {"REC_20140301_093000_D.avi", 1, 30, true}, {"REC_20140301_093100_D.avi", 1, 30, true}};
+  for (const uint32_t size : {0xFFFFFFFFu, 0x7FFFFFFFu, 0xFFFFFF00u, 0x80000000u}) {
+    SCOPED_TRACE(size);
+    TempDir dir;
+    ASSERT_TRUE(WriteSyntheticCard(dir.Path().string(), recordings));
+    CCard sound(dir.Path().string());
+    const size_t chunks = ReadChunks(*sound.OpenReader(kKindDriving, 0)).size();
+    ASSERT_TRUE(roadkeep::test::EditEntryHeader(dir.Path().string(), kKindDriving,
+                                                recordings[0].name,
+                                                [&](EntryHeader& h) { h.entrySize = size; }));
+    CCard card(dir.Path().string());
+    const std::vector<Recording> listed = card.Recordings(kKindDriving);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].name, recordings[0].name);
+    EXPECT_EQ(listed[1].name, recordings[1].name);
+    EXPECT_EQ(listed[0].durationMs, 1000u);
+    EXPECT_EQ(ReadChunks(*card.OpenReader(kKindDriving, 0)).size(), chunks);
+  }
 }
 
 }  // namespace
