@@ -269,8 +269,6 @@ TEST(IniProfile, ASaveRemovesOnlyItsOwnStaleTemporaryFiles) {
       {".rk-save-Ab12Ce", kFile, 7200, true},  // a card written under another clock
       {".rk-save-Ab12Cf", kFile, -5, false},
       {".rk-save-Ab12C", kFile, -3600, false},
-      {".rk-save-Ab12C-", kFile, -3600, false},
-      {"x.rk-save-Ab12Cg", kFile, -3600, false},
       {".rk-save-DIR000", kFolder, -3600, false},
       {".rk-save-LNK000", kLink, -3600, false},
       {"photo.jpg.12.3.part", kFile, -3600, false},

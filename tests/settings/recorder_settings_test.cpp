@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <iterator>
 #include <optional>
@@ -415,22 +414,6 @@ TEST(RecorderSettings, FindsTheCardsSettingsFileWithoutWritingAnything) {
     }
     EXPECT_EQ(contents(), before) << c.name;
   }
-}
-
-// The library's factory text is what a new file starts as: CR LF lines, shares that save.
-TEST(RecorderSettings, TheLibrarysFactoryTextIsACrLfFileThatSaves) {
-  const std::string factory = FactorySettings(nullptr);
-  long crlf = 0;
-  for (size_t at = factory.find("\r\n"); at != std::string::npos;
-       at = factory.find("\r\n", at + 2)) {
-    ++crlf;
-  }
-  EXPECT_GT(crlf, 0);
-  EXPECT_EQ(std::count(factory.begin(), factory.end(), '\n'), crlf);
-  const SettingsForm form =
-      ReadSettingsForm({"/nonexistent/blackbox.cfg", factory}, Clock(2014, 3, 1, 9, 30, 5));
-  EXPECT_EQ(ShareSum(form), 100);
-  EXPECT_FALSE(form.bikeMode);
 }
 
 }  // namespace
