@@ -107,8 +107,8 @@ class CZarezeRadidaDlg : public QWidget {
   // a name the user picks, pausing playback while the dialog is open.
   void OnCapture();
   // The settings button (1016) and F3 (settings_button.cpp): pauses playback, finds the
-  // recorder's settings file on a card and runs the settings dialog on it; without one it
-  // says so. False when no dialog ran (also during an export, which it leaves alone).
+  // recorder's settings file on the card in use and runs the settings dialog on it; without
+  // one it says so. False when no dialog ran (also during an export, which it leaves alone).
   bool LocateSettingsFile();
   void OnSettingsButton() { LocateSettingsFile(); }
   void ApplyVolume(int value);

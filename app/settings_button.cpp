@@ -1,28 +1,31 @@
-// The settings button (1016) and F3: find the recorder's settings file on a card and run the
-// settings dialog on it (settings/recorder_settings.h, settings/setting_dlg.h).
+// The settings button (1016) and F3: the settings dialog on the recorder's settings file of
+// the card the window has open (settings/recorder_settings.h, settings/setting_dlg.h).
 #include <QMessageBox>
 
 #include "app/main_window.h"
-#include "platform/removable_drives.h"
 #include "resources/resource_ids.h"
 #include "settings/recorder_settings.h"
 #include "settings/setting_dlg.h"
+#include "tat/card.h"
 
 bool CZarezeRadidaDlg::LocateSettingsFile() {
   if (ExportBusy()) return false;
   const int status = m_playback.Player().Status();
   if (status == CQMVMediaPlayer::kPlaying || status == CQMVMediaPlayer::kStill) OnPause();
-  const std::string path =
-      FindSettingsFile(roadkeep::platform::RemovableVolumes(), m_library);
-  if (!path.empty()) {
+  // The card in use, never another volume that happens to hold a SETTING folder.
+  const std::shared_ptr<CCard> card = m_state.cardLetter != 0 ? TatCurrentCard(m_library) : nullptr;
+  const SettingsLocation location = card ? FindCardSettings(card->Root()) : SettingsLocation{};
+  if (location.Editable()) {
     CSettingDlg dialog(this, m_langId);
-    dialog.SetFilePath(path);
+    dialog.SetFile({location.path, FactorySettings(m_library)});
     dialog.exec();
     return true;
   }
+  // The message says what is wrong when it is the file; anything else is no usable card.
+  const int text = location.place == SettingsPlace::kTooLarge ? IDS_SETTINGS_TOO_LARGE_EN
+                                                              : IDS_NO_SETTINGS_FILE_EN;
   QMessageBox message(QMessageBox::Warning, LoadString(IDS_APP_TITLE),
-                      FormatResourceText(LoadString(IDS_NO_SETTINGS_FILE_EN, m_language)),
-                      QMessageBox::Ok, this);
+                      FormatResourceText(LoadString(text, m_language)), QMessageBox::Ok, this);
   message.setObjectName(QStringLiteral("NoSettingsMessage"));
   message.exec();
   return false;

@@ -10,7 +10,10 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
+
+#include "platform/leftover_files.h"
 
 namespace {
 
@@ -56,6 +59,37 @@ std::string TemporaryName(const char* path) {
   return std::string(path) + suffix;
 }
 
+// Strips a run of decimal digits from the end of *name; false when there is none.
+bool DropNumber(std::string_view* name) {
+  size_t digits = 0;
+  while (digits < name->size() && (*name)[name->size() - 1 - digits] >= '0' &&
+         (*name)[name->size() - 1 - digits] <= '9') {
+    ++digits;
+  }
+  name->remove_suffix(digits);
+  return digits > 0;
+}
+
+// A name TemporaryName makes: "<picture>.jpg.<pid>.<counter>.part".
+bool IsPartName(std::string_view name) {
+  constexpr std::string_view kPart = ".part";
+  if (name.size() <= kPart.size() || name.substr(name.size() - kPart.size()) != kPart) {
+    return false;
+  }
+  name.remove_suffix(kPart.size());
+  for (int i = 0; i < 2; ++i) {
+    if (!DropNumber(&name) || name.empty() || name.back() != '.') return false;
+    name.remove_suffix(1);
+  }
+  return IsJpegName(std::string(name).c_str());
+}
+
+std::string FolderOf(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  if (slash == nullptr) return ".";
+  return slash == path ? "/" : std::string(path, slash);
+}
+
 }  // namespace
 
 bool IsJpegName(const char* path) {
@@ -80,6 +114,7 @@ bool WriteJpegFile(const char* path, const uint8_t* bgrx, int width, int height,
   const Buffer jpeg(out);
   if (status != 0 || out == nullptr || outSize == 0) return false;
 
+  RemoveLeftovers(FolderOf(path), IsPartName);
   const std::string part = TemporaryName(path);
   const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return false;

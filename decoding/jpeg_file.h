@@ -14,7 +14,8 @@ bool IsJpegName(const char* path);
 // as a baseline 3-component JPEG. The file appears whole or not at all: the bytes go to a
 // temporary file beside it, which is renamed over path only when everything was written, so
 // a failed write (full disk, unwritable folder) leaves an older file of that name untouched.
-// False on bad arguments or any failure.
+// Temporary files of earlier writes cut off there (a card pulled mid-write) are removed
+// first (platform/leftover_files.h). False on bad arguments or any failure.
 bool WriteJpegFile(const char* path, const uint8_t* bgrx, int width, int height, int rowStride,
                    int quality = kJpegQuality);
 

@@ -1,4 +1,5 @@
-// Open + BuildIndex + ReadChunk until failure on arbitrary bytes.
+// Open + BuildIndex + ReadChunk until failure on arbitrary bytes. Each input goes to a file
+// of this process that is removed again once the input is done.
 #include <unistd.h>
 
 #include <cstdint>
@@ -29,5 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reader.SeekToTime(0.5f);
   }
   reader.Close();
+  ::unlink(path.c_str());
   return 0;
 }

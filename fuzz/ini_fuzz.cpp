@@ -1,6 +1,6 @@
 // INI text from the card (SETTING/blackbox.cfg) through the profile helpers: any bytes.
 // Checks what a save relies on: an untouched text comes back byte for byte, a value that
-// was set reads back, and keys that were not set keep their values.
+// was set reads back, and keys that were not set keep their values. Seeds: corpus/ini_fuzz.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -19,11 +19,11 @@ namespace {
 
 using namespace roadkeep::tat;
 
+// The card folder of this process, which the card watch is pointed at once.
 const std::string& CardDir() {
   static const std::string dir = [] {
     const auto path =
         std::filesystem::temp_directory_path() / ("roadkeep-fuzz-card-" + std::to_string(getpid()));
-    FormatCard(path.string(), 1, nullptr);
     setenv("ROADKEEP_CARD_DIRS", path.c_str(), 1);
     return path.string();
   }();
@@ -60,6 +60,7 @@ void ReadToEnd(TatHandle* h, bool batches, std::vector<uint8_t>* buffer) {
 }  // namespace
 
 void ReadAsDrivingStore(const uint8_t* data, size_t size) {
+  FormatCard(CardDir(), 1, nullptr);
   {
     std::ofstream out(CardDir() + "/TAT/REC.TAT", std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
@@ -83,6 +84,8 @@ void ReadAsDrivingStore(const uint8_t* data, size_t size) {
     ReadToEnd(h, false, &buffer);
   }
   TatRelease(h);
+  std::error_code ignored;
+  std::filesystem::remove_all(CardDir(), ignored);
 }
 
 }  // namespace roadkeep::fuzz

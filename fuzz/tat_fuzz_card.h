@@ -1,8 +1,9 @@
 // What both store fuzz targets do with their input: it becomes the driving store file of a
-// card in a temporary folder, which is then listed, and every listed recording opened (by
-// index and by name) and read to its end three times: as the player's reader does (whole
-// chunks in batches, the rest alone in room that grows only when a chunk asks for it), with
-// room for any chunk, and after a seek near the end.
+// card in a temporary folder (made for the input and removed after it), which is then
+// listed, and every listed recording opened (by index and by name) and read to its end three
+// times: as the player's reader does (whole chunks in batches, the rest alone in room that
+// grows only when a chunk asks for it), with room for any chunk, and after a seek near the
+// end.
 #pragma once
 
 #include <cstddef>

@@ -7,10 +7,17 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/leftover_files.h"
 
 namespace {
 
 std::atomic<IniSaveHook> g_saveHook{nullptr};
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kTempPrefix = ".rk-save-";  // then mkstemp's six characters
 
 // A lone carriage return (a last line without its line feed) counts as a blank.
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -60,13 +67,24 @@ std::optional<KeyLine> ParseKey(std::string_view line) {
   return KeyLine{key, start};
 }
 
-std::string ValueOf(std::string_view line, size_t start) {
-  std::string_view value = Trim(line.substr(start));
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
-    value = value.substr(1, value.size() - 2);
+// Where a value stands in its line, without the blanks and the matching quotes around it.
+struct Span {
+  size_t begin = 0, end = 0;
+};
+
+Span ValueSpan(std::string_view line, size_t start) {
+  size_t end = line.size();
+  while (end > start && IsBlank(line[end - 1])) --end;
+  if (end - start >= 2 && (line[start] == '"' || line[start] == '\'') &&
+      line[end - 1] == line[start]) {
+    return {start + 1, end - 1};
   }
-  return std::string(value);
+  return {start, end};
+}
+
+std::string ValueOf(std::string_view line, size_t start) {
+  const Span span = ValueSpan(line, start);
+  return std::string(line.substr(span.begin, span.end - span.begin));
 }
 
 bool HasBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
@@ -98,6 +116,27 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+bool IsSaveTemp(std::string_view name) {
+  if (name.size() != kTempPrefix.size() + 6 || name.substr(0, kTempPrefix.size()) != kTempPrefix) {
+    return false;
+  }
+  for (char c : name.substr(kTempPrefix.size())) {
+    const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!alnum) return false;
+  }
+  return true;
+}
+
+// The file a save replaces: path itself, or the file a link there leads to, so the link
+// stays a link. Empty for a link to nothing.
+std::string SaveTarget(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+  const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+  return real ? std::string(real.get()) : std::string();
+}
+
 // Makes the rename itself durable; file systems without directory sync are let be.
 void SyncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -109,6 +148,10 @@ void SyncFolder(const std::string& folder) {
 }  // namespace
 
 CIniText::CIniText(std::string_view bytes) {
+  if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    m_bom = std::string(kByteOrderMark);
+    bytes.remove_prefix(kByteOrderMark.size());
+  }
   while (!bytes.empty()) {
     const size_t feed = bytes.find('\n');
     Line line;
@@ -168,7 +211,8 @@ bool CIniText::Set(std::string_view section, std::string_view key, std::string_v
   for (size_t i = begin; i < end; ++i) {
     const auto parsed = ParseKey(m_lines[i].text);
     if (parsed && SameName(parsed->key, key)) {
-      m_lines[i].text = m_lines[i].text.substr(0, parsed->valueStart) + std::string(value);
+      const Span span = ValueSpan(m_lines[i].text, parsed->valueStart);
+      m_lines[i].text.replace(span.begin, span.end - span.begin, value);
       return true;
     }
   }
@@ -183,7 +227,7 @@ bool CIniText::Set(std::string_view section, std::string_view key, std::string_v
 }
 
 std::string CIniText::Bytes() const {
-  std::string out;
+  std::string out = m_bom;
   for (const Line& line : m_lines) out += line.text + line.ending;
   return out;
 }
@@ -211,13 +255,16 @@ bool LoadIniFile(const std::string& path, std::string* bytes) {
   return true;
 }
 
-bool SaveFileWhole(const std::string& path, std::string_view bytes) {
+bool SaveFileWhole(const std::string& linkOrFile, std::string_view bytes) {
+  const std::string path = SaveTarget(linkOrFile);
+  if (path.empty()) return false;
   struct stat old {};
   const bool exists = ::stat(path.c_str(), &old) == 0;
   if (exists && !S_ISREG(old.st_mode)) return false;
-  // A short name, so that the temporary file fits wherever the file's own name does.
   const std::string folder = FolderOf(path);
-  std::string temp = folder + "/.rk-save-XXXXXX";
+  RemoveLeftovers(folder, IsSaveTemp);
+  // A short name, so that the temporary file fits wherever the file's own name does.
+  std::string temp = folder + "/" + std::string(kTempPrefix) + "XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
   bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;

@@ -3,15 +3,19 @@
 //
 // The file is held line by line (CIniText), so a write changes only the line of the key it
 // sets, or adds one line: comments, blank lines, unknown sections and keys, odd spacing and
-// each line's own ending (CR LF or LF) stay byte for byte. New lines take the ending of the
-// file's first line. Syntax: "[name]" opens a section; "key=value" lines belong to the
-// section above them (names and values trimmed of blanks, a value's matching outer quotes
-// dropped); lines starting with ';' or '#', and anything else, are kept and never matched.
-// The first section of a name and the first key of a name in it are the ones read and set.
+// each line's own ending (CR LF or LF) stay byte for byte; a changed value keeps the blanks
+// and quotes around it. New lines take the ending of the file's first line. A UTF-8
+// byte-order mark at the start is not part of the first line and stays at the start. Syntax:
+// "[name]" opens a section; "key=value" lines belong to the section above them (names and values
+// trimmed of blanks, a value's matching outer quotes dropped); lines starting with ';' or '#', and
+// anything else, are kept and never matched. The first section of a name and the first key of a
+// name in it are the ones read and set.
 //
-// Saving: a temporary file in the same folder, flushed to the device, then renamed over the
-// old one, so an interrupted or failed save leaves the old file whole. Any thread; no
-// locking between processes.
+// Saving: a temporary file (".rk-save-" and six characters) in the same folder, flushed to
+// the device, then renamed over the old one, so an interrupted or failed save leaves the old
+// file whole; the next save there removes what such a save left (platform/leftover_files.h).
+// A path that is a symbolic link saves the file it leads to, in that file's folder, and the
+// link stays. Any thread; no locking between processes.
 #pragma once
 
 #include <optional>
@@ -44,6 +48,7 @@ class CIniText {
   bool FindSection(std::string_view section, size_t* begin, size_t* end) const;
   std::string NewLineEnding() const;
 
+  std::string m_bom;  // the UTF-8 byte-order mark the text started with, or empty
   std::vector<Line> m_lines;
 };
 
@@ -71,8 +76,9 @@ bool WriteIniStrings(const std::string& path, std::span<const IniEntry> entries)
 // unreadable file or one over kMaxIniBytes is false.
 constexpr size_t kMaxIniBytes = 4u << 20;
 bool LoadIniFile(const std::string& path, std::string* bytes);
-// Replaces (or creates) path with bytes through a flushed temporary file renamed over it.
-// False, with the old file as it was and no temporary file left, when any step fails.
+// Replaces (or creates) path with bytes through a flushed temporary file renamed over it;
+// a link is followed to the file it leads to (a link to nothing is refused). False, with the
+// old file as it was and no temporary file left, when any step fails.
 bool SaveFileWhole(const std::string& path, std::string_view bytes);
 
 // Runs after the temporary file is flushed and before the rename; tests stop a save there

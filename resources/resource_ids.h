@@ -111,6 +111,9 @@ constexpr int IDS_CANCEL_KO = 518, IDS_CANCEL_EN = 519, IDS_CANCEL_JA = 520;
 // A save the card did not take (caption: IDS_SETTINGS_ERROR_CAPTION_*).
 constexpr int IDS_SETTINGS_WRITE_FAILED_KO = 620, IDS_SETTINGS_WRITE_FAILED_EN = 621,
               IDS_SETTINGS_WRITE_FAILED_JA = 622;
+// The card's settings file is too large to be one, and is left alone.
+constexpr int IDS_SETTINGS_TOO_LARGE_KO = 623, IDS_SETTINGS_TOO_LARGE_EN = 624,
+              IDS_SETTINGS_TOO_LARGE_JA = 625;
 
 // Captions of the settings dialog.
 constexpr int IDS_SET_TITLE_KO = 398, IDS_SET_TITLE_EN = 399, IDS_SET_TITLE_JA = 539;

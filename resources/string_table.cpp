@@ -41,6 +41,10 @@ const StringMessage kMessages[] = {
         "write-protected.",
         "設定を保存できませんでした。\nカードが挿入され、書き込み禁止になっていないか"
         "確認してください。"),
+    MSG(SETTINGS_TOO_LARGE,
+        "카드의 blackbox.cfg는 설정 파일로 보기에는 너무 큽니다.\n파일은 그대로 두었습니다.",
+        "The card's blackbox.cfg is too large to be a settings file.\nIt was left as it is.",
+        "カードのblackbox.cfgは設定ファイルとしては大きすぎます。\nファイルはそのままにしました。"),
     MSG(CANCEL, "취소", "Cancel", "キャンセル"),
     MSG(SET_TITLE, "KT5 환경 설정", "KT5 Settings", "KT5環境設定"),
     MSG(SET_STORAGE, "저장 공간(%%)", "Storage(%%)", "保存領域(%%)"),

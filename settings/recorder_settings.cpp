@@ -1,12 +1,15 @@
 #include "settings/recorder_settings.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <strings.h>
+#include <map>
+#include <memory>
 
 #include "tat/tat_library.h"
 
@@ -31,33 +34,41 @@ int InRange(int index, int count) { return index >= 0 && index < count ? index :
 // C-library decimal conversion of the leading digits; anything else is 0.
 int ToInt(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 10)); }
 
+// Values of the file, and of the factory text for the keys the file lacks.
 class CFormReader {
  public:
-  explicit CFormReader(const std::string& path) {
+  explicit CFormReader(const SettingsFile& file) : m_factory(file.factory) {
     std::string bytes;
-    if (LoadIniFile(path, &bytes)) m_text = CIniText(bytes);
-  }
-  std::string Text(const char* section, const char* key, int buffer) const {
-    const auto value = m_text.Get(section, key);
-    return (value ? *value : std::string("0")).substr(0, static_cast<size_t>(buffer - 1));
+    if (LoadIniFile(file.path, &bytes)) m_text = CIniText(bytes);
   }
   int Number(const char* section, const char* key) const {
-    return ToInt(Text(section, key, kValueBuffer));
+    auto value = m_text.Get(section, key);
+    if (!value) value = m_factory.Get(section, key);
+    return ToInt(Cut(value ? *value : std::string("0"), kValueBuffer));
+  }
+  // A text of the recorder's own (version, model): no factory text stands in for it.
+  std::string Text(const char* section, const char* key, int buffer) const {
+    return Cut(m_text.Get(section, key).value_or(std::string()), buffer);
   }
 
  private:
+  static std::string Cut(const std::string& value, int buffer) {
+    return value.substr(0, static_cast<size_t>(buffer - 1));
+  }
   CIniText m_text;
+  CIniText m_factory;
 };
 
-bool Exists(const std::string& path) {
+bool IsFolder(const std::string& path) {
   struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // The entry of folder named name without regard to case (the exact name first); empty when
 // there is none.
 std::string ChildIgnoringCase(const std::string& folder, const char* name) {
-  if (Exists(folder + "/" + name)) return folder + "/" + name;
+  struct stat info {};
+  if (::lstat((folder + "/" + name).c_str(), &info) == 0) return folder + "/" + name;
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return std::string();
   std::string found;
@@ -71,21 +82,42 @@ std::string ChildIgnoringCase(const std::string& folder, const char* name) {
   return found;
 }
 
-bool Readable(const std::string& path) {
-  std::string bytes;
+SettingsPlace PlaceOf(const std::string& path) {
   struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && LoadIniFile(path, &bytes);
+  if (::stat(path.c_str(), &info) != 0) {
+    return errno == ENOENT ? SettingsPlace::kNotAFile : SettingsPlace::kUnreadable;
+  }
+  if (!S_ISREG(info.st_mode)) return SettingsPlace::kNotAFile;
+  if (static_cast<size_t>(info.st_size) > kMaxIniBytes) return SettingsPlace::kTooLarge;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return SettingsPlace::kUnreadable;
+  ::close(fd);
+  return SettingsPlace::kFile;
 }
 
-// Writes the library's factory text, without carriage returns, as a new file at path.
-void WriteFactoryText(const std::string& path, TatHandle* library) {
-  char text[kFactoryBuffer];
-  int length = kFactoryBuffer;
-  if (library == nullptr || TatDefaultSettings(library, text, &length) == 0) return;
-  if (length < 0 || length > kFactoryBuffer) return;
-  std::string bytes(text, static_cast<size_t>(length));
-  bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
-  SaveFileWhole(path, bytes);
+// Every key of the form, in write order, with the value a save gives it.
+std::vector<IniEntry> FormValues(const SettingsForm& form) {
+  std::vector<IniEntry> values;
+  for (int i = 0; i < kShareCount; ++i) {
+    values.push_back({kCapacity, kShareKeys[i], std::to_string(ShareValue(form.shares[i]))});
+  }
+  const int acc = form.bikeMode ? 0 : PositionToLevel(form.accPosition);
+  values.push_back({kBlackbox, "acc_level", std::to_string(acc)});
+  values.push_back(
+      {kBlackbox, "motion_level", std::to_string(PositionToLevel(form.motionPosition))});
+  values.push_back({kBlackbox, "mic_in", form.micIn ? "1" : "0"});
+  values.push_back({kBlackbox, "voice_out", form.voiceOut ? "1" : "0"});
+  const int voltage = InRange(form.voltage, kVoltageEntryCount);
+  // A list without a selection has no text, which converts to 0.
+  values.push_back({kBlackbox, "power_off_vlt",
+                    std::to_string(voltage < 0 ? 0 : VoltageFromEntry(kVoltageEntries[voltage]))});
+  values.push_back({kTime, "set", form.timeSync ? "1" : "0"});
+  if (form.timeSync) {
+    for (int i = 0; i < kTimeFieldCount; ++i) {
+      values.push_back({kTime, kTimeKeys[i], std::to_string(TimeValue(i, form.time[i]))});
+    }
+  }
+  return values;
 }
 
 }  // namespace
@@ -131,69 +163,96 @@ int ShareSum(const SettingsForm& form) {
   return sum;
 }
 
-SettingsForm ReadSettingsForm(const std::string& path, const std::tm& now) {
-  const CFormReader file(path);
+std::string FactorySettings(TatHandle* library) {
+  const std::unique_ptr<TatHandle, void (*)(TatHandle*)> own(
+      library == nullptr ? TatCreate() : nullptr, &TatRelease);
+  char text[kFactoryBuffer];
+  int length = kFactoryBuffer;
+  const int ok = TatDefaultSettings(library != nullptr ? library : own.get(), text, &length);
+  if (ok == 0 || length < 0 || length > kFactoryBuffer) return std::string();
+  return std::string(text, static_cast<size_t>(length));
+}
+
+SettingsForm ReadSettingsForm(const SettingsFile& file, const std::tm& now) {
+  const CFormReader values(file);
   SettingsForm form;
-  form.voltage = VoltageSelection(file.Number(kBlackbox, "power_off_vlt"));
-  form.micIn = file.Number(kBlackbox, "mic_in") != 0;
-  form.voiceOut = file.Number(kBlackbox, "voice_out") != 0;
+  form.voltage = VoltageSelection(values.Number(kBlackbox, "power_off_vlt"));
+  form.micIn = values.Number(kBlackbox, "mic_in") != 0;
+  form.voiceOut = values.Number(kBlackbox, "voice_out") != 0;
   for (int i = 0; i < kShareCount; ++i) {
-    form.shares[i] = ShareSelection(file.Number(kCapacity, kShareKeys[i]));
+    form.shares[i] = ShareSelection(values.Number(kCapacity, kShareKeys[i]));
   }
-  form.motionPosition = LevelToPosition(file.Number(kBlackbox, "motion_level"));
-  const int acc = file.Number(kBlackbox, "acc_level");
+  form.motionPosition = LevelToPosition(values.Number(kBlackbox, "motion_level"));
+  const int acc = values.Number(kBlackbox, "acc_level");
   form.accPosition = LevelToPosition(acc);
   form.bikeMode = acc == 0;
   const int clock[kTimeFieldCount] = {now.tm_year + 1900, now.tm_mon + 1, now.tm_mday,
                                       now.tm_hour,        now.tm_min,     now.tm_sec};
   for (int i = 0; i < kTimeFieldCount; ++i) form.time[i] = TimeSelection(i, clock[i]);
-  form.version = file.Text(kBlackbox, "version", kValueBuffer);
-  form.model = file.Text(kBlackbox, "model", kModelBuffer);
+  form.version = values.Text(kBlackbox, "version", kValueBuffer);
+  form.model = values.Text(kBlackbox, "model", kModelBuffer);
   form.timeSync = false;
+  form.clockPending = values.Number(kTime, "set") != 0;
   return form;
 }
 
 std::vector<IniEntry> SettingsWrites(const SettingsForm& form) {
   std::vector<IniEntry> writes = {{kBlackbox, "tat_update", "1"}};
   if (ShareSum(form) != 100) return writes;
-  for (int i = 0; i < kShareCount; ++i) {
-    writes.push_back({kCapacity, kShareKeys[i], std::to_string(ShareValue(form.shares[i]))});
-  }
-  const int acc = form.bikeMode ? 0 : PositionToLevel(form.accPosition);
-  writes.push_back({kBlackbox, "acc_level", std::to_string(acc)});
-  writes.push_back(
-      {kBlackbox, "motion_level", std::to_string(PositionToLevel(form.motionPosition))});
-  writes.push_back({kBlackbox, "mic_in", form.micIn ? "1" : "0"});
-  writes.push_back({kBlackbox, "voice_out", form.voiceOut ? "1" : "0"});
-  const int voltage = InRange(form.voltage, kVoltageEntryCount);
-  // A list without a selection has no text, which converts to 0.
-  writes.push_back({kBlackbox, "power_off_vlt",
-                    std::to_string(voltage < 0 ? 0 : VoltageFromEntry(kVoltageEntries[voltage]))});
-  writes.push_back({kTime, "set", form.timeSync ? "1" : "0"});
-  if (form.timeSync) {
-    for (int i = 0; i < kTimeFieldCount; ++i) {
-      writes.push_back({kTime, kTimeKeys[i], std::to_string(TimeValue(i, form.time[i]))});
-    }
+  for (IniEntry& e : FormValues(form)) writes.push_back(std::move(e));
+  return writes;
+}
+
+std::vector<IniEntry> ChangedWrites(const SettingsForm& opened, const SettingsForm& form) {
+  std::vector<IniEntry> writes = {{kBlackbox, "tat_update", "1"}};
+  if (ShareSum(form) != 100) return writes;
+  std::map<std::string, std::string> before;  // the clock keys are never among them
+  for (IniEntry& e : FormValues(opened)) before[e.key] = std::move(e.value);
+  before["set"] = opened.clockPending ? "1" : "0";
+  for (IniEntry& e : FormValues(form)) {
+    if (before[e.key] != e.value) writes.push_back(std::move(e));
   }
   return writes;
 }
 
-SaveResult SaveSettingsForm(const std::string& path, const SettingsForm& form) {
-  const bool written = WriteIniStrings(path, SettingsWrites(form));
+SaveResult SaveSettingsForm(const SettingsFile& file, const SettingsForm& opened,
+                            const SettingsForm& form) {
+  struct stat info {};
+  const bool exists = ::lstat(file.path.c_str(), &info) == 0;
+  std::string bytes;
+  if (file.path.empty() || !LoadIniFile(file.path, &bytes)) return SaveResult::kWriteFailed;
+  CIniText text(exists ? std::string_view(bytes) : std::string_view(file.factory));
+  bool written = true;
+  for (const IniEntry& e : ChangedWrites(opened, form)) {
+    written = written && text.Set(e.section, e.key, e.value);
+  }
+  written = written && SaveFileWhole(file.path, text.Bytes());
   if (ShareSum(form) != 100) return SaveResult::kBadShares;
   return written ? SaveResult::kSaved : SaveResult::kWriteFailed;
 }
 
-std::string FindSettingsFile(const std::vector<std::string>& volumes, TatHandle* library) {
-  for (const std::string& volume : volumes) {
-    const std::string folder = ChildIgnoringCase(volume, "SETTING");
-    if (folder.empty()) continue;
-    std::string path = ChildIgnoringCase(folder, "blackbox.cfg");
-    if (path.empty()) {
-      path = folder + "/blackbox.cfg";
-      WriteFactoryText(path, library);
-    }
-    if (Readable(path)) return path;
+SettingsLocation FindCardSettings(const std::string& cardRoot) {
+  const std::string folder = ChildIgnoringCase(cardRoot, "SETTING");
+  if (folder.empty() || !IsFolder(folder)) return {SettingsPlace::kNoFolder, cardRoot + "/SETTING"};
+  const std::string path = ChildIgnoringCase(folder, "blackbox.cfg");
+  if (path.empty()) return {SettingsPlace::kNoFile, folder + "/blackbox.cfg"};
+  return {PlaceOf(path), path};
+}
+
+std::string SettingsProblem(const SettingsLocation& location) {
+  switch (location.place) {
+    case SettingsPlace::kFile:
+    case SettingsPlace::kNoFile:
+      return std::string();
+    case SettingsPlace::kNoFolder:
+      return location.path + ": no such folder";
+    case SettingsPlace::kNotAFile:
+      return location.path + ": not a settings file (a folder, device or broken link)";
+    case SettingsPlace::kTooLarge:
+      return location.path + ": too large to be a settings file (over " +
+             std::to_string(kMaxIniBytes >> 20) + " MiB)";
+    case SettingsPlace::kUnreadable:
+      return location.path + ": cannot be read";
   }
   return std::string();
 }

@@ -3,6 +3,13 @@
 // read from and saved to that file. Qt-free, so the dialog and `roadkeep-tool settings`
 // share every rule: the list entries, the selection arithmetic, the share check and the
 // write order. Any thread; the file is read or saved whole at each call.
+//
+// A save changes only what the user changed: the form as it was read is kept beside the
+// edited one, and only keys whose saved value differs between them are written, each in its
+// own line, with the rest of the file byte for byte (platform/ini_profile.h). A key the file
+// lacks shows the recorder's factory value; a card whose SETTING folder holds no file shows
+// the factory settings, and the file is made from the factory text (CR LF, as the recorder
+// writes it) at the first save, never by looking.
 #pragma once
 
 #include <ctime>
@@ -49,6 +56,7 @@ struct SettingsForm {
   int time[kTimeFieldCount] = {-1, -1, -1, -1, -1, -1};
   std::string version;  // firmware, at most 9 characters
   std::string model;    // at most 19 characters
+  bool clockPending = false;  // not a control: the file asks the recorder to set its clock
 };
 
 // Selection arithmetic. Results outside a list's range are -1 (no selection).
@@ -63,22 +71,56 @@ int ShareValue(int selection);
 int TimeValue(int field, int selection);
 int ShareSum(const SettingsForm& form);
 
-// The form as the dialog fills it from the file at path (every key read with default "0"),
-// with the clock lists at now. Missing or damaged files give the form of all-zero values.
-SettingsForm ReadSettingsForm(const std::string& path, const std::tm& now);
+// The recorder's factory settings text (CR LF lines) from library, or from a handle of the
+// library's own device defaults when library is null. Empty when the library gives none.
+std::string FactorySettings(TatHandle* library);
 
-// The keys a save writes, in order: "tat_update"=1 always, then, only when the shares sum to
-// 100, the shares, levels, switches, voltage and "set" (and the clock when set is 1).
+// A card's settings file, and the factory text that stands in for what it lacks.
+struct SettingsFile {
+  std::string path;     // need not exist yet
+  std::string factory;  // FactorySettings
+};
+
+// The form as the dialog fills it from the file, with the clock lists at now. A key the file
+// lacks takes its factory value (one in neither reads as "0"); version and model are empty
+// then. A missing or unreadable file gives the factory form.
+SettingsForm ReadSettingsForm(const SettingsFile& file, const std::tm& now);
+
+// Every key a save of form would write, in order: "tat_update"=1 always, then, only when the
+// shares sum to 100, the shares, levels, switches, voltage and "set" (and the clock when set
+// is 1).
 std::vector<IniEntry> SettingsWrites(const SettingsForm& form);
+// What a save of form writes when the file was read as opened: SettingsWrites(form) without
+// the keys whose value opened would save too. "tat_update" always stays; "set" stays when it
+// differs from the file's (so a clock the file still asks for is called off), and the clock
+// keys whenever set is 1.
+std::vector<IniEntry> ChangedWrites(const SettingsForm& opened, const SettingsForm& form);
 
 enum class SaveResult { kSaved, kBadShares, kWriteFailed };
-// Saves the form's writes to path in one whole-file save. kBadShares when the shares do not
-// sum to 100 (only tat_update is written then, if the card takes it); kWriteFailed when the
-// file cannot be read or written, with the old file left as it was.
-SaveResult SaveSettingsForm(const std::string& path, const SettingsForm& form);
+// Saves ChangedWrites(opened, form) to the file in one whole-file save; a file that is not
+// there yet starts as the factory text. kBadShares when the shares do not sum to 100 (only
+// tat_update is written then, if the card takes it); kWriteFailed when the file cannot be
+// read or written, with the old file left as it was.
+SaveResult SaveSettingsForm(const SettingsFile& file, const SettingsForm& opened,
+                            const SettingsForm& form);
 
-// The settings file on the first of volumes (mount points in drive-letter order) that holds
-// it or takes it: a volume whose SETTING folder lacks blackbox.cfg gets the factory text of
-// library (carriage returns removed). The SETTING folder is never made. Folder and file
-// names match without regard to case. Empty when no volume holds or takes the file.
-std::string FindSettingsFile(const std::vector<std::string>& volumes, TatHandle* library);
+// Where a card's settings file is, or why it cannot be edited.
+enum class SettingsPlace {
+  kFile,        // the file is there and readable
+  kNoFile,      // the SETTING folder holds none: the first save makes it
+  kNoFolder,    // no SETTING folder (it is never made)
+  kNotAFile,    // a folder, device or link to nothing stands in its place
+  kTooLarge,    // over kMaxIniBytes: no settings file, left alone
+  kUnreadable,  // permissions or an I/O error
+};
+struct SettingsLocation {
+  SettingsPlace place = SettingsPlace::kNoFolder;
+  std::string path;  // SETTING/blackbox.cfg; for kNoFolder, the SETTING folder it lacks
+  bool Editable() const { return place == SettingsPlace::kFile || place == SettingsPlace::kNoFile; }
+};
+// Finds the settings file on the card whose root folder is cardRoot. Folder and file names
+// match without regard to case. Writes nothing.
+SettingsLocation FindCardSettings(const std::string& cardRoot);
+// What is wrong with an uneditable location, for a message ("<path>: too large to be a
+// settings file ..."); empty for an editable one.
+std::string SettingsProblem(const SettingsLocation& location);

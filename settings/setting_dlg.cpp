@@ -317,9 +317,9 @@ void CSettingDlg::SetLanguageTexts() {
 }
 
 void CSettingDlg::ReadSettings() {
-  const SettingsForm form = ReadSettingsForm(m_path, m_clockSet ? m_clock : LocalNow());
-  ShowForm(form);
-  ApplyModel(QString::fromLatin1(form.model.c_str()));
+  m_opened = ReadSettingsForm(m_file, m_clockSet ? m_clock : LocalNow());
+  ShowForm(m_opened);
+  ApplyModel(QString::fromLatin1(m_opened.model.c_str()));
   for (QComboBox* list : m_time) list->setEnabled(false);
   m_sync->setChecked(false);
 }
@@ -330,7 +330,7 @@ void CSettingDlg::ApplyModel(const QString& model) {
     m_dimFront.clear();
     return;
   }
-  m_dimFront = ReadIniString("blackbox", "dim_front", "d1", 10, m_path.c_str());
+  m_dimFront = ReadIniString("blackbox", "dim_front", "d1", 10, m_file.path.c_str());
 }
 
 void CSettingDlg::ShowForm(const SettingsForm& form) {
@@ -354,7 +354,7 @@ void CSettingDlg::ShowForm(const SettingsForm& form) {
 }
 
 SettingsForm CSettingDlg::Form() const {
-  SettingsForm form;
+  SettingsForm form = m_opened;
   for (int i = 0; i < kShareCount; ++i) form.shares[i] = m_shares[i]->currentIndex();
   form.voltage = m_voltage->currentIndex();
   form.micIn = m_micOn->isChecked();
@@ -370,7 +370,7 @@ SettingsForm CSettingDlg::Form() const {
 }
 
 bool CSettingDlg::WriteSettings() {
-  m_lastSave = SaveSettingsForm(m_path, Form());
+  m_lastSave = SaveSettingsForm(m_file, m_opened, Form());
   return m_lastSave == SaveResult::kSaved;
 }
 

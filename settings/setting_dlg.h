@@ -1,5 +1,6 @@
 // CSettingDlg: the modal settings dialog (template 303) over the recorder's settings file.
-// It fills its controls from the file when first shown and saves them on Save; the rules
+// It fills its controls from the file when first shown and, on Save, writes the settings the
+// user changed since then; opening and closing it writes nothing. The rules
 // (list entries, selection arithmetic, share check, write order, whole-file save) are the
 // Qt-free ones of settings/recorder_settings.h. Every control carries its id as its object
 // name. GUI thread only.
@@ -8,6 +9,7 @@
 #include <QDialog>
 #include <QString>
 #include <string>
+#include <utility>
 
 #include "resources/resources.h"
 #include "settings/recorder_settings.h"
@@ -27,21 +29,23 @@ class CSettingDlg : public QDialog {
   CSettingDlg(const CSettingDlg&) = delete;
   CSettingDlg& operator=(const CSettingDlg&) = delete;
 
+  // The file edited (it need not exist yet) and its factory text.
   // REQUIRES: before the dialog is first shown.
-  void SetFilePath(const std::string& path) { m_path = path; }
-  const std::string& FilePath() const { return m_path; }
+  void SetFile(SettingsFile file) { m_file = std::move(file); }
+  const std::string& FilePath() const { return m_file.path; }
   UiLanguage Language() const { return m_language; }
 
   // Fills the controls from the file (clock lists from the PC's local time now).
   virtual void ReadSettings();
   // The model's resolution controls; this dialog has none, so it only reads dim_front.
   virtual void ApplyModel(const QString& model);
-  // Validates and saves the controls; false when the shares do not sum to 100 or the card
-  // did not take the file (LastSave says which).
+  // Validates and saves what the controls changed; false when the shares do not sum to 100
+  // or the card did not take the file (LastSave says which).
   virtual bool WriteSettings();
   SaveResult LastSave() const { return m_lastSave; }
 
-  // The controls' state as the form that is saved, and the other way round.
+  // The controls' state as the form that is saved, and the other way round. ShowForm does not
+  // change what a save compares against (the form as the file was read).
   SettingsForm Form() const;
   void ShowForm(const SettingsForm& form);
   // The clock the lists are filled from; the PC's local time when never set (tests fix it).
@@ -67,7 +71,8 @@ class CSettingDlg : public QDialog {
   QString m_firmware;  // shown in 1169, empty until read
 
   // GUI thread only.
-  std::string m_path;
+  SettingsFile m_file;
+  SettingsForm m_opened;  // as read from the file: what the user has not changed
   std::string m_dimFront;
   std::tm m_clock{};
   bool m_clockSet = false;

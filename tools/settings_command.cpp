@@ -1,14 +1,13 @@
 // roadkeep-tool settings CARD_DIR [key=value...]: shows the recorder's settings as the
 // settings dialog reads them, or changes some of them and saves through the dialog's own
-// check and save (settings/recorder_settings.h), for setting up cards from a script.
+// check and save (settings/recorder_settings.h), for setting up cards from a script. Only a
+// save writes, and it writes only the keys given whose value changes.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
 
 #include "settings/recorder_settings.h"
-#include "tat/tat_library.h"
 #include "tools/commands.h"
 
 namespace {
@@ -20,13 +19,15 @@ std::tm LocalNow() {
   return local;
 }
 
-// A whole decimal number, or false.
+// A plain decimal number ("0", "40"; not "040", "+40" or " 40"), or false.
 bool ParseInt(const std::string& text, int* value) {
-  if (text.empty() || text.size() > 9) return false;
-  char* end = nullptr;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (*end != '\0') return false;
-  *value = static_cast<int>(v);
+  if (text.empty() || text.size() > 9 || (text[0] == '0' && text.size() > 1)) return false;
+  int v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  *value = v;
   return true;
 }
 
@@ -119,15 +120,16 @@ int SettingsCommand(int argc, char** argv) {
     std::fprintf(stderr, "usage: roadkeep-tool settings CARD_DIR [key=value...]\n");
     return 2;
   }
-  TatHandle* library = TatCreate();
-  const std::string path = FindSettingsFile({argv[0]}, library);
-  TatRelease(library);
-  if (path.empty()) {
-    std::fprintf(stderr, "settings: %s has no SETTING folder that holds or takes blackbox.cfg\n",
-                 argv[0]);
+  const SettingsLocation location = FindCardSettings(argv[0]);
+  if (!location.Editable()) {
+    std::fprintf(stderr, "settings: %s; nothing read or written\n",
+                 SettingsProblem(location).c_str());
     return 1;
   }
-  SettingsForm form = ReadSettingsForm(path, LocalNow());
+  const std::string& path = location.path;
+  const SettingsFile file{path, FactorySettings(nullptr)};
+  const SettingsForm opened = ReadSettingsForm(file, LocalNow());
+  SettingsForm form = opened;
   if (argc == 1) {
     Print(path, form);
     return 0;
@@ -141,7 +143,7 @@ int SettingsCommand(int argc, char** argv) {
       return 1;
     }
   }
-  switch (SaveSettingsForm(path, form)) {
+  switch (SaveSettingsForm(file, opened, form)) {
     case SaveResult::kSaved:
       std::printf("saved %s\n", path.c_str());
       return 0;

@@ -1,6 +1,7 @@
 // The settings dialog through the real window under an X server: the settings button (1016)
-// and F3 open it on the card's SETTING/blackbox.cfg, Save writes it, Escape writes nothing,
-// and without a card the window says so. Skips without a display.
+// and F3 open it on SETTING/blackbox.cfg of the card the window has open (not on another
+// volume's), Save writes it, Escape writes nothing, and without a card the window says so.
+// Skips without a display.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -19,6 +20,7 @@
 #include "app/window_controls.h"
 #include "resources/resource_ids.h"
 #include "settings/setting_dlg.h"
+#include "tat/store_writer.h"
 #include "tests/app/viewer_rig.h"
 #include "tests/app/x11_display.h"
 #include "tests/support/temp_dir.h"
@@ -61,22 +63,28 @@ class SettingsJourney : public ::testing::Test {
   void SetUp() override {
     SKIP_UNLESS_X11();
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    fs::create_directory(m_cards.Path() / "a");  // a drive without a SETTING folder
-    fs::create_directories(m_cards.Path() / "e" / "SETTING");
-    std::ofstream(File(), std::ios::binary) << "[blackbox]\r\nmodel=KT5\r\n[capacity]\r\n"
-                                               "const=50\r\nevent=20\r\npark=20\r\nmanual=10\r\n";
-    UseCards((m_cards.Path() / "a").string() + ":" + (m_cards.Path() / "e").string());
+    // Drive a holds a settings file but is no recorder card; e is the card.
+    for (const char* drive : {"a", "e"}) {
+      fs::create_directories(m_cards.Path() / drive / "SETTING");
+      std::ofstream(m_cards.Path() / drive / "SETTING" / "blackbox.cfg", std::ios::binary)
+          << "[blackbox]\r\nmodel=KT5\r\n[capacity]\r\nconst=50\r\nevent=20\r\npark=20\r\n"
+             "manual=10\r\n";
+    }
+    ASSERT_TRUE(roadkeep::tat::FormatCard((m_cards.Path() / "e").string(), 5, nullptr));
+    UseCards(Drive("a") + ":" + Drive("e"));
     m_window = std::make_unique<CZarezeRadidaDlg>(0x11);
     m_window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get(), kWaitMs));
     m_window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get(), kWaitMs));
+    ASSERT_TRUE(InsertCard(*m_window, Drive("a") + ":" + Drive("e")));
   }
   void TearDown() override {
     m_window.reset();
     unsetenv("ROADKEEP_CARD_DIRS");
   }
   void UseCards(const std::string& dirs) { setenv("ROADKEEP_CARD_DIRS", dirs.c_str(), 1); }
+  std::string Drive(const char* name) const { return (m_cards.Path() / name).string(); }
   fs::path File() const { return m_cards.Path() / "e" / "SETTING" / "blackbox.cfg"; }
 
   ScopedWorkDir m_work;
@@ -103,7 +111,8 @@ TEST_F(SettingsJourney, TheSettingsButtonOpensTheDialogOnTheCardAndSaveWritesIt)
   const std::string saved = ReadText(File());
   EXPECT_NE(saved.find("const=40\r\nevent=20\r\npark=20\r\nmanual=20\r\n"), std::string::npos)
       << saved;
-  EXPECT_FALSE(fs::exists(m_cards.Path() / "a" / "SETTING"));
+  const std::string other = ReadText((m_cards.Path() / "a" / "SETTING" / "blackbox.cfg").string());
+  EXPECT_EQ(other.find("tat_update"), std::string::npos) << other;
 }
 
 TEST_F(SettingsJourney, F3OpensItAndEscapeClosesItWithoutWriting) {
@@ -116,7 +125,7 @@ TEST_F(SettingsJourney, F3OpensItAndEscapeClosesItWithoutWriting) {
 }
 
 TEST_F(SettingsJourney, WithoutACardTheWindowSaysSo) {
-  UseCards((m_cards.Path() / "a").string());
+  ASSERT_FALSE(InsertCard(*m_window, Drive("a")));  // a settings file, but no card
   QString text;
   const bool shown = WhileOpen<QMessageBox>(
       [&] { QTest::keyClick(m_window.get(), Qt::Key_F3); },

@@ -1,15 +1,17 @@
 #include "platform/ini_profile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
-#include <cstdlib>
 
 #include "tests/support/temp_dir.h"
 
@@ -18,6 +20,14 @@ namespace {
 using roadkeep::test::TempDir;
 using roadkeep::test::WriteText;
 using roadkeep::test::ReadText;
+
+// Sets the last change of path itself (a link, not what it leads to) to now + seconds.
+void Age(const std::filesystem::path& path, int seconds) {
+  timespec times[2] = {};
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = std::time(nullptr) + seconds;
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
 
 int EntriesIn(const std::filesystem::path& folder) {
   int count = 0;
@@ -240,9 +250,46 @@ TEST(IniProfileDeathTest, SaveStoppedBeforeTheRenameLeavesTheOldFileWhole) {
   EXPECT_EXIT(save(), testing::ExitedWithCode(7), "");
   EXPECT_EQ(ReadText(path), old);
   EXPECT_EQ(ReadIniString("capacity", "const", "0", 10, path.c_str()), "50");
-  // The next save goes through; the stale temporary file is only clutter.
+  // The next save goes through (what such a save leaves behind, the next saves remove).
   ASSERT_TRUE(WriteIniString("capacity", "const", "40", path.c_str()));
   EXPECT_EQ(ReadText(path), "[capacity]\r\nconst=40\r\nevent=20\r\n");
+}
+
+// What a save removes beside the file: only regular files of its own temporary naming that
+// are too old (or too new) to be a save still writing.
+TEST(IniProfile, ASaveRemovesOnlyItsOwnStaleTemporaryFiles) {
+  enum Kind { kFile, kFolder, kLink };
+  const struct {
+    const char* name;
+    Kind kind;
+    int ageSeconds;  // negative: in the past
+    bool removed;
+  } cases[] = {
+      {".rk-save-Ab12Cd", kFile, -3600, true},
+      {".rk-save-Ab12Ce", kFile, 7200, true},  // a card written under another clock
+      {".rk-save-Ab12Cf", kFile, -5, false},
+      {".rk-save-Ab12C", kFile, -3600, false},
+      {".rk-save-DIR000", kFolder, -3600, false},
+      {".rk-save-LNK000", kLink, -3600, false},
+      {"photo.jpg.12.3.part", kFile, -3600, false},
+  };
+  TempDir dir;
+  const std::filesystem::path target = dir.Path() / "target";
+  WriteText(target.string(), "kept");
+  for (const auto& c : cases) {
+    const std::filesystem::path path = dir.Path() / c.name;
+    if (c.kind == kFile) WriteText(path.string(), "x");
+    if (c.kind == kFolder) std::filesystem::create_directory(path);
+    if (c.kind == kLink) std::filesystem::create_symlink(target, path);
+    Age(path, c.ageSeconds);
+  }
+  ASSERT_TRUE(WriteIniString("config", "volume", "1", dir.File("config.cfg").c_str()));
+  for (const auto& c : cases) {
+    EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(dir.Path() / c.name)),
+              !c.removed)
+        << c.name;
+  }
+  EXPECT_EQ(ReadText(target.string()), "kept");
 }
 
 TEST(IniProfile, UnreadableAndGarbageFilesGiveTheDefault) {

@@ -67,6 +67,8 @@ const Expected kExpected[] = {
     {620, 621, 622,
      "The settings could not be saved.\nCheck that the card is inserted and not write-protected.",
      nullptr},
+    {623, 624, 625,
+     "The card's blackbox.cfg is too large to be a settings file.\nIt was left as it is.", nullptr},
 };
 
 bool HasHangul(const QString& s) {

@@ -5,11 +5,10 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <iterator>
+#include <optional>
 #include <string>
 
-#include "tat/tat_library.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -18,6 +17,12 @@ namespace fs = std::filesystem;
 using roadkeep::test::TempDir;
 using roadkeep::test::WriteText;
 using roadkeep::test::ReadText;
+
+// A factory text of the test's own, so the values a missing key shows are known here.
+const char kFactory[] =
+    "[blackbox]\r\ntat_update=0\r\nacc_level=5\r\nmotion_level=1\r\nmic_in=1\r\nvoice_out=1\r\n"
+    "power_off_vlt=12400\r\nversion=F1\r\nmodel=Factory\r\n[capacity]\r\nconst=40\r\n"
+    "event=30\r\npark=20\r\nmanual=10\r\n[time]\r\nset=0\r\n";
 
 std::tm Clock(int year, int month, int day, int hour, int minute, int second) {
   std::tm t{};
@@ -71,7 +76,7 @@ TEST(RecorderSettings, ClockListsHaveNoHourZeroAndNoYearsOutsideTheList) {
       {Clock(2100, 6, 15, 12, 0, 0), {-1, 5, 14, 11, 0, 0}},  // the year list ends at 2099
   };
   for (const auto& c : cases) {
-    const SettingsForm form = ReadSettingsForm("/nonexistent/blackbox.cfg", c.now);
+    const SettingsForm form = ReadSettingsForm({"/nonexistent/blackbox.cfg", ""}, c.now);
     for (int i = 0; i < kTimeFieldCount; ++i) {
       EXPECT_EQ(form.time[i], c.selections[i]) << kTimeKeys[i];
     }
@@ -82,71 +87,81 @@ TEST(RecorderSettings, ClockListsHaveNoHourZeroAndNoYearsOutsideTheList) {
   EXPECT_EQ(TimeValue(3, 8), 9);
 }
 
+void ExpectForm(const SettingsForm& form, const SettingsForm& expected, const std::string& name) {
+  for (int i = 0; i < kShareCount; ++i) {
+    EXPECT_EQ(form.shares[i], expected.shares[i]) << name << " " << kShareKeys[i];
+  }
+  EXPECT_EQ(form.voltage, expected.voltage) << name;
+  EXPECT_EQ(form.micIn, expected.micIn) << name;
+  EXPECT_EQ(form.voiceOut, expected.voiceOut) << name;
+  EXPECT_EQ(form.bikeMode, expected.bikeMode) << name;
+  EXPECT_EQ(form.accPosition, expected.accPosition) << name;
+  EXPECT_EQ(form.motionPosition, expected.motionPosition) << name;
+  EXPECT_FALSE(form.timeSync) << name;
+  EXPECT_EQ(form.version, expected.version) << name;
+  EXPECT_EQ(form.model, expected.model) << name;
+}
+
+// Keys the file lacks show kFactory's values (shares 40/30/20/10, level 5 and 1, both
+// switches on, 12400 mV); version and model are the recorder's own and stay empty.
 TEST(RecorderSettings, ReadsTheFileAsTheDialogShowsIt) {
   TempDir dir;
   const struct {
     const char* name;
-    std::string file;
+    std::optional<std::string> file;  // nullopt: the SETTING folder holds none
     SettingsForm expected;
   } cases[] = {
-      {"factory-like",
+      {"every key",
        "[blackbox]\r\nacc_level=3\r\nmotion_level=5\r\nmic_in=1\r\nvoice_out=0\r\n"
-       "power_off_vlt=12400\r\nversion=QMV123-V1234567\r\nmodel=Roadkeep KT5 with a long name\r\n"
+       "power_off_vlt=11500\r\nversion=QMV123-V1234567\r\nmodel=Roadkeep KT5 with a long name\r\n"
        "[capacity]\r\nconst=50\r\nevent=20\r\npark=20\r\nmanual=10\r\n",
-       {{4, 1, 1, 0}, 3, true, false, false, 2, 3, false, {}, "QMV123-V1", "Roadkeep KT5 with a"}},
-      {"bike mode", "[blackbox]\nacc_level=0\nmotion_level=1\nmic_in=7\n",
-       {{-1, -1, -1, -1}, 2, true, false, true, 2, 1, false, {}, "0", "0"}},
-      {"case and spacing", "[BlackBox]\n ACC_LEVEL = 5 \n[Capacity]\nConst=\"30\"\n",
-       {{2, -1, -1, -1}, 2, false, false, false, 3, 2, false, {}, "0", "0"}},
-      {"numbers with junk", "[blackbox]\npower_off_vlt=11800mV\nacc_level=x\n",
-       {{-1, -1, -1, -1}, 1, false, false, true, 2, 2, false, {}, "0", "0"}},
+       {{4, 1, 1, 0}, 0, true, false, false, 2, 3, false, {}, "QMV123-V1", "Roadkeep KT5 with a"}},
+      {"bike mode",
+       "[blackbox]\nacc_level=0\nmotion_level=5\nmic_in=7\nvoice_out=0\n",
+       {{3, 2, 1, 0}, 3, true, false, true, 2, 3, false, {}, "", ""}},
+      {"case and spacing",
+       "[BlackBox]\n ACC_LEVEL = 1 \n[Capacity]\nConst=\"30\"\n",
+       {{2, 2, 1, 0}, 3, true, true, false, 1, 1, false, {}, "", ""}},
+      {"numbers with junk",
+       "[blackbox]\npower_off_vlt=11800mV\nacc_level=x\n",
+       {{3, 2, 1, 0}, 1, true, true, true, 2, 1, false, {}, "", ""}},
+      {"no file", std::nullopt, {{3, 2, 1, 0}, 3, true, true, false, 3, 1, false, {}, "", ""}},
   };
   for (const auto& c : cases) {
     const std::string path = dir.File(std::string(c.name) + ".cfg");
-    WriteText(path, c.file);
-    const SettingsForm form = ReadSettingsForm(path, Clock(2014, 3, 1, 9, 30, 5));
-    for (int i = 0; i < kShareCount; ++i) {
-      EXPECT_EQ(form.shares[i], c.expected.shares[i]) << c.name << " " << kShareKeys[i];
-    }
-    EXPECT_EQ(form.voltage, c.expected.voltage) << c.name;
-    EXPECT_EQ(form.micIn, c.expected.micIn) << c.name;
-    EXPECT_EQ(form.voiceOut, c.expected.voiceOut) << c.name;
-    EXPECT_EQ(form.bikeMode, c.expected.bikeMode) << c.name;
-    EXPECT_EQ(form.accPosition, c.expected.accPosition) << c.name;
-    EXPECT_EQ(form.motionPosition, c.expected.motionPosition) << c.name;
-    EXPECT_FALSE(form.timeSync) << c.name;
-    EXPECT_EQ(form.version, c.expected.version) << c.name;
-    EXPECT_EQ(form.model, c.expected.model) << c.name;
+    if (c.file) WriteText(path, *c.file);
+    ExpectForm(ReadSettingsForm({path, kFactory}, Clock(2014, 3, 1, 9, 30, 5)), c.expected, c.name);
   }
 }
 
-TEST(RecorderSettings, DamagedFilesReadAsAllZeroValues) {
+TEST(RecorderSettings, DamagedFilesReadAsTheFactorySettings) {
   TempDir dir;
+  const SettingsForm factory =
+      ReadSettingsForm({dir.File("none.cfg"), kFactory}, Clock(2014, 3, 1, 9, 30, 5));
   const struct {
     const char* name;
     std::string bytes;
   } cases[] = {
-      {"binary junk", std::string("\x00\xff[blackbox\x00]\n\x01=\x02\nacc_level\x00=5\n", 31)},
+      {"binary junk", std::string("\x00\xff[blackbox\x00]\n\x01=\x02\nacc_level\x00=0\n", 31)},
       {"1 MB line", "[blackbox]\nmodel=" + std::string(1 << 20, 'm') + "\n"},
-      {"no sections", "acc_level=5\nconst=50\n"},
+      {"no sections", "acc_level=0\nconst=50\n"},
       {"empty", ""},
       {"over the size limit", "[capacity]\nconst=50\n" + std::string(kMaxIniBytes, ';')},
   };
   for (const auto& c : cases) {
     const std::string path = dir.File("blackbox.cfg");
     WriteText(path, c.bytes);
-    const SettingsForm form = ReadSettingsForm(path, Clock(2014, 3, 1, 9, 30, 5));
-    EXPECT_EQ(form.voltage, 2) << c.name;
-    EXPECT_EQ(form.shares[kShareConst], -1) << c.name;
-    EXPECT_TRUE(form.bikeMode) << c.name;
+    SettingsForm form = ReadSettingsForm({path, kFactory}, Clock(2014, 3, 1, 9, 30, 5));
     EXPECT_LE(form.model.size(), 19u) << c.name;
+    form.model.clear();
+    ExpectForm(form, factory, c.name);
   }
   // Duplicate keys and sections: the first one counts.
   const std::string path = dir.File("dup.cfg");
-  WriteText(path, "[capacity]\nconst=40\nconst=60\n[capacity]\nevent=30\n");
-  const SettingsForm form = ReadSettingsForm(path, Clock(2014, 3, 1, 9, 30, 5));
-  EXPECT_EQ(form.shares[kShareConst], 3);
-  EXPECT_EQ(form.shares[kShareEvent], -1);
+  WriteText(path, "[capacity]\nconst=50\nconst=60\n[capacity]\nevent=50\n");
+  const SettingsForm form = ReadSettingsForm({path, kFactory}, Clock(2014, 3, 1, 9, 30, 5));
+  EXPECT_EQ(form.shares[kShareConst], 4);
+  EXPECT_EQ(form.shares[kShareEvent], factory.shares[kShareEvent]);
 }
 
 SettingsForm ValidForm() {
@@ -203,65 +218,114 @@ TEST(RecorderSettings, SavesInOrderOnlyWhenTheSharesSumTo100) {
   for (const auto& c : cases) EXPECT_EQ(Keys(SettingsWrites(c.form)), c.keys) << c.name;
 }
 
-// Unknown sections and keys, comments, blank lines and CR LF endings stay byte for byte;
-// only the values written change, and missing keys are added with the file's own endings.
+long EntriesIn(const fs::path& folder) {
+  return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+}
+
+void MicOn(SettingsForm* form) { form->micIn = true; }
+void VoiceOff(SettingsForm* form) { form->voiceOut = false; }
+void NoChange(SettingsForm*) {}
+
+// A save writes tat_update and what the user changed, each in its own line; every other byte
+// stays, and keys the file lacks stay missing unless the user changed them.
+TEST(RecorderSettings, SaveChangesOnlyTheLinesOfChangedKeys) {
+  const char* const kSection = "[capacity]\r\nconst=50\r\nevent=20\r\npark=20\r\nmanual=10\r\n";
+  const struct {
+    const char* name;
+    std::optional<std::string> before;  // nullopt: no file yet
+    void (*change)(SettingsForm*);
+    std::string after;
+    bool throughLink;  // blackbox.cfg is a link to real/blackbox.cfg
+  } cases[] = {
+      {"byte-order mark",
+       std::string("\xEF\xBB\xBF[blackbox]\r\ntat_update=0\r\nmic_in=0\r\n") + kSection, MicOn,
+       std::string("\xEF\xBB\xBF[blackbox]\r\ntat_update=1\r\nmic_in=1\r\n") + kSection, false},
+      {"missing keys stay missing until changed",
+       std::string("[blackbox]\r\ntat_update=0\r\nmic_in=0\r\n") + kSection, VoiceOff,
+       std::string("[blackbox]\r\ntat_update=1\r\nmic_in=0\r\nvoice_out=0\r\n") + kSection, false},
+      {"spacing and quotes around values",
+       "[blackbox]\r\ntat_update = 0\r\nmic_in = 0 \r\nacc_level=2\r\n[capacity]\r\n"
+       "CONST = 50 \r\nevent=\"20\"\r\npark=20\r\nmanual=10\r\n",
+       MicOn,
+       "[blackbox]\r\ntat_update = 1\r\nmic_in = 1 \r\nacc_level=2\r\n[capacity]\r\n"
+       "CONST = 50 \r\nevent=\"20\"\r\npark=20\r\nmanual=10\r\n",
+       false},
+      {"through a link", std::string("[blackbox]\r\ntat_update=1\r\nmic_in=0\r\n") + kSection,
+       MicOn, std::string("[blackbox]\r\ntat_update=1\r\nmic_in=1\r\n") + kSection, true},
+      {"no file yet: the factory text, CR LF", std::nullopt, VoiceOff,
+       "[blackbox]\r\ntat_update=1\r\nacc_level=5\r\nmotion_level=1\r\nmic_in=1\r\nvoice_out=0\r\n"
+       "power_off_vlt=12400\r\nversion=F1\r\nmodel=Factory\r\n[capacity]\r\nconst=40\r\n"
+       "event=30\r\npark=20\r\nmanual=10\r\n[time]\r\nset=0\r\n",
+       false},
+      {"a clock the file still asks for is called off",
+       std::string("[blackbox]\r\ntat_update=1\r\n") + kSection +
+           "[time]\r\nset=1\r\nyear=2014\r\n",
+       NoChange,
+       std::string("[blackbox]\r\ntat_update=1\r\n") + kSection +
+           "[time]\r\nset=0\r\nyear=2014\r\n",
+       false},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    fs::create_directory(dir.Path() / "real");
+    const std::string path = dir.File("blackbox.cfg");
+    const std::string real = c.throughLink ? dir.File("real/blackbox.cfg") : path;
+    if (c.before) WriteText(real, *c.before);
+    if (c.throughLink) fs::create_symlink("real/blackbox.cfg", path);
+    const SettingsFile file{path, kFactory};
+    const SettingsForm opened = ReadSettingsForm(file, Clock(2014, 3, 1, 9, 30, 5));
+    SettingsForm form = opened;
+    c.change(&form);
+    ASSERT_EQ(SaveSettingsForm(file, opened, form), SaveResult::kSaved) << c.name;
+    EXPECT_EQ(ReadText(real), c.after) << c.name;
+    EXPECT_EQ(fs::is_symlink(path), c.throughLink) << c.name;
+    // No temporary file is left in either folder.
+    EXPECT_EQ(EntriesIn(dir.Path()), 2) << c.name;
+    EXPECT_EQ(EntriesIn(dir.Path() / "real"), c.throughLink ? 1 : 0) << c.name;
+  }
+}
+
+// Unknown sections and keys, comments and blank lines stay byte for byte; a refused save
+// changes tat_update only.
 TEST(RecorderSettings, SaveKeepsEverythingButTheKeysWritten) {
   TempDir dir;
   const std::string path = dir.File("blackbox.cfg");
-  WriteText(path,
-            "; written by the recorder\r\n"
-            "[blackbox]\r\n"
-            "tat_update=0\r\n"
-            "acc_level = 3\r\n"
-            "dim_front=hd\r\n"
-            "lcd_off=30\r\n"
-            "\r\n"
-            "[capacity]\r\n"
-            "const=50\r\n"
-            "event=20\r\n"
-            "park=20\r\n"
-            "manual=10\r\n"
-            "\r\n"
-            "[gps]\r\n"
-            "zone=+9\r\n"
-            "[time]\r\n"
-            "set=0\r\n"
-            "year=2014\r\n");
-  SettingsForm form = ReadSettingsForm(path, Clock(2014, 3, 1, 9, 30, 5));
+  const std::string before =
+      "; written by the recorder\r\n"
+      "[blackbox]\r\n"
+      "tat_update=0\r\n"
+      "acc_level = 3\r\n"
+      "dim_front=hd\r\n"
+      "lcd_off=30\r\n"
+      "\r\n"
+      "[capacity]\r\n"
+      "const=50\r\n"
+      "event=20\r\n"
+      "park=20\r\n"
+      "manual=10\r\n"
+      "\r\n"
+      "[gps]\r\n"
+      "zone=+9\r\n"
+      "[time]\r\n"
+      "set=0\r\n"
+      "year=2014\r\n";
+  WriteText(path, before);
+  const SettingsFile file{path, kFactory};
+  const SettingsForm opened = ReadSettingsForm(file, Clock(2014, 3, 1, 9, 30, 5));
+  SettingsForm form = opened;
   form.shares[kShareConst] = ShareSelection(40);
   form.shares[kShareManual] = ShareSelection(20);
-  ASSERT_EQ(SaveSettingsForm(path, form), SaveResult::kSaved);
-  EXPECT_EQ(ReadText(path),
-            "; written by the recorder\r\n"
-            "[blackbox]\r\n"
-            "tat_update=1\r\n"
-            "acc_level = 3\r\n"
-            "dim_front=hd\r\n"
-            "lcd_off=30\r\n"
-            "motion_level=3\r\n"
-            "mic_in=0\r\n"
-            "voice_out=0\r\n"
-            "power_off_vlt=12100\r\n"
-            "\r\n"
-            "[capacity]\r\n"
-            "const=40\r\n"
-            "event=20\r\n"
-            "park=20\r\n"
-            "manual=20\r\n"
-            "\r\n"
-            "[gps]\r\n"
-            "zone=+9\r\n"
-            "[time]\r\n"
-            "set=0\r\n"
-            "year=2014\r\n");
+  ASSERT_EQ(SaveSettingsForm(file, opened, form), SaveResult::kSaved);
+  std::string expected = before;
+  expected.replace(expected.find("tat_update=0"), 12, "tat_update=1");
+  expected.replace(expected.find("const=50"), 8, "const=40");
+  expected.replace(expected.find("manual=10"), 9, "manual=20");
+  EXPECT_EQ(ReadText(path), expected);
 
-  // A refused save changes tat_update only.
-  std::string before = ReadText(path);
-  before.replace(before.find("tat_update=1"), 12, "tat_update=0");
   WriteText(path, before);
   form.shares[kShareEvent] = ShareSelection(30);
-  ASSERT_EQ(SaveSettingsForm(path, form), SaveResult::kBadShares);
-  std::string expected = before;
+  ASSERT_EQ(SaveSettingsForm(file, opened, form), SaveResult::kBadShares);
+  expected = before;
   expected.replace(expected.find("tat_update=0"), 12, "tat_update=1");
   EXPECT_EQ(ReadText(path), expected);
 }
@@ -271,60 +335,85 @@ TEST(RecorderSettings, ACardThatTakesNoWriteIsReportedNotSaved) {
   fs::create_directory(dir.Path() / "SETTING");
   const std::string path = (dir.Path() / "SETTING" / "blackbox.cfg").string();
   WriteText(path, "[capacity]\nconst=50\n");
+  const SettingsFile file{path, kFactory};
   const SettingsForm form = ValidForm();
+  const SettingsForm opened;
   // The card pulled after the dialog opened: the folder is gone.
   fs::rename(dir.Path() / "SETTING", dir.Path() / "gone");
-  EXPECT_EQ(SaveSettingsForm(path, form), SaveResult::kWriteFailed);
+  EXPECT_EQ(SaveSettingsForm(file, opened, form), SaveResult::kWriteFailed);
   EXPECT_FALSE(fs::exists(path));
   EXPECT_EQ(ReadText((dir.Path() / "gone" / "blackbox.cfg").string()), "[capacity]\nconst=50\n");
   // A folder that takes no new file (as a write-protected card): the old file stays.
   if (geteuid() == 0) {
     const std::string old = ReadText("/proc/version");
-    EXPECT_EQ(SaveSettingsForm("/proc/version", form), SaveResult::kWriteFailed);
+    EXPECT_EQ(SaveSettingsForm({"/proc/version", kFactory}, opened, form),
+              SaveResult::kWriteFailed);
     EXPECT_EQ(ReadText("/proc/version"), old);
   } else {
     fs::rename(dir.Path() / "gone", dir.Path() / "SETTING");
     ::chmod((dir.Path() / "SETTING").c_str(), 0555);
-    EXPECT_EQ(SaveSettingsForm(path, form), SaveResult::kWriteFailed);
+    EXPECT_EQ(SaveSettingsForm(file, opened, form), SaveResult::kWriteFailed);
     ::chmod((dir.Path() / "SETTING").c_str(), 0755);
     EXPECT_EQ(ReadText(path), "[capacity]\nconst=50\n");
   }
 }
 
-TEST(RecorderSettings, FindsTheFileOnTheFirstVolumeThatHoldsOrTakesIt) {
-  TempDir dir;
-  const fs::path a = dir.Path() / "a", b = dir.Path() / "b", c = dir.Path() / "c";
-  const fs::path e = dir.Path() / "e";
-  for (const fs::path& p : {a, b, c, e}) fs::create_directory(p);
-  fs::create_directory(b / "SETTING");
-  fs::create_directory(b / "SETTING" / "blackbox.cfg");  // a folder is no settings file
-  fs::create_directory(c / "setting");                   // FAT names match without case
-  WriteText((c / "setting" / "BLACKBOX.CFG").string(), "[blackbox]\nmodel=C\n");
-  fs::create_directory(e / "SETTING");
-  TatHandle* library = TatCreate();
-
-  EXPECT_EQ(FindSettingsFile({a.string(), c.string()}, library),
-            (c / "setting" / "BLACKBOX.CFG").string());
-  EXPECT_EQ(FindSettingsFile({a.string(), b.string()}, library), "");
-  EXPECT_FALSE(fs::exists(a / "SETTING"));  // the folder is never made
-
-  // A SETTING folder without the file gets the factory text, line feeds only.
-  const std::string made = (e / "SETTING" / "blackbox.cfg").string();
-  EXPECT_EQ(FindSettingsFile({a.string(), b.string(), e.string(), c.string()}, library), made);
-  const std::string text = ReadText(made);
-  EXPECT_EQ(text.find('\r'), std::string::npos);
-  EXPECT_NE(text.find("[capacity]\nconst=50\n"), std::string::npos) << text;
-  const SettingsForm form = ReadSettingsForm(made, Clock(2014, 3, 1, 9, 30, 5));
-  EXPECT_EQ(ShareSum(form), 100);
-  // An existing file is never replaced.
-  WriteText(made, "[blackbox]\nmodel=E\n");
-  EXPECT_EQ(FindSettingsFile({e.string()}, library), made);
-  EXPECT_EQ(ReadText(made), "[blackbox]\nmodel=E\n");
-  // Without the library nothing is written and the volume is passed over.
-  fs::remove(made);
-  EXPECT_EQ(FindSettingsFile({e.string()}, nullptr), "");
-  EXPECT_TRUE(fs::is_empty(e / "SETTING"));
-  TatRelease(library);
+// Finding the file reads folder entries only: nothing is made, a file that cannot be one is
+// named for what is wrong with it and left alone.
+TEST(RecorderSettings, FindsTheCardsSettingsFileWithoutWritingAnything) {
+  const struct {
+    const char* name;
+    void (*make)(const fs::path& card);
+    SettingsPlace place;
+    const char* path;  // relative to the card
+  } cases[] = {
+      {"no SETTING folder", [](const fs::path&) {}, SettingsPlace::kNoFolder, "SETTING"},
+      {"SETTING is a file",
+       [](const fs::path& card) { WriteText((card / "SETTING").string(), ""); },
+       SettingsPlace::kNoFolder, "SETTING"},
+      {"no file yet", [](const fs::path& card) { fs::create_directory(card / "SETTING"); },
+       SettingsPlace::kNoFile, "SETTING/blackbox.cfg"},
+      {"names in any case",
+       [](const fs::path& card) {
+         fs::create_directory(card / "setting");
+         WriteText((card / "setting" / "BLACKBOX.CFG").string(), "[blackbox]\n");
+       },
+       SettingsPlace::kFile, "setting/BLACKBOX.CFG"},
+      {"a folder in its place",
+       [](const fs::path& card) { fs::create_directories(card / "SETTING" / "blackbox.cfg"); },
+       SettingsPlace::kNotAFile, "SETTING/blackbox.cfg"},
+      {"a link to nothing",
+       [](const fs::path& card) {
+         fs::create_directory(card / "SETTING");
+         fs::create_symlink("gone.cfg", card / "SETTING" / "blackbox.cfg");
+       },
+       SettingsPlace::kNotAFile, "SETTING/blackbox.cfg"},
+      {"10 MB",
+       [](const fs::path& card) {
+         fs::create_directory(card / "SETTING");
+         WriteText((card / "SETTING" / "blackbox.cfg").string(), std::string(10 << 20, ';'));
+       },
+       SettingsPlace::kTooLarge, "SETTING/blackbox.cfg"},
+  };
+  for (const auto& c : cases) {
+    TempDir card;
+    c.make(card.Path());
+    const auto contents = [&] {
+      return fs::is_regular_file(card.File(c.path)) ? ReadText(card.File(c.path)) : "";
+    };
+    const std::string before = contents();
+    const SettingsLocation found = FindCardSettings(card.Path().string());
+    EXPECT_EQ(found.place, c.place) << c.name;
+    EXPECT_EQ(found.path, card.File(c.path)) << c.name;
+    EXPECT_EQ(found.Editable(),
+              c.place == SettingsPlace::kFile || c.place == SettingsPlace::kNoFile)
+        << c.name;
+    EXPECT_EQ(SettingsProblem(found).empty(), found.Editable()) << c.name;
+    if (c.place == SettingsPlace::kNoFile) {
+      EXPECT_TRUE(fs::is_empty(card.Path() / "SETTING")) << c.name;
+    }
+    EXPECT_EQ(contents(), before) << c.name;
+  }
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <optional>
 
 #include "resources/resource_ids.h"
 #include "tests/support/temp_dir.h"
@@ -57,14 +57,18 @@ Message ClickSave(CSettingDlg& dlg) {
   return seen;
 }
 
+// The factory text of these tests: what a key the file lacks shows.
+const char kFactory[] =
+    "[blackbox]\r\nacc_level=5\r\npower_off_vlt=11500\r\n[capacity]\r\nconst=70\r\n";
+
 class SettingDlgTest : public testing::Test {
  protected:
-  // A dialog opened on text at the given clock, shown offscreen.
-  std::unique_ptr<CSettingDlg> Open(const std::string& text, unsigned langId = kEnglish,
-                                    std::tm now = Clock(9)) {
-    std::ofstream(Path(), std::ios::binary | std::ios::trunc) << text;
+  // A dialog opened on text (nullopt: no file) at the given clock, shown offscreen.
+  std::unique_ptr<CSettingDlg> Open(const std::optional<std::string>& text,
+                                    unsigned langId = kEnglish, std::tm now = Clock(9)) {
+    if (text) std::ofstream(Path(), std::ios::binary | std::ios::trunc) << *text;
     auto dlg = std::make_unique<CSettingDlg>(nullptr, langId);
-    dlg->SetFilePath(Path());
+    dlg->SetFile({Path(), kFactory});
     dlg->SetClockForTest(now);
     dlg->show();
     return dlg;
@@ -146,13 +150,14 @@ TEST_F(SettingDlgTest, ControlsShowTheFile) {
   EXPECT_EQ(Control<QComboBox>(*dlg, IDC_SET_HOUR)->currentText(), "9");
   EXPECT_FALSE(Control<QComboBox>(*dlg, IDC_SET_HOUR)->isEnabled());
 
-  // A damaged file: no share selected, voltage entry 2, bike mode with the slider disabled.
+  // A damaged file shows the factory values; keys in neither read as 0.
   auto damaged = Open(std::string("\0\xff[blackbox]\nmodel=Q5\n\x01=\n", 25));
-  EXPECT_EQ(Control<QComboBox>(*damaged, IDC_SET_CONST)->currentIndex(), -1);
-  EXPECT_EQ(Control<QComboBox>(*damaged, IDC_SET_VOLTAGE)->currentText(), "12.1v/24.2v");
-  EXPECT_TRUE(Control<QCheckBox>(*damaged, IDC_SET_BIKE)->isChecked());
-  EXPECT_FALSE(Control<QSlider>(*damaged, IDC_SET_ACC)->isEnabled());
-  EXPECT_EQ(Control<QSlider>(*damaged, IDC_SET_ACC)->value(), 2);
+  EXPECT_EQ(Control<QComboBox>(*damaged, IDC_SET_CONST)->currentText(), "70");
+  EXPECT_EQ(Control<QComboBox>(*damaged, IDC_SET_EVENT)->currentIndex(), -1);
+  EXPECT_EQ(Control<QComboBox>(*damaged, IDC_SET_VOLTAGE)->currentText(), "11.5v/23.0v");
+  EXPECT_FALSE(Control<QCheckBox>(*damaged, IDC_SET_BIKE)->isChecked());
+  EXPECT_TRUE(Control<QSlider>(*damaged, IDC_SET_ACC)->isEnabled());
+  EXPECT_EQ(Control<QSlider>(*damaged, IDC_SET_ACC)->value(), 3);
   EXPECT_EQ(damaged->FrontResolution(), "d1");  // no model read: the default
 }
 
@@ -190,14 +195,33 @@ TEST_F(SettingDlgTest, SaveWritesTheControlsAndCloses) {
   EXPECT_FALSE(message.seen);
   EXPECT_EQ(dlg->result(), QDialog::Accepted);
   EXPECT_FALSE(dlg->isVisible());
+  // Only what changed: the level 2 the slider shows as normal and the keys the file lacks
+  // stay as they are.
   const std::string saved = ReadText(Path());
-  EXPECT_NE(saved.find("acc_level=0\nmotion_level=3\ntat_update=1\nmic_in=0\nvoice_out=0\n"
-                       "power_off_vlt=12100\n[capacity]"),
+  EXPECT_NE(saved.find("[blackbox]\nacc_level=0\nmotion_level=2\ntat_update=1\n[capacity]"),
             std::string::npos)
       << saved;
   EXPECT_NE(saved.find("[time]\nhour=0\nset=1\nyear=2014\nmonth=3\nday=1\nmin=30\nsec=0\n"),
             std::string::npos)
       << saved;
+}
+
+// Without a file, opening and closing writes nothing; Save makes it from the factory text.
+TEST_F(SettingDlgTest, OnlySaveWritesAndANewFileStartsAsTheFactoryText) {
+  auto dlg = Open(std::nullopt);
+  Control<QComboBox>(*dlg, IDC_SET_CONST)->setCurrentIndex(0);
+  dlg->close();
+  EXPECT_FALSE(fs::exists(Path()));
+
+  dlg = Open(std::nullopt);
+  for (int id : {IDC_SET_CONST, IDC_SET_EVENT, IDC_SET_PARK, IDC_SET_MANUAL}) {
+    Control<QComboBox>(*dlg, id)->setCurrentIndex(id == IDC_SET_CONST ? 6 : 0);  // 70 + 3 x 10
+  }
+  ClickSave(*dlg);
+  EXPECT_EQ(dlg->result(), QDialog::Accepted);
+  EXPECT_EQ(ReadText(Path()),
+            "[blackbox]\r\nacc_level=5\r\npower_off_vlt=11500\r\ntat_update=1\r\n"
+            "[capacity]\r\nconst=70\r\nevent=10\r\npark=10\r\nmanual=10\r\n");
 }
 
 TEST_F(SettingDlgTest, SharesNotTotalling100AreRefusedInTheUsersLanguage) {

@@ -2,6 +2,7 @@
 // changes through the dialog's own check and save.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,8 +43,10 @@ TEST_F(SettingsCard, ShowsTheSettingsAsTheDialogReadsThem) {
   const std::string out = CommandOutput(Run(""));
   EXPECT_NE(out.find("const=50\nevent=20\npark=20\nmanual=10\n"), std::string::npos) << out;
   EXPECT_NE(out.find("acc_level=3\n"), std::string::npos) << out;  // level 2 shows as normal
-  EXPECT_NE(out.find("power_off_vlt=12100\n"), std::string::npos) << out;  // missing: entry 2
-  EXPECT_NE(out.find("model=KT5\nversion=0\n"), std::string::npos) << out;
+  // Missing: the recorder's factory value.
+  EXPECT_NE(out.find("power_off_vlt=11800\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("model=KT5\nversion=\n"), std::string::npos) << out;
+  EXPECT_EQ(ReadText(File()).find("tat_update"), std::string::npos);  // looking writes nothing
 }
 
 TEST_F(SettingsCard, SavesWhatTheDialogWouldAndRefusesWhatItWouldNot) {
@@ -52,9 +55,10 @@ TEST_F(SettingsCard, SavesWhatTheDialogWouldAndRefusesWhatItWouldNot) {
     const char* args;
     int status;  // 0 saved, else refused
   } refused[] = {
-      {"const=45", 1},        {"acc_level=2", 1}, {"power_off_vlt=12000", 1},
-      {"mic_in=yes", 1},      {"colour=red", 1},  {"time=12:00", 1},
-      {"const", 1},
+      {"const=45", 1},   {"acc_level=2", 1}, {"power_off_vlt=12000", 1},
+      {"mic_in=yes", 1}, {"colour=red", 1},  {"time=12:00", 1},
+      {"const", 1},      {"const=040", 1},   {"const=+40", 1},
+      {"mic_in=01", 1},  {"manual= 20", 1},
   };
   for (const auto& r : refused) {
     EXPECT_NE(RunCommand(Run(r.args) + " 2>/dev/null"), 0) << r.args;
@@ -72,22 +76,47 @@ TEST_F(SettingsCard, SavesWhatTheDialogWouldAndRefusesWhatItWouldNot) {
   EXPECT_NE(saved.find("const=40\r\nevent=20\r\npark=20\r\nmanual=20\r\n"), std::string::npos)
       << saved;
   EXPECT_NE(saved.find("power_off_vlt=11500\r\n[capacity]"), std::string::npos) << saved;
-  EXPECT_NE(saved.find("[time]\r\nset=0\r\n"), std::string::npos) << saved;
-  EXPECT_EQ(saved.find("year="), std::string::npos) << saved;
+  // Keys not given stay as they were, missing ones missing.
+  for (const char* untouched : {"motion_level", "mic_in", "voice_out", "[time]"}) {
+    EXPECT_EQ(saved.find(untouched), std::string::npos) << untouched << "\n" << saved;
+  }
 
   ASSERT_EQ(RunCommand(Run("time=now >/dev/null")), 0);
   EXPECT_NE(ReadText(File()).find("set=1\r\nyear="), std::string::npos);
 }
 
-TEST(SettingsCommand, ACardWithoutASettingFolderIsRefused) {
+TEST(SettingsCommand, ACardWhoseSettingsCannotBeEditedIsRefusedWithTheReason) {
   TempDir card;
-  EXPECT_NE(RunCommand(Tool() + " settings " + card.Path().string() + " 2>/dev/null"), 0);
+  const std::string run = Tool() + " settings " + card.Path().string();
+  EXPECT_NE(RunCommand(run + " 2>/dev/null"), 0);
   EXPECT_TRUE(fs::is_empty(card.Path()));
   EXPECT_NE(RunCommand(Tool() + " settings 2>/dev/null"), 0);
-  // An empty SETTING folder gets the factory text, which shows.
+
   fs::create_directory(card.Path() / "SETTING");
-  const std::string out = CommandOutput(Tool() + " settings " + card.Path().string());
+  const std::string huge = (card.Path() / "SETTING" / "blackbox.cfg").string();
+  std::ofstream(huge, std::ios::binary) << std::string(10 << 20, ';');
+  const std::string out = CommandOutput(run + " const=40 manual=20 2>&1");
+  EXPECT_NE(out.find("too large to be a settings file"), std::string::npos) << out;
+  EXPECT_EQ(fs::file_size(huge), 10u << 20);
+}
+
+// An empty SETTING folder shows the factory settings and stays empty until a save, which
+// makes the file from the factory text with the recorder's CR LF endings.
+TEST(SettingsCommand, OnlyASaveMakesTheFile) {
+  TempDir card;
+  fs::create_directory(card.Path() / "SETTING");
+  const std::string run = Tool() + " settings " + card.Path().string();
+  const std::string out = CommandOutput(run);
   EXPECT_NE(out.find("const=50\n"), std::string::npos) << out;
+  EXPECT_TRUE(fs::is_empty(card.Path() / "SETTING"));
+
+  ASSERT_EQ(RunCommand(run + " mic_in=0 >/dev/null"), 0);
+  const std::string made = ReadText((card.Path() / "SETTING" / "blackbox.cfg").string());
+  EXPECT_EQ(made.rfind("[blackbox]\r\ntat_update=1\r\n", 0), 0u) << made;
+  EXPECT_NE(made.find("\r\nmic_in=0\r\n"), std::string::npos) << made;
+  // Every line ends in CR LF, as the recorder writes it.
+  EXPECT_EQ(std::count(made.begin(), made.end(), '\n'), std::count(made.begin(), made.end(), '\r'))
+      << made;
 }
 
 }  // namespace
