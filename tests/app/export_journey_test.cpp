@@ -10,8 +10,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QBasicTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
@@ -78,6 +80,10 @@ class DialogAnswerer : public QObject {
         } else {
           dialog->setDirectory(m_folder);
           dialog->selectFile(m_folder);
+          // The dialog leaves its name field alone while that has the focus: type it there.
+          if (QDir(dialog->selectedFiles().value(0)) != QDir(m_folder)) {
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(m_folder);
+          }
           static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept
         }
       }
