@@ -85,7 +85,7 @@ class CZarezeRadidaDlg : public QWidget {
   bool ConfirmQuit();
   void OnMinimize();
 
-  // Playback controls (transport.cpp, key_filter.cpp).
+  // Playback controls (transport.cpp, input_filter.cpp).
   // Opens name on the card and plays it in the panes; false only during an export. Without
   // a card it does nothing and reports success.
   bool OpenRecording(const QString& name);
@@ -116,6 +116,14 @@ class CZarezeRadidaDlg : public QWidget {
   // A key pressed anywhere in the application while this window is active; true when it
   // was consumed (every key is, while the window handles keys).
   bool HandleKey(int key);
+  // Up, Down and Enter while the list has the focus; false for any other key or focus.
+  bool HandleListKey(int key);
+  // Full screen from the normal window, the normal window from full screen.
+  void ToggleFullScreen();
+  // The wheel turned by notches (up positive) over the slider of sliderId: the volume and the
+  // brightness move by a key's step a notch, the position seeks kWheelSeekMs a notch. False
+  // over anything else.
+  bool HandleWheel(int sliderId, int notches);
 
   // Recording list and card watch (recording_list.cpp).
   // Looks for the card now, on this thread (tests, and the card watch's first look).
@@ -141,6 +149,9 @@ class CZarezeRadidaDlg : public QWidget {
   // The folder dialog; on a choice it remembers the folder and arms the export. False when
   // the dialog was cancelled.
   bool ChooseExportFolder();
+  // After a dialog that paused playback: it plays on when it played before (statusBefore, a
+  // CQMVMediaPlayer status).
+  void ResumeAfterDialog(int statusBefore);
   // A line over the picture's place that says what went wrong, until the next opening.
   void ShowStatusLine(const QString& text);
   // Marks the kind buttons of store files that could not be read and says why.
@@ -157,6 +168,8 @@ class CZarezeRadidaDlg : public QWidget {
   CMapPane& Map() { return *m_map; }
   CPlaybackController& Playback() { return m_playback; }
   CCardWatch* CardWatch() { return m_cardWatch.get(); }
+  // The recording in hand; empty when stopped.
+  const QString& CurrentName() const { return m_currentName; }
   // The card's recordings behind the list (the list shows them through a kind filter).
   CRecordingModel& Recordings() { return *m_recordings; }
   CQMVMediaPlayer& Player() { return m_playback.Player(); }
@@ -236,7 +249,7 @@ class CZarezeRadidaDlg : public QWidget {
   QString m_currentName;  // the recording in hand; empty when stopped
   bool m_checkingAll = false;  // Select All is setting the rows' boxes
   std::unique_ptr<CZoomDlg> m_zoom;
-  std::unique_ptr<QObject> m_keyFilter;  // application-wide: sees every key first
+  std::unique_ptr<QObject> m_inputFilter;  // application-wide: sees every key first
   std::unique_ptr<CProgressDlg> m_progress;
   CExportController m_export;
   QBasicTimer m_cardWatchTimer;  // 102

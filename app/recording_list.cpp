@@ -59,6 +59,18 @@ void SetUpList(QTreeView* list, CRecordingModel* recordings, CKindFilter* shown,
   for (const ListColumn& column : kColumns)
     titles.append(LoadString(PickStringId(column.title, lang)));
   recordings->SetTitles(titles);
+  // Type, FileName, Date, Rear, Size, Path.
+  recordings->SetHints({
+      PickText(lang, "종류: REC 주행, EVT 이벤트, PAK 주차, MAN 수동",
+               "Kind: REC driving, EVT event, PAK parking, MAN manual",
+               "種類: REC 走行、EVT イベント、PAK 駐車、MAN 手動"),
+      {},
+      PickText(lang, "녹화 날짜와 시각", "Date and time recorded", "録画の日付と時刻"),
+      PickText(lang, "후방 카메라: O 있음, X 없음", "Rear camera: O recorded, X none",
+               "後方カメラ: O あり、X なし"),
+      {},
+      {},
+  });
   list->setModel(shown);
   list->header()->setStretchLastSection(false);
   for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
@@ -185,7 +197,11 @@ void CZarezeRadidaDlg::MarkUnreadableStores() {
                  QLatin1Char(' ') + problems.join(QStringLiteral("; ")));
 }
 
-void CZarezeRadidaDlg::OnKindButton(int kind) { FillRecordingList(kind); }
+void CZarezeRadidaDlg::OnKindButton(int kind) {
+  FillRecordingList(kind);
+  // The kind in use stays pressed.
+  for (const auto& [id, buttonKind] : kKindButtons) m_controls->ShowPressed(id, buttonKind == kind);
+}
 
 bool CZarezeRadidaDlg::FillRecordingList(int kind) {
   QCheckBox* selectAll = m_controls->SelectAll();

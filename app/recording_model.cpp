@@ -76,8 +76,10 @@ QVariant CRecordingModel::data(const QModelIndex& index, int role) const {
   }
   // A recording whose header could not be trusted says so on hover and in its colour.
   const std::string& damage = row.recording.damage;
-  if (role == Qt::ToolTipRole && !damage.empty()) {
-    return QStringLiteral("damaged: ") + QString::fromStdString(damage);
+  if (role == Qt::ToolTipRole) {
+    const QString hint = index.column() < m_hints.size() ? m_hints[index.column()] : QString();
+    if (damage.empty()) return hint.isEmpty() ? QVariant() : hint;
+    return hint + QStringLiteral("\ndamaged: ") + QString::fromStdString(damage);
   }
   if (role == Qt::ForegroundRole && !damage.empty()) return QColor(255, 140, 90);
   if (role != Qt::DisplayRole) return {};
@@ -116,6 +118,14 @@ CKindFilter::CKindFilter(CRecordingModel* recordings, QObject* parent)
 void CKindFilter::SetKind(int kind) {
   m_kind = kind;
   invalidateFilter();
+  // A row the user cannot see is never exported: rows that leave the view lose their check.
+  std::vector<int> hidden;
+  for (int row = 0; row < m_recordings->rowCount(); ++row) {
+    if (!filterAcceptsRow(row, {}) && m_recordings->CheckAt(row) != Qt::Unchecked) {
+      hidden.push_back(row);
+    }
+  }
+  if (!hidden.empty()) m_recordings->SetChecks(hidden, Qt::Unchecked);
 }
 
 bool CKindFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {

@@ -23,6 +23,8 @@ class CRecordingModel : public QAbstractTableModel {
   explicit CRecordingModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
   void SetTitles(QStringList titles) { m_titles = std::move(titles); }
+  // What each column means, shown on hover over its cells (the list has no header to read).
+  void SetHints(QStringList hints) { m_hints = std::move(hints); }
   // The rows become recordings, newest first by the date and time in their names (undated
   // names last), each with its box as check says.
   void SetRecordings(std::vector<Recording> recordings, Qt::CheckState check);
@@ -51,6 +53,7 @@ class CRecordingModel : public QAbstractTableModel {
   };
   std::vector<Row> m_rows;
   QStringList m_titles;
+  QStringList m_hints;
 };
 
 class CKindFilter : public QSortFilterProxyModel {
@@ -61,7 +64,8 @@ class CKindFilter : public QSortFilterProxyModel {
 
   explicit CKindFilter(CRecordingModel* recordings, QObject* parent = nullptr);
 
-  // A kind code (roadkeep::tat::KindCode) or kAllKinds; any other shows nothing.
+  // A kind code (roadkeep::tat::KindCode) or kAllKinds; any other shows nothing. Rows left
+  // out lose their check, so an export takes only rows the user sees.
   void SetKind(int kind);
   int Kind() const { return m_kind; }
 

@@ -19,6 +19,7 @@ bool CZarezeRadidaDlg::LocateSettingsFile() {
     CSettingDlg dialog(this, m_langId);
     dialog.SetFile({location.path, FactorySettings(m_library)});
     dialog.exec();
+    ResumeAfterDialog(status);  // as after a snapshot
     return true;
   }
   // The message says what is wrong when it is the file; anything else is no usable card.
@@ -28,5 +29,6 @@ bool CZarezeRadidaDlg::LocateSettingsFile() {
                       FormatResourceText(LoadString(text, m_language)), QMessageBox::Ok, this);
   message.setObjectName(QStringLiteral("NoSettingsMessage"));
   message.exec();
+  ResumeAfterDialog(status);
   return false;
 }

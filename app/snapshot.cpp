@@ -103,12 +103,7 @@ void CZarezeRadidaDlg::OnCapture() {
       failed << files[camera];
     }
   }
-  // Playback resumes when it was playing (or paused) at the start, unless it was stopped
-  // meanwhile (the card pulled out while the dialog was open).
-  if (status == CQMVMediaPlayer::kPlaying && m_playback.Player().Status() != CQMVMediaPlayer::kStopped) {
-    ShowPlaying(true);
-    m_playback.Player().ResumePlayback();
-  }
+  ResumeAfterDialog(status);
   update();
   if (!failed.isEmpty()) ReportFailures(this, m_language, failed);
 }

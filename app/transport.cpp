@@ -11,7 +11,7 @@
 #include <QItemSelectionModel>
 #include <QTreeView>
 
-#include "app/key_filter.h"
+#include "app/input_filter.h"
 #include "app/main_window.h"
 #include "app/map_pane.h"
 #include "app/pane_layout.h"
@@ -64,7 +64,7 @@ int64_t LengthSeconds(int durationMs) {
 
 int64_t SkipBackTarget(int64_t positionMs) {
   const int64_t target = positionMs - kSkipMs;
-  return target > 0 ? target : -1;
+  return target > 0 ? target : 0;
 }
 
 int64_t SkipForwardTarget(int64_t positionMs, int sliderMaxSeconds) {
@@ -203,15 +203,30 @@ int CZarezeRadidaDlg::CurrentShownRow() const {
   return row >= 0 ? row : m_state.currentRow;
 }
 
+void CZarezeRadidaDlg::ResumeAfterDialog(int statusBefore) {
+  // Not when it was stopped meanwhile (the card pulled out while the dialog was open).
+  if (statusBefore != CQMVMediaPlayer::kPlaying ||
+      m_playback.Player().Status() == CQMVMediaPlayer::kStopped) {
+    return;
+  }
+  ShowPlaying(true);
+  m_playback.Player().ResumePlayback();
+}
+
 void CZarezeRadidaDlg::SkipBack() {
-  const int64_t target = SkipBackTarget(m_playback.Player().GetPositionMs());
-  if (target >= 0) m_playback.Player().SeekToMs(static_cast<int>(target));
+  if (!m_playback.IsOpen()) return;
+  m_playback.Player().SeekToMs(static_cast<int>(SkipBackTarget(m_playback.Player().GetPositionMs())));
 }
 
 void CZarezeRadidaDlg::SkipForward() {
+  if (!m_playback.IsOpen()) return;
   const int64_t target = SkipForwardTarget(m_playback.Player().GetPositionMs(),
                                            m_controls->Slider(IDC_POS_SLIDER)->GetRangeMax());
-  if (target >= 0) m_playback.Player().SeekToMs(static_cast<int>(target));
+  if (target >= 0) {
+    m_playback.Player().SeekToMs(static_cast<int>(target));
+  } else {
+    OnNext();  // within the last 10 s: the recording ends, and the list moves on as at its end
+  }
 }
 
 void CZarezeRadidaDlg::RefreshPosition() {
@@ -289,6 +304,6 @@ void CZarezeRadidaDlg::ConnectTransportControls() {
     auto* button = qobject_cast<QAbstractButton*>(m_controls->Find(id));
     connect(button, &QAbstractButton::clicked, this, handler);
   }
-  m_keyFilter = std::make_unique<CKeyFilter>(this);
-  QCoreApplication::instance()->installEventFilter(m_keyFilter.get());
+  m_inputFilter = std::make_unique<CInputFilter>(this);
+  QCoreApplication::instance()->installEventFilter(m_inputFilter.get());
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 constexpr int kSkipMs = 10000;  // the -10 s and +10 s buttons
+constexpr int kWheelSeekMs = 5000;  // a wheel notch over the position slider
 
 // The output volume for a volume slider value v (0..99): both 16-bit halves
 // a = v * 655.35, truncated.
@@ -13,7 +14,7 @@ uint32_t OutputVolumeFor(int value);
 QString TimeText(int64_t seconds);
 // A recording's length in whole seconds from its duration; 60 when that gives 0 or less.
 int64_t LengthSeconds(int durationMs);
-// Where -10 s and +10 s seek from positionMs; -1 when the button does nothing there (within
-// the first 10 s, or within the last 10 s of a slider ending at sliderMaxSeconds).
+// Where -10 s and +10 s seek from positionMs: back to the start within the first 10 s; -1
+// forward within the last 10 s of a slider ending at sliderMaxSeconds (the recording's end).
 int64_t SkipBackTarget(int64_t positionMs);
 int64_t SkipForwardTarget(int64_t positionMs, int sliderMaxSeconds);

@@ -116,6 +116,16 @@ void CWindowControls::MakeButtons(QWidget* parent) {
   }
 }
 
+void CWindowControls::ShowPressed(int id, bool pressed) {
+  for (const ButtonSkin& skin : kButtonSkins) {
+    if (skin.id != id || skin.pressed == 0) continue;
+    const int normal = pressed ? skin.pressed : skin.normal;
+    Button(id)->LoadBitmaps(normal, skin.pressed, pressed ? skin.pressed : skin.focused,
+                            skin.disabled);
+    Button(id)->update();
+  }
+}
+
 void CWindowControls::MakeOthers(QWidget* parent) {
   for (int id : {IDC_POS_LABEL, IDC_LENGTH_LABEL, IDC_SPEED_LABEL}) Add(id, MakeLabel(id, parent));
 

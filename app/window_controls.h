@@ -33,6 +33,9 @@ class CWindowControls {
   // The control with id; nullptr for an id the window does not have.
   QWidget* Find(int id) const { return m_byId.value(id, nullptr); }
   CBitmapButtonTrans* Button(int id) const;
+  // The push button `id` drawn pressed (its pressed picture) until told otherwise, as the
+  // kind filter in use is.
+  void ShowPressed(int id, bool pressed);
   CxSkinButton* Check(int id) const;
   CBitmapSlider* Slider(int id) const;
   QLabel* Label(int id) const;

@@ -107,15 +107,18 @@ void CZarezeRadidaDlg::OnCloseButton() { close(); }
 
 bool CZarezeRadidaDlg::ConfirmQuit() {
   SaveViewerConfig();
-  OnStop();
   m_cardWatchTimer.stop();
   const QString text = LoadString(IDS_QUIT_TEXT_EN, m_language);
   const QString caption = LoadString(IDS_QUIT_CAPTION_EN, m_language);
   QMessageBox question(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No,
                        this);
   question.setObjectName(QStringLiteral("QuitQuestion"));
-  if (question.exec() == QMessageBox::Yes) return true;
-  // Answered No: the window stays, stopped, and goes on watching for the card.
+  // Asked before anything stops: playback goes on behind the question.
+  if (question.exec() == QMessageBox::Yes) {
+    OnStop();
+    return true;
+  }
+  // Answered No: nothing has changed, and the window goes on watching for the card.
   m_cardWatchTimer.start(kCardWatchMs, this);
   return false;
 }

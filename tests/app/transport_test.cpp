@@ -43,12 +43,12 @@ TEST(TransportArithmetic, LengthsTimesSkipsAndVolumes) {
     EXPECT_EQ(LengthSeconds(c.durationMs), c.seconds) << c.durationMs;
     EXPECT_EQ(TimeText(LengthSeconds(c.durationMs)), c.text) << c.durationMs;
   }
-  // -10 s does nothing within the first 10 s, the edge included.
+  // -10 s within the first 10 s goes to the start.
   const struct {
     int64_t positionMs, target;
-  } backs[] = {{9900, -1}, {10000, -1}, {10500, 500}, {0, -1}, {60000, 50000}};
+  } backs[] = {{9900, 0}, {10000, 0}, {10500, 500}, {0, 0}, {60000, 50000}};
   for (const auto& c : backs) EXPECT_EQ(SkipBackTarget(c.positionMs), c.target) << c.positionMs;
-  // +10 s needs at least 2 ms left before the slider's end.
+  // +10 s needs at least 2 ms left before the slider's end; closer, it is the end (-1).
   const struct {
     int64_t positionMs;
     int sliderMax;

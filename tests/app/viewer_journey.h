@@ -212,9 +212,11 @@ class ViewerJourney : public ::testing::Test {
   }
 
   // Makes a card of `seconds` long recordings, puts it in and plays recording 0 (both
-  // cameras) until both panes have painted several frames.
-  void Play(int seconds) {
-    m_card = std::make_unique<ViewerCard>(seconds);
+  // cameras) until both panes have painted several frames. `listed`: pictures large enough
+  // for every recording to reach the list (512 KiB and more) from 12 s on.
+  void Play(int seconds, bool listed = false) {
+    m_card = listed ? std::make_unique<ViewerCard>(seconds, "640x360@30", "320x180@30")
+                    : std::make_unique<ViewerCard>(seconds);
     ASSERT_TRUE(m_card->ok) << "roadkeep-tool make-card failed";
     ASSERT_TRUE(InsertCard(W(), m_card->dir.Path().string()));
     ASSERT_TRUE(W().OpenRecording(QString::fromStdString(m_card->Name(0))));

@@ -1,12 +1,18 @@
 // Journeys of the viewer's window itself: dragging it, closing it during playback, the quit
-// question, a second start of the real program, and a quiet terminal.
+// question, what never stops playback by accident, a second start of the real program, and a
+// quiet terminal.
 #include "tests/app/viewer_journey.h"
 
 #include <unistd.h>
 
+#include <QBasicTimer>
+#include <QCheckBox>
+#include <QDialog>
+#include <QMessageBox>
+#include <QTreeView>
+#include <QWheelEvent>
 #include <cstdio>
 #include <cstdlib>
-#include <QTreeView>
 #include <string>
 
 #include "app/trace_log.h"
@@ -66,21 +72,143 @@ TEST_F(ViewerJourney, ClosingWhilePlayingSavesTheSlidersAndEndsWithinASecond) {
   EXPECT_EQ(read("brightness"), std::to_string(brightnessSet));
 }
 
-TEST_F(ViewerJourney, AnsweringNoToTheQuitQuestionLeavesTheWindowOpenAndStopped) {
+// The question comes before anything stops: answered No, the recording plays on where it was.
+TEST_F(ViewerJourney, AnsweringNoToTheQuitQuestionLeavesPlaybackAsItWas) {
   ASSERT_NO_FATAL_FAILURE(Open(0x11));  // the question in Japanese
   ASSERT_NO_FATAL_FAILURE(Play(6));
+  const QString length = LabelText(IDC_LENGTH_LABEL);
   QuestionAnswerer no(QMessageBox::No);
   Click(IDC_CLOSE);
   EXPECT_TRUE(no.Answered());
   EXPECT_EQ(no.Text(), QString::fromUtf8("終了しますか。"));
   EXPECT_EQ(no.Caption(), QString::fromUtf8("選択"));
   EXPECT_TRUE(W().isVisible());
-  EXPECT_EQ(W().Player().Status(), CQMVMediaPlayer::kStopped);
-  EXPECT_FALSE(Front().isVisible());
-  EXPECT_FALSE(Rear().isVisible());
-  EXPECT_TRUE(Control(IDC_PLAY)->isVisible());
-  EXPECT_FALSE(Control(IDC_PAUSE)->isVisible());
-  EXPECT_EQ(LabelText(IDC_LENGTH_LABEL), "00:00:00");
+  EXPECT_EQ(W().Player().Status(), CQMVMediaPlayer::kPlaying);
+  EXPECT_TRUE(Front().isVisible());
+  EXPECT_TRUE(Control(IDC_PAUSE)->isVisible());
+  EXPECT_EQ(LabelText(IDC_LENGTH_LABEL), length);
+  const int64_t shown = Front().FramesShown();
+  EXPECT_TRUE(WaitFor([&] { return Front().FramesShown() > shown + 10; }, kWaitMs))
+      << "the picture stopped moving";
+}
+
+// Closes every dialog the window opens as it shows (a message with OK, any other dialog
+// with Cancel) and notes each one's name.
+class DialogCloser : public QObject {
+ public:
+  DialogCloser() { m_timer.start(10, this); }
+  QStringList closed;
+
+ protected:
+  void timerEvent(QTimerEvent*) override {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QDialog*>(top);
+      if (dialog == nullptr || !dialog->isVisible()) continue;
+      closed << dialog->objectName();
+      qobject_cast<QMessageBox*>(dialog) != nullptr ? dialog->accept() : dialog->reject();
+    }
+  }
+
+ private:
+  QBasicTimer m_timer;
+};
+
+// What the user does by the way never costs the recording that plays: File Download with
+// nothing checked, the settings dialog, -10 s in the first seconds (back to the start); +10 s
+// in the last seconds ends the recording as its end does.
+TEST_F(ViewerJourney, PlaybackIsNeverLostByAccident) {
+  ASSERT_NO_FATAL_FAILURE(Open());
+  ASSERT_NO_FATAL_FAILURE(Play(14, /*listed=*/true));
+  Click(IDC_OPEN);  // the card read into the list
+  ASSERT_EQ(ListRows(W()), 4);
+  DialogCloser closer;
+  const auto playsOn = [&] {
+    return WaitFor([&] { return W().Player().Status() == CQMVMediaPlayer::kPlaying; }) &&
+           KeepsPlaying(Front());
+  };
+  Click(IDC_DOWNLOAD);
+  EXPECT_EQ(closer.closed, QStringList{QStringLiteral("NoSelectionMessage")});
+  EXPECT_TRUE(playsOn()) << "after File Download with nothing checked";
+
+  Type(Qt::Key_F3);
+  EXPECT_EQ(closer.closed.size(), 2) << "the settings dialog did not show";
+  EXPECT_TRUE(playsOn()) << "after the settings dialog";
+
+  Type(Qt::Key_Left);
+  EXPECT_TRUE(WaitFor([&] { return W().Player().GetPositionMs() < 1000; }, kWaitMs))
+      << "Left in the first seconds did not go to the start";
+  EXPECT_TRUE(playsOn());
+
+  const QString first = W().CurrentName();
+  Type(Qt::Key_Right);  // to 10 s
+  ASSERT_TRUE(WaitFor([&] { return W().Player().GetPositionMs() >= 10000; }, kWaitMs));
+  Type(Qt::Key_Right);  // within the last 10 s: the end
+  EXPECT_TRUE(WaitFor([&] { return W().CurrentName() != first && !W().CurrentName().isEmpty(); },
+                      kWaitMs))
+      << "Right in the last seconds did not move on";
+  EXPECT_TRUE(playsOn());
+}
+
+// The keys and mouse gestures users of video players expect, through real input: a
+// double-click on the video and Escape for full screen, Up/Down/Enter in the list, the wheel
+// over the sliders; and Select All never leaves a row the user cannot see checked.
+TEST_F(ViewerJourney, KeysAndMouseDoWhatAVideoPlayersUsersExpect) {
+  ASSERT_NO_FATAL_FAILURE(Open());
+  ASSERT_NO_FATAL_FAILURE(Play(14, /*listed=*/true));
+  Click(IDC_OPEN);  // the card read into the list
+  ASSERT_EQ(ListRows(W()), 4);
+  QTest::mouseDClick(&Front(), Qt::LeftButton, {}, Front().rect().center());
+  EXPECT_TRUE(InFullScreen()) << "a double-click on the video";
+  Type(Qt::Key_Escape);
+  EXPECT_TRUE(InNormalMode()) << "Escape";
+
+  // Rows: a click gives the list the focus; the arrows move, Enter plays.
+  QTreeView& list = *W().Controls().List();
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, ListRowRect(W(), 0).center());
+  ASSERT_TRUE(list.hasFocus());
+  const int volume = W().Controls().Slider(IDC_VOLUME_SLIDER)->GetPos();
+  Type(Qt::Key_Down);
+  Type(Qt::Key_Down);
+  Type(Qt::Key_Up);
+  EXPECT_EQ(list.currentIndex().row(), 1);
+  EXPECT_EQ(W().Controls().Slider(IDC_VOLUME_SLIDER)->GetPos(), volume) << "the arrows went on";
+  Type(Qt::Key_Return);
+  EXPECT_EQ(W().CurrentName(), ListName(W(), 1));
+  EXPECT_TRUE(KeepsPlaying(Front()));
+
+  // The wheel: a notch up over the volume, two down over the position (10 s back).
+  const auto wheel = [](QWidget* over, int notches) {
+    const QPointF at = QRectF(over->rect()).center();
+    QWheelEvent event(at, over->mapToGlobal(at), {}, {0, 120 * notches}, Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(over, &event);
+  };
+  wheel(Control(IDC_VOLUME_SLIDER), 1);
+  EXPECT_EQ(W().Controls().Slider(IDC_VOLUME_SLIDER)->GetPos(), volume + kVolumeKeyStep);
+  W().Player().SeekToMs(12000);
+  ASSERT_TRUE(WaitFor([&] { return W().Player().GetPositionMs() >= 12000; }));
+  wheel(Control(IDC_POS_SLIDER), -2);
+  EXPECT_TRUE(WaitFor([&] { return W().Player().GetPositionMs() < 8000; }));
+
+  // Select All, then one kind: the rows that left the view are no longer checked.
+  const auto checked = [&] {
+    int n = 0;
+    for (int row = 0; row < ListRows(W()); ++row) n += ListCheck(W(), row) == Qt::Checked;
+    return n;
+  };
+  QTest::mouseClick(W().Controls().SelectAll(), Qt::LeftButton);
+  ASSERT_EQ(checked(), ListRows(W()));
+  Click(IDC_FILTER_EVENT);
+  ASSERT_LT(ListRows(W()), W().Recordings().rowCount());
+  int checkedAnywhere = 0;
+  for (int row = 0; row < W().Recordings().rowCount(); ++row) {
+    checkedAnywhere += W().Recordings().CheckAt(row) == Qt::Checked;
+  }
+  EXPECT_EQ(checkedAnywhere, ListRows(W())) << "a row out of sight stayed checked";
+  // The kind in use is drawn pressed, and no longer once another is chosen.
+  const QImage inUse = Control(IDC_FILTER_EVENT)->grab().toImage();
+  Click(IDC_FILTER_ALL);
+  EXPECT_NE(Control(IDC_FILTER_EVENT)->grab().toImage(), inUse);
 }
 
 TEST_F(ViewerJourney, SecondStartOfTheProgramExitsAndActivatesTheFirstWindow) {
