@@ -2,6 +2,7 @@
 // window shows of the export controller's signals (the progress dialog, the title, a line in
 // the window, the closing report). The signals come on the GUI thread.
 #include <QAbstractButton>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -11,6 +12,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QUrl>
 #include <algorithm>
 #include <optional>
 
@@ -130,6 +132,29 @@ std::optional<ExistingFiles> CZarezeRadidaDlg::AskAboutExistingFiles(const QStri
   return std::nullopt;  // Cancel, or the box closed: no export
 }
 
+void CZarezeRadidaDlg::ShowExportDone(const std::vector<ExportResult>& results) {
+  const auto saved = std::count_if(results.begin(), results.end(), [](const ExportResult& r) {
+    return r.outcome == ExportOutcome::kComplete;
+  });
+  if (saved == 0 || saved != static_cast<long>(results.size())) return;  // a cancel says enough
+  const QString folder = QDir::toNativeSeparators(m_targetFolder);
+  const QString text =
+      PickText(m_language, "내보낸 녹화: %1개\n폴더: %2", "Recordings exported: %1\nFolder: %2",
+               "エクスポートした録画: %1 件\nフォルダー: %2")
+          .arg(saved)
+          .arg(folder);
+  QMessageBox message(QMessageBox::Information, LoadString(IDS_APP_TITLE), text, QMessageBox::Ok,
+                      this);
+  message.setObjectName(QStringLiteral("ExportDoneMessage"));
+  QAbstractButton* open = message.addButton(
+      PickText(m_language, "폴더 열기", "Open folder", "フォルダーを開く"), QMessageBox::ActionRole);
+  open->setObjectName(QStringLiteral("OpenFolder"));
+  message.exec();
+  if (message.clickedButton() == open) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(m_targetFolder));  // the desktop's file manager
+  }
+}
+
 void CZarezeRadidaDlg::ConnectExportControls() {
   CProgressDlg* progress = m_progress.get();
   m_export.SetGoOn([progress] { return progress->IsActive(); });
@@ -141,16 +166,19 @@ void CZarezeRadidaDlg::ConnectExportControls() {
   status->setGeometry(770, 218, 200, 20);
   status->hide();
   const QString word = PickText(m_language, "내보내기", "Export", "エクスポート");
-  connect(&m_export, &CExportController::started, this, [progress](int count) {
+  connect(&m_export, &CExportController::started, this, [this, progress](int count) {
+    progress->setWindowTitle(PickText(m_language, "녹화 내보내기", "Export recordings",
+                                      "録画のエクスポート"));
     progress->FileBar()->setValue(0);
     progress->OverallBar()->setRange(0, count);
+    progress->OverallBar()->setValue(0);  // files done
     progress->show();
   });
   connect(&m_export, &CExportController::fileStarted, this,
           [this, progress, status, word](int index, int count, const QString& name) {
-            setWindowTitle(QString::asprintf("Make File %03d/%03d [", index, count) + name + ']');
+            setWindowTitle(QString::asprintf("Make File %d/%d [", index + 1, count) + name + ']');
             progress->SetStatusText(name);
-            progress->OverallBar()->setValue(index + 1);
+            progress->OverallBar()->setValue(index);  // files done before this one
             status->setText(QStringLiteral("%1 %2/%3").arg(word).arg(index + 1).arg(count));
             status->setProperty("file", status->text());
             status->show();
@@ -165,10 +193,18 @@ void CZarezeRadidaDlg::ConnectExportControls() {
           });
   connect(&m_export, &CExportController::finished, this,
           [this, progress, status](const std::vector<ExportResult>& results, bool) {
+            // Files done: those saved whole.
+            progress->OverallBar()->setValue(static_cast<int>(
+                std::count_if(results.begin(), results.end(), [](const ExportResult& r) {
+                  return r.outcome == ExportOutcome::kComplete;
+                })));
             progress->hide();
             status->hide();
             setWindowTitle(LoadString(IDS_APP_TITLE));
-            if (std::none_of(results.begin(), results.end(), IsExportProblem)) return;
+            if (std::none_of(results.begin(), results.end(), IsExportProblem)) {
+              ShowExportDone(results);
+              return;
+            }
             QMessageBox message(QMessageBox::Warning, LoadString(IDS_APP_TITLE),
                                 ProblemsText(results, m_language), QMessageBox::Ok, this);
             message.setObjectName(QStringLiteral("ExportMessage"));

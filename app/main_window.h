@@ -149,6 +149,9 @@ class CZarezeRadidaDlg : public QWidget {
   // The folder dialog; on a choice it remembers the folder and arms the export. False when
   // the dialog was cancelled.
   bool ChooseExportFolder();
+  // After an export that saved every recording: how many, where, and a button that opens the
+  // folder in the desktop's file manager.
+  void ShowExportDone(const std::vector<ExportResult>& results);
   // After a dialog that paused playback: it plays on when it played before (statusBefore, a
   // CQMVMediaPlayer status).
   void ResumeAfterDialog(int statusBefore);

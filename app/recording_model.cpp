@@ -137,6 +137,11 @@ QString CKindFilter::NameAt(int row) const {
   return m_recordings->NameAt(mapToSource(index(row, 0)).row());
 }
 
+const Recording* CKindFilter::RecordingOf(const QString& name) const {
+  const int row = RowOf(name);
+  return row < 0 ? nullptr : &m_recordings->At(mapToSource(index(row, 0)).row());
+}
+
 int CKindFilter::RowOf(const QString& name) const {
   if (name.isEmpty()) return -1;
   for (int row = 0; row < rowCount(); ++row) {

@@ -73,6 +73,8 @@ class CKindFilter : public QSortFilterProxyModel {
   QString NameAt(int row) const;
   // The shown row of the recording named name, -1 when it is not shown.
   int RowOf(const QString& name) const;
+  // The recording named name among the shown rows; null when it is not shown.
+  const Recording* RecordingOf(const QString& name) const;
   // The shown rows next to row in time: the newer one and the older one (may be out of the
   // rows: before the first or after the last).
   static int NewerRow(int row) { return row - 1; }

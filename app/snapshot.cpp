@@ -2,11 +2,15 @@
 // the picture on screen of each camera as a JPEG file and resumes playback.
 #include "app/snapshot.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include "app/main_window.h"
+#include "app/recording_names.h"
+#include "app/viewer_config.h"
 #include "app/window_controls.h"
 #include "resources/resource_ids.h"
 #include "resources/resources.h"
@@ -46,8 +50,21 @@ void ReportFailures(QWidget* parent, UiLanguage lang, const QStringList& failed)
 QString CaptureDefaultName(const QDateTime& when) {
   const QDate d = when.date();
   const QTime t = when.time();
-  return QString::asprintf("Capture_%d%d%d_%d%d%d.jpg", d.year(), d.month(), d.day(), t.hour(),
-                           t.minute(), t.second());
+  return QString::asprintf("Capture_%04d%02d%02d_%02d%02d%02d.jpg", d.year(), d.month(), d.day(),
+                           t.hour(), t.minute(), t.second());
+}
+
+QDateTime RecordedAt(uint32_t startTime, const QString& name, int64_t positionMs) {
+  // The recorder's clock: its seconds since 1970 read as they were written, without a zone.
+  QDateTime start;
+  if (startTime > 0) {
+    start = QDateTime::fromSecsSinceEpoch(startTime, Qt::UTC);
+  } else {
+    start = QDateTime(QDate::fromString(NameField(name, 1).toString(), QStringLiteral("yyyyMMdd")),
+                      QTime::fromString(NameField(name, 2).toString(), QStringLiteral("HHmmss")),
+                      Qt::UTC);
+  }
+  return start.isValid() ? start.addMSecs(positionMs) : QDateTime();
 }
 
 QString CaptureFilter() { return QStringLiteral("jpeg file (*.jpg)"); }
@@ -74,7 +91,19 @@ void CZarezeRadidaDlg::OnCapture() {
   if (RowCount() == 0) return;
   m_playback.Player().PausePlayback();
 
-  QFileDialog dialog(this, QString(), CaptureDefaultName(QDateTime::currentDateTime()),
+  // Named for the moment on screen, by the recorder's clock; the PC's when the recording
+  // cannot tell. In the folder of the last snapshot, else the user's pictures folder.
+  const Recording* recording = m_shown->RecordingOf(m_currentName);
+  QDateTime when = recording != nullptr
+                       ? RecordedAt(recording->startTime, m_currentName,
+                                    m_playback.Player().GetPositionMs())
+                       : QDateTime();
+  if (!when.isValid()) when = QDateTime::currentDateTime();
+  QString folder = ReadSnapshotFolder();
+  if (folder.isEmpty() || !QDir(folder).exists()) {
+    folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  }
+  QFileDialog dialog(this, QString(), QDir(folder).filePath(CaptureDefaultName(when)),
                      CaptureFilter());
   dialog.setObjectName(QStringLiteral("CaptureDialog"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -97,6 +126,7 @@ void CZarezeRadidaDlg::OnCapture() {
     }
   }
 
+  if (!files.isEmpty()) WriteSnapshotFolder(QFileInfo(files.front()).absolutePath());
   QStringList failed;
   for (int camera = 0; camera < files.size(); ++camera) {
     if (!m_playback.Player().SaveSnapshot(camera, QFile::encodeName(files[camera]).constData())) {

@@ -5,10 +5,16 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 
-// The name the save dialog offers: "Capture_%d%d%d_%d%d%d.jpg" of the local year, month,
-// day, hour, minute and second, unpadded (so two moments can give the same name).
+// The name the save dialog offers: "Capture_YYYYMMDD_HHMMSS.jpg" of when, each number padded
+// (unpadded, two moments could give the same name).
 QString CaptureDefaultName(const QDateTime& when);
+
+// The moment positionMs into a recording by the recorder's clock: its start time (seconds
+// since 1970 as the recorder counts them, read without a zone), else the date and time in its
+// name; invalid when neither tells.
+QDateTime RecordedAt(uint32_t startTime, const QString& name, int64_t positionMs);
 
 // The dialog's file-type filter.
 QString CaptureFilter();

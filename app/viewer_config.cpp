@@ -49,6 +49,14 @@ QString ReadTargetFolder() {
   return Profile().value(QStringLiteral("Info/TargetFolder")).toString();
 }
 
+QString ReadSnapshotFolder() {
+  return Profile().value(QStringLiteral("Info/SnapshotFolder")).toString();
+}
+
+void WriteSnapshotFolder(const QString& folder) {
+  Profile().setValue(QStringLiteral("Info/SnapshotFolder"), folder);
+}
+
 void WriteTargetFolder(const QString& folder) {
   Profile().setValue(QStringLiteral("Info/TargetFolder"), folder);
 }

@@ -21,3 +21,7 @@ bool WriteConfigInt(const char* path, const char* key, int value);
 // Profile section "Info", key "TargetFolder"; empty when never set.
 QString ReadTargetFolder();
 void WriteTargetFolder(const QString& folder);
+// Profile section "Info", key "SnapshotFolder": the folder of the last snapshot saved; empty
+// when never set.
+QString ReadSnapshotFolder();
+void WriteSnapshotFolder(const QString& folder);

@@ -159,8 +159,10 @@ ExportResult CRecordingExport::ConvertRecording(const char* source, const char* 
       slot = id[0] == '0' && id[1] == '0' ? CAVIWriter::kSlotFront : CAVIWriter::kSlotRear;
     } else if (id[2] == 'w' && id[3] == 'b') {
       slot = CAVIWriter::kSlotAudio;
+    } else if (id[2] == 't' && id[3] == 'x') {
+      slot = CAVIWriter::kSlotText;  // the GPS and G-sensor records, as the recorder's files
     } else {
-      continue;  // text and anything else stay out of the file
+      continue;
     }
     if (slot == CAVIWriter::kSlotRear && !dual) continue;  // never mixed into the front stream
     if (slot == CAVIWriter::kSlotFront) {

@@ -1,6 +1,6 @@
 // Copies recordings chunk by chunk from a recording parser into AVI files: nothing is
-// decoded, the text stream is left out. The window's export thread and `roadkeep-tool export`
-// run this same code.
+// decoded; video, audio and the sensor records (the text stream) go in as the card has them.
+// The window's export thread and `roadkeep-tool export` run this same code.
 //
 // Threads: one exporter is driven by one thread at a time. The busy flag may be cleared from
 // any thread; the copy sees it before the next chunk and finishes the current file short.

@@ -237,21 +237,25 @@ TEST_F(ExportJourney, ThreeCheckedRowsBecomeThreeFilesWithTitleAndBarsInTurn) {
   ClickDownload();
   EXPECT_EQ(answerer.folderDialogs, 1);
   ASSERT_TRUE(WaitFor([&] {
-    return !W().ExportBusy() && titles.size() == 4 && !Progress().isVisible();
+    return !W().ExportBusy() && titles.size() == 4 && !Progress().isVisible() &&
+           !answerer.messages.isEmpty();
   }, kWaitMs));
   EXPECT_EQ(shows.count, 1);
+  EXPECT_EQ(Progress().windowTitle(), QStringLiteral("Export recordings"));
   const QString names[3] = {ListName(W(), 0), ListName(W(), 1), ListName(W(), 2)};
-  EXPECT_EQ(titles, (QStringList{"Make File 000/003 [" + names[0] + "]",
-                                 "Make File 001/003 [" + names[1] + "]",
-                                 "Make File 002/003 [" + names[2] + "]",
+  EXPECT_EQ(titles, (QStringList{"Make File 1/3 [" + names[0] + "]",
+                                 "Make File 2/3 [" + names[1] + "]",
+                                 "Make File 3/3 [" + names[2] + "]",
                                  LoadString(IDS_APP_TITLE)}));
-  EXPECT_EQ(overall, (QList<int>{1, 2, 3}));
+  EXPECT_EQ(overall, (QList<int>{1, 2, 3})) << "files done: none at the start, all at the end";
   EXPECT_EQ(Progress().OverallBar()->maximum(), 3);
   EXPECT_EQ(Progress().FileBar()->maximum(), kFrames);
   EXPECT_EQ(Progress().FileBar()->value(), kFrames - 1);
   EXPECT_EQ(W().windowTitle(), LoadString(IDS_APP_TITLE)) << "the title is the viewer's again";
-  EXPECT_TRUE(answerer.messages.isEmpty())
-      << "a good export stays silent: " << answerer.messages.join('\n').toStdString();
+  // One word at the end: how many, and where.
+  EXPECT_EQ(answerer.messages,
+            QStringList{"ExportDoneMessage: Recordings exported: 3\nFolder: " +
+                        QString::fromStdString(m_out)});
   EXPECT_EQ(ReadTargetFolder(), QString::fromStdString(m_out));
 
   std::vector<std::string> files;
@@ -303,8 +307,9 @@ TEST_F(ExportJourney, PlaybackGoesOnDuringAnExportAndStopLeavesTheFilesWhole) {
     EXPECT_EQ(p.frontFrames, kFrames) << Name(row);
     EXPECT_EQ(p.errors, "") << Name(row);
   }
-  QTest::qWait(300);
-  EXPECT_TRUE(answerer.messages.isEmpty()) << answerer.messages.join('\n').toStdString();
+  EXPECT_TRUE(WaitFor([&] { return !answerer.messages.isEmpty(); }, kWaitMs));
+  EXPECT_EQ(answerer.messages.filter(QStringLiteral("ExportDoneMessage: ")).size(), 1)
+      << answerer.messages.join('\n').toStdString();
   EXPECT_EQ(W().windowTitle(), LoadString(IDS_APP_TITLE));
 }
 
@@ -428,9 +433,12 @@ TEST_F(ExportJourney, AFileAlreadyThereIsReplacedSkippedOrKeptAsTheUserAnswers) 
     WriteAll(Out(0), {1, 2, 3});
     DialogAnswerer answerer(QString::fromStdString(m_out), QString::fromLatin1(c.answer));
     ClickDownload();
-    const auto reports = [&] { return answerer.messages.filter(QStringLiteral("ExportMessage: ")); };
-    ASSERT_TRUE(WaitFor([&] { return !W().ExportBusy() && reports().size() == c.reported; },
-                        kWaitMs))
+    // The closing word: the report of a skip, the count of a good export.
+    const QString closing = c.reported ? QStringLiteral("ExportMessage: ")
+                                       : QStringLiteral("ExportDoneMessage: ");
+    ASSERT_TRUE(WaitFor(
+        [&] { return !W().ExportBusy() && answerer.messages.filter(closing).size() == 1; },
+        kWaitMs))
         << answerer.messages.join('\n').toStdString();
     ASSERT_TRUE(answerer.messages.front().startsWith(QStringLiteral("ExportExistingQuestion: ")));
     EXPECT_TRUE(answerer.messages.front().contains(QString::fromStdString(name)));

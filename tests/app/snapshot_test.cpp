@@ -18,13 +18,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(SnapshotNames, TheDefaultNameIsUnpaddedSoTwoMomentsCanShareIt) {
+// The default name is the moment on screen by the recorder's clock, padded so that two
+// moments never share it.
+TEST(SnapshotNames, TheDefaultNameIsTheRecordedMomentPadded) {
   const QDateTime a(QDate(2014, 11, 1), QTime(1, 15, 7));
   const QDateTime b(QDate(2014, 1, 11), QTime(11, 5, 7));
-  EXPECT_EQ(CaptureDefaultName(a), "Capture_2014111_1157.jpg");
-  EXPECT_EQ(CaptureDefaultName(b), CaptureDefaultName(a));
-  EXPECT_EQ(CaptureDefaultName(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58))),
-            "Capture_20261231_235958.jpg");
+  EXPECT_EQ(CaptureDefaultName(a), "Capture_20141101_011507.jpg");
+  EXPECT_NE(CaptureDefaultName(b), CaptureDefaultName(a));
+  const struct {
+    uint32_t start;
+    const char* name;
+    int64_t positionMs;
+    const char* expected;  // "" for no moment
+  } cases[] = {
+      {1393666200, "REC_20140301_093000_D.avi", 61500, "Capture_20140301_093101.jpg"},
+      {0, "EVENT_20140301_235959_D.avi", 2000, "Capture_20140302_000001.jpg"},
+      {0, "odd.avi", 0, ""},
+  };
+  for (const auto& c : cases) {
+    const QDateTime at = RecordedAt(c.start, QString::fromLatin1(c.name), c.positionMs);
+    EXPECT_EQ(at.isValid() ? CaptureDefaultName(at) : QString(), c.expected) << c.name;
+  }
 }
 
 TEST(SnapshotNames, TheChosenNameLosesFourCharactersOfAnyExtensionButNeverItsFolder) {
@@ -185,7 +199,8 @@ TEST_F(SnapshotJourney, CaptureWhilePlayingWritesEachCamerasPictureAtItsOwnSizeA
   });
   ASSERT_NO_FATAL_FAILURE(ClickCapture());
   ASSERT_EQ(user.Dialogs(), 1);
-  EXPECT_TRUE(user.DefaultName().startsWith("Capture_")) << user.DefaultName().toStdString();
+  // The recording began at 09:30:00 by the recorder's clock; the picture is seconds in.
+  EXPECT_TRUE(user.DefaultName().startsWith("Capture_20140301_0930")) << user.DefaultName().toStdString();
   EXPECT_TRUE(user.DefaultName().endsWith(".jpg"));
   EXPECT_TRUE(user.PausedInDialog());
   EXPECT_TRUE(user.Questions().isEmpty());

@@ -19,6 +19,7 @@
 #include "containers/avi_writer.h"
 #include "tat/tat_parser.h"
 #include "concurrency/trace.h"
+#include "tat/card.h"
 #include "tat/crc32c.h"
 #include "tat/tat_library.h"
 #include "tests/support/made_card.h"
@@ -173,7 +174,8 @@ TEST(ExportNames, OnlyPlainNamesBecomeFilesInTheFolder) {
   EXPECT_EQ(JoinExportPath("", "A.avi"), "A.avi");
 }
 
-TEST_F(RecordingExport, CopiesEveryRecordingWithItsStreamsAndNoText) {
+TEST_F(RecordingExport, CopiesEveryRecordingWithItsStreamsAndItsSensorRecords) {
+  CCard card(s_card->dir.Path().string());
   std::vector<std::string> names;
   for (int r = 0; r < 4; ++r) names.push_back(s_card->Name(r));
   const std::vector<ExportResult> results = Export(names);
@@ -200,7 +202,11 @@ TEST_F(RecordingExport, CopiesEveryRecordingWithItsStreamsAndNoText) {
     EXPECT_EQ(CountOf(streams, "video"), dual ? 2 * kFrames : kFrames);
     EXPECT_EQ(streams[dual ? 2 : 1].codec, "pcm_s16le");
     EXPECT_NEAR(AudioBytes(result.path), kSeconds * 16000, 3200);
-    EXPECT_EQ(CountOf(streams, "subtitle") + CountOf(streams, "data"), 0) << "text reached the file";
+    // The GPS and G-sensor records go along, one packet each, as in the recorder's own files.
+    const int kind = CCard::KindOfName(names[static_cast<size_t>(r)]);
+    const RecordingCounts counts = card.Recordings(kind).at(0).counts;
+    ASSERT_GT(counts.gps + counts.acc, 0u);
+    EXPECT_EQ(CountOf(streams, "subtitle"), static_cast<long>(counts.gps + counts.acc));
     EXPECT_EQ(DecodeErrors(result.path), "");
   }
 }
