@@ -143,4 +143,5 @@ void CZarezeRadidaDlg::ConnectControls() {
   ConnectTransportControls();
   ConnectListControls();
   ConnectExportControls();
+  ConnectContextMenus();
 }

@@ -206,6 +206,10 @@ class CZarezeRadidaDlg : public QWidget {
   void ConnectTransportControls();  // transport.cpp
   void ConnectListControls();       // recording_list.cpp
   void ConnectExportControls();     // export_window.cpp
+  void ConnectContextMenus();       // context_menus.cpp
+  // The right-click menus of list row `row` and of the video, at global point at.
+  void ShowRowMenu(int row, const QPoint& at);
+  void ShowVideoMenu(const QPoint& at);
   // The list's column-1 text (the recording's name) of row; empty when there is no row.
   QString RowName(int row) const;
   int RowCount() const;

@@ -8,6 +8,7 @@
 #include <QBasicTimer>
 #include <QCheckBox>
 #include <QDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTreeView>
 #include <QWheelEvent>
@@ -149,6 +150,37 @@ TEST_F(ViewerJourney, PlaybackIsNeverLostByAccident) {
   EXPECT_TRUE(playsOn());
 }
 
+// Clicks the entry `text` of the next right-click menu named `name` as soon as it shows (the
+// menu runs its own event loop inside the click that opened it).
+class MenuChooser : public QObject {
+ public:
+  MenuChooser(QString name, QString text) : m_name(std::move(name)), m_text(std::move(text)) {
+    m_timer.start(10, this);
+  }
+  QStringList entries;  // what the menu offered
+
+ protected:
+  void timerEvent(QTimerEvent*) override {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* menu = qobject_cast<QMenu*>(top);
+      if (menu == nullptr || !menu->isVisible() || menu->objectName() != m_name) continue;
+      m_timer.stop();
+      for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) continue;
+        entries << action->text();
+        if (action->text() == m_text) {
+          QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        }
+      }
+      return;
+    }
+  }
+
+ private:
+  QString m_name, m_text;
+  QBasicTimer m_timer;
+};
+
 // The keys and mouse gestures users of video players expect, through real input: a
 // double-click on the video and Escape for full screen, Up/Down/Enter in the list, the wheel
 // over the sliders; and Select All never leaves a row the user cannot see checked.
@@ -175,6 +207,25 @@ TEST_F(ViewerJourney, KeysAndMouseDoWhatAVideoPlayersUsersExpect) {
   Type(Qt::Key_Return);
   EXPECT_EQ(W().CurrentName(), ListName(W(), 1));
   EXPECT_TRUE(KeepsPlaying(Front()));
+
+  // Right-clicks: Play on a row's menu, full screen on the video's.
+  {
+    MenuChooser chooser(QStringLiteral("RowMenu"), QStringLiteral("Play"));
+    // Through the window system's path, which makes the context menu event of a right-click.
+    QTest::mouseClick(W().windowHandle(), Qt::RightButton, {},
+                      list.viewport()->mapTo(&W(), ListRowRect(W(), 2).center()));
+    EXPECT_EQ(chooser.entries, (QStringList{"Play", "Export…", "Check all", "Uncheck all"}));
+    EXPECT_TRUE(WaitFor([&] { return W().CurrentName() == ListName(W(), 2); }));
+  }
+  {
+    MenuChooser chooser(QStringLiteral("VideoMenu"), QStringLiteral("Full screen"));
+    QTest::mouseClick(W().windowHandle(), Qt::RightButton, {},
+                      Front().mapTo(&W(), Front().rect().center()));
+    EXPECT_EQ(chooser.entries, (QStringList{"Snapshot…", "Full screen"}));
+    EXPECT_TRUE(InFullScreen());
+    Type(Qt::Key_Escape);
+    EXPECT_TRUE(InNormalMode());
+  }
 
   // The wheel: a notch up over the volume, two down over the position (10 s back).
   const auto wheel = [](QWidget* over, int notches) {

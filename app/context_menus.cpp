@@ -1,0 +1,68 @@
+// The right-click menus: on a list row (play it, export it, check or uncheck every shown row)
+// and on the video (a snapshot, full screen and back). Each entry does what its button or key
+// does. GUI thread only.
+#include <QCheckBox>
+#include <QMenu>
+#include <QTreeView>
+
+#include "app/main_window.h"
+#include "app/video_pane.h"
+#include "app/window_controls.h"
+#include "resources/resources.h"
+
+void CZarezeRadidaDlg::ConnectContextMenus() {
+  QTreeView* list = m_controls->List();
+  list->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint& at) {
+    const QModelIndex index = list->indexAt(at);
+    if (!index.isValid()) return;
+    ShowRowMenu(index.row(), list->viewport()->mapToGlobal(at));
+  });
+  for (QWidget* pane : {static_cast<QWidget*>(m_controls->FrontPane()),
+                        static_cast<QWidget*>(m_controls->RearPane())}) {
+    pane->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pane, &QWidget::customContextMenuRequested, this,
+            [this, pane](const QPoint& at) { ShowVideoMenu(pane->mapToGlobal(at)); });
+  }
+}
+
+void CZarezeRadidaDlg::ShowRowMenu(int row, const QPoint& at) {
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("RowMenu"));
+  QAction* play = menu.addAction(PickText(m_language, "재생", "Play", "再生"));
+  QAction* save = menu.addAction(PickText(m_language, "내보내기…", "Export…", "エクスポート…"));
+  save->setEnabled(!ExportBusy());
+  menu.addSeparator();
+  QAction* checkAll = menu.addAction(PickText(m_language, "모두 선택", "Check all", "すべて選択"));
+  QAction* uncheckAll =
+      menu.addAction(PickText(m_language, "모두 선택 해제", "Uncheck all", "すべて選択解除"));
+  const QAction* chosen = menu.exec(at);
+  if (chosen == play) {
+    OnListDoubleClick(row);
+  } else if (chosen == save) {
+    // This row alone, whatever is checked.
+    const Recording* recording = m_shown->RecordingOf(RowName(row));
+    if (recording == nullptr) return;
+    m_exportList = {RowName(row)};
+    m_exportRecordings = {*recording};
+    ChooseExportFolder();
+  } else if (chosen == checkAll || chosen == uncheckAll) {
+    m_controls->SelectAll()->setChecked(chosen == checkAll);
+    OnSelectAll();
+  }
+}
+
+void CZarezeRadidaDlg::ShowVideoMenu(const QPoint& at) {
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("VideoMenu"));
+  QAction* snapshot = menu.addAction(PickText(m_language, "스냅샷…", "Snapshot…", "スナップショット…"));
+  const int status = m_playback.Player().Status();
+  snapshot->setEnabled(status == CQMVMediaPlayer::kPlaying || status == CQMVMediaPlayer::kStill);
+  QAction* full = menu.addAction(m_state.displayMode == kNormalMode
+                                     ? PickText(m_language, "전체 화면", "Full screen", "全画面")
+                                     : PickText(m_language, "창으로", "Leave full screen",
+                                                "ウィンドウに戻す"));
+  const QAction* chosen = menu.exec(at);
+  if (chosen == snapshot) OnCapture();
+  if (chosen == full) ToggleFullScreen();
+}
