@@ -155,6 +155,9 @@ class CZarezeRadidaDlg : public QWidget {
   // After a dialog that paused playback: it plays on when it played before (statusBefore, a
   // CQMVMediaPlayer status).
   void ResumeAfterDialog(int statusBefore);
+  // The map's buttons while a recording is open that has given a position, and the small
+  // pane's camera and map choice when it has both cameras; off otherwise.
+  void UpdatePaneButtons();
   // A line over the picture's place that says what went wrong, until the next opening.
   void ShowStatusLine(const QString& text);
   // Marks the kind buttons of store files that could not be read and says why.

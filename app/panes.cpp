@@ -51,6 +51,7 @@ void CZarezeRadidaDlg::OnFullScreen() {
   }
   ApplyWindowLayout(m_state.displayMode);
   ApplyPaneLayout();
+  UpdatePaneButtons();  // the layout disabled them
 }
 
 void CZarezeRadidaDlg::OnWindowed() {
@@ -66,6 +67,7 @@ void CZarezeRadidaDlg::OnWindowed() {
   LoadBackground();  // first, so the layout below sees the 975 x 635 client
   ApplyWindowLayout(m_state.displayMode);
   ApplyPaneLayout();
+  UpdatePaneButtons();  // the layout disabled them
 }
 
 void CZarezeRadidaDlg::OnMirrorRear() {

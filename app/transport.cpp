@@ -112,7 +112,18 @@ void CZarezeRadidaDlg::OnStop() {
   for (int id : {IDC_SMALL_CAMERA, IDC_SMALL_MAP, IDC_MIRROR})
     m_controls->Check(id)->SetCheck(false);
   m_state.panes = PaneStates{};
+  UpdatePaneButtons();  // nothing open: no map to show
   update();
+}
+
+void CZarezeRadidaDlg::UpdatePaneButtons() {
+  CGPSData gps;
+  const bool located =
+      m_playback.IsOpen() && m_playback.Samples().LastGps(&gps) && gps.IsValid();
+  for (int id : {IDC_MAP_VIEW, IDC_MAP}) m_controls->Find(id)->setEnabled(located);
+  for (int id : {IDC_SMALL_MAP, IDC_SMALL_CAMERA}) {
+    m_controls->Find(id)->setEnabled(located && CameraCount() == 2);
+  }
 }
 
 void CZarezeRadidaDlg::OnPlaybackFailed() {
@@ -245,10 +256,7 @@ void CZarezeRadidaDlg::RefreshPosition() {
   UpdateTimeLabels(second, m_lengthSeconds);
   CGPSData gps;
   if (m_playback.Samples().LastGps(&gps) && gps.IsValid()) {
-    for (int id : {IDC_MAP_VIEW, IDC_MAP}) m_controls->Find(id)->setEnabled(true);
-    if (CameraCount() == 2) {
-      for (int id : {IDC_SMALL_MAP, IDC_SMALL_CAMERA}) m_controls->Find(id)->setEnabled(true);
-    }
+    UpdatePaneButtons();
     m_map->ShowPosition(gps);
     SetLabelText(IDC_SPEED_LABEL, QString::asprintf("%dkm/h", static_cast<int>(std::clamp(gps.GetSpeed(), 0.0, 99999.0))));
   }

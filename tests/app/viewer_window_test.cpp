@@ -262,6 +262,36 @@ TEST_F(ViewerJourney, KeysAndMouseDoWhatAVideoPlayersUsersExpect) {
   EXPECT_NE(Control(IDC_FILTER_EVENT)->grab().toImage(), inUse);
 }
 
+// The map and camera buttons follow what is open: full screen and back while paused keeps
+// them as they were; after the last recording ends, with nothing open, the map's are off.
+TEST_F(ViewerJourney, PaneButtonsFollowWhatIsOpen) {
+  ASSERT_NO_FATAL_FAILURE(Open());
+  ASSERT_NO_FATAL_FAILURE(Play(8));  // long enough to be paused before its end on a slow run
+  const int ids[] = {IDC_MAP, IDC_SMALL_MAP, IDC_SMALL_CAMERA};
+  const auto enabled = [&] {
+    QList<bool> on;
+    for (int id : ids) on << Control(id)->isEnabled();
+    return on;
+  };
+  ASSERT_TRUE(WaitFor([&] { return Control(IDC_MAP)->isEnabled(); }, kWaitMs)) << "no GPS fix";
+  Click(IDC_PAUSE);
+  ASSERT_EQ(W().CurrentName(), QString::fromStdString(m_card->Name(0)));
+  const QList<bool> before = enabled();
+  const QImage drawn = Control(IDC_MAP)->grab().toImage();
+  Click(IDC_FULLSCREEN);
+  ASSERT_TRUE(InFullScreen());
+  Click(IDC_WINDOW);
+  ASSERT_TRUE(InNormalMode());
+  EXPECT_EQ(enabled(), before);
+  EXPECT_EQ(Control(IDC_MAP)->grab().toImage(), drawn) << "the Map button looks different";
+
+  Click(IDC_PLAY);
+  // The card's newest recording plays to its end: nothing is open after it.
+  W().OpenRecording(QString::fromStdString(m_card->Name(3)));
+  ASSERT_TRUE(WaitFor([&] { return !W().Playback().IsOpen(); }, kWaitMs));
+  for (int id : {IDC_MAP, IDC_SMALL_MAP}) EXPECT_FALSE(Control(id)->isEnabled()) << id;
+}
+
 TEST_F(ViewerJourney, SecondStartOfTheProgramExitsAndActivatesTheFirstWindow) {
   TempDir cards, firstWork, secondWork;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
