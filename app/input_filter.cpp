@@ -8,6 +8,7 @@
 
 #include "app/main_window.h"
 #include "app/transport.h"
+#include "app/zoom_dlg.h"
 #include "app/window_controls.h"
 #include "controls/bitmap_slider.h"
 #include "resources/resource_ids.h"
@@ -60,7 +61,12 @@ bool CZarezeRadidaDlg::HandleKey(int key) {
   CBitmapSlider* volume = m_controls->Slider(IDC_VOLUME_SLIDER);
   switch (key) {
     case Qt::Key_Escape:
-      if (m_state.displayMode != kNormalMode) OnWindowed();
+      // The magnifier first, if it is open; then full screen.
+      if (m_zoom && m_zoom->isVisible()) {
+        m_zoom->close();
+      } else if (m_state.displayMode != kNormalMode) {
+        OnWindowed();
+      }
       break;
     case Qt::Key_Return:
     case Qt::Key_Enter:

@@ -80,4 +80,6 @@ void CZarezeRadidaDlg::OnMirrorRear() {
   }
 }
 
-void CZarezeRadidaDlg::OnZoom() { m_zoom = ShowZoomWindow(std::move(m_zoom)); }
+void CZarezeRadidaDlg::OnZoom() {
+  m_zoom = ShowZoomWindow(std::move(m_zoom), m_controls->Find(IDC_ZOOM));
+}

@@ -115,10 +115,24 @@ void CZoomDlg::closeEvent(QCloseEvent* event) {
   QDialog::closeEvent(event);
 }
 
-std::unique_ptr<CZoomDlg> ShowZoomWindow(std::unique_ptr<CZoomDlg> old) {
+QPoint ZoomWindowPlace(const QRect& button, const QRect& screen, const QSize& size) {
+  constexpr int kGap = 8;
+  int x = button.right() + 1 + kGap;
+  if (x + size.width() > screen.right() + 1) x = button.left() - kGap - size.width();
+  const int y = button.top();
+  return QPoint(std::clamp(x, screen.left(), std::max(screen.left(), screen.right() + 1 - size.width())),
+                std::clamp(y, screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height())));
+}
+
+std::unique_ptr<CZoomDlg> ShowZoomWindow(std::unique_ptr<CZoomDlg> old, const QWidget* beside) {
   old.reset();
   auto zoom = std::make_unique<CZoomDlg>();
-  zoom->move(kZoomWindowPos);
+  if (beside != nullptr && beside->screen() != nullptr) {
+    const QRect button(beside->mapToGlobal(QPoint(0, 0)), beside->size());
+    zoom->move(ZoomWindowPlace(button, beside->screen()->availableGeometry(), kZoomClientSize));
+  } else {
+    zoom->move(kZoomWindowPos);
+  }
   zoom->resize(kZoomClientSize);
   zoom->show();
   zoom->repaint();

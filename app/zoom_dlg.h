@@ -59,6 +59,12 @@ class CZoomDlg : public QDialog {
   QImage m_picture;  // written by Magnify, drawn by paintEvent
 };
 
-// Zoom press: destroys old (may be null), then creates, places and shows a new zoom window:
-// frame top-left at screen position 850, 465, client area 425 x 330. The caller owns it.
-std::unique_ptr<CZoomDlg> ShowZoomWindow(std::unique_ptr<CZoomDlg> old);
+// Zoom press: destroys old (may be null), then creates, places and shows a new zoom window
+// with a client area of 425 x 330: beside the button `beside` on its screen (ZoomWindowPlace),
+// or without one at screen position 850, 465. The caller owns it.
+std::unique_ptr<CZoomDlg> ShowZoomWindow(std::unique_ptr<CZoomDlg> old,
+                                         const QWidget* beside = nullptr);
+// Where a zoom window of `size` goes beside a button at `button` (global coordinates) on a
+// screen whose free area is `screen`: to the button's right, its top level with the button's,
+// moved to the left of the button when the right has no room, and kept inside the area.
+QPoint ZoomWindowPlace(const QRect& button, const QRect& screen, const QSize& size);

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/trace_log.h"
+#include "app/zoom_dlg.h"
 
 namespace roadkeep::test {
 namespace {
@@ -217,6 +218,14 @@ TEST_F(ViewerJourney, KeysAndMouseDoWhatAVideoPlayersUsersExpect) {
     EXPECT_EQ(chooser.entries, (QStringList{"Play", "Export…", "Check all", "Uncheck all"}));
     EXPECT_TRUE(WaitFor([&] { return W().CurrentName() == ListName(W(), 2); }));
   }
+  // The magnifier opens beside its button and Escape closes it at once.
+  Click(IDC_ZOOM);
+  ASSERT_NE(W().ZoomWindow(), nullptr);
+  EXPECT_TRUE(W().ZoomWindow()->isVisible());
+  EXPECT_GT(W().ZoomWindow()->x(), Control(IDC_ZOOM)->mapToGlobal(QPoint(0, 0)).x());
+  W().activateWindow();
+  Type(Qt::Key_Escape);
+  EXPECT_FALSE(W().ZoomWindow()->isVisible());
   {
     MenuChooser chooser(QStringLiteral("VideoMenu"), QStringLiteral("Full screen"));
     QTest::mouseClick(W().windowHandle(), Qt::RightButton, {},

@@ -79,6 +79,27 @@ TEST(ZoomSourceRect, CentresOnTheCursorAndStaysOnTheScreen) {
   }
 }
 
+// Beside the zoom button on the button's screen, never off it.
+TEST(ZoomWindow, OpensBesideTheButtonInsideItsScreen) {
+  const QSize size(425, 330);
+  const QRect screen(0, 0, 1920, 1080), second(1920, 0, 1280, 1024);
+  const struct {
+    QRect button;
+    QRect screen;
+    QPoint expected;
+  } cases[] = {
+      {{700, 640, 40, 40}, screen, {748, 640}},        // to the right, tops level
+      {{1700, 300, 40, 40}, screen, {1267, 300}},      // no room on the right: to the left
+      {{700, 1000, 40, 40}, screen, {748, 750}},       // kept above the screen's bottom
+      {{2500, 100, 40, 40}, second, {2548, 100}},      // on the second screen
+      {{3100, 900, 40, 40}, second, {2667, 694}},      // its right and bottom edges
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ZoomWindowPlace(c.button, c.screen, size), c.expected)
+        << c.button.x() << "," << c.button.y();
+  }
+}
+
 TEST(ZoomWindow, PressingZoomTwiceLeavesExactlyOneWindowInPlace) {
   std::unique_ptr<CZoomDlg> zoom = ShowZoomWindow(nullptr);
   QPointer<CZoomDlg> first = zoom.get();
