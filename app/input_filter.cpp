@@ -8,8 +8,8 @@
 
 #include "app/main_window.h"
 #include "app/transport.h"
-#include "app/zoom_dlg.h"
 #include "app/window_controls.h"
+#include "app/zoom_dlg.h"
 #include "controls/bitmap_slider.h"
 #include "resources/resource_ids.h"
 

@@ -271,12 +271,6 @@ void PlanExportFiles(const std::string& folder, ExistingFiles existing,
   }
 }
 
-std::vector<ExportJob> ExportJobsFor(const std::vector<std::string>& names) {
-  std::vector<ExportJob> jobs;
-  for (const std::string& name : names) jobs.push_back({name, name, name, false});
-  return jobs;
-}
-
 std::vector<ExportResult> CRecordingExport::ExportAll(const std::string& folder,
                                                       const std::vector<ExportJob>& jobs,
                                                       Observer& observer) {

@@ -60,8 +60,6 @@ enum class ExistingFiles { kRefuse, kReplace, kKeepBoth };
 // name an earlier job took, and with kKeepBoth for one a file in the folder has.
 void PlanExportFiles(const std::string& folder, ExistingFiles existing,
                      std::vector<ExportJob>* jobs);
-// Jobs for names as they are, files named alike.
-std::vector<ExportJob> ExportJobsFor(const std::vector<std::string>& names);
 
 // Called before each front-video frame is written with the frame's index from 0 and the
 // recording's front frame count; false asks the copy to stop after that frame.

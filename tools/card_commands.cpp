@@ -26,13 +26,11 @@ int Fail(const std::string& why) {
   return 1;
 }
 
-// What an error number means for a store file: "not a store file" for EINVAL (the file is
-// there but holds no store of its kind), the system's text otherwise.
+}  // namespace
+
 std::string StoreErrorText(int error) {
   return error == EINVAL ? "not a store file of its kind" : std::strerror(error);
 }
-
-}  // namespace
 
 std::string CardProblem(const std::string& dir) {
   struct stat st;

@@ -20,6 +20,9 @@ int SettingsCommand(int argc, char** argv);
 // Why dir is no card the tool can read, as one line ("DIR: not a recorder card", "cannot
 // read DIR/TAT/VOLUME.TAT: Permission denied").
 std::string CardProblem(const std::string& dir);
+// What an error number means for a store file: "not a store file of its kind" for EINVAL (the
+// file is there but holds no store of its kind), the system's text otherwise.
+std::string StoreErrorText(int error);
 
 // A library handle on the card in dir and nothing else (never another card that is
 // mounted); null with *problem set (CardProblem) when dir is not a card.

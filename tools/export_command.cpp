@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <cstdio>
@@ -55,9 +54,8 @@ int ReportUnreadableStores(TatHandle* handle) {
     if (card->Refresh(kind) >= 0) continue;
     const auto path = std::filesystem::path(card->Root()) / roadkeep::tat::kStoreFolder /
                       roadkeep::tat::StoreFileName(kind);
-    const int error = card->StoreError(kind);
     std::fprintf(stderr, "roadkeep-tool: cannot read %s: %s\n", path.c_str(),
-                 error == EINVAL ? "not a store file of its kind" : std::strerror(error));
+                 StoreErrorText(card->StoreError(kind)).c_str());
     ++unreadable;
   }
   return unreadable;

@@ -82,6 +82,13 @@ long CountOf(const std::vector<Stream>& streams, const std::string& type) {
   return packets;
 }
 
+// Jobs for names as they are, files named alike.
+std::vector<ExportJob> ExportJobsFor(const std::vector<std::string>& names) {
+  std::vector<ExportJob> jobs;
+  for (const std::string& name : names) jobs.push_back({name, name, name, false});
+  return jobs;
+}
+
 // Runs step for each front frame; answers what step returns.
 class CScriptedObserver : public CRecordingExport::Observer {
  public:

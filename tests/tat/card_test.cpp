@@ -127,28 +127,4 @@ TEST(Card, ImpossibleHeaderNumbersAreTakenFromTheChunksOrRefused) {
   }
 }
 
-// An entry whose stated size runs past its file is read as one the power cut short: listed,
-// every chunk readable, and the recording after it found.
-TEST(Card, AnEntrySizePastTheFileKeepsTheRecordingReadable) {
-  const std::vector<roadkeep::test::SyntheticRecording> recordings = {
-      {"REC_20140301_093000_D.avi", 1, 30, true}, {"REC_20140301_093100_D.avi", 1, 30, true}};
-  for (const uint32_t size : {0xFFFFFFFFu, 0x7FFFFFFFu, 0xFFFFFF00u, 0x80000000u}) {
-    SCOPED_TRACE(size);
-    TempDir dir;
-    ASSERT_TRUE(WriteSyntheticCard(dir.Path().string(), recordings));
-    CCard sound(dir.Path().string());
-    const size_t chunks = ReadChunks(*sound.OpenReader(kKindDriving, 0)).size();
-    ASSERT_TRUE(roadkeep::test::EditEntryHeader(dir.Path().string(), kKindDriving,
-                                                recordings[0].name,
-                                                [&](EntryHeader& h) { h.entrySize = size; }));
-    CCard card(dir.Path().string());
-    const std::vector<Recording> listed = card.Recordings(kKindDriving);
-    ASSERT_EQ(listed.size(), 2u);
-    EXPECT_EQ(listed[0].name, recordings[0].name);
-    EXPECT_EQ(listed[1].name, recordings[1].name);
-    EXPECT_EQ(listed[0].durationMs, 1000u);
-    EXPECT_EQ(ReadChunks(*card.OpenReader(kKindDriving, 0)).size(), chunks);
-  }
-}
-
 }  // namespace
