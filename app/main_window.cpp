@@ -25,6 +25,7 @@ CZarezeRadidaDlg::CZarezeRadidaDlg(unsigned langId)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
       m_langId(langId),
       m_language(UiLanguageFromLangId(langId)) {
+  UseUiLanguage(m_language);
   m_targetFolder = ReadTargetFolder();
   OnInitDialog();
 }

@@ -142,7 +142,7 @@ void CWindowControls::MakeOthers(QWidget* parent) {
   m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
   Add(IDC_LIST, m_list);
 
-  m_selectAll = new QCheckBox(QStringLiteral("  Select All"), parent);
+  m_selectAll = new QCheckBox(parent);
   Add(IDC_SELECT_ALL, m_selectAll);
 
   m_front = new CVideoPane(IDC_FRONT_PANE, parent);
@@ -188,6 +188,7 @@ void CWindowControls::Skin(UiLanguage lang) {
     Check(skin.id)->resize(LoadSkinBitmap(skin.normal).size());
   }
   m_title->SetBitmapId(ListTitleBitmap(lang));
+  m_selectAll->setText(PickText(lang, "  전체 선택", "  Select All", "  すべて選択"));
 }
 
 int CWindowControls::ListTitleBitmap(UiLanguage lang) {

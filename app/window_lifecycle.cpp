@@ -55,9 +55,12 @@ void CZarezeRadidaDlg::OnInitDialog() {
   LoadBackground();
   m_traces = SetupGSensorGraph(*m_controls->Graph());
   m_layout->ApplyLabelColours();
-  // White on black, with check boxes and the selection in the skin's colours.
+  // White on black, with check boxes and the selection in the skin's colours. One face in
+  // every language (the rows are Latin; a CJK face would make them bold and taller), with
+  // the user's CJK face behind it for any other glyph.
   m_controls->List()->setStyleSheet(QStringLiteral(
-      "QTreeView { background: black; color: white; font-size: 11px; }"
+      "QTreeView { background: black; color: white; font-size: 11px;"
+      " font-family: \"DejaVu Sans\", \"Noto Sans CJK JP\", \"Noto Sans CJK KR\"; }"
       "QTreeView::item:selected { background: rgb(70, 36, 28); color: white; }"
       "QTreeView::indicator { width: 9px; height: 9px; border: 1px solid rgb(160, 160, 160);"
       " background: black; }"

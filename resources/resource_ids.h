@@ -187,7 +187,7 @@ constexpr int IDC_SET_HOUR_UNIT = 1256, IDC_SET_MINUTE_UNIT = 1257, IDC_SET_SECO
 constexpr int IDC_SET_VIEWER_LABEL = 1213, IDC_SET_VIEWER_VERSION = 1168;
 constexpr int IDC_SET_MODEL_LABEL = 1214, IDC_SET_MODEL = 1188;
 constexpr int IDC_SET_FIRMWARE_LABEL = 1215, IDC_SET_FIRMWARE = 1169;
-constexpr int IDC_SET_SAVE = 1163;
+constexpr int IDC_SET_SAVE = 1163, IDC_SET_CANCEL = 2;
 
 // Controls of the progress dialog (template 510).
 constexpr int IDC_PROGRESS_CANCEL = 1019, IDC_PROGRESS_FILE = 1030;

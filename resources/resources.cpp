@@ -1,6 +1,11 @@
 #include "resources/resources.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
+#include <memory>
 
 #include "resources/resource_ids.h"
 #include "resources/skin_table.h"
@@ -40,10 +45,38 @@ unsigned SystemLangId() {
 
 UiLanguage SystemUiLanguage() { return UiLanguageFromLangId(SystemLangId()); }
 
+namespace {
+
+UiLanguage g_skinLanguage = UiLanguage::kEnglish;
+std::unique_ptr<QTranslator> g_qtTranslator;  // installed in the application while set
+
+}  // namespace
+
+void UseUiLanguage(UiLanguage lang) {
+  g_skinLanguage = lang;
+  if (g_qtTranslator) QCoreApplication::removeTranslator(g_qtTranslator.get());
+  g_qtTranslator.reset();
+  if (lang == UiLanguage::kEnglish) return;
+  auto translator = std::make_unique<QTranslator>();
+  const QLocale locale(lang == UiLanguage::kKorean ? QLocale::Korean : QLocale::Japanese);
+  // Without Qt's translations installed, Qt's own texts stay English; the rest still follows.
+  if (translator->load(locale, QStringLiteral("qt"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      QCoreApplication::installTranslator(translator.get())) {
+    g_qtTranslator = std::move(translator);
+  }
+}
+
 QImage LoadSkinBitmap(int id) {
   if (FindSkinBitmap(id) == nullptr) return QImage();
   EnsureSkinResources();
-  QImage image(QStringLiteral(":/skin/%1.png").arg(id));
+  QString path = QStringLiteral(":/skin/%1.png").arg(id);
+  if (g_skinLanguage != UiLanguage::kEnglish) {
+    const QString worded =
+        QStringLiteral(":/skin/%1_%2.png").arg(id).arg(SkinLanguageSuffix(g_skinLanguage));
+    if (QFile::exists(worded)) path = worded;
+  }
+  QImage image(path);
   if (image.isNull()) return image;
   return image.convertToFormat(QImage::Format_RGB32);
 }

@@ -18,8 +18,18 @@ UiLanguage UiLanguageFromLangId(unsigned langId);
 unsigned SystemLangId();
 UiLanguage SystemUiLanguage();
 
-// The skin bitmap id as an opaque Format_RGB32 image with its key colours exact; a null
-// image when the skin has no such id.
+// Makes lang the language of the words drawn in the skin (LoadSkinBitmap) and of Qt's own
+// texts (standard dialog buttons, file dialogs), from Qt's installed translations. English
+// until called. Process-wide, like the locale: the window calls it before it loads its skin.
+void UseUiLanguage(UiLanguage lang);
+// The ending of the file name of lang's variant of a worded skin bitmap ("ko", "ja"; empty
+// for English, whose pictures carry no ending).
+inline const char* SkinLanguageSuffix(UiLanguage lang) {
+  return lang == UiLanguage::kKorean ? "ko" : lang == UiLanguage::kJapanese ? "ja" : "";
+}
+
+// The skin bitmap id as an opaque Format_RGB32 image with its key colours exact, its words in
+// the language UseUiLanguage chose; a null image when the skin has no such id.
 QImage LoadSkinBitmap(int id);
 
 // The text stored at a string id; empty when there is no such id.

@@ -42,30 +42,33 @@ void TitleBar(QPainter& p) {
   p.drawText(QRectF(124, 1, 200, 36), Qt::AlignVCenter | Qt::AlignLeft, "KT5 Viewer");
 }
 
-void Legend(QPainter& p) {
+void Legend(QPainter& p, UiLanguage lang) {
   QRectF box(800, 520, 165, 104);
   Panel(p, box);
-  p.setFont(UiFont(10, true));
+  p.setFont(UiFont(10, true, FontFamily(lang)));
   p.setPen(kInkDim);
-  p.drawText(QRectF(812, 526, 150, 16), Qt::AlignLeft | Qt::AlignVCenter, "G-SENSOR");
+  p.drawText(QRectF(812, 526, 150, 16), Qt::AlignLeft | Qt::AlignVCenter,
+             Words{"G-SENSOR", "G 센서", "Gセンサー"}.In(lang));
   const struct {
-    const char* name;
+    Words name;
     QColor color;
-  } axes[] = {{"X axis", QColor(0, 0, 255)}, {"Y axis", QColor(255, 255, 0)},
-              {"Z axis", QColor(255, 0, 0)}};
+  } axes[] = {{{"X axis", "X축", "X軸"}, QColor(0, 0, 255)},
+              {{"Y axis", "Y축", "Y軸"}, QColor(255, 255, 0)},
+              {{"Z axis", "Z축", "Z軸"}, QColor(255, 0, 0)}};
   for (int i = 0; i < 3; ++i) {
     qreal y = 552 + i * 22;
     p.fillRect(QRectF(814, y - 1.5, 18, 3), axes[i].color);
-    p.setFont(UiFont(11, false));
+    p.setFont(UiFont(11, false, FontFamily(lang)));
     p.setPen(kInk);
-    p.drawText(QRectF(840, y - 9, 110, 18), Qt::AlignLeft | Qt::AlignVCenter, axes[i].name);
+    p.drawText(QRectF(840, y - 9, 110, 18), Qt::AlignLeft | Qt::AlignVCenter,
+               axes[i].name.In(lang));
   }
 }
 
 }  // namespace
 
-QImage DrawBackground() {
-  return Render(975, 635, Key::kNone, kBase, [](QPainter& p, const QRectF&) {
+QImage DrawBackground(UiLanguage lang) {
+  return Render(975, 635, Key::kNone, kBase, [lang](QPainter& p, const QRectF&) {
     p.fillRect(QRectF(0, 0, 975, 635), kBase);
     TitleBar(p);
     p.fillRect(QRectF(0, 37, 975, 28), kPanel);        // tab row
@@ -80,7 +83,7 @@ QImage DrawBackground() {
     p.drawLine(QPointF(820.5, 468), QPointF(820.5, 497));
     p.drawLine(QPointF(423.5, 468), QPointF(423.5, 497));
     Frame(p, QRectF(30, 520, 760, 104), QColor(1, 0, 0));  // graph well
-    Legend(p);
+    Legend(p, lang);
     p.fillRect(QRectF(0, 632, 975, 3), kAccent);       // accent foot line
   });
 }

@@ -35,14 +35,15 @@ QImage Plate(int w, int h, State s, const Glyph& g) {
 }
 
 // A labelled tab or pill: icon and text, accent fill while pressed (or checked).
-QImage Tab(int w, int h, Key key, State s, const QString& text, const Glyph& g) {
+QImage Tab(int w, int h, Key key, State s, const QString& text, const char* family,
+           const Glyph& g) {
   return Render(w, h, key, kPanel, [&](QPainter& p, const QRectF& r) {
     QPainterPath path;
     path.addRoundedRect(r.adjusted(1, 1, -1, -1), 6, 6);
     QColor fill = s == State::kDown ? kAccent : kRaised;
     QColor ink = s == State::kDown ? QColor(255, 255, 255) : GlyphColor(s);
     p.fillPath(path, fill);
-    QFont font = UiFont(12, true);
+    QFont font = UiFont(12, true, family);
     int textWidth = QFontMetrics(font).horizontalAdvance(text);
     qreal iconW = g ? 16 + 6 : 0;
     qreal x = r.center().x() - (iconW + textWidth) / 2;
@@ -122,14 +123,38 @@ Glyph Speaker(bool muted) {
   };
 }
 
-QImage DrawLabelled(int id, int w, int h);
+QImage DrawLabelled(int id, int w, int h, UiLanguage lang);
 
 }  // namespace
 
-QImage DrawBitmap(int id, int w, int h) {
+QString Words::In(UiLanguage lang) const {
+  switch (lang) {
+    case UiLanguage::kKorean:
+      return QString::fromUtf8(korean);
+    case UiLanguage::kJapanese:
+      return QString::fromUtf8(japanese);
+    case UiLanguage::kEnglish:
+      break;
+  }
+  return QString::fromUtf8(english);
+}
+
+const char* FontFamily(UiLanguage lang) {
+  switch (lang) {
+    case UiLanguage::kKorean:
+      return "Noto Sans CJK KR";
+    case UiLanguage::kJapanese:
+      return "Noto Sans CJK JP";
+    case UiLanguage::kEnglish:
+      break;
+  }
+  return "DejaVu Sans";
+}
+
+QImage DrawBitmap(int id, int w, int h, UiLanguage lang) {
   const State n = State::kNormal, d = State::kDown;
   switch (id) {
-    case IDB_BACKGROUND: return DrawBackground();
+    case IDB_BACKGROUND: return DrawBackground(lang);
     case IDB_PLAY: return Icon(w, h, n, DrawPlay);
     case IDB_PAUSE: return Icon(w, h, n, DrawPause);
     case IDB_STOP: case IDB_STOP_DOWN: return Icon(w, h, id == IDB_STOP ? n : d, DrawStop);
@@ -161,38 +186,42 @@ QImage DrawBitmap(int id, int w, int h) {
     case IDB_LIST_TITLE_KO: return ListTitle(w, h, QString::fromUtf8("녹화 목록"), "Noto Sans CJK KR");
     case IDB_LIST_TITLE_EN: return ListTitle(w, h, "Recordings", "DejaVu Sans");
     case IDB_LIST_TITLE_JA: return ListTitle(w, h, QString::fromUtf8("録画リスト"), "Noto Sans CJK JP");
-    default: return DrawLabelled(id, w, h);
+    default: return DrawLabelled(id, w, h, lang);
   }
 }
 
 namespace {
 
-QImage DrawLabelled(int id, int w, int h) {
+QImage DrawLabelled(int id, int w, int h, UiLanguage lang) {
   const State n = State::kNormal, d = State::kDown, x = State::kDisabled;
   const Key b = Key::kBlack, m = Key::kMagenta, o = Key::kNone;
+  const Words driving{"Driving", "주행", "走行"}, event{"Event", "이벤트", "イベント"},
+      parking{"Parking", "주차", "駐車"}, user{"User", "수동", "手動"}, all{"All", "전체", "すべて"},
+      swap{"Swap Cameras", "카메라 전환", "カメラ切替"}, map{"Map", "지도", "地図"},
+      camera{"Camera", "카메라", "カメラ"}, download{"File Download", "파일 저장", "ファイル保存"};
   const struct {
     int id;
     Key key;
     State state;
-    const char* text;
+    const Words& words;
     int glyph;  // 0 none, 1 swap, 2 map pin, 3 camera, 4 download
   } kLabelled[] = {
-      {IDB_FILTER_DRIVING, b, n, "Driving", 0}, {IDB_FILTER_DRIVING_DOWN, b, d, "Driving", 0},
-      {IDB_FILTER_EVENT, b, n, "Event", 0},     {IDB_FILTER_EVENT_DOWN, b, d, "Event", 0},
-      {IDB_FILTER_PARKING, b, n, "Parking", 0}, {IDB_FILTER_PARKING_DOWN, b, d, "Parking", 0},
-      {IDB_FILTER_USER, b, n, "User", 0},       {IDB_FILTER_USER_DOWN, b, d, "User", 0},
-      {IDB_FILTER_ALL, b, n, "All", 0},         {IDB_FILTER_ALL_DOWN, b, d, "All", 0},
-      {IDB_SWAP, m, n, "Swap Cameras", 1},      {IDB_SWAP_DOWN, m, d, "Swap Cameras", 1},
-      {IDB_SWAP_DISABLED, m, x, "Swap Cameras", 1},
-      {IDB_FULL_SWAP, m, n, "Swap Cameras", 1}, {IDB_FULL_SWAP_DOWN, m, d, "Swap Cameras", 1},
-      {IDB_FULL_SWAP_DISABLED, m, x, "Swap Cameras", 1},
-      {IDB_MAP, m, n, "Map", 2},                {IDB_MAP_DOWN, m, d, "Map", 2},
-      {IDB_MAP_DISABLED, m, x, "Map", 2},
-      {IDB_SMALL_MAP, o, n, "Map", 2},          {IDB_SMALL_MAP_DOWN, o, d, "Map", 2},
-      {IDB_SMALL_MAP_DISABLED, o, x, "Map", 2},
-      {IDB_SMALL_CAMERA, o, n, "Camera", 3},    {IDB_SMALL_CAMERA_DOWN, o, d, "Camera", 3},
-      {IDB_SMALL_CAMERA_DISABLED, o, x, "Camera", 3},
-      {IDB_DOWNLOAD, m, n, "File Download", 4}, {IDB_DOWNLOAD_DOWN, m, d, "File Download", 4},
+      {IDB_FILTER_DRIVING, b, n, driving, 0}, {IDB_FILTER_DRIVING_DOWN, b, d, driving, 0},
+      {IDB_FILTER_EVENT, b, n, event, 0},     {IDB_FILTER_EVENT_DOWN, b, d, event, 0},
+      {IDB_FILTER_PARKING, b, n, parking, 0}, {IDB_FILTER_PARKING_DOWN, b, d, parking, 0},
+      {IDB_FILTER_USER, b, n, user, 0},       {IDB_FILTER_USER_DOWN, b, d, user, 0},
+      {IDB_FILTER_ALL, b, n, all, 0},         {IDB_FILTER_ALL_DOWN, b, d, all, 0},
+      {IDB_SWAP, m, n, swap, 1},              {IDB_SWAP_DOWN, m, d, swap, 1},
+      {IDB_SWAP_DISABLED, m, x, swap, 1},
+      {IDB_FULL_SWAP, m, n, swap, 1},         {IDB_FULL_SWAP_DOWN, m, d, swap, 1},
+      {IDB_FULL_SWAP_DISABLED, m, x, swap, 1},
+      {IDB_MAP, m, n, map, 2},                {IDB_MAP_DOWN, m, d, map, 2},
+      {IDB_MAP_DISABLED, m, x, map, 2},
+      {IDB_SMALL_MAP, o, n, map, 2},          {IDB_SMALL_MAP_DOWN, o, d, map, 2},
+      {IDB_SMALL_MAP_DISABLED, o, x, map, 2},
+      {IDB_SMALL_CAMERA, o, n, camera, 3},    {IDB_SMALL_CAMERA_DOWN, o, d, camera, 3},
+      {IDB_SMALL_CAMERA_DISABLED, o, x, camera, 3},
+      {IDB_DOWNLOAD, m, n, download, 4},      {IDB_DOWNLOAD_DOWN, m, d, download, 4},
   };
   for (const auto& l : kLabelled) {
     if (l.id != id) continue;
@@ -202,7 +231,7 @@ QImage DrawLabelled(int id, int w, int h) {
     if (l.glyph == 2) g = Pin(fill);
     if (l.glyph == 3) g = DrawVideoCam;
     if (l.glyph == 4) g = DrawDownload;
-    return Tab(w, h, l.key, l.state, QString::fromUtf8(l.text), g);
+    return Tab(w, h, l.key, l.state, l.words.In(lang), FontFamily(lang), g);
   }
   return QImage();
 }

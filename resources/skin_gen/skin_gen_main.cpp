@@ -1,5 +1,7 @@
 // roadkeep-skingen OUTDIR: draws every skin bitmap and the icon into OUTDIR as PNG files and
-// writes OUTDIR/skin.qrc listing them under the prefix /skin. Run by the build.
+// writes OUTDIR/skin.qrc listing them under the prefix /skin. Run by the build. A bitmap
+// with words is drawn once per language: ID.png in English, ID_ko.png and ID_ja.png where
+// the Korean or Japanese picture differs from the English one.
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -33,7 +35,7 @@ int main(int argc, char** argv) {
   if (!out.mkpath(".")) return 1;
   QStringList files;
   for (const SkinBitmapInfo& b : SkinBitmaps()) {
-    QImage image = skin::DrawBitmap(b.id, b.width, b.height);
+    QImage image = skin::DrawBitmap(b.id, b.width, b.height, UiLanguage::kEnglish);
     if (image.size() != QSize(b.width, b.height)) {
       std::fprintf(stderr, "roadkeep-skingen: bitmap %d has no art of %dx%d\n", b.id, b.width,
                    b.height);
@@ -42,6 +44,13 @@ int main(int argc, char** argv) {
     QString name = QStringLiteral("%1.png").arg(b.id);
     if (!Save(image, out.filePath(name))) return 1;
     files << name;
+    for (UiLanguage lang : {UiLanguage::kKorean, UiLanguage::kJapanese}) {
+      QImage worded = skin::DrawBitmap(b.id, b.width, b.height, lang);
+      if (worded == image) continue;
+      QString variant = QStringLiteral("%1_%2.png").arg(b.id).arg(SkinLanguageSuffix(lang));
+      if (!Save(worded, out.filePath(variant))) return 1;
+      files << variant;
+    }
   }
   for (int size : {16, 32}) {
     QString name = QStringLiteral("icon_%1_%2.png").arg(IDI_APP).arg(size);

@@ -173,6 +173,26 @@ INSTANTIATE_TEST_SUITE_P(Languages, ViewerJourneyInLanguage, ::testing::ValuesIn
                            return std::string(info.param.tag);
                          });
 
+// The words on the skin (kind and pane buttons, the G-sensor legend) and Select All are the
+// window's language on the screen: each language's pictures differ from the others'.
+TEST_F(ViewerJourney, SkinWordsAreDrawnInTheWindowsLanguage) {
+  const int worded[] = {IDC_FILTER_DRIVING, IDC_FILTER_ALL, IDC_DOWNLOAD, IDC_SWAP, IDC_SELECT_ALL};
+  const QRect legend(800, 520, 165, 104);
+  std::map<std::string, std::vector<QImage>> seen;
+  for (const Language& language : kLanguages) {
+    ASSERT_NO_FATAL_FAILURE(Open(language.langId));
+    QImage shot;
+    ASSERT_TRUE(WaitFor([&] { return SkinDrawn(shot = GrabScreen(), W()); }, kWaitMs));
+    for (int id : worded) seen[language.tag].push_back(shot.copy(OnScreen(W(), Control(id)->geometry())));
+    seen[language.tag].push_back(shot.copy(OnScreen(W(), legend)));
+  }
+  for (const char* other : {"ja", "ko"}) {
+    for (size_t i = 0; i < seen["en"].size(); ++i) {
+      EXPECT_NE(seen["en"][i], seen[other][i]) << other << " picture " << i << " is English";
+    }
+  }
+}
+
 TEST_F(ViewerJourney, FullScreenWhileStoppedShowsZeroTimesAndTheBackButtonRecentres) {
   ASSERT_NO_FATAL_FAILURE(Open());
   W().move(W().pos() - QPoint(100, 80));  // anywhere but the centre
