@@ -32,6 +32,8 @@ void CZarezeRadidaDlg::ShowRowMenu(int row, const QPoint& at) {
   QAction* play = menu.addAction(PickText(m_language, "재생", "Play", "再生"));
   QAction* save = menu.addAction(PickText(m_language, "내보내기…", "Export…", "エクスポート…"));
   save->setEnabled(!ExportBusy());
+  QAction* snapshot = menu.addAction(PickText(m_language, "첫 화면 스냅샷…",
+                                              "Snapshot of its first frame…", "最初のフレームのスナップショット…"));
   menu.addSeparator();
   QAction* checkAll = menu.addAction(PickText(m_language, "모두 선택", "Check all", "すべて選択"));
   QAction* uncheckAll =
@@ -46,6 +48,8 @@ void CZarezeRadidaDlg::ShowRowMenu(int row, const QPoint& at) {
     m_exportList = {RowName(row)};
     m_exportRecordings = {*recording};
     ChooseExportFolder();
+  } else if (chosen == snapshot) {
+    OnRowSnapshot(row);
   } else if (chosen == checkAll || chosen == uncheckAll) {
     m_controls->SelectAll()->setChecked(chosen == checkAll);
     OnSelectAll();

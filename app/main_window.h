@@ -18,6 +18,7 @@
 #pragma once
 
 #include <QBasicTimer>
+#include <QDateTime>
 #include <QImage>
 #include <QPoint>
 #include <QString>
@@ -106,6 +107,9 @@ class CZarezeRadidaDlg : public QWidget {
   // The capture button (snapshot.cpp): saves the picture of each camera as a JPEG file under
   // a name the user picks, pausing playback while the dialog is open.
   void OnCapture();
+  // A snapshot of the first picture of row's recording, which need not be playing; playback
+  // goes on meanwhile.
+  void OnRowSnapshot(int row);
   // The settings button (1016) and F3 (settings_button.cpp): pauses playback, finds the
   // recorder's settings file on the card in use and runs the settings dialog on it; without
   // one it says so. False when no dialog ran (also during an export, which it leaves alone).
@@ -158,8 +162,9 @@ class CZarezeRadidaDlg : public QWidget {
   // The map's buttons while a recording is open that has given a position, and the small
   // pane's camera and map choice when it has both cameras; off otherwise.
   void UpdatePaneButtons();
-  // A line over the picture's place that says what went wrong, until the next opening.
-  void ShowStatusLine(const QString& text);
+  // A line over the picture's place that says what went wrong, until the next opening, or
+  // what was done, for hideAfterMs when that is positive.
+  void ShowStatusLine(const QString& text, int hideAfterMs = 0);
   // Marks the kind buttons of store files that could not be read and says why.
   void MarkUnreadableStores();
   // Replace, skip or keep both for files of the export's names already in its folder;
@@ -212,6 +217,9 @@ class CZarezeRadidaDlg : public QWidget {
   void ConnectContextMenus();       // context_menus.cpp
   // The right-click menus of list row `row` and of the video, at global point at.
   void ShowRowMenu(int row, const QPoint& at);
+  // Asks where a snapshot of the moment `when` goes and returns the files for cameraCount
+  // cameras (after the user agreed to replace any that exist); empty when cancelled.
+  QStringList AskSnapshotFiles(QDateTime when, int cameraCount);
   void ShowVideoMenu(const QPoint& at);
   // The list's column-1 text (the recording's name) of row; empty when there is no row.
   QString RowName(int row) const;

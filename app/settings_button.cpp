@@ -8,6 +8,12 @@
 #include "settings/setting_dlg.h"
 #include "tat/card.h"
 
+namespace {
+
+constexpr int kSavedNoteMs = 2500;  // long enough to read, short enough not to be in the way
+
+}  // namespace
+
 bool CZarezeRadidaDlg::LocateSettingsFile() {
   if (ExportBusy()) return false;
   const int status = m_playback.Player().Status();
@@ -18,7 +24,11 @@ bool CZarezeRadidaDlg::LocateSettingsFile() {
   if (location.Editable()) {
     CSettingDlg dialog(this, m_langId);
     dialog.SetFile({location.path, FactorySettings(m_library)});
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted) {
+      ShowStatusLine(PickText(m_language, "설정을 카드에 저장했습니다", "Settings saved to the card",
+                              "設定をカードに保存しました"),
+                     kSavedNoteMs);
+    }
     ResumeAfterDialog(status);  // as after a snapshot
     return true;
   }

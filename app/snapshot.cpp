@@ -8,12 +8,15 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
+#include "app/first_frames.h"
 #include "app/main_window.h"
 #include "app/recording_names.h"
 #include "app/viewer_config.h"
 #include "app/window_controls.h"
+#include "decoding/jpeg_file.h"
 #include "resources/resource_ids.h"
 #include "resources/resources.h"
+#include "tat/card.h"
 
 namespace {
 
@@ -91,13 +94,53 @@ void CZarezeRadidaDlg::OnCapture() {
   if (RowCount() == 0) return;
   m_playback.Player().PausePlayback();
 
-  // Named for the moment on screen, by the recorder's clock; the PC's when the recording
-  // cannot tell. In the folder of the last snapshot, else the user's pictures folder.
+  // Named for the moment on screen, by the recorder's clock.
   const Recording* recording = m_shown->RecordingOf(m_currentName);
-  QDateTime when = recording != nullptr
-                       ? RecordedAt(recording->startTime, m_currentName,
-                                    m_playback.Player().GetPositionMs())
-                       : QDateTime();
+  const QDateTime when = recording != nullptr
+                             ? RecordedAt(recording->startTime, m_currentName,
+                                          m_playback.Player().GetPositionMs())
+                             : QDateTime();
+  const QStringList files = AskSnapshotFiles(when, m_playback.Player().GetCameraCount());
+  QStringList failed;
+  for (int camera = 0; camera < files.size(); ++camera) {
+    if (!m_playback.Player().SaveSnapshot(camera, QFile::encodeName(files[camera]).constData())) {
+      failed << files[camera];
+    }
+  }
+  ResumeAfterDialog(status);
+  update();
+  if (!failed.isEmpty()) ReportFailures(this, m_language, failed);
+}
+
+void CZarezeRadidaDlg::OnRowSnapshot(int row) {
+  const QString name = RowName(row);
+  const Recording* recording = m_shown->RecordingOf(name);
+  const std::shared_ptr<CCard> card = m_state.cardLetter != 0 ? TatCurrentCard(m_library) : nullptr;
+  if (recording == nullptr || card == nullptr) return;
+  const QStringList files =
+      AskSnapshotFiles(RecordedAt(recording->startTime, name, 0), recording->CameraCount());
+  if (files.isEmpty()) return;
+  // Its own reader: the recording that plays keeps its place.
+  const std::unique_ptr<CRecordingReader> reader =
+      card->OpenReader(recording->kindCode, recording->index);
+  const std::vector<FirstPicture> pictures =
+      reader ? DecodeFirstPictures(*reader, recording->CameraCount()) : std::vector<FirstPicture>();
+  QStringList failed;
+  for (int camera = 0; camera < files.size(); ++camera) {
+    const FirstPicture* picture =
+        camera < static_cast<int>(pictures.size()) ? &pictures[static_cast<size_t>(camera)] : nullptr;
+    if (picture == nullptr || picture->Empty() ||
+        !WriteJpegFile(QFile::encodeName(files[camera]).constData(), picture->bgrx.data(),
+                       picture->width, picture->height, picture->width * 4)) {
+      failed << files[camera];
+    }
+  }
+  if (!failed.isEmpty()) ReportFailures(this, m_language, failed);
+}
+
+QStringList CZarezeRadidaDlg::AskSnapshotFiles(QDateTime when, int cameraCount) {
+  // The PC's clock when the recording cannot tell. In the folder of the last snapshot, else
+  // the user's pictures folder.
   if (!when.isValid()) when = QDateTime::currentDateTime();
   QString folder = ReadSnapshotFolder();
   if (folder.isEmpty() || !QDir(folder).exists()) {
@@ -114,7 +157,7 @@ void CZarezeRadidaDlg::OnCapture() {
   while (files.isEmpty() && dialog.exec() == QDialog::Accepted &&
          !dialog.selectedFiles().isEmpty()) {
     const QString chosen = dialog.selectedFiles().constFirst();
-    QStringList candidates = SnapshotFiles(chosen, m_playback.Player().GetCameraCount());
+    QStringList candidates = SnapshotFiles(chosen, cameraCount);
     QStringList existing;
     for (const QString& file : candidates) {
       if (QFileInfo::exists(file)) existing << file;
@@ -125,15 +168,6 @@ void CZarezeRadidaDlg::OnCapture() {
       dialog.selectFile(chosen);  // back to the dialog, as after No in a save dialog
     }
   }
-
   if (!files.isEmpty()) WriteSnapshotFolder(QFileInfo(files.front()).absolutePath());
-  QStringList failed;
-  for (int camera = 0; camera < files.size(); ++camera) {
-    if (!m_playback.Player().SaveSnapshot(camera, QFile::encodeName(files[camera]).constData())) {
-      failed << files[camera];
-    }
-  }
-  ResumeAfterDialog(status);
-  update();
-  if (!failed.isEmpty()) ReportFailures(this, m_language, failed);
+  return files;
 }

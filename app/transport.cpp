@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QTimer>
 #include <QItemSelectionModel>
 #include <QTreeView>
 
@@ -133,7 +134,7 @@ void CZarezeRadidaDlg::OnPlaybackFailed() {
                           "この録画を読み込めませんでした。カードが破損しているか、抜かれた可能性があります。"));
 }
 
-void CZarezeRadidaDlg::ShowStatusLine(const QString& text) {
+void CZarezeRadidaDlg::ShowStatusLine(const QString& text, int hideAfterMs) {
   const QRect pane = m_controls->FrontPane()->geometry();
   // Said over the picture's place rather than in a modal box, so the window goes on working;
   // the next recording opened takes it away.
@@ -144,7 +145,15 @@ void CZarezeRadidaDlg::ShowStatusLine(const QString& text) {
     line->setAlignment(Qt::AlignCenter);
     line->setWordWrap(true);
     line->setStyleSheet(QStringLiteral("background: rgb(70, 36, 28); color: white; padding: 6px;"));
+    auto* timer = new QTimer(line);
+    timer->setObjectName(QStringLiteral("StatusLineTimer"));
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, line, &QLabel::hide);
   }
+  // A newer text keeps its own time; one without a time stays.
+  auto* timer = line->findChild<QTimer*>(QStringLiteral("StatusLineTimer"));
+  timer->stop();
+  if (hideAfterMs > 0) timer->start(hideAfterMs);
   line->setText(text);
   const QRect area = pane.isValid() && pane.width() > 40 ? pane : QRect(20, 60, 600, 340);
   line->setGeometry(area.left() + 10, area.center().y() - 25, area.width() - 20, 50);

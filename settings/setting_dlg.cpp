@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPalette>
 #include <QPushButton>
 #include <QSlider>
 #include <algorithm>
@@ -77,6 +78,7 @@ constexpr TemplateControl kTemplate[] = {
     {IDC_SET_MODEL, Kind::kLabel, 275, 298, 69, 10},
     {IDC_SET_FIRMWARE_LABEL, Kind::kLabel, 199, 316, 69, 10},
     {IDC_SET_FIRMWARE, Kind::kLabel, 275, 316, 69, 10},
+    {IDC_SET_CANCEL, Kind::kButton, 198, 340, 74, 14},
     {IDC_SET_SAVE, Kind::kButton, 278, 340, 74, 14},
 };
 
@@ -125,6 +127,7 @@ const Caption kCaptions[] = {
     CAPTION(IDC_SET_MINUTE_UNIT, MINUTE),
     CAPTION(IDC_SET_SECOND_UNIT, SECOND),
     CAPTION(IDC_SET_SAVE, SAVE),
+    {IDC_SET_CANCEL, {IDS_CANCEL_KO, IDS_CANCEL_EN, IDS_CANCEL_JA}},
 };
 
 #undef CAPTION
@@ -139,6 +142,41 @@ QFont TemplateFont(UiLanguage lang) {
   font.setFamilies(families);
   font.setPointSize(8);
   return font;
+}
+
+// The main window's dark skin: near-black face, light text, the orange accent. A palette
+// rather than a style sheet on the dialog, which would set the palette aside; the push
+// buttons alone get the skin's plates by their own style sheets.
+void WearDarkSkin(QDialog* dialog) {
+  const QColor face(24, 26, 31), field(10, 11, 14), raised(44, 48, 56), line(72, 76, 86);
+  const QColor ink(230, 230, 230), dim(120, 124, 132), accent(247, 88, 46);
+  QPalette palette = dialog->palette();
+  const struct {
+    QPalette::ColorRole role;
+    QColor active, disabled;
+  } kColours[] = {
+      {QPalette::Window, face, face},          {QPalette::WindowText, ink, dim},
+      {QPalette::Base, field, face},           {QPalette::AlternateBase, face, face},
+      {QPalette::Text, ink, dim},              {QPalette::Button, raised, face},
+      {QPalette::ButtonText, ink, dim},        {QPalette::Highlight, accent, line},
+      {QPalette::HighlightedText, Qt::white, dim}, {QPalette::Mid, line, line},
+      {QPalette::Light, line, line},           {QPalette::Midlight, raised, face},
+      {QPalette::Dark, field, field},          {QPalette::Shadow, Qt::black, Qt::black},
+  };
+  for (const auto& c : kColours) {
+    palette.setColor(QPalette::Active, c.role, c.active);
+    palette.setColor(QPalette::Inactive, c.role, c.active);
+    palette.setColor(QPalette::Disabled, c.role, c.disabled);
+  }
+  dialog->setPalette(palette);
+  dialog->setAutoFillBackground(true);
+  for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+    button->setStyleSheet(QStringLiteral(
+        "QPushButton { background: rgb(44, 48, 56); color: rgb(235, 235, 235);"
+        " border: 1px solid rgb(72, 76, 86); border-radius: 3px; }"
+        "QPushButton:hover { background: rgb(58, 62, 72); }"
+        "QPushButton:pressed { background: rgb(247, 88, 46); color: white; }"));
+  }
 }
 
 std::tm LocalNow() {
@@ -170,6 +208,7 @@ CSettingDlg::CSettingDlg(QWidget* parent, unsigned langId)
   setModal(true);
   setFont(TemplateFont(m_language));
   CreateControls();
+  WearDarkSkin(this);
 }
 
 CSettingDlg::~CSettingDlg() = default;
@@ -188,7 +227,8 @@ void CSettingDlg::CreateControls() {
         widget = new QGroupBox(this);  // children below are owned by the dialog
         // The title sits on the frame's top line, as the template was drawn for.
         widget->setStyleSheet(QStringLiteral(
-            "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
+            "QGroupBox { border: 1px solid rgb(72, 76, 86); margin-top: 0.5em;"
+            " color: rgb(230, 230, 230); }"
             "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
         break;
       case Kind::kLabel:
@@ -262,6 +302,37 @@ void CSettingDlg::CreateControls() {
   connect(m_bike, &QCheckBox::clicked, this, [this] { OnBikeModeClicked(); });
   connect(findChild<QPushButton*>(QString::number(IDC_SET_SAVE)), &QPushButton::clicked, this,
           [this] { OnSave(); });
+  connect(findChild<QPushButton*>(QString::number(IDC_SET_CANCEL)), &QPushButton::clicked, this,
+          &QDialog::reject);
+  m_caution = findChild<QLabel*>(QString::number(IDC_SET_CAUTION));
+  // The note follows the shares as they change, before Save is pressed.
+  for (QComboBox* share : m_shares) {
+    connect(share, &QComboBox::currentIndexChanged, this, [this] { ShowShareTotal(); });
+  }
+}
+
+void CSettingDlg::ShowShareTotal() {
+  SettingsForm shown;
+  for (int i = 0; i < kShareCount; ++i) shown.shares[i] = m_shares[i]->currentIndex();
+  const int total = ShareSum(shown);
+  if (total == 100) {
+    m_caution->setText(Text({IDS_SET_CAUTION_KO, IDS_SET_CAUTION_EN, IDS_SET_CAUTION_JA}));
+  } else {
+    m_caution->setText(PickText(m_language, "합계 %1%: 네 항목의 합계가 100%여야 합니다",
+                                "Total is %1%: the four shares must add up to 100%",
+                                "合計 %1%: 4つの合計を100%にしてください")
+                           .arg(total));
+  }
+  // By palette, not style sheet: the label keeps the dialog's skin.
+  QPalette ink = palette();
+  if (total != 100) ink.setColor(QPalette::WindowText, QColor(255, 96, 72));
+  m_caution->setPalette(ink);
+  QFont font = this->font();
+  font.setBold(total != 100);
+  m_caution->setFont(font);
+  // Longer than the template's note: grow to the right, never clip.
+  const int width = m_caution->sizeHint().width();
+  if (width > m_caution->width()) m_caution->resize(width, m_caution->height());
 }
 
 // Two check boxes that act as radio buttons: a click leaves exactly the clicked one checked.
@@ -351,6 +422,7 @@ void CSettingDlg::ShowForm(const SettingsForm& form) {
   m_firmware = QString::fromLatin1(form.version.c_str());
   m_firmwareLabel->setText(m_firmware);
   m_modelLabel->setText(QString::fromLatin1(form.model.c_str()));
+  ShowShareTotal();
 }
 
 SettingsForm CSettingDlg::Form() const {

@@ -60,6 +60,9 @@ class CSettingDlg : public QDialog {
   void OnInitDialog();
   void CreateControls();
   void SetLanguageTexts();
+  // The note under the shares: the template's caution while they add up to 100, else the
+  // total in red.
+  void ShowShareTotal();
   void OnSave();
   void OnTimeSyncClicked();
   void OnBikeModeClicked();
@@ -92,4 +95,5 @@ class CSettingDlg : public QDialog {
   QLabel* m_viewerVersion = nullptr;
   QLabel* m_firmwareLabel = nullptr;
   QLabel* m_modelLabel = nullptr;
+  QLabel* m_caution = nullptr;
 };

@@ -1,12 +1,14 @@
 // The settings dialog through the real window under an X server: the settings button (1016)
 // and F3 open it on SETTING/blackbox.cfg of the card the window has open (not on another
-// volume's), Save writes it, Escape writes nothing, and without a card the window says so.
+// volume's), Save writes it, Escape and Cancel write nothing, and without a card the window
+// says so.
 // Skips without a display.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -58,6 +60,30 @@ bool WhileOpen(const std::function<void()>& act, const std::function<void(T*)>& 
   return seen;
 }
 
+// Whether a picture of a control shows ink in the warning red, or light ink that reads on the
+// dark skin.
+bool ShowsInk(const QImage& picture, bool red) {
+  const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+  for (int y = 0; y < rgb.height(); ++y) {
+    for (int x = 0; x < rgb.width(); ++x) {
+      const QColor c = rgb.pixelColor(x, y);
+      const bool isRed = c.red() > 200 && c.green() < 130 && c.blue() < 110;
+      if (red ? isRed : !isRed && c.lightness() > 170) return true;
+    }
+  }
+  return false;
+}
+
+// The share of a picture's pixels that are dark, as on the main window's skin.
+double DarkShare(const QImage& picture) {
+  const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+  int64_t dark = 0;
+  for (int y = 0; y < rgb.height(); ++y) {
+    for (int x = 0; x < rgb.width(); ++x) dark += rgb.pixelColor(x, y).lightness() < 70;
+  }
+  return static_cast<double>(dark) / std::max<int64_t>(1, int64_t{rgb.width()} * rgb.height());
+}
+
 class SettingsJourney : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -92,36 +118,73 @@ class SettingsJourney : public ::testing::Test {
   std::unique_ptr<CZarezeRadidaDlg> m_window;
 };
 
+// The dialog wears the window's dark skin; the note under the shares follows them as they
+// change and, while they do not add up, names the total in red; Save writes and the window
+// says so for a moment.
 TEST_F(SettingsJourney, TheSettingsButtonOpensTheDialogOnTheCardAndSaveWritesIt) {
   std::string path, title;
+  double dark = 0;
+  QString noteAt90, noteAt100;
+  bool redAt90 = false, redAt100 = true, lightAt100 = false;
   const bool opened = WhileOpen<CSettingDlg>(
       [&] { QTest::mouseClick(m_window->Controls().Find(IDC_SETTINGS), Qt::LeftButton); },
       [&](CSettingDlg* dlg) {
         path = dlg->FilePath();
         title = dlg->windowTitle().toStdString();
-        SaveShot(dlg->grab().toImage(), QStringLiteral("settings_dialog_ja.png"));
-        dlg->findChild<QComboBox*>(QString::number(IDC_SET_CONST))->setCurrentIndex(3);   // 40
+        const QImage face = dlg->grab().toImage();
+        SaveShot(face, QStringLiteral("settings_dialog_ja.png"));
+        dark = DarkShare(face);
+        auto* note = dlg->findChild<QLabel*>(QString::number(IDC_SET_CAUTION));
+        dlg->findChild<QComboBox*>(QString::number(IDC_SET_CONST))->setCurrentIndex(3);  // 40
+        noteAt90 = note->text();
+        redAt90 = ShowsInk(note->grab().toImage(), true);
+        SaveShot(dlg->grab().toImage(), QStringLiteral("settings_dialog_90_ja.png"));
         dlg->findChild<QComboBox*>(QString::number(IDC_SET_MANUAL))->setCurrentIndex(1);  // 20
+        noteAt100 = note->text();
+        redAt100 = ShowsInk(note->grab().toImage(), true);
+        lightAt100 = ShowsInk(note->grab().toImage(), false);
         QTest::mouseClick(dlg->findChild<QAbstractButton*>(QString::number(IDC_SET_SAVE)),
                           Qt::LeftButton);
       });
   ASSERT_TRUE(opened);
   EXPECT_EQ(path, File().string());
   EXPECT_EQ(title, "KT5環境設定");
+  EXPECT_GT(dark, 0.6) << "the dialog is not in the window's dark skin";
+  EXPECT_TRUE(noteAt90.contains(QStringLiteral("90"))) << noteAt90.toStdString();
+  EXPECT_TRUE(redAt90);
+  EXPECT_EQ(noteAt100, QString::fromUtf8("(注意)保存領域の合計は100%です。"));
+  EXPECT_FALSE(redAt100);
+  EXPECT_TRUE(lightAt100) << "the note does not read on the dark face";
   const std::string saved = ReadText(File());
   EXPECT_NE(saved.find("const=40\r\nevent=20\r\npark=20\r\nmanual=20\r\n"), std::string::npos)
       << saved;
   const std::string other = ReadText((m_cards.Path() / "a" / "SETTING" / "blackbox.cfg").string());
   EXPECT_EQ(other.find("tat_update"), std::string::npos) << other;
+  auto* said = m_window->findChild<QLabel*>(QStringLiteral("StatusLine"));
+  ASSERT_NE(said, nullptr) << "no word that the settings were saved";
+  EXPECT_TRUE(said->isVisible());
+  EXPECT_EQ(said->text(), QString::fromUtf8("設定をカードに保存しました"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !said->isVisible(); }, kWaitMs)) << "the word stays";
 }
 
-TEST_F(SettingsJourney, F3OpensItAndEscapeClosesItWithoutWriting) {
+// Escape and Cancel close the dialog and write nothing.
+TEST_F(SettingsJourney, F3OpensItAndEscapeOrCancelClosesItWithoutWriting) {
+  const std::function<void(CSettingDlg*)> ways[] = {
+      [](CSettingDlg* dlg) { QTest::keyClick(dlg, Qt::Key_Escape); },
+      [](CSettingDlg* dlg) {
+        dlg->findChild<QComboBox*>(QString::number(IDC_SET_CONST))->setCurrentIndex(3);
+        QTest::mouseClick(dlg->findChild<QAbstractButton*>(QString::number(IDC_SET_CANCEL)),
+                          Qt::LeftButton);
+      },
+  };
   const std::string before = ReadText(File());
-  const bool opened = WhileOpen<CSettingDlg>(
-      [&] { QTest::keyClick(m_window.get(), Qt::Key_F3); },
-      [](CSettingDlg* dlg) { QTest::keyClick(dlg, Qt::Key_Escape); });
-  EXPECT_TRUE(opened);
-  EXPECT_EQ(ReadText(File()), before);
+  for (const auto& close : ways) {
+    const bool opened =
+        WhileOpen<CSettingDlg>([&] { QTest::keyClick(m_window.get(), Qt::Key_F3); }, close);
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(QApplication::activeModalWidget()) << "the dialog is still open";
+    EXPECT_EQ(ReadText(File()), before);
+  }
 }
 
 TEST_F(SettingsJourney, WithoutACardTheWindowSaysSo) {

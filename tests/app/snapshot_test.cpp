@@ -5,6 +5,7 @@
 
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QTreeView>
 #include <filesystem>
 #include <functional>
 #include <opencv2/imgproc.hpp>
@@ -220,6 +221,34 @@ TEST_F(SnapshotJourney, CaptureWhilePlayingWritesEachCamerasPictureAtItsOwnSizeA
   EXPECT_EQ(W().Player().CommandValue(), 1) << "playback resumed";
   EXPECT_TRUE(Control(IDC_PAUSE)->isVisible());
   EXPECT_FALSE(Control(IDC_PLAY)->isVisible());
+  EXPECT_TRUE(KeepsPlaying(Front()));
+}
+
+// A row's menu snapshots the first picture of that recording while another one plays on.
+TEST_F(SnapshotJourney, ARowsMenuSnapshotsTheFirstFrameOfItsRecordingWhileAnotherPlays) {
+  ASSERT_NO_FATAL_FAILURE(PlayRecording(1));
+  const QString first = QString::fromStdString(m_card->Name(0));
+  int row = 0;
+  while (row < ListRows(W()) && ListName(W(), row) != first) ++row;
+  ASSERT_LT(row, ListRows(W()));
+  CaptureAnswerer user(W().Player(), {Shot("first.jpg")});
+  MenuChooser chooser(QStringLiteral("RowMenu"), QStringLiteral("Snapshot of its first frame…"));
+  const QTreeView& list = *W().Controls().List();
+  QTest::mouseClick(W().windowHandle(), Qt::RightButton, {},
+                    list.viewport()->mapTo(&W(), ListRowRect(W(), row).center()));
+  ASSERT_EQ(user.Dialogs(), 1);
+  EXPECT_EQ(user.DefaultName(), "Capture_20140301_093000.jpg") << "the recording's first moment";
+  EXPECT_TRUE(user.Errors().isEmpty()) << user.Errors().join(' ').toStdString();
+  const cv::Mat front = ReadBgr(m_work.File("first_front.jpg"));
+  const cv::Mat rear = ReadBgr(m_work.File("first_rear.jpg"));
+  ASSERT_EQ(front.size(), cv::Size(640, 360));
+  ASSERT_EQ(rear.size(), cv::Size(480, 270));
+  for (const cv::Mat& picture : {front, rear}) {
+    EXPECT_GT(cv::mean(picture)[0] + cv::mean(picture)[1] + cv::mean(picture)[2], 30.0)
+        << "a black picture";
+  }
+  EXPECT_EQ(W().CurrentName(), QString::fromStdString(m_card->Name(1)));
+  EXPECT_EQ(W().Player().CommandValue(), 1) << "playback went on";
   EXPECT_TRUE(KeepsPlaying(Front()));
 }
 

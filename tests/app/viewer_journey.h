@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
@@ -124,6 +125,8 @@ class QuestionAnswerer : public QObject {
   bool Answered() const { return m_answered; }
   const QString& Text() const { return m_text; }
   const QString& Caption() const { return m_caption; }
+  // The text of the button that answered.
+  const QString& AnswerText() const { return m_answerText; }
   bool HadIcon() const { return m_hadIcon; }
 
  protected:
@@ -140,6 +143,7 @@ class QuestionAnswerer : public QObject {
       m_hadIcon = box->icon() != QMessageBox::NoIcon;
       m_answered = true;
       if (QAbstractButton* button = box->button(m_answer)) {
+        m_answerText = button->text();
         QTest::mouseClick(button, Qt::LeftButton);
       }
       return;
@@ -151,7 +155,38 @@ class QuestionAnswerer : public QObject {
   QBasicTimer m_timer;
   bool m_answered = false;
   bool m_hadIcon = false;
-  QString m_text, m_caption;
+  QString m_text, m_caption, m_answerText;
+};
+
+// Clicks the entry `text` of the next right-click menu named `name` as soon as it shows (the
+// menu runs its own event loop inside the click that opened it).
+class MenuChooser : public QObject {
+ public:
+  MenuChooser(QString name, QString text) : m_name(std::move(name)), m_text(std::move(text)) {
+    m_timer.start(10, this);
+  }
+  QStringList entries;  // what the menu offered
+
+ protected:
+  void timerEvent(QTimerEvent*) override {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* menu = qobject_cast<QMenu*>(top);
+      if (menu == nullptr || !menu->isVisible() || menu->objectName() != m_name) continue;
+      m_timer.stop();
+      for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) continue;
+        entries << action->text();
+        if (action->text() == m_text) {
+          QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        }
+      }
+      return;
+    }
+  }
+
+ private:
+  QString m_name, m_text;
+  QBasicTimer m_timer;
 };
 
 // The top-level window (a child of the root) that holds the X input focus; 0 when none.
