@@ -7,7 +7,7 @@
 //   window_layout.*       where the controls stand in each display mode, label repaints
 //   pane_layout.*, pane_states.*, panes.cpp   which view each pane holds, full screen
 //   video_pane.*          the camera panes (VideoSurface)
-//   viewer_config.cpp     ./config.cfg (brightness, volume)
+//   viewer_config.cpp     config.cfg in $XDG_CONFIG_HOME/roadkeep (brightness, volume)
 //   transport.cpp         playback controls (STOP, volume, brightness)
 //   map_pane.*            the map (control 1106): its page loaded at the first open
 //   zoom_dlg.*            the magnifier

@@ -1,7 +1,10 @@
 #include "app/viewer_config.h"
 
 #include <QSettings>
+#include <QStandardPaths>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <cstdlib>
 #include <string>
 
@@ -22,6 +25,33 @@ QSettings Profile() {
 }
 
 }  // namespace
+
+std::string ViewerConfigPath() {
+  const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  return (std::filesystem::path(base.toStdString()) / "roadkeep" / "config.cfg").string();
+}
+
+std::string ViewerConfigToRead() {
+  const std::string path = ViewerConfigPath();
+  std::error_code error;
+  if (std::filesystem::exists(path, error)) return path;
+  if (std::filesystem::is_regular_file(kLegacyConfigPath, error)) return kLegacyConfigPath;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+  EnsureConfigFile(path.c_str());
+  return path;
+}
+
+bool PrepareViewerConfig() {
+  const std::filesystem::path path = ViewerConfigPath();
+  std::error_code error;
+  if (std::filesystem::exists(path, error)) return true;
+  std::filesystem::create_directories(path.parent_path(), error);
+  if (std::filesystem::is_regular_file(kLegacyConfigPath, error)) {
+    // Every line of the older file comes along, not only the keys this viewer writes.
+    return std::filesystem::copy_file(kLegacyConfigPath, path, error);
+  }
+  return EnsureConfigFile(path.c_str());
+}
 
 bool EnsureConfigFile(const char* path) {
   if (FILE* file = std::fopen(path, "r")) {
@@ -62,18 +92,19 @@ void WriteTargetFolder(const QString& folder) {
 }
 
 void CZarezeRadidaDlg::LoadViewerConfig() {
-  EnsureConfigFile(kViewerConfigPath);
+  const std::string path = ViewerConfigToRead();
   CBitmapSlider* brightness = m_controls->Slider(IDC_BRIGHTNESS_SLIDER);
-  brightness->SetPos(ReadConfigInt(kViewerConfigPath, "brightness", kDefaultBrightness));
+  brightness->SetPos(ReadConfigInt(path.c_str(), "brightness", kDefaultBrightness));
   ApplyBrightness(brightness->GetPos());
   CBitmapSlider* volume = m_controls->Slider(IDC_VOLUME_SLIDER);
-  volume->SetPos(ReadConfigInt(kViewerConfigPath, "volume", kDefaultVolume));
+  volume->SetPos(ReadConfigInt(path.c_str(), "volume", kDefaultVolume));
   ApplyVolume(volume->GetPos());
 }
 
 void CZarezeRadidaDlg::SaveViewerConfig() {
   // A folder that takes no file loses only these two values; the viewer runs on.
-  WriteConfigInt(kViewerConfigPath, "brightness",
-                 m_controls->Slider(IDC_BRIGHTNESS_SLIDER)->GetPos());
-  WriteConfigInt(kViewerConfigPath, "volume", m_controls->Slider(IDC_VOLUME_SLIDER)->GetPos());
+  if (!PrepareViewerConfig()) return;
+  const std::string path = ViewerConfigPath();
+  WriteConfigInt(path.c_str(), "brightness", m_controls->Slider(IDC_BRIGHTNESS_SLIDER)->GetPos());
+  WriteConfigInt(path.c_str(), "volume", m_controls->Slider(IDC_VOLUME_SLIDER)->GetPos());
 }

@@ -1,13 +1,26 @@
-// The viewer's own settings: "./config.cfg" (section "config": "brightness", "volume") in the
-// working directory, and the export folder in the per-application profile. GUI thread.
+// The viewer's own settings: config.cfg (section "config": "brightness", "volume") in
+// $XDG_CONFIG_HOME/roadkeep/ (~/.config/roadkeep/ when unset), and the export and snapshot
+// folders in the per-application profile. A ./config.cfg in the working folder, where older
+// set-ups kept it, is read while the XDG file does not exist yet and copied there at the
+// first save. GUI thread.
 #pragma once
 
 #include <QString>
+#include <string>
 
-constexpr const char* kViewerConfigPath = "./config.cfg";
+constexpr const char* kLegacyConfigPath = "./config.cfg";
 constexpr int kAbsentValue = -200;  // what a missing key reads as
 constexpr int kDefaultBrightness = 0;
 constexpr int kDefaultVolume = 50;
+
+// $XDG_CONFIG_HOME/roadkeep/config.cfg, where the settings are saved.
+std::string ViewerConfigPath();
+// Where the settings are read from: the XDG file when it exists, else ./config.cfg when that
+// exists, else the XDG file (made empty, with its folder, when it can be).
+std::string ViewerConfigToRead();
+// Readies the XDG file for a save: its folder made and, when the file is not there yet,
+// ./config.cfg copied into it whole. False when the file cannot be made.
+bool PrepareViewerConfig();
 
 // Makes sure path exists: created empty when it cannot be opened for reading. False when
 // it can be neither read nor created.

@@ -1,16 +1,13 @@
-// ./config.cfg as the real main window reads it at start and writes it at the end.
+// The viewer's config.cfg as the real main window reads it at start and writes it at the end.
 #include "app/viewer_config.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 
 #include "app/main_window.h"
@@ -22,102 +19,104 @@
 #include "platform/wave_out.h"
 #include "resources/resource_ids.h"
 #include "tests/app/viewer_rig.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 using roadkeep::test::ScopedWorkDir;
 
-std::string ConfigValue(const char* key) {
-  return ReadIniString("config", key, "absent", 10, kViewerConfigPath);
+std::string ConfigValue(const std::string& path, const char* key) {
+  return ReadIniString("config", key, "absent", 10, path.c_str());
 }
 
-// Makes the working folder refuse new files for its life. Root passes every permission
-// check, so root works in /proc instead.
-class ReadOnlyWorkDir {
- public:
-  ReadOnlyWorkDir() : m_old(std::filesystem::current_path()) {
-    if (geteuid() == 0) {
-      std::filesystem::current_path("/proc");
-    } else {
-      ::chmod(m_old.c_str(), 0555);
-    }
-  }
-  ~ReadOnlyWorkDir() {
-    std::filesystem::current_path(m_old);
-    ::chmod(m_old.c_str(), 0755);
-  }
-  ReadOnlyWorkDir(const ReadOnlyWorkDir&) = delete;
-  ReadOnlyWorkDir& operator=(const ReadOnlyWorkDir&) = delete;
-
- private:
-  std::filesystem::path m_old;
-};
+std::string Text(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 struct ConfigCase {
   const char* name;
-  const char* file;  // nullptr: no ./config.cfg
-  bool readOnly;
+  const char* xdg;     // $XDG_CONFIG_HOME/roadkeep/config.cfg; nullptr: none
+  const char* legacy;  // ./config.cfg of an older set-up; nullptr: none
+  bool readOnly;       // the XDG folder takes no file
   int brightness, volume;   // slider positions after start
-  const char* volumeSaved;  // in the file after the window is gone; nullptr: no file
+  const char* volumeSaved;  // in the XDG file after the window is gone; nullptr: no file
   const char* brightnessSaved;
 };
 
+// The settings are read from the XDG file, else from an older ./config.cfg, clamped and
+// applied; at the end they are written to the XDG file (the older file's other lines come
+// along; the older file itself is left as it was, and nothing is made in the working folder).
 TEST(ViewerConfig, StartReadsClampsAppliesAndEndWritesBack) {
   const ConfigCase cases[] = {
-      {"missing", nullptr, false, 0, 50, "50", "0"},
-      {"empty", "", false, 0, 50, "50", "0"},
-      {"volume 0", "[config]\nvolume=0\n", false, 0, 0, "0", "0"},
-      {"volume 150", "[config]\nvolume=150\nbrightness=2\n", false, 2, 99, "99", "2"},
-      {"brightness abc", "[config]\nbrightness=abc\nvolume=30\n", false, 0, 30, "30", "0"},
-      {"brightness out of range", "[config]\nbrightness=9\nvolume=-4\n", false, 5, 0, "0", "5"},
-      {"brightness below range", "[config]\nbrightness=-77\n", false, -5, 50, "50", "-5"},
-      {"-200 reads as absent", "[config]\nvolume=-200\n", false, 0, 50, "50", "0"},
-      {"number then text", "[CONFIG]\nVolume=12abc\n", false, 0, 12, "12", "0"},
-      {"more than nine digits", "[config]\nvolume=0000000001234\n", false, 0, 0, "0", "0"},
-      {"other section", "[other]\nvolume=10\n", false, 0, 50, "50", "0"},
-      {"read-only folder", nullptr, true, 0, 50, nullptr, nullptr},
+      {"missing", nullptr, nullptr, false, 0, 50, "50", "0"},
+      {"empty", "", nullptr, false, 0, 50, "50", "0"},
+      {"volume 0", "[config]\nvolume=0\n", nullptr, false, 0, 0, "0", "0"},
+      {"volume 150", "[config]\nvolume=150\nbrightness=2\n", nullptr, false, 2, 99, "99", "2"},
+      {"brightness abc", "[config]\nbrightness=abc\nvolume=30\n", nullptr, false, 0, 30, "30", "0"},
+      {"brightness out of range", "[config]\nbrightness=9\nvolume=-4\n", nullptr, false, 5, 0, "0",
+       "5"},
+      {"brightness below range", "[config]\nbrightness=-77\n", nullptr, false, -5, 50, "50", "-5"},
+      {"-200 reads as absent", "[config]\nvolume=-200\n", nullptr, false, 0, 50, "50", "0"},
+      {"number then text", "[CONFIG]\nVolume=12abc\n", nullptr, false, 0, 12, "12", "0"},
+      {"more than nine digits", "[config]\nvolume=0000000001234\n", nullptr, false, 0, 0, "0", "0"},
+      {"other section", "[other]\nvolume=10\n", nullptr, false, 0, 50, "50", "0"},
+      {"older file only", nullptr, "[config]\nvolume=30\nkept=1\n", false, 0, 30, "30", "0"},
+      {"XDG file first", "[config]\nvolume=20\n", "[config]\nvolume=30\n", false, 0, 20, "20", "0"},
+      {"read-only folder", nullptr, nullptr, true, 0, 50, nullptr, nullptr},
+      {"read-only, older file", nullptr, "[config]\nvolume=7\n", true, 0, 7, nullptr, nullptr},
   };
+  const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string restore = oldXdg != nullptr ? oldXdg : "";
   for (const ConfigCase& c : cases) {
     ScopedWorkDir work;
-    if (c.file != nullptr) std::ofstream(kViewerConfigPath) << c.file;
+    roadkeep::test::TempDir home;
+    // Root passes every permission check: a folder that takes no file is one under /proc.
+    const std::filesystem::path xdgHome = c.readOnly ? "/proc/roadkeep-none" : home.Path();
+    setenv("XDG_CONFIG_HOME", xdgHome.c_str(), 1);
+    const std::filesystem::path xdgFile = ViewerConfigPath();
+    ASSERT_EQ(xdgFile, xdgHome / "roadkeep" / "config.cfg");
+    if (c.xdg != nullptr) {
+      std::filesystem::create_directories(xdgFile.parent_path());
+      std::ofstream(xdgFile) << c.xdg;
+    }
+    if (c.legacy != nullptr) std::ofstream(kLegacyConfigPath) << c.legacy;
     SetWaveOutVolume(0x12345678);  // whatever the window applies replaces this
     {
-      std::optional<ReadOnlyWorkDir> readOnly;
-      if (c.readOnly) readOnly.emplace();
-      {
-        CZarezeRadidaDlg window(0x09);
-        CWindowControls& controls = window.Controls();
-        EXPECT_EQ(controls.Slider(IDC_BRIGHTNESS_SLIDER)->GetPos(), c.brightness) << c.name;
-        EXPECT_EQ(controls.Slider(IDC_VOLUME_SLIDER)->GetPos(), c.volume) << c.name;
-        EXPECT_EQ(GetWaveOutVolume(), OutputVolumeFor(c.volume)) << c.name;
-        EXPECT_FALSE(controls.Check(IDC_MUTE)->GetCheck()) << c.name;
-        // Made empty at start when it was missing; in a read-only folder nothing is made.
-        EXPECT_EQ(std::filesystem::exists(kViewerConfigPath), !c.readOnly) << c.name;
-        if (c.file == nullptr && !c.readOnly) {
-          EXPECT_EQ(std::filesystem::file_size(kViewerConfigPath), 0u) << c.name;
-        }
-        window.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window)) << c.name;
-        // Closing asks the quit question; Yes lets it close.
-        QTimer answer;
-        QObject::connect(&answer, &QTimer::timeout, [&window] {
-          auto* box = window.findChild<QMessageBox*>(QStringLiteral("QuitQuestion"));
-          if (box != nullptr && box->isVisible()) box->done(QMessageBox::Yes);
-        });
-        answer.start(10);
-        EXPECT_TRUE(window.close()) << c.name;
-        answer.stop();
-        EXPECT_FALSE(window.isVisible()) << c.name;
-      }
-      EXPECT_EQ(std::filesystem::exists(kViewerConfigPath), !c.readOnly) << c.name;
+      CZarezeRadidaDlg window(0x09);
+      CWindowControls& controls = window.Controls();
+      EXPECT_EQ(controls.Slider(IDC_BRIGHTNESS_SLIDER)->GetPos(), c.brightness) << c.name;
+      EXPECT_EQ(controls.Slider(IDC_VOLUME_SLIDER)->GetPos(), c.volume) << c.name;
+      EXPECT_EQ(GetWaveOutVolume(), OutputVolumeFor(c.volume)) << c.name;
+      EXPECT_FALSE(controls.Check(IDC_MUTE)->GetCheck()) << c.name;
+      window.show();
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(&window)) << c.name;
+      // Closing asks the quit question; Yes lets it close.
+      QTimer answer;
+      QObject::connect(&answer, &QTimer::timeout, [&window] {
+        auto* box = window.findChild<QMessageBox*>(QStringLiteral("QuitQuestion"));
+        if (box != nullptr && box->isVisible()) box->done(QMessageBox::Yes);
+      });
+      answer.start(10);
+      EXPECT_TRUE(window.close()) << c.name;
+      answer.stop();
+      EXPECT_FALSE(window.isVisible()) << c.name;
     }
-    if (c.readOnly) {
-      EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::current_path())) << c.name;
+    EXPECT_EQ(std::filesystem::exists(kLegacyConfigPath), c.legacy != nullptr) << c.name;
+    if (c.legacy != nullptr) {
+      EXPECT_EQ(Text(kLegacyConfigPath), c.legacy) << c.name;
+    }
+    if (c.volumeSaved == nullptr) {
+      EXPECT_FALSE(std::filesystem::exists(xdgFile)) << c.name;
       continue;
     }
-    EXPECT_EQ(ConfigValue("volume"), c.volumeSaved) << c.name;
-    EXPECT_EQ(ConfigValue("brightness"), c.brightnessSaved) << c.name;
+    EXPECT_EQ(ConfigValue(xdgFile, "volume"), c.volumeSaved) << c.name;
+    EXPECT_EQ(ConfigValue(xdgFile, "brightness"), c.brightnessSaved) << c.name;
+    if (c.legacy != nullptr && c.xdg == nullptr) {
+      EXPECT_EQ(ConfigValue(xdgFile, "kept"), "1") << c.name << ": the older file's other lines";
+    }
   }
+  restore.empty() ? unsetenv("XDG_CONFIG_HOME") : setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
 }
 
 TEST(ViewerConfig, OutputVolumeHalvesAreTheSliderValueTimes655) {

@@ -67,7 +67,7 @@ TEST_F(ViewerJourney, ClosingWhilePlayingSavesTheSlidersAndEndsWithinASecond) {
   EXPECT_LT(elapsedMs, 1000) << "closing took " << elapsedMs << " ms";
 
   const auto read = [](const char* key) {
-    return ReadIniString("config", key, "absent", 10, kViewerConfigPath);
+    return ReadIniString("config", key, "absent", 10, ViewerConfigPath().c_str());
   };
   EXPECT_EQ(read("volume"), std::to_string(volumeSet));
   EXPECT_EQ(read("brightness"), std::to_string(brightnessSet));
