@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/single_instance.h"
 
@@ -40,12 +41,13 @@ class CStartupProbe : public QObject {
 
 }  // namespace
 
-int CZarezeRadidaApp::InitInstance() {
+int CZarezeRadidaApp::InitInstance(const CommandLine& line) {
   CSingleInstance instance;
   if (!instance.Acquire()) return 0;
   CZarezeRadidaDlg window;
   instance.SetWindow(&window);
   window.SetQuitOnClose(true);
+  window.OpenCardFolders(line.cards);
   CStartupProbe probe;
   if (qEnvironmentVariableIsSet("ROADKEEP_STARTUP_PROBE")) window.installEventFilter(&probe);
   window.show();

@@ -134,6 +134,9 @@ class CZarezeRadidaDlg : public QWidget {
   void PollCard();
   // Timer 102: asks the card watch to look, off this thread.
   void RequestCardPoll();
+  // The folders looked at for cards besides the mount table: the opened ones, then
+  // ROADKEEP_CARD_DIRS (colon-separated).
+  std::string CardFolders() const;
   void OnOpen();
   // Kind codes: 0 event, 1 driving, 2 parking, 3 manual, 4 all.
   void OnKindButton(int kind);
@@ -196,6 +199,9 @@ class CZarezeRadidaDlg : public QWidget {
   void ExportWorkerBusy(bool busy) { m_export.Worker().Busy() = busy; }
   // The application's window: closing it ends the event loop.
   void SetQuitOnClose(bool quit) { m_quitOnClose = quit; }
+  // Counts folders holding a card store (the command line's, a drop's) as inserted cards,
+  // ahead of the removable volumes, and looks at once.
+  void OpenCardFolders(const std::vector<std::string>& folders);
 
  protected:
   bool event(QEvent* event) override;
@@ -274,6 +280,7 @@ class CZarezeRadidaDlg : public QWidget {
   std::unique_ptr<CCardWatch> m_cardWatch;
   bool m_destroyed = false;
   bool m_quitOnClose = false;
+  std::vector<std::string> m_openedCards;  // OpenCardFolders', first given first
   bool m_asking = false;         // the quit question is open
   bool m_quitConfirmed = false;  // answered Yes: the next close goes through
   bool m_dragging = false;  // moving the window by hand where the platform cannot

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTreeView>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -94,17 +95,30 @@ void CZarezeRadidaDlg::PollCard() {
   OnCardLetter(letter);
 }
 
-void CZarezeRadidaDlg::RequestCardPoll() {
-  if (!m_cardWatch) return;
+std::string CZarezeRadidaDlg::CardFolders() const {
+  std::string folders;
+  for (const std::string& card : m_openedCards) folders += card + ":";
   const char* dirs = std::getenv("ROADKEEP_CARD_DIRS");
-  m_cardWatch->Request(dirs ? dirs : "");
+  return folders + (dirs ? dirs : "");
+}
+
+void CZarezeRadidaDlg::OpenCardFolders(const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
+    if (std::find(m_openedCards.begin(), m_openedCards.end(), folder) == m_openedCards.end()) {
+      m_openedCards.push_back(folder);
+    }
+  }
+  RequestCardPoll();
+}
+
+void CZarezeRadidaDlg::RequestCardPoll() {
+  if (m_cardWatch) m_cardWatch->Request(CardFolders());
 }
 
 void CZarezeRadidaDlg::OnCardsFound(const std::string& cardDirs,
                                     const std::vector<TatVolume>& cards) {
   // Looked for in folders that have changed since: the next look will tell.
-  const char* dirs = std::getenv("ROADKEEP_CARD_DIRS");
-  if (cardDirs != (dirs ? dirs : "")) return;
+  if (cardDirs != CardFolders()) return;
   char letter = 0;
   TatPollFound(m_library, cards, &letter);
   OnCardLetter(letter);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -103,6 +104,50 @@ std::vector<TatVolume> TatFindCards(const std::vector<std::string>& candidates) 
     if (ReadVolume(candidate, &volume)) cards.push_back({candidate, volume.cardId});
   }
   return cards;
+}
+
+namespace {
+
+bool HoldsCard(const std::filesystem::path& folder) {
+  VolumeRecord volume;
+  return ReadVolume(folder.string(), &volume);
+}
+
+// The first folder below `folder`, `depth` levels down at most, that holds a card; the
+// folders of one level in name order, at most kMaxLooked of them, links not followed.
+std::string FindCardBelow(const std::filesystem::path& folder, int depth) {
+  constexpr int kMaxLooked = 256;
+  if (depth == 0) return {};
+  std::error_code error;
+  std::vector<std::filesystem::path> children;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    if (it->is_directory(error) && !it->is_symlink(error)) children.push_back(it->path());
+    if (children.size() >= kMaxLooked) break;
+  }
+  std::sort(children.begin(), children.end());
+  for (const auto& child : children) {
+    if (HoldsCard(child)) return child.string();
+  }
+  for (const auto& child : children) {
+    std::string below = FindCardBelow(child, depth - 1);
+    if (!below.empty()) return below;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string TatFindCardFolder(const std::string& path) {
+  std::error_code error;
+  std::filesystem::path given = std::filesystem::absolute(path, error).lexically_normal();
+  if (!given.has_filename()) given = given.parent_path();  // a trailing slash
+  if (error || !std::filesystem::is_directory(given, error)) return {};
+  for (std::filesystem::path at = given;; at = at.parent_path()) {
+    if (HoldsCard(at)) return at.string();
+    if (at == at.parent_path()) break;
+  }
+  return FindCardBelow(given, 2);
 }
 
 void TatPollFound(TatHandle* handle, const std::vector<TatVolume>& cards, char* letter) {

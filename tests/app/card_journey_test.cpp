@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/video_pane.h"
 #include "app/window_controls.h"
@@ -198,6 +199,19 @@ TEST_F(CardJourney, ACardGoesInItsRecordingsPlayAndItCanBePulledOutAndPutBack) {
 
 // A kind's store file that cannot be read: the other kinds are listed, the kind's button is
 // marked and the window says which file and why, without a box to dismiss.
+// A card named as the command line names it (its mount folder's parent, not the card
+// itself), outside every watched folder, opens as if inserted.
+TEST_F(CardJourney, ACardNamedByPathOpensAsIfInserted) {
+  EXPECT_EQ(ListRows(W()), 0);
+  const fs::path mount = fs::path(m_work.File("media")) / "user" / "CARD";
+  fs::create_directories(mount);
+  for (const char* part : {"TAT", "SETTING"}) fs::rename(m_card->dir.Path() / part, mount / part);
+  const CommandLine line = ParseCommandLine({m_work.File("media/user")});
+  ASSERT_EQ(line.cards, std::vector<std::string>{mount.string()});
+  W().OpenCardFolders(line.cards);
+  EXPECT_TRUE(WaitFor([&] { return Names() == Newest(); }, kWaitMs)) << Names().join(' ').toStdString();
+}
+
 TEST_F(CardJourney, AStoreFileThatCannotBeReadMarksItsKindAndIsNamed) {
   const fs::path store = m_card->dir.Path() / "TAT" / "EVENT.TAT";
   const std::vector<uint8_t> sound = ReadAll(store.string());
