@@ -33,6 +33,8 @@ int main(int argc, char** argv) {
   QApplication application(qtArgc, argv);
   QApplication::setApplicationName(QStringLiteral("roadkeep"));
   QApplication::setOrganizationName(QStringLiteral("roadkeep"));
+  // The desktop entry the window belongs to (its icon and name in docks and task bars).
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.roadkeep.Roadkeep"));
   // The window closes the application itself; the magnifier may outlive it on screen.
   QApplication::setQuitOnLastWindowClosed(false);
   CZarezeRadidaApp app;

@@ -9,7 +9,8 @@ PACKAGES="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libxcb1-dev
   qt6-webengine-dev libjs-leaflet
   imagemagick
-  fonts-noto-cjk qt6-translations-l10n"
+  fonts-noto-cjk qt6-translations-l10n
+  desktop-file-utils appstream"
 missing=""
 for p in $PACKAGES; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

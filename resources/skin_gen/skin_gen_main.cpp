@@ -1,7 +1,8 @@
 // roadkeep-skingen OUTDIR: draws every skin bitmap and the icon into OUTDIR as PNG files and
 // writes OUTDIR/skin.qrc listing them under the prefix /skin. Run by the build. A bitmap
 // with words is drawn once per language: ID.png in English, ID_ko.png and ID_ja.png where
-// the Korean or Japanese picture differs from the English one.
+// the Korean or Japanese picture differs from the English one. The desktop's icons go to
+// OUTDIR/hicolor/.
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -56,6 +57,14 @@ int main(int argc, char** argv) {
     QString name = QStringLiteral("icon_%1_%2.png").arg(IDI_APP).arg(size);
     if (!Save(skin::DrawIcon(size), out.filePath(name))) return 1;
     files << name;
+  }
+  // The desktop's icons (installed, not compiled in), in the hicolor theme's layout.
+  for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+    const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+    if (!out.mkpath(folder) ||
+        !Save(skin::DrawIcon(size), out.filePath(folder + "/org.roadkeep.Roadkeep.png"))) {
+      return 1;
+    }
   }
   QFile qrc(out.filePath("skin.qrc"));
   if (!qrc.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 1;
