@@ -51,5 +51,6 @@ int CZarezeRadidaApp::InitInstance(const CommandLine& line) {
   CStartupProbe probe;
   if (qEnvironmentVariableIsSet("ROADKEEP_STARTUP_PROBE")) window.installEventFilter(&probe);
   window.show();
+  window.OpenFiles(line.aviFiles);
   return QApplication::exec();
 }

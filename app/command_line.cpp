@@ -1,24 +1,13 @@
 #include "app/command_line.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
+#include "app/avi_files.h"
 #include "tat/tat_library.h"
-
-bool LooksLikeAvi(const std::string& path) {
-  // O_NONBLOCK: a FIFO or device named by mistake must not hang the start.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  char head[12] = {};
-  const bool avi = ::read(fd, head, sizeof head) == static_cast<ssize_t>(sizeof head) &&
-                   std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0;
-  ::close(fd);
-  return avi;
-}
 
 std::string CommandLineHelp() {
   return "Usage: roadkeep [PATH...]\n"
@@ -68,10 +57,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       std::string card = TatFindCardFolder(arg);
       if (card.empty()) return refuse(arg + ": no recorder card in this folder");
       line.cards.push_back(std::move(card));
-    } else if (LooksLikeAvi(arg)) {
-      line.aviFiles.push_back(std::filesystem::absolute(arg, error).string());
+    } else if (!std::filesystem::is_regular_file(status)) {
+      return refuse(arg + ": neither a recorder card nor an AVI file");  // a FIFO, a device
+    } else if (const std::string problem = AviFileProblem(arg); !problem.empty()) {
+      return refuse(arg + ": " + problem + "; neither a recorder card nor a playable AVI file");
     } else {
-      return refuse(arg + ": neither a recorder card nor an AVI file");
+      line.aviFiles.push_back(std::filesystem::absolute(arg, error).lexically_normal().string());
     }
   }
   return line;

@@ -16,7 +16,5 @@ struct CommandLine {
 // args without the program's name. The first word that is neither an option nor a usable
 // path refuses the whole line.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
-// Whether path is a readable file that begins as an AVI file does ("RIFF", size, "AVI ").
-bool LooksLikeAvi(const std::string& path);
 // What --help prints.
 std::string CommandLineHelp();

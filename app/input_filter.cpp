@@ -1,6 +1,7 @@
 #include "app/input_filter.h"
 
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QTreeView>
 #include <QWheelEvent>
 #include <QWidget>
@@ -20,7 +21,14 @@ bool CInputFilter::eventFilter(QObject* watched, QEvent* event) {
   }
   auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr || widget->window() != m_window) return false;
-  if (type == QEvent::KeyPress) return m_window->HandleKey(static_cast<QKeyEvent*>(event)->key());
+  if (type == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::Open)) {  // Ctrl+O
+      m_window->OpenWithDialog();
+      return true;
+    }
+    return m_window->HandleKey(key->key());
+  }
   const int id = widget->objectName().toInt();
   if (type == QEvent::MouseButtonDblClick) {
     if (id != IDC_FRONT_PANE && id != IDC_REAR_PANE) return false;

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -42,7 +44,12 @@ void CZarezeRadidaDlg::ApplyPaneLayout() {
 void CZarezeRadidaDlg::LoadBackground() {
   m_background = LoadSkinBitmap(IDB_BACKGROUND);
   QRect frame(QPoint(0, 0), m_background.size());
-  if (const QScreen* display = screen()) frame.moveCenter(display->availableGeometry().center());
+  // The first time on the screen the mouse is on, where the user is looking; back from full
+  // screen, on the window's own.
+  const QScreen* display = m_placed ? screen() : QGuiApplication::screenAt(QCursor::pos());
+  if (display == nullptr) display = screen();
+  m_placed = true;
+  if (display != nullptr) frame.moveCenter(display->availableGeometry().center());
   setGeometry(frame);
   update();
 }

@@ -202,11 +202,23 @@ class CZarezeRadidaDlg : public QWidget {
   // Counts folders holding a card store (the command line's, a drop's) as inserted cards,
   // ahead of the removable volumes, and looks at once.
   void OpenCardFolders(const std::vector<std::string>& folders);
+  // Lists AVI files (absolute paths that AviFileProblem passed) beside the card's recordings,
+  // under All, and plays the first one.
+  void OpenFiles(const std::vector<std::string>& paths);
+  // Cards and AVI files a user named (a drop, Ctrl+O): a folder opens the card in it, above
+  // or below it; an AVI file is listed and played; a file inside a card opens the card.
+  // Anything else is named in the status line with why.
+  void OpenPaths(const QStringList& paths);
+  // Ctrl+O: the desktop's file dialog for AVI files or a card (any file on it).
+  void OpenWithDialog();
+  static constexpr int kRefusedNoteMs = 6000;
 
  protected:
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -259,6 +271,7 @@ class CZarezeRadidaDlg : public QWidget {
   UiLanguage m_language;
   WindowState m_state;
   QImage m_background;  // released in full screen
+  bool m_placed = false;  // placed on a screen once: later placements keep to its screen
   QString m_targetFolder;
   std::unique_ptr<CWindowControls> m_controls;
   std::unique_ptr<CWindowLayout> m_layout;
@@ -281,6 +294,7 @@ class CZarezeRadidaDlg : public QWidget {
   bool m_destroyed = false;
   bool m_quitOnClose = false;
   std::vector<std::string> m_openedCards;  // OpenCardFolders', first given first
+  std::vector<Recording> m_openedFiles;     // OpenFiles', as list rows
   bool m_asking = false;         // the quit question is open
   bool m_quitConfirmed = false;  // answered Yes: the next close goes through
   bool m_dragging = false;  // moving the window by hand where the platform cannot

@@ -1,5 +1,6 @@
 #include "app/playback_controller.h"
 
+#include <QFile>
 #include <QMetaObject>
 
 CPlaybackController::CPlaybackController(QObject* parent) : QObject(parent) {
@@ -17,6 +18,7 @@ CPlaybackController::~CPlaybackController() { Shutdown(); }
 
 void CPlaybackController::Start(TatHandle* library, VideoSurface* front, VideoSurface* rear) {
   m_parser.SetLibrary(library);
+  m_fileParser.Start();
   m_player.StartEngine(front, rear);
 }
 
@@ -28,8 +30,10 @@ void CPlaybackController::Shutdown() {
   // for a recording to play out.
   m_player.PausePlayback();
   m_player.StopMedia();
+  m_player.SetParser(&m_parser);  // the one the engine started with, which it stops
   m_player.Shutdown();
   m_parser.OnCardRemoved();
+  m_fileParser.Stop();
   m_open = false;
 }
 
@@ -61,7 +65,9 @@ void CPlaybackController::Open(const QString& name) {
   m_player.StopMedia();
   m_samples.Clear();
   m_open = true;
-  m_player.OpenMedia(name.toLocal8Bit().constData());
+  m_player.SetParser(IsFileName(name) ? static_cast<VMediaParser*>(&m_fileParser) : &m_parser);
+  m_player.OpenMedia(IsFileName(name) ? QFile::encodeName(name).constData()
+                                      : name.toLocal8Bit().constData());
   m_positionTimer.start();
 }
 

@@ -1,5 +1,5 @@
 // CPlaybackController: the window's playback. It owns the engine that plays a recording of
-// the card in the two camera panes (its own card reader, the decoder, the audio output, the
+// the card, or an AVI file, in the two camera panes (its own card reader and file reader, the decoder, the audio output, the
 // sensor samples and the player) and tells the window what happens through signals.
 //
 // Threads: every operation is for the GUI thread. The player's worker reaches the controller
@@ -12,6 +12,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "containers/avi_extractor.h"
 #include "decoding/decoder.h"
 #include "playback/player.h"
 #include "tat/tat_parser.h"
@@ -39,9 +40,12 @@ class CPlaybackController : public QObject {
   // Stops playback and the engine's threads. Safe to call twice.
   void Shutdown();
 
-  // Stops what plays, empties the samples and plays name from its start. A recording that
-  // cannot be read plays nothing and fails.
+  // Stops what plays, empties the samples and plays name from its start: a recording of the
+  // card, or an AVI file named by its absolute path (IsFileName). A recording that cannot be
+  // read plays nothing and fails.
   void Open(const QString& name);
+  // Whether name is an AVI file's path rather than a recording of the card.
+  static bool IsFileName(const QString& name) { return name.startsWith(QLatin1Char('/')); }
   void Play();
   void Pause();
   // Closes the recording: nothing plays and nothing ends until the next Open.
@@ -73,6 +77,7 @@ class CPlaybackController : public QObject {
 
   // The engine. m_player last: it is shut down before the parts it uses go.
   CTATParser m_parser;
+  CAVIExtractor m_fileParser;  // AVI files opened by path
   CDecoder m_decoder;
   CWaveBox m_audio;
   CTextData m_samples;

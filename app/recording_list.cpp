@@ -18,6 +18,7 @@
 #include <string>
 #include <utility>
 
+#include "app/avi_files.h"
 #include "app/card_watch.h"
 #include "app/main_window.h"
 #include "app/recording_model.h"
@@ -111,6 +112,25 @@ void CZarezeRadidaDlg::OpenCardFolders(const std::vector<std::string>& folders) 
   RequestCardPoll();
 }
 
+void CZarezeRadidaDlg::OpenFiles(const std::vector<std::string>& paths) {
+  QString first;
+  for (const std::string& path : paths) {
+    Recording file = AviFileRecording(path);
+    if (first.isEmpty()) first = QString::fromLocal8Bit(file.name);
+    const auto same = [&file](const Recording& r) { return r.name == file.name; };
+    if (std::none_of(m_openedFiles.begin(), m_openedFiles.end(), same)) {
+      m_openedFiles.push_back(std::move(file));
+    }
+  }
+  if (first.isEmpty()) return;
+  OnKindButton(kKindAll);
+  const int row = m_shown->RowOf(first);
+  if (row < 0) return;
+  m_state.currentRow = row;
+  SelectRow(row);
+  OpenRecording(first);
+}
+
 void CZarezeRadidaDlg::RequestCardPoll() {
   if (m_cardWatch) m_cardWatch->Request(CardFolders());
 }
@@ -159,6 +179,7 @@ void CZarezeRadidaDlg::OnCardGone(bool sayIt) {
   SetLabelText(IDC_SPEED_LABEL, QStringLiteral("0km/h"));
   update();
   MarkUnreadableStores();  // no card: no marks
+  if (!m_openedFiles.empty()) OnKindButton(kKindAll);  // the files stay listed
   if (sayIt) ShowCardMessage();
 }
 
@@ -231,11 +252,15 @@ bool CZarezeRadidaDlg::FillRecordingList(int kind) {
 }
 
 std::vector<Recording> CZarezeRadidaDlg::CollectRecordings() {
+  std::vector<Recording> rows = m_openedFiles;
   const std::shared_ptr<CCard> card = TatCurrentCard(m_library);
-  if (m_state.cardLetter == 0 || !card) return {};
+  if (m_state.cardLetter == 0 || !card) return rows;
   // Read afresh: the recorder may have added to the card since it was last listed.
   for (int kind = 0; kind < kKindAll; ++kind) card->Refresh(kind);
-  return card->ListedRecordings();
+  std::vector<Recording> recordings = card->ListedRecordings();
+  rows.insert(rows.end(), std::make_move_iterator(recordings.begin()),
+              std::make_move_iterator(recordings.end()));
+  return rows;
 }
 
 void CZarezeRadidaDlg::OnSelectAll() {

@@ -1,10 +1,14 @@
 #include "app/recording_model.h"
 
 #include <QColor>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <numeric>
 
+#include "app/avi_files.h"
 #include "app/recording_names.h"
 
 void CRecordingModel::SetRecordings(std::vector<Recording> recordings, Qt::CheckState check) {
@@ -13,8 +17,18 @@ void CRecordingModel::SetRecordings(std::vector<Recording> recordings, Qt::Check
   for (Recording& r : recordings) {
     Row row;
     row.name = QString::fromLocal8Bit(r.name);
-    row.type = TypeAbbreviation(row.name);
-    row.date = DateTimeText(row.name);
+    if (r.kindCode == kFileKind) {
+      // A file opened by path: its name's date when it has one, else when it was written.
+      const QFileInfo file(QFile::decodeName(r.name.c_str()));
+      row.type = QStringLiteral("AVI");
+      row.date = DateTimeText(file.fileName());
+      if (!row.date.at(0).isDigit()) {
+        row.date = file.lastModified().toString(QStringLiteral("yyyy.MM.dd HH:mm:ss"));
+      }
+    } else {
+      row.type = TypeAbbreviation(row.name);
+      row.date = DateTimeText(row.name);
+    }
     row.rear = r.CameraCount() == 2 ? QStringLiteral("O") : QStringLiteral("X");
     row.check = check;
     row.recording = std::move(r);
@@ -42,8 +56,13 @@ Qt::CheckState CRecordingModel::CheckAt(int row) const {
   return row >= 0 && row < rowCount() ? m_rows[static_cast<size_t>(row)].check : Qt::Unchecked;
 }
 
+bool CRecordingModel::Checkable(int row) const {
+  return m_rows[static_cast<size_t>(row)].recording.kindCode != kFileKind;
+}
+
 void CRecordingModel::SetCheck(int row, Qt::CheckState check) {
   if (row < 0 || row >= rowCount() || m_rows[static_cast<size_t>(row)].check == check) return;
+  if (!Checkable(row)) return;
   m_rows[static_cast<size_t>(row)].check = check;
   const QModelIndex at = index(row, kType);
   emit dataChanged(at, at, {Qt::CheckStateRole});
@@ -53,6 +72,7 @@ void CRecordingModel::SetChecks(const std::vector<int>& rows, Qt::CheckState che
   bool changed = false;
   for (int row : rows) {
     if (row < 0 || row >= rowCount() || m_rows[static_cast<size_t>(row)].check == check) continue;
+    if (!Checkable(row)) continue;
     m_rows[static_cast<size_t>(row)].check = check;
     changed = true;
   }
@@ -70,7 +90,10 @@ int CRecordingModel::columnCount(const QModelIndex& parent) const {
 QVariant CRecordingModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   const Row& row = m_rows[static_cast<size_t>(index.row())];
-  if (role == Qt::CheckStateRole && index.column() == kType) return row.check;
+  if (role == Qt::CheckStateRole && index.column() == kType) {
+    return Checkable(index.row()) ? QVariant(row.check) : QVariant();
+  }
+  if (role == Qt::ToolTipRole && row.recording.kindCode == kFileKind) return row.name;
   if (role == Qt::TextAlignmentRole) {
     return index.column() == kName ? int{Qt::AlignLeft | Qt::AlignVCenter} : int{Qt::AlignCenter};
   }
@@ -101,7 +124,7 @@ bool CRecordingModel::setData(const QModelIndex& index, const QVariant& value, i
 Qt::ItemFlags CRecordingModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  if (index.column() == kType) flags |= Qt::ItemIsUserCheckable;
+  if (index.column() == kType && Checkable(index.row())) flags |= Qt::ItemIsUserCheckable;
   return flags;
 }
 
@@ -158,10 +181,14 @@ void CKindFilter::CheckAll(Qt::CheckState check) {
 }
 
 bool CKindFilter::AllChecked() const {
+  bool boxes = rowCount() == 0;  // rows of files alone have no box to be checked
   for (int row = 0; row < rowCount(); ++row) {
-    if (m_recordings->CheckAt(mapToSource(index(row, 0)).row()) != Qt::Checked) return false;
+    const int source = mapToSource(index(row, 0)).row();
+    if (!m_recordings->Checkable(source)) continue;
+    if (m_recordings->CheckAt(source) != Qt::Checked) return false;
+    boxes = true;
   }
-  return true;
+  return boxes;
 }
 
 std::vector<Recording> CKindFilter::CheckedRecordings() const {

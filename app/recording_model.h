@@ -34,6 +34,8 @@ class CRecordingModel : public QAbstractTableModel {
   const Recording& At(int row) const { return m_rows[static_cast<size_t>(row)].recording; }
   QString NameAt(int row) const;
   Qt::CheckState CheckAt(int row) const;
+  // A file opened by path has no box: the export copies the card's recordings only.
+  bool Checkable(int row) const;
   void SetCheck(int row, Qt::CheckState check);
   // The boxes of rows set to check, told to the views once.
   void SetChecks(const std::vector<int>& rows, Qt::CheckState check);

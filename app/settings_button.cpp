@@ -24,6 +24,7 @@ bool CZarezeRadidaDlg::LocateSettingsFile() {
   if (location.Editable()) {
     CSettingDlg dialog(this, m_langId);
     dialog.SetFile({location.path, FactorySettings(m_library)});
+    dialog.SetReadOnly(location.readOnly);
     if (dialog.exec() == QDialog::Accepted) {
       ShowStatusLine(PickText(m_language, "설정을 카드에 저장했습니다", "Settings saved to the card",
                               "設定をカードに保存しました"),

@@ -36,7 +36,7 @@ QString TimeText(int64_t seconds) {
 }
 
 bool CZarezeRadidaDlg::OpenRecording(const QString& name) {
-  if (m_state.cardLetter == 0) return true;
+  if (m_state.cardLetter == 0 && !CPlaybackController::IsFileName(name)) return true;
   m_currentName = name;
   SetLabelText(IDC_SPEED_LABEL, QStringLiteral("km/h"));
   ResetGraph(*m_controls->Graph(), m_traces);

@@ -49,6 +49,7 @@ void CZarezeRadidaDlg::OnInitDialog() {
   // The card-store parser's seek unit is fixed at 24 front frames (CTATParser::Granularity).
   m_state.mapPageLoaded = false;
   setWindowIcon(LoadAppIcon(IDI_APP));
+  setAcceptDrops(true);  // cards and AVI files dropped on it open
   setWindowTitle(LoadString(IDS_APP_TITLE));
   Setup();
   ApplyWindowLayout(m_state.displayMode);

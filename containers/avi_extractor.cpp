@@ -75,6 +75,7 @@ int CAVIExtractor::OpenLocked(const char* path) {
   m_video[0] = m_video[1] = VideoStream{};
   m_videoCount = 0;
   m_hasAudio = false;
+  m_otherAudio = false;
   Close();
 
   CSyncGuard guard(m_lock);
@@ -148,12 +149,16 @@ bool CAVIExtractor::ParseStreamList(int64_t& remaining) {
     const uint32_t rate = GetU32(m_streamHeader + 24);
     const uint32_t fps = rate / (scale != 0 ? scale : 1000);
     stream.fps = fps > 1000 ? 1000 : static_cast<int>(fps);
+    std::memcpy(stream.compression, m_videoFormat + 16, 4);
     ++m_videoCount;
   } else if (SameCode(m_streamHeader, "auds")) {
-    if (!ReadExact(code, 4) || !ReadU32(&size) || size != 16) return false;
+    // Other producers write WAVEFORMATEX (18 bytes and more); its first 16 are what is read.
+    if (!ReadExact(code, 4) || !ReadU32(&size) || size < 16) return false;
     if (!ReadExact(m_audioFormat, 16)) return false;
     remaining -= 8 + 16;
-    m_hasAudio = true;
+    constexpr uint16_t kPcm = 1;
+    m_hasAudio = GetU16(m_audioFormat) == kPcm;
+    m_otherAudio = !m_hasAudio;
   }
   const bool ok = Skip(remaining);
   remaining = 0;
@@ -220,8 +225,25 @@ int CAVIExtractor::ReadNext(void* buffer, int* size) {
 }
 
 int CAVIExtractor::ReadChunk(char id[4], void* buffer, int* size) {
-  if (m_options.readAhead && !m_readerBuffer.empty()) return ReadChunkQueued(id, buffer, size);
-  return ReadChunkDirect(id, buffer, size);
+  const int position = m_options.readAhead && !m_readerBuffer.empty()
+                           ? ReadChunkQueued(id, buffer, size)
+                           : ReadChunkDirect(id, buffer, size);
+  if (position >= 0 && m_otherAudio && id[2] == 'w' && id[3] == 'b') {
+    id[2] = 'i';
+    id[3] = 'g';
+  }
+  return position;
+}
+
+bool CAVIExtractor::VideoIsH264(int stream) const {
+  if (stream < 0 || stream >= m_videoCount || stream > 1) return false;
+  char code[5] = {};
+  for (int i = 0; i < 4; ++i) {
+    const char c = m_video[stream].compression[i];
+    code[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  return std::strcmp(code, "H264") == 0 || std::strcmp(code, "X264") == 0 ||
+         std::strcmp(code, "AVC1") == 0;
 }
 
 int CAVIExtractor::ReadChunkDirect(char id[4], void* buffer, int* size) {

@@ -54,6 +54,11 @@ class CAVIExtractor : public VMediaParser {
 
   // Number of video streams seen by the last Open (0..2).
   int VideoStreamCount() const { return m_videoCount; }
+  // Whether video stream `stream` of the last Open is H.264 by its compression code (H264,
+  // X264, AVC1 in either case), as other producers' files may hold other video.
+  bool VideoIsH264(int stream) const;
+  // PCM audio only: another audio stream (MP3, AAC...) is left out, its chunks read back
+  // with an id ending in "ig" so that nothing plays them as PCM.
   bool HasAudio() const { return m_hasAudio; }
 
  private:
@@ -64,6 +69,7 @@ class CAVIExtractor : public VMediaParser {
     int width = 0;
     int height = 0;
     int fps = 0;  // unlimited; GetFrameRate caps it at 30
+    char compression[4] = {};
   };
 
   int OpenLocked(const char* path);
@@ -93,6 +99,7 @@ class CAVIExtractor : public VMediaParser {
   uint8_t m_videoFormat[40] = {};
   uint8_t m_audioFormat[16] = {};
   bool m_hasAudio = false;
+  bool m_otherAudio = false;  // an audio stream that is not PCM
   VideoStream m_video[2];
   int m_videoCount = 0;
   std::vector<uint32_t> m_frameIndex;

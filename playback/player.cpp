@@ -27,6 +27,11 @@ CQMVMediaPlayer::OwnerLock::OwnerLock(CQMVMediaPlayer& player) : m_player(player
 
 CQMVMediaPlayer::OwnerLock::~OwnerLock() { m_player.m_lock.Unlock(); }
 
+void CQMVMediaPlayer::SetParser(VMediaParser* parser) {
+  OwnerLock guard(*this);  // the worker reads through it under this lock
+  m_parser = parser;
+}
+
 void CQMVMediaPlayer::SetTextCallback(TextCallback fn, void* user) {
   m_textCallback = fn;
   m_textUser = user;

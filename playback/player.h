@@ -47,8 +47,9 @@ class CQMVMediaPlayer {
   CQMVMediaPlayer(const CQMVMediaPlayer&) = delete;
   CQMVMediaPlayer& operator=(const CQMVMediaPlayer&) = delete;
 
-  // Wiring, before StartEngine; none is owned.
-  void SetParser(VMediaParser* parser) { m_parser = parser; }
+  // Wiring, before StartEngine; none is owned. SetParser may also come later, while nothing
+  // is open (after StopMedia): the next OpenMedia reads through the new parser.
+  void SetParser(VMediaParser* parser);
   void SetDecoder(VMediaDecoder* decoder) { m_decoder = decoder; }
   void SetAudio(VAudio* audio) { m_audio = audio; }
   void SetTextCallback(TextCallback fn, void* user);

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -234,9 +235,13 @@ SaveResult SaveSettingsForm(const SettingsFile& file, const SettingsForm& opened
 SettingsLocation FindCardSettings(const std::string& cardRoot) {
   const std::string folder = ChildIgnoringCase(cardRoot, "SETTING");
   if (folder.empty() || !IsFolder(folder)) return {SettingsPlace::kNoFolder, cardRoot + "/SETTING"};
+  // A save writes a file beside the old one and renames it over: the folder must take writes.
+  struct statvfs volume {};
+  const bool readOnly = (::statvfs(folder.c_str(), &volume) == 0 && (volume.f_flag & ST_RDONLY)) ||
+                        ::access(folder.c_str(), W_OK) != 0;
   const std::string path = ChildIgnoringCase(folder, "blackbox.cfg");
-  if (path.empty()) return {SettingsPlace::kNoFile, folder + "/blackbox.cfg"};
-  return {PlaceOf(path), path};
+  if (path.empty()) return {SettingsPlace::kNoFile, folder + "/blackbox.cfg", readOnly};
+  return {PlaceOf(path), path, readOnly};
 }
 
 std::string SettingsProblem(const SettingsLocation& location) {

@@ -116,6 +116,9 @@ enum class SettingsPlace {
 struct SettingsLocation {
   SettingsPlace place = SettingsPlace::kNoFolder;
   std::string path;  // SETTING/blackbox.cfg; for kNoFolder, the SETTING folder it lacks
+  // The card takes no writes there (mounted read-only, or the folder is not writable): the
+  // settings can be looked at, not saved.
+  bool readOnly = false;
   bool Editable() const { return place == SettingsPlace::kFile || place == SettingsPlace::kNoFile; }
 };
 // Finds the settings file on the card whose root folder is cardRoot. Folder and file names

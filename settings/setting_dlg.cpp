@@ -360,6 +360,20 @@ void CSettingDlg::OnInitDialog() {
   m_firmwareLabel->setText(m_firmware);
   SetLanguageTexts();
   ReadSettings();
+  if (m_readOnly) {
+    // Said before anything is changed, not as a failure at Save.
+    auto* save = findChild<QPushButton*>(QString::number(IDC_SET_SAVE));
+    save->setEnabled(false);
+    auto* note = new QLabel(PickText(m_language, "카드가 읽기 전용입니다: 설정을 저장할 수 없습니다",
+                                     "The card is read-only: the settings cannot be saved",
+                                     "カードは読み取り専用です。設定を保存できません"),
+                            this);
+    note->setObjectName(QStringLiteral("ReadOnlyNote"));
+    note->setWordWrap(true);
+    const QRect cancel = findChild<QPushButton*>(QString::number(IDC_SET_CANCEL))->geometry();
+    note->setGeometry(8, cancel.top() - 4, cancel.left() - 16, cancel.height() + 8);
+    note->show();
+  }
 }
 
 QString CSettingDlg::Text(const StringIds& ids) const {

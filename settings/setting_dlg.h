@@ -32,6 +32,8 @@ class CSettingDlg : public QDialog {
   // The file edited (it need not exist yet) and its factory text.
   // REQUIRES: before the dialog is first shown.
   void SetFile(SettingsFile file) { m_file = std::move(file); }
+  // A card that takes no writes: Save is off and the dialog says why. Before it is shown.
+  void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
   const std::string& FilePath() const { return m_file.path; }
   UiLanguage Language() const { return m_language; }
 
@@ -80,6 +82,7 @@ class CSettingDlg : public QDialog {
   std::tm m_clock{};
   bool m_clockSet = false;
   bool m_initialised = false;
+  bool m_readOnly = false;
   SaveResult m_lastSave = SaveResult::kSaved;
   QComboBox* m_shares[kShareCount] = {};
   QComboBox* m_voltage = nullptr;

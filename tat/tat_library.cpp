@@ -138,7 +138,7 @@ std::string FindCardBelow(const std::filesystem::path& folder, int depth) {
 
 }  // namespace
 
-std::string TatFindCardFolder(const std::string& path) {
+std::string TatFindCardFolder(const std::string& path, bool lookBelow) {
   std::error_code error;
   std::filesystem::path given = std::filesystem::absolute(path, error).lexically_normal();
   if (!given.has_filename()) given = given.parent_path();  // a trailing slash
@@ -147,7 +147,7 @@ std::string TatFindCardFolder(const std::string& path) {
     if (HoldsCard(at)) return at.string();
     if (at == at.parent_path()) break;
   }
-  return FindCardBelow(given, 2);
+  return lookBelow ? FindCardBelow(given, 2) : std::string();
 }
 
 void TatPollFound(TatHandle* handle, const std::vector<TatVolume>& cards, char* letter) {

@@ -55,10 +55,10 @@ struct TatVolume {
 // in their order. Reads each one's volume record: may be slow, any thread.
 std::vector<TatVolume> TatFindCards(const std::vector<std::string>& candidates);
 // The folder that holds a card store for a path a user gave: the path itself, a folder above
-// it (a path inside the card) or, when neither is one, the first one below it in name order
-// down to two levels (a mount point's parent, such as /media/$USER). Empty when there is none.
-// Reads folders and volume records: may be slow, any thread.
-std::string TatFindCardFolder(const std::string& path);
+// it (a path inside the card) or, when neither is one and lookBelow, the first one below it in
+// name order down to two levels (a mount point's parent, such as /media/$USER). Empty when
+// there is none. Reads folders and volume records: may be slow, any thread.
+std::string TatFindCardFolder(const std::string& path, bool lookBelow = true);
 // TatPollCard on cards already found, without reading anything.
 void TatPollFound(TatHandle* handle, const std::vector<TatVolume>& cards, char* letter);
 // The current card (tat/card.h), null without one. Each reader opened on it reads on its

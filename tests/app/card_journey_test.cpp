@@ -9,9 +9,13 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTreeView>
+#include <QUrl>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/command_line.h"
@@ -21,6 +25,7 @@
 #include "resources/resource_ids.h"
 #include "tests/app/viewer_rig.h"
 #include "tests/app/x11_display.h"
+#include "tests/support/temp_dir.h"
 
 namespace roadkeep::test {
 namespace {
@@ -200,16 +205,71 @@ TEST_F(CardJourney, ACardGoesInItsRecordingsPlayAndItCanBePulledOutAndPutBack) {
 // A kind's store file that cannot be read: the other kinds are listed, the kind's button is
 // marked and the window says which file and why, without a box to dismiss.
 // A card named as the command line names it (its mount folder's parent, not the card
-// itself), outside every watched folder, opens as if inserted.
-TEST_F(CardJourney, ACardNamedByPathOpensAsIfInserted) {
-  EXPECT_EQ(ListRows(W()), 0);
+// itself), outside every watched folder, opens as if inserted; so does one dropped on the
+// window.
+TEST_F(CardJourney, ACardNamedOrDroppedOpensAsIfInserted) {
   const fs::path mount = fs::path(m_work.File("media")) / "user" / "CARD";
   fs::create_directories(mount);
   for (const char* part : {"TAT", "SETTING"}) fs::rename(m_card->dir.Path() / part, mount / part);
-  const CommandLine line = ParseCommandLine({m_work.File("media/user")});
-  ASSERT_EQ(line.cards, std::vector<std::string>{mount.string()});
-  W().OpenCardFolders(line.cards);
-  EXPECT_TRUE(WaitFor([&] { return Names() == Newest(); }, kWaitMs)) << Names().join(' ').toStdString();
+  const std::function<void()> ways[] = {
+      [&] {
+        const CommandLine line = ParseCommandLine({m_work.File("media/user")});
+        ASSERT_EQ(line.cards, std::vector<std::string>{mount.string()});
+        W().OpenCardFolders(line.cards);
+      },
+      [&] {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(m_work.File("media")))});
+        const QPoint at = W().rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&W(), &enter);
+        ASSERT_TRUE(enter.isAccepted()) << "the window takes no drop";
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&W(), &drop);
+      },
+  };
+  for (const auto& open : ways) {
+    m_window = std::make_unique<CZarezeRadidaDlg>(0x09);
+    m_window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+    EXPECT_EQ(ListRows(W()), 0);
+    ASSERT_NO_FATAL_FAILURE(open());
+    EXPECT_TRUE(WaitFor([&] { return Names() == Newest(); }, kWaitMs))
+        << Names().join(' ').toStdString();
+  }
+}
+
+// AVI files another program wrote (ffmpeg: H.264 with PCM sound, with MP3 sound) play as a
+// list with no card in; their rows have no box, since an export copies the card's.
+TEST_F(CardJourney, AviFilesFromAnotherProgramPlayAsAList) {
+  const std::string pcm = m_work.File("pcm.avi"), mp3 = m_work.File("mp3.avi");
+  for (const auto& [file, audio] : {std::pair{pcm, "pcm_s16le"}, std::pair{mp3, "libmp3lame"}}) {
+    ASSERT_EQ(roadkeep::test::RunCommand("ffmpeg -v error -y -f lavfi -i testsrc=d=4:s=320x240:r=25 -f lavfi "
+                         "-i sine=d=4 -c:v libx264 -pix_fmt yuv420p -c:a " +
+                         std::string(audio) + " '" + file + "'"),
+              0);
+  }
+  const CommandLine line = ParseCommandLine({pcm, mp3});
+  ASSERT_EQ(line.aviFiles.size(), 2u) << line.refusal;
+  W().OpenFiles(line.aviFiles);
+  ASSERT_EQ(ListRows(W()), 2);
+  EXPECT_EQ(W().CurrentName(), QString::fromStdString(pcm));
+  const auto plays = [&] {
+    const int64_t painted = Front().FramesPainted();
+    return WaitFor([&] { return Front().FramesPainted() > painted + 3; }, kWaitMs) &&
+           Changes(Front());
+  };
+  EXPECT_TRUE(plays()) << "the first file does not play";
+  EXPECT_EQ(Front().LastFrame().cols, Front().width());
+  for (int row = 0; row < 2; ++row) {
+    const QModelIndex type = List().model()->index(row, 0);
+    EXPECT_EQ(type.data().toString(), "AVI");
+    EXPECT_FALSE(type.data(Qt::CheckStateRole).isValid()) << "a file's row has a box";
+  }
+  const int other = ListName(W(), 0) == QString::fromStdString(mp3) ? 0 : 1;
+  ASSERT_NO_FATAL_FAILURE(DoubleClickRow(other));
+  EXPECT_EQ(W().CurrentName(), QString::fromStdString(mp3));
+  EXPECT_TRUE(plays()) << "the file with MP3 sound does not play";
 }
 
 TEST_F(CardJourney, AStoreFileThatCannotBeReadMarksItsKindAndIsNamed) {

@@ -394,10 +394,22 @@ TEST(RecorderSettings, FindsTheCardsSettingsFileWithoutWritingAnything) {
          WriteText((card / "SETTING" / "blackbox.cfg").string(), std::string(10 << 20, ';'));
        },
        SettingsPlace::kTooLarge, "SETTING/blackbox.cfg"},
+      {"a folder that takes no writes",
+       [](const fs::path& card) {
+         fs::create_directory(card / "SETTING");
+         WriteText((card / "SETTING" / "blackbox.cfg").string(), "[blackbox]\n");
+         fs::permissions(card / "SETTING", fs::perms::owner_write | fs::perms::group_write |
+                                               fs::perms::others_write,
+                         fs::perm_options::remove);
+       },
+       SettingsPlace::kFile, "SETTING/blackbox.cfg"},
   };
   for (const auto& c : cases) {
     TempDir card;
     c.make(card.Path());
+    // Root writes anywhere: only another user sees the folder as read-only.
+    const bool readOnly =
+        std::string(c.name) == "a folder that takes no writes" && ::geteuid() != 0;
     const auto contents = [&] {
       return fs::is_regular_file(card.File(c.path)) ? ReadText(card.File(c.path)) : "";
     };
@@ -413,6 +425,10 @@ TEST(RecorderSettings, FindsTheCardsSettingsFileWithoutWritingAnything) {
       EXPECT_TRUE(fs::is_empty(card.Path() / "SETTING")) << c.name;
     }
     EXPECT_EQ(contents(), before) << c.name;
+    EXPECT_EQ(found.readOnly, readOnly) << c.name;
+    if (fs::is_directory(card.Path() / "SETTING")) {
+      fs::permissions(card.Path() / "SETTING", fs::perms::owner_all, fs::perm_options::add);
+    }
   }
 }
 

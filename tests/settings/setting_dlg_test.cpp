@@ -65,10 +65,12 @@ class SettingDlgTest : public testing::Test {
  protected:
   // A dialog opened on text (nullopt: no file) at the given clock, shown offscreen.
   std::unique_ptr<CSettingDlg> Open(const std::optional<std::string>& text,
-                                    unsigned langId = kEnglish, std::tm now = Clock(9)) {
+                                    unsigned langId = kEnglish, std::tm now = Clock(9),
+                                    bool readOnly = false) {
     if (text) std::ofstream(Path(), std::ios::binary | std::ios::trunc) << *text;
     auto dlg = std::make_unique<CSettingDlg>(nullptr, langId);
     dlg->SetFile({Path(), kFactory});
+    dlg->SetReadOnly(readOnly);
     dlg->SetClockForTest(now);
     dlg->show();
     return dlg;
@@ -248,6 +250,18 @@ TEST_F(SettingDlgTest, ACardThatTakesNoWriteIsReportedAndTheDialogStaysOpen) {
   EXPECT_EQ(dlg->LastSave(), SaveResult::kWriteFailed);
   EXPECT_TRUE(message.text.startsWith(QStringLiteral("The settings could not be saved.")));
   EXPECT_TRUE(dlg->isVisible());
+
+  // A card known to take no writes is said at once: Save is off and nothing is written.
+  fs::remove(path);
+  auto readOnly = Open(kValidFile, kEnglish, Clock(9), /*readOnly=*/true);
+  Control<QComboBox>(*readOnly, IDC_SET_CONST)->setCurrentIndex(3);
+  auto* note = readOnly->findChild<QLabel*>(QStringLiteral("ReadOnlyNote"));
+  ASSERT_NE(note, nullptr);
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_TRUE(note->text().startsWith(QStringLiteral("The card is read-only")));
+  EXPECT_FALSE(ClickSave(*readOnly).seen);
+  EXPECT_TRUE(readOnly->isVisible());
+  EXPECT_EQ(ReadText(Path()), kValidFile);
 }
 
 }  // namespace
