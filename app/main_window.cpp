@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QSizeGrip>
 #include <QWindow>
 
 #include "app/card_watch.h"
@@ -43,13 +44,21 @@ void CZarezeRadidaDlg::ApplyPaneLayout() {
 
 void CZarezeRadidaDlg::LoadBackground() {
   m_background = LoadSkinBitmap(IDB_BACKGROUND);
-  QRect frame(QPoint(0, 0), m_background.size());
-  // The first time on the screen the mouse is on, where the user is looking; back from full
-  // screen, on the window's own.
+  setMinimumSize(m_background.size());
+  // The first time where the user left it last, if that is on a screen now; else on the
+  // screen the mouse is on, where the user is looking. Back from full screen, at the size it
+  // had, centred on its own screen.
+  const QRect remembered = m_placed ? QRect() : ReadWindowPlace();
+  QRect frame(QPoint(0, 0), m_placed ? m_windowedSize.expandedTo(m_background.size())
+                                     : m_background.size());
   const QScreen* display = m_placed ? screen() : QGuiApplication::screenAt(QCursor::pos());
   if (display == nullptr) display = screen();
-  m_placed = true;
   if (display != nullptr) frame.moveCenter(display->availableGeometry().center());
+  if (remembered.width() >= m_background.width() && remembered.height() >= m_background.height()) {
+    // Still on a screen (its middle is): a screen taken away since leaves it centred instead.
+    if (QGuiApplication::screenAt(remembered.center()) != nullptr) frame = remembered;
+  }
+  m_placed = true;
   setGeometry(frame);
   update();
 }
@@ -78,7 +87,7 @@ bool CZarezeRadidaDlg::event(QEvent* event) {
 void CZarezeRadidaDlg::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::black);
-  if (!m_background.isNull()) painter.drawImage(0, 0, m_background);
+  if (!m_background.isNull()) PaintStretchedSkin(painter, m_background, size());
   m_playback.Player().RedrawStill();
 }
 
@@ -99,12 +108,23 @@ void CZarezeRadidaDlg::mouseMoveEvent(QMouseEvent* event) {
 
 void CZarezeRadidaDlg::mouseReleaseEvent(QMouseEvent*) { m_dragging = false; }
 
+void CZarezeRadidaDlg::moveEvent(QMoveEvent*) {
+  if (m_state.displayMode == kNormalMode) m_normalPlace = geometry();
+}
+
 void CZarezeRadidaDlg::resizeEvent(QResizeEvent*) {
-  // A window manager may size the maximised window after the layout was made.
-  if (m_state.displayMode == kFullScreenMode && m_layout &&
+  if (m_state.displayMode == kNormalMode) {
+    m_normalSize = size();
+    m_normalPlace = geometry();
+  }
+  if (m_sizeGrip) m_sizeGrip->move(width() - m_sizeGrip->width(), height() - m_sizeGrip->height());
+  // A window manager may size the maximised window after the layout was made, and the user
+  // the normal one at any time.
+  if (m_layout && m_paneLayout &&
       (width() != m_state.fullScreen.clientWidth || height() != m_state.fullScreen.clientHeight)) {
-    ApplyWindowLayout(kFullScreenMode);
+    ApplyWindowLayout(m_state.displayMode);
     ApplyPaneLayout();
+    UpdatePaneButtons();  // the layout disabled them
   }
 }
 

@@ -21,6 +21,8 @@
 #include <QDateTime>
 #include <QImage>
 #include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -46,6 +48,7 @@ class CProgressDlg;
 class CWindowControls;
 class CWindowLayout;
 class CZoomDlg;
+class QSizeGrip;
 struct TatHandle;
 
 constexpr int kCardWatchMs = 1000;        // timer 102
@@ -217,6 +220,7 @@ class CZarezeRadidaDlg : public QWidget {
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -272,6 +276,10 @@ class CZarezeRadidaDlg : public QWidget {
   WindowState m_state;
   QImage m_background;  // released in full screen
   bool m_placed = false;  // placed on a screen once: later placements keep to its screen
+  QSize m_normalSize;     // the normal window's last size
+  QSize m_windowedSize;   // its size when full screen began: the size to come back to
+  QRect m_normalPlace;    // and its last place on the screen, saved at the end
+  QSizeGrip* m_sizeGrip = nullptr;  // the normal window's corner for resizing (a child)
   QString m_targetFolder;
   std::unique_ptr<CWindowControls> m_controls;
   std::unique_ptr<CWindowLayout> m_layout;

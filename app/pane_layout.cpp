@@ -3,6 +3,7 @@
 #include "app/pane_states.h"
 #include "app/video_pane.h"
 #include "app/window_controls.h"
+#include "app/window_layout.h"
 #include "controls/skin_button.h"
 #include "resources/resource_ids.h"
 
@@ -28,11 +29,14 @@ void CPaneLayout::ApplyPaneLayout(const WindowState& state, int cameraCount) {
   if (state.displayMode == kFullScreenMode) {
     PlaceFullScreen(state);
   } else {
-    PlaceNormal(state.panes, cameraCount);
+    PlaceNormal(state.panes, cameraCount,
+                QSize(state.fullScreen.clientWidth, state.fullScreen.clientHeight));
   }
 }
 
-void CPaneLayout::PlaceNormal(const PaneStates& s, int cameraCount) {
+void CPaneLayout::PlaceNormal(const PaneStates& s, int cameraCount, const QSize& client) {
+  const QRect mainPane = StretchToClient(kMainPane, client);
+  const QRect smallPane = StretchToClient(kSmallPane, client);
   CxSkinButton* cameraBox = m_controls.Check(IDC_SMALL_CAMERA);
   CxSkinButton* mapBox = m_controls.Check(IDC_SMALL_MAP);
   QWidget* front = m_controls.FrontPane();
@@ -40,9 +44,9 @@ void CPaneLayout::PlaceNormal(const PaneStates& s, int cameraCount) {
   QWidget* map = m_controls.MapView();
 
   if (s.front == kPaneMain) {
-    Place(front, kMainPane, true);
+    Place(front, mainPane, true);
   } else if (s.front == kPaneSmall) {
-    Place(front, kSmallPane, true);
+    Place(front, smallPane, true);
     cameraBox->SetCheck(true);
   } else {
     Place(front, kFrontHidden, false);
@@ -50,9 +54,9 @@ void CPaneLayout::PlaceNormal(const PaneStates& s, int cameraCount) {
   }
 
   if (cameraCount > 1 && s.rear == kPaneMain) {
-    Place(rear, kMainPane, true);
+    Place(rear, mainPane, true);
   } else if (cameraCount > 1 && s.rear == kPaneSmall) {
-    Place(rear, kSmallPane, true);
+    Place(rear, smallPane, true);
     cameraBox->SetCheck(true);
   } else {
     Place(rear, kRearHidden, false);
@@ -63,7 +67,7 @@ void CPaneLayout::PlaceNormal(const PaneStates& s, int cameraCount) {
   }
 
   if (s.map == kPaneMain) {
-    Place(map, kMainPane, true);
+    Place(map, mainPane, true);
     if (s.front == kPaneSmall) {
       cameraBox->SetCheck(true);
       mapBox->SetCheck(false);
@@ -72,7 +76,7 @@ void CPaneLayout::PlaceNormal(const PaneStates& s, int cameraCount) {
       mapBox->SetCheck(true);
     }
   } else if (s.map == kPaneSmall) {
-    Place(map, kSmallPane, true);
+    Place(map, smallPane, true);
     mapBox->SetCheck(true);
   } else {
     Place(map, kRearHidden, false);

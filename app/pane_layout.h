@@ -7,6 +7,8 @@
 // player lock is needed here.
 #pragma once
 
+#include <QSize>
+
 #include "app/window_state.h"
 
 class CWindowControls;
@@ -24,7 +26,8 @@ class CPaneLayout {
   void HidePanes();
 
  private:
-  void PlaceNormal(const PaneStates& s, int cameraCount);
+  // The panes at their places in a client of that size (window_layout.h: StretchToClient).
+  void PlaceNormal(const PaneStates& s, int cameraCount, const QSize& client);
   void PlaceFullScreen(const WindowState& state);
 
   CWindowControls& m_controls;

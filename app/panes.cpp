@@ -1,5 +1,6 @@
 // The main window's pane buttons, full screen and back, the rear mirror and the magnifier.
 #include <QScreen>
+#include <QSizeGrip>
 
 #include "app/main_window.h"
 #include "app/pane_layout.h"
@@ -38,9 +39,14 @@ void CZarezeRadidaDlg::OnFullScreen() {
   if (m_state.displayMode == kNormalMode) {
     // Maximised to the screen's work area; set at once as well, since without a window
     // manager nobody else sizes the window.
+    setMinimumSize(0, 0);  // any screen, however small
+    if (m_sizeGrip) m_sizeGrip->hide();
+    // What the normal window was, for the way back and for the next start (the resizes
+    // below, and any the window system delivers later, are full screen's).
+    m_windowedSize = m_normalSize;
+    m_state.displayMode = kFullScreenMode;
     if (const QScreen* display = screen()) setGeometry(display->availableGeometry());
     setWindowState(windowState() | Qt::WindowMaximized);
-    m_state.displayMode = kFullScreenMode;
     m_background = QImage();                            // black behind the controls from now on
     if (m_state.panes.map == kPaneMain) OnMapButton();  // a video takes the main pane
   }
@@ -64,7 +70,11 @@ void CZarezeRadidaDlg::OnWindowed() {
     SetLabelText(IDC_POS_LABEL, TimeText(0));
     SetLabelText(IDC_LENGTH_LABEL, TimeText(0));
   }
-  LoadBackground();  // first, so the layout below sees the 975 x 635 client
+  LoadBackground();  // first, so the layout below sees the normal client
+  if (m_sizeGrip) {
+    m_sizeGrip->show();
+    m_sizeGrip->raise();
+  }
   ApplyWindowLayout(m_state.displayMode);
   ApplyPaneLayout();
   UpdatePaneButtons();  // the layout disabled them

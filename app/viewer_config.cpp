@@ -91,6 +91,16 @@ void WriteTargetFolder(const QString& folder) {
   Profile().setValue(QStringLiteral("Info/TargetFolder"), folder);
 }
 
+QRect ReadWindowPlace() {
+  const std::string path = ViewerConfigToRead();
+  constexpr int kNone = -1;
+  const int width = ReadConfigInt(path.c_str(), "window_width", kNone);
+  const int height = ReadConfigInt(path.c_str(), "window_height", kNone);
+  if (width <= 0 || height <= 0) return QRect();
+  return QRect(ReadConfigInt(path.c_str(), "window_x", 0), ReadConfigInt(path.c_str(), "window_y", 0),
+               width, height);
+}
+
 void CZarezeRadidaDlg::LoadViewerConfig() {
   const std::string path = ViewerConfigToRead();
   CBitmapSlider* brightness = m_controls->Slider(IDC_BRIGHTNESS_SLIDER);
@@ -107,4 +117,10 @@ void CZarezeRadidaDlg::SaveViewerConfig() {
   const std::string path = ViewerConfigPath();
   WriteConfigInt(path.c_str(), "brightness", m_controls->Slider(IDC_BRIGHTNESS_SLIDER)->GetPos());
   WriteConfigInt(path.c_str(), "volume", m_controls->Slider(IDC_VOLUME_SLIDER)->GetPos());
+  if (m_normalPlace.isValid()) {
+    WriteConfigInt(path.c_str(), "window_x", m_normalPlace.x());
+    WriteConfigInt(path.c_str(), "window_y", m_normalPlace.y());
+    WriteConfigInt(path.c_str(), "window_width", m_normalPlace.width());
+    WriteConfigInt(path.c_str(), "window_height", m_normalPlace.height());
+  }
 }

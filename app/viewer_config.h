@@ -5,6 +5,7 @@
 // first save. GUI thread.
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <string>
 
@@ -30,6 +31,10 @@ bool EnsureConfigFile(const char* path);
 int ReadConfigInt(const char* path, const char* key, int fallback);
 // Writes value with "%d". False when the file cannot be written (nothing else is lost).
 bool WriteConfigInt(const char* path, const char* key, int value);
+
+// The normal window's place when it last closed (keys "window_x", "window_y",
+// "window_width", "window_height" of config.cfg); an empty rect when never saved.
+QRect ReadWindowPlace();
 
 // Profile section "Info", key "TargetFolder"; empty when never set.
 QString ReadTargetFolder();

@@ -1,7 +1,11 @@
 #include "app/window_layout.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QWidget>
 
 #include "app/pane_states.h"
@@ -54,7 +58,7 @@ constexpr NormalPlace kNormalPlaces[] = {
     {IDC_LIST, 648, 83, 325, 130},
     {IDC_SELECT_ALL, 650, 218, 117, 20},
     {IDC_DOWNLOAD, 825, 217, 0, 0},
-    {IDC_GRAPH, 30, 520, 760, 104},
+    {IDC_GRAPH, 30, 520, 760, 104},  // wider, it shows its picture stretched
 };
 
 // Full screen: a position measured from the client's left or right and top or bottom edge.
@@ -112,6 +116,40 @@ QPoint EdgePoint(const EdgePlace& p, int width, int height) {
 
 }  // namespace
 
+QRect StretchToClient(const QRect& skinPlace, const QSize& client) {
+  const int dx = std::max(0, client.width() - kSkinWidth);
+  const int dy = std::max(0, client.height() - kSkinHeight);
+  const auto x = [dx](int edge) { return edge >= kStretchX ? edge + dx : edge; };
+  const auto y = [dy](int edge) { return edge >= kStretchY ? edge + dy : edge; };
+  const int left = x(skinPlace.x()), top = y(skinPlace.y());
+  return QRect(left, top, x(skinPlace.x() + skinPlace.width()) - left,
+               y(skinPlace.y() + skinPlace.height()) - top);
+}
+
+void PaintStretchedSkin(QPainter& painter, const QImage& skin, const QSize& client) {
+  const int dx = std::max(0, client.width() - skin.width());
+  const int dy = std::max(0, client.height() - skin.height());
+  // Source and destination bands across: before the line, the space opened at it, after it.
+  struct Band {
+    int from, size, to, toSize;
+  };
+  const Band across[] = {{0, kStretchX, 0, kStretchX},
+                         {kStretchX, 1, kStretchX, dx},
+                         {kStretchX, skin.width() - kStretchX, kStretchX + dx,
+                          skin.width() - kStretchX}};
+  const Band down[] = {{0, kStretchY, 0, kStretchY},
+                       {kStretchY, 1, kStretchY, dy},
+                       {kStretchY, skin.height() - kStretchY, kStretchY + dy,
+                        skin.height() - kStretchY}};
+  for (const Band& col : across) {
+    for (const Band& row : down) {
+      if (col.toSize <= 0 || row.toSize <= 0) continue;
+      painter.drawImage(QRect(col.to, row.to, col.toSize, row.toSize), skin,
+                        QRect(col.from, row.from, col.size, row.size));
+    }
+  }
+}
+
 CWindowLayout::CWindowLayout(QWidget* window, CWindowControls& controls)
     : m_window(window), m_controls(controls) {}
 
@@ -127,7 +165,7 @@ void CWindowLayout::ApplyWindowLayout(int mode, WindowState& state) {
   if (mode == kFullScreenMode) {
     PlaceFullScreen(width, height);
   } else {
-    PlaceNormal();
+    PlaceNormal(m_window->size());
   }
   m_controls.Find(IDC_PLAY)->setVisible(!pauseShown);
   m_controls.Find(IDC_PAUSE)->setVisible(pauseShown);
@@ -141,15 +179,15 @@ void CWindowLayout::ShowForMode(int mode) {
   for (int id : kFullScreenOnly) m_controls.Find(id)->setVisible(full);
 }
 
-void CWindowLayout::PlaceNormal() {
+void CWindowLayout::PlaceNormal(const QSize& client) {
   m_controls.Slider(IDC_POS_SLIDER)
       ->SetBitmapChannel(IDB_POS_CHANNEL, IDB_POS_CHANNEL_ACTIVE, true, kKeyFromPixel, 0, 0);
   for (const NormalPlace& p : kNormalPlaces) {
     QWidget* control = m_controls.Find(p.id);
     if (p.w > 0) {
-      control->setGeometry(p.x, p.y, p.w, p.h);
+      control->setGeometry(StretchToClient(QRect(p.x, p.y, p.w, p.h), client));
     } else {
-      control->move(p.x, p.y);
+      control->move(StretchToClient(QRect(p.x, p.y, 0, 0), client).topLeft());
     }
   }
 }

@@ -2,6 +2,7 @@
 // close button's question and the order of destruction.
 #include <QCheckBox>
 #include <QMessageBox>
+#include <QSizeGrip>
 #include <QTreeView>
 #include <cstdio>
 
@@ -54,6 +55,12 @@ void CZarezeRadidaDlg::OnInitDialog() {
   Setup();
   ApplyWindowLayout(m_state.displayMode);
   LoadBackground();
+  // A frameless window has no border to drag: its corner resizes it.
+  m_sizeGrip = new QSizeGrip(this);
+  m_sizeGrip->setObjectName(QStringLiteral("SizeGrip"));
+  m_sizeGrip->resize(m_sizeGrip->sizeHint());
+  m_sizeGrip->move(width() - m_sizeGrip->width(), height() - m_sizeGrip->height());
+  m_sizeGrip->raise();
   m_traces = SetupGSensorGraph(*m_controls->Graph());
   m_layout->ApplyLabelColours();
   // White on black, with check boxes and the selection in the skin's colours. One face in

@@ -110,5 +110,12 @@ void CGraphStatic::Redraw() {
 
 void CGraphStatic::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.drawImage(QPoint(0, 0), m_picture, QRect(0, 0, m_clientWidth, m_clientHeight));
+  // A control made larger than its picture (a grown window) shows the picture stretched.
+  const QRect picture(0, 0, m_clientWidth, m_clientHeight);
+  if (size() == picture.size()) {
+    p.drawImage(QPoint(0, 0), m_picture, picture);
+  } else {
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(rect(), m_picture, picture);
+  }
 }

@@ -1,5 +1,6 @@
 // A small line-graph control: series of up to 1024 integer values, drawn into an off-screen
-// picture of the control's first size; painting only copies that picture. GUI thread only.
+// picture of the control's first size; painting only copies that picture (stretched over a
+// control grown since). GUI thread only.
 #pragma once
 
 #include <QImage>

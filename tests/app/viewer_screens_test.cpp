@@ -193,6 +193,67 @@ TEST_F(ViewerJourney, SkinWordsAreDrawnInTheWindowsLanguage) {
   }
 }
 
+// The normal window grows by its corner (and by the window system, as a window manager
+// resizes it): the main pane and the list grow, the controls keep their places from the edges
+// they belong to, the picture fills the larger pane; full screen and back keep the size, and
+// the next start opens at the same size and place.
+TEST_F(ViewerJourney, TheWindowResizesByItsCornerAndKeepsItsSize) {
+  ASSERT_NO_FATAL_FAILURE(Open());
+  ASSERT_NO_FATAL_FAILURE(Play(10));
+  W().move(W().screen()->availableGeometry().topLeft());  // room to grow on a small screen
+  const QWidget* grip = W().findChild<QWidget*>(QStringLiteral("SizeGrip"));
+  ASSERT_NE(grip, nullptr);
+  ASSERT_TRUE(grip->isVisible());
+  const struct {
+    const char* how;
+    QSize size;
+  } sizes[] = {{"dragged by its corner", QSize(1200, 800)}, {"by the window system", QSize(1400, 900)}};
+  for (const auto& [how, size] : sizes) {
+    if (std::string(how) == "by the window system") {
+      W().resize(size);
+    } else {
+      const QSize by = size - W().size();
+      Drag(grip->geometry().center(), QPoint(by.width(), by.height()));
+    }
+    ASSERT_TRUE(WaitFor([&] { return W().size() == size; })) << how << ": " << W().width() << "x"
+                                                             << W().height();
+    const int dx = size.width() - kWindowSize.width(), dy = size.height() - kWindowSize.height();
+    const struct {
+      int id;
+      QRect place;
+    } places[] = {
+        {IDC_FRONT_PANE, QRect(4, 64, 640 + dx, 360 + dy)},
+        {IDC_REAR_PANE, QRect(650 + dx, 278 + dy, 320, 170)},
+        {IDC_LIST, QRect(648 + dx, 83, 325, 130 + dy)},
+        {IDC_GRAPH, QRect(30, 520 + dy, 760 + dx, 104)},
+        {IDC_CLOSE, QRect(QPoint(948 + dx, 5), Control(IDC_CLOSE)->size())},
+        {IDC_STOP, QRect(QPoint(87, 474 + dy), Control(IDC_STOP)->size())},
+        {IDC_VOLUME_SLIDER, QRect(QPoint(715 + dx, 476 + dy), Control(IDC_VOLUME_SLIDER)->size())},
+    };
+    for (const auto& p : places) EXPECT_EQ(Control(p.id)->geometry(), p.place) << how << " " << p.id;
+    EXPECT_TRUE(KeepsPlaying(Front())) << how << ": no frames at the pane's new size";
+  }
+  QImage shot;
+  EXPECT_TRUE(WaitFor(
+      [&] { return ShowsVideo(shot = GrabScreen(), W(), Control(IDC_FRONT_PANE)->geometry()); },
+      kWaitMs));
+  SaveShot(shot, "resized-en.png");
+
+  Click(IDC_FULLSCREEN);
+  ASSERT_TRUE(InFullScreen());
+  EXPECT_FALSE(grip->isVisible());
+  Click(IDC_WINDOW);
+  ASSERT_TRUE(WaitFor([&] {
+    return W().State().displayMode == kNormalMode && W().size() == sizes[1].size;
+  })) << W().width() << "x" << W().height();
+  EXPECT_TRUE(grip->isVisible());
+  const QRect place = W().geometry();
+
+  m_window.reset();  // closed: its place is saved
+  ASSERT_NO_FATAL_FAILURE(Open());
+  EXPECT_EQ(W().geometry(), place);
+}
+
 TEST_F(ViewerJourney, FullScreenWhileStoppedShowsZeroTimesAndTheBackButtonRecentres) {
   ASSERT_NO_FATAL_FAILURE(Open());
   W().move(W().pos() - QPoint(100, 80));  // anywhere but the centre
