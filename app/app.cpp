@@ -42,10 +42,15 @@ class CStartupProbe : public QObject {
 }  // namespace
 
 int CZarezeRadidaApp::InitInstance(const CommandLine& line) {
+  // A start while another copy runs hands it what it was asked to open.
+  QStringList paths;
+  for (const std::string& card : line.cards) paths << QString::fromLocal8Bit(card);
+  for (const std::string& file : line.aviFiles) paths << QString::fromLocal8Bit(file);
   CSingleInstance instance;
-  if (!instance.Acquire()) return 0;
+  if (!instance.Acquire(paths)) return 0;
   CZarezeRadidaDlg window;
   instance.SetWindow(&window);
+  instance.SetOpenPaths([&window](const QStringList& opened) { window.OpenPaths(opened); });
   window.SetQuitOnClose(true);
   window.OpenCardFolders(line.cards);
   CStartupProbe probe;

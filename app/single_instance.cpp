@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QUrl>
 #include <QThread>
 #include <QWidget>
 #include <cerrno>
@@ -182,9 +183,11 @@ xcb_window_t TopLevelAncestor(xcb_connection_t* c, xcb_window_t window, xcb_wind
   return window;
 }
 
-// What a later start sends; one line, so a reader knows when it has all of it.
+// What a later start sends; one line, so a reader knows when it has all of it: "activate",
+// or "open" and the paths as encoded file URLs (no blank, no line break), blank-separated.
 constexpr char kActivate[] = "activate\n";
-constexpr qint64 kMaxMessageBytes = 64;
+constexpr char kOpen[] = "open";
+constexpr qint64 kMaxMessageBytes = 1 << 20;
 constexpr int kHolderWaitMs = 2000;  // a holder still starting up gets this long to listen
 constexpr int kRetryMs = 50;
 constexpr int kSendMs = 1000;
@@ -196,12 +199,31 @@ std::string PathStem() {
   return "/tmp/roadkeep-" + std::to_string(::getuid());
 }
 
-// True once the activation message has been handed to the holder's socket.
-bool AskHolderToActivate(const QString& socketPath) {
+QByteArray StartMessage(const QStringList& paths) {
+  if (paths.isEmpty()) return kActivate;
+  QByteArray line = kOpen;
+  for (const QString& path : paths) line += ' ' + QUrl::fromLocalFile(path).toEncoded();
+  return line + '\n';
+}
+
+// The paths of an "open" line (without its line end); empty for any other line.
+QStringList OpenedPaths(const QByteArray& line) {
+  const QList<QByteArray> words = line.split(' ');
+  QStringList paths;
+  if (words.value(0) != kOpen) return paths;
+  for (qsizetype i = 1; i < words.size(); ++i) {
+    const QUrl url = QUrl::fromEncoded(words[i], QUrl::StrictMode);
+    if (url.isValid() && url.isLocalFile()) paths << url.toLocalFile();
+  }
+  return paths;
+}
+
+// True once the message has been handed to the holder's socket.
+bool AskHolderToActivate(const QString& socketPath, const QByteArray& message) {
   QLocalSocket socket;
   socket.connectToServer(socketPath, QIODevice::WriteOnly);
   if (!socket.waitForConnected(kSendMs)) return false;
-  socket.write(kActivate, qint64(std::strlen(kActivate)));
+  socket.write(message);
   while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(kSendMs)) {
   }
   const bool sent = socket.bytesToWrite() == 0;
@@ -221,7 +243,8 @@ CSingleInstance::~CSingleInstance() {
   if (m_lockFd >= 0) ::close(m_lockFd);  // closing the last descriptor drops the flock
 }
 
-bool CSingleInstance::Acquire() {
+bool CSingleInstance::Acquire(const QStringList& paths) {
+  const QByteArray message = StartMessage(paths);
   if (m_lockFd >= 0) return true;
   QElapsedTimer waited;
   waited.start();
@@ -236,7 +259,7 @@ bool CSingleInstance::Acquire() {
       case LockResult::kHeldElsewhere:
         break;
     }
-    if (AskHolderToActivate(m_socketPath)) return false;
+    if (AskHolderToActivate(m_socketPath, message)) return false;
     // A live process holds the lock, so never a second viewer, reached or not.
     if (waited.elapsed() >= kHolderWaitMs) return false;
     QThread::msleep(kRetryMs);
@@ -282,9 +305,11 @@ void CSingleInstance::OnConnection() {
         if (socket->bytesAvailable() > kMaxMessageBytes) socket->abort();  // not a start
         return;
       }
-      const bool activate = socket->readLine(kMaxMessageBytes) == kActivate;
+      const QByteArray line = socket->readLine(kMaxMessageBytes);
       socket->disconnectFromServer();
-      if (activate) Activate();
+      const QStringList paths = OpenedPaths(line.chopped(line.endsWith('\n') ? 1 : 0));
+      if (!paths.isEmpty() && m_openPaths) m_openPaths(paths);
+      if (line == kActivate || !paths.isEmpty()) Activate();
     };
     connect(socket, &QLocalSocket::readyRead, this, read);
     read();  // the line may have arrived with the connection

@@ -3,8 +3,9 @@
 // /tmp/roadkeep-<uid>.lock, held with flock for the object's life, is the arbiter: only one
 // live process can hold it, so two quick starts give one viewer. Its holder listens on a
 // per-user local socket beside it (roadkeep.socket, or /tmp/roadkeep-<uid>.socket); a start
-// that finds the lock held sends "activate" there and must not run, and the holder then
-// brings its window forward. A lock file that cannot be used never stops the start (there is
+// that finds the lock held sends "activate" there (or "open" and the paths it was given, each
+// as an encoded file URL) and must not run, and the holder then opens them and brings its
+// window forward. A lock file that cannot be used never stops the start (there is
 // then no socket either). Nothing here reads window titles, which change during an export.
 //
 // Threads: GUI thread only, after the QApplication exists; the activation arrives through the
@@ -14,7 +15,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -30,12 +33,15 @@ class CSingleInstance : public QObject {
   CSingleInstance& operator=(const CSingleInstance&) = delete;
 
   // True when this process may run; false when another copy holds the lock (it has been
-  // asked to activate its window, or could not be reached within about two seconds).
-  // Calling it again after it has taken the lock returns true.
-  bool Acquire();
+  // asked to activate its window and to open `paths`, or could not be reached within about
+  // two seconds). Calling it again after it has taken the lock returns true.
+  bool Acquire(const QStringList& paths = {});
 
   // The window a later start brings forward; not owned, may be destroyed before this object.
   void SetWindow(QWidget* window) { m_window = window; }
+  // What a later start's paths are handed to (the desktop opening a file with the viewer
+  // while it runs), before its window comes forward.
+  void SetOpenPaths(std::function<void(const QStringList&)> open) { m_openPaths = std::move(open); }
 
  private:
   enum class LockResult { kTaken, kHeldElsewhere, kUnusable };
@@ -52,8 +58,9 @@ class CSingleInstance : public QObject {
   int m_lockFd = -1;                       // open, flock-ed lock file; -1 when none is held
   std::unique_ptr<QLocalServer> m_server;  // listening; null unless the lock is held
 
-  // Set by SetWindow.
+  // Set by SetWindow and SetOpenPaths.
   QPointer<QWidget> m_window;
+  std::function<void(const QStringList&)> m_openPaths;
 };
 
 // X11 helpers, exposed for tests and for bringing a window forward. All return 0 / false when

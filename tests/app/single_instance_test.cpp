@@ -10,6 +10,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QUrl>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -176,6 +177,23 @@ TEST(SingleInstance, SecondStartEndsAndBringsTheFirstWindowForward) {
       EXPECT_TRUE(first.WaitForLineAfter(before, c.after));
     }
   }
+}
+
+// A start with paths (the desktop opening files with the viewer) hands them, whatever
+// characters they hold, to the copy that runs.
+TEST(SingleInstance, SecondStartHandsItsPathsToTheFirst) {
+  QTemporaryDir runtime;
+  const auto env = HelperEnvironment(runtime.path());
+  Helper first({"--viewer", UniqueTitle("paths")}, env);
+  ASSERT_TRUE(first.WaitForLine("ready"));
+  const QStringList paths = {"/media/user/CARD", "/home/user/a clip %20.avi",
+                             QString::fromUtf8("/tmp/録画\nline.avi")};
+  const qsizetype before = first.Lines().size();
+  EXPECT_EQ(Helper(QStringList{"--acquire"} + paths, env).ExitCode(), kMustNotRun);
+  QString expected = "opened";
+  for (const QString& path : paths) expected += ' ' + QUrl::fromLocalFile(path).toEncoded();
+  EXPECT_TRUE(first.WaitForLineAfter(before, expected)) << first.Lines().join('\n').toStdString();
+  EXPECT_TRUE(first.WaitForLineAfter(before, "activated"));
 }
 
 TEST(SingleInstance, ACopyThatEndedOrCrashedDoesNotStopTheNextOne) {

@@ -1,12 +1,13 @@
 // Helper process for the single-instance tests: a stand-in for the viewer's start.
 //
-//   roadkeep-title-window --acquire
-//     Runs CSingleInstance::Acquire and exits 0 when this process may run, 3 when another
-//     copy runs.
+//   roadkeep-title-window --acquire [PATH...]
+//     Runs CSingleInstance::Acquire with the paths and exits 0 when this process may run, 3
+//     when another copy runs.
 //   roadkeep-title-window --viewer TITLE
 //     Starts as the viewer does: exits 3 when another copy runs; else prints "may run", shows
 //     a window titled TITLE that later starts bring forward, and a second window that takes
-//     the activation from it, then prints "ready". Afterwards it prints "activated" /
+//     the activation from it, then prints "ready". Afterwards it prints "opened URL..." for the
+//     paths a later start hands it (each an encoded file URL), "activated" /
 //     "deactivated" and "minimised" / "restored" as the first window changes. Lines on
 //     standard input: "title TEXT" retitles it ("titled" when done), "minimise" minimises it.
 //     Ends (releasing the instance) when standard input closes.
@@ -16,6 +17,7 @@
 #include <QEvent>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 #include <cstdio>
 
@@ -70,6 +72,11 @@ int RunViewer(QApplication& app, const QString& title) {
   window.setWindowTitle(title);
   window.resize(320, 200);
   instance.SetWindow(&window);
+  instance.SetOpenPaths([](const QStringList& paths) {
+    QString line = QStringLiteral("opened");
+    for (const QString& path : paths) line += ' ' + QUrl::fromLocalFile(path).toEncoded();
+    Say(line);
+  });
   window.show();
   QWidget other;
   other.setWindowTitle(title + " (other)");
@@ -103,8 +110,8 @@ int RunViewer(QApplication& app, const QString& title) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QStringList args = app.arguments();
-  if (args.size() == 2 && args[1] == "--acquire")
-    return CSingleInstance().Acquire() ? kMayRun : kMustNotRun;
+  if (args.size() >= 2 && args[1] == "--acquire")
+    return CSingleInstance().Acquire(args.mid(2)) ? kMayRun : kMustNotRun;
   if (args.size() == 3 && args[1] == "--viewer") return RunViewer(app, args[2]);
   return kUsage;
 }
