@@ -303,6 +303,7 @@ class CZarezeRadidaDlg : public QWidget {
   bool m_quitOnClose = false;
   std::vector<std::string> m_openedCards;  // OpenCardFolders', first given first
   std::vector<Recording> m_openedFiles;     // OpenFiles', as list rows
+  std::vector<std::string> m_otherCards;    // roots of the cards beside the one in use
   bool m_asking = false;         // the quit question is open
   bool m_quitConfirmed = false;  // answered Yes: the next close goes through
   bool m_dragging = false;  // moving the window by hand where the platform cannot

@@ -141,7 +141,22 @@ void CZarezeRadidaDlg::OnCardsFound(const std::string& cardDirs,
   if (cardDirs != CardFolders()) return;
   char letter = 0;
   TatPollFound(m_library, cards, &letter);
+  std::vector<std::string> others;
+  for (const std::shared_ptr<CCard>& other : TatOtherCards(m_library)) others.push_back(other->Root());
+  const bool othersChanged = others != m_otherCards;
+  m_otherCards = others;
+  const char previous = m_state.cardLetter;
   OnCardLetter(letter);
+  if (!othersChanged || letter == 0 || letter != previous) return;  // refilled, or nothing to
+  // A second card came or went beside the one in use: its rows come or go; what played from a
+  // card that went stops.
+  const int playing = m_shown->RowOf(m_currentName);
+  FillRecordingList(m_shown->Kind());
+  if (playing >= 0 && m_shown->RowOf(m_currentName) < 0 &&
+      !CPlaybackController::IsFileName(m_currentName)) {
+    OnStop();
+    ShowCardMessage();
+  }
 }
 
 void CZarezeRadidaDlg::OnCardLetter(char letter) {
@@ -258,6 +273,14 @@ std::vector<Recording> CZarezeRadidaDlg::CollectRecordings() {
   // Read afresh: the recorder may have added to the card since it was last listed.
   for (int kind = 0; kind < kKindAll; ++kind) card->Refresh(kind);
   std::vector<Recording> recordings = card->ListedRecordings();
+  // Other cards inserted at the same time are listed too, each row saying its card.
+  for (const std::shared_ptr<CCard>& other : TatOtherCards(m_library)) {
+    for (int kind = 0; kind < kKindAll; ++kind) other->Refresh(kind);
+    for (Recording& r : other->ListedRecordings()) {
+      r.card = other->Root();
+      recordings.push_back(std::move(r));
+    }
+  }
   rows.insert(rows.end(), std::make_move_iterator(recordings.begin()),
               std::make_move_iterator(recordings.end()));
   return rows;

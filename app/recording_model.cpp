@@ -14,9 +14,12 @@
 void CRecordingModel::SetRecordings(std::vector<Recording> recordings, Qt::CheckState check) {
   std::vector<Row> rows;
   rows.reserve(recordings.size());
+  std::vector<std::string> otherCards;  // numbered 2, 3... in the order first met
   for (Recording& r : recordings) {
     Row row;
-    row.name = QString::fromLocal8Bit(r.name);
+    // A recording on another card than the one in use is named with its card, so that the
+    // name opens it there (Recording::Source's mark).
+    row.name = QString::fromLocal8Bit(r.card.empty() ? r.name : r.name + Recording::kCardMark + r.card);
     if (r.kindCode == kFileKind) {
       // A file opened by path: its name's date when it has one, else when it was written.
       const QFileInfo file(QFile::decodeName(r.name.c_str()));
@@ -26,8 +29,18 @@ void CRecordingModel::SetRecordings(std::vector<Recording> recordings, Qt::Check
         row.date = file.lastModified().toString(QStringLiteral("yyyy.MM.dd HH:mm:ss"));
       }
     } else {
-      row.type = TypeAbbreviation(row.name);
-      row.date = DateTimeText(row.name);
+      const QString name = QString::fromLocal8Bit(r.name);
+      row.type = TypeAbbreviation(name);
+      row.date = DateTimeText(name);
+    }
+    if (!r.card.empty()) {
+      // The card a row is on, by number: ② for the second card, ③ for the third...
+      auto at = std::find(otherCards.begin(), otherCards.end(), r.card);
+      if (at == otherCards.end()) at = otherCards.insert(otherCards.end(), r.card);
+      const int number = static_cast<int>(at - otherCards.begin()) + 2;
+      const QString mark = number <= 20 ? QString(QChar(0x2460 + number - 1))
+                                        : QStringLiteral("#%1 ").arg(number);
+      row.type = mark + row.type;
     }
     row.rear = r.CameraCount() == 2 ? QStringLiteral("O") : QStringLiteral("X");
     row.check = check;
@@ -101,8 +114,13 @@ QVariant CRecordingModel::data(const QModelIndex& index, int role) const {
   const std::string& damage = row.recording.damage;
   if (role == Qt::ToolTipRole) {
     const QString hint = index.column() < m_hints.size() ? m_hints[index.column()] : QString();
-    if (damage.empty()) return hint.isEmpty() ? QVariant() : hint;
-    return hint + QStringLiteral("\ndamaged: ") + QString::fromStdString(damage);
+    QString tip = hint;
+    if (!row.recording.card.empty()) {
+      tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + QStringLiteral("card: ") +
+             QString::fromLocal8Bit(row.recording.card);
+    }
+    if (!damage.empty()) tip += QStringLiteral("\ndamaged: ") + QString::fromStdString(damage);
+    return tip.isEmpty() ? QVariant() : tip;
   }
   if (role == Qt::ForegroundRole && !damage.empty()) return QColor(255, 140, 90);
   if (role != Qt::DisplayRole) return {};

@@ -52,8 +52,16 @@ struct Recording {
   // says.
   int CameraCount() const { return counts.rear > 0 ? 2 : 1; }
   bool HasGps() const { return counts.gps > 0; }
-  // What a parser opens to read this very recording: "NAME, index".
-  std::string Source() const { return name + ", " + std::to_string(index); }
+  // The root folder of its card when that is not the card in use (several cards at once);
+  // empty for the card in use.
+  std::string card;
+
+  // What a parser opens to read this very recording: "NAME, index", and " @ ROOT" for a
+  // recording on another card than the one in use.
+  std::string Source() const {
+    return name + ", " + std::to_string(index) + (card.empty() ? "" : kCardMark + card);
+  }
+  static constexpr const char* kCardMark = " @ ";
 };
 
 // The limits a recorder's header is held to.

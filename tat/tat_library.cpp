@@ -26,6 +26,8 @@ struct TatHandle {
   char letter = 0;
   char lastLetter = 'C';
   std::shared_ptr<CCard> card;  // null without a card
+  // The other cards present at the last poll, in the order found (each kept while there).
+  std::vector<std::pair<TatVolume, std::shared_ptr<CCard>>> others;
 
   // Guarded by readLock: the selected recording.
   std::mutex readLock;
@@ -171,7 +173,36 @@ void TatPollFound(TatHandle* handle, const std::vector<TatVolume>& cards, char* 
     handle->cardId = chosen->cardId;
     handle->card = std::make_shared<CCard>(chosen->root);
   }
+  // The others, each card object kept while its card stays (it holds what was read of it).
+  std::vector<std::pair<TatVolume, std::shared_ptr<CCard>>> others;
+  for (const TatVolume& card : cards) {
+    if (&card == chosen) continue;
+    std::shared_ptr<CCard> kept;
+    for (const auto& [volume, open] : handle->others) {
+      if (volume.root == card.root && volume.cardId == card.cardId) kept = open;
+    }
+    others.emplace_back(card, kept ? kept : std::make_shared<CCard>(card.root));
+  }
+  handle->others = std::move(others);
   *letter = handle->letter;
+}
+
+std::vector<std::shared_ptr<CCard>> TatOtherCards(TatHandle* handle) {
+  std::vector<std::shared_ptr<CCard>> cards;
+  if (handle == nullptr) return cards;
+  std::lock_guard<std::mutex> lock(handle->cardLock);
+  for (const auto& other : handle->others) cards.push_back(other.second);
+  return cards;
+}
+
+std::shared_ptr<CCard> TatCardAt(TatHandle* handle, const std::string& root) {
+  if (handle == nullptr) return nullptr;
+  std::lock_guard<std::mutex> lock(handle->cardLock);
+  if (handle->card && handle->cardRoot == root) return handle->card;
+  for (const auto& other : handle->others) {
+    if (other.first.root == root) return other.second;
+  }
+  return nullptr;
 }
 
 void TatOnCardFound(TatHandle* handle) {

@@ -61,6 +61,11 @@ std::vector<TatVolume> TatFindCards(const std::vector<std::string>& candidates);
 std::string TatFindCardFolder(const std::string& path, bool lookBelow = true);
 // TatPollCard on cards already found, without reading anything.
 void TatPollFound(TatHandle* handle, const std::vector<TatVolume>& cards, char* letter);
+// The other cards present at the last TatPollFound (several inserted at once), in the order
+// found; the current one is not among them.
+std::vector<std::shared_ptr<CCard>> TatOtherCards(TatHandle* handle);
+// The current card or another one present whose root folder is root; null for none.
+std::shared_ptr<CCard> TatCardAt(TatHandle* handle, const std::string& root);
 // The current card (tat/card.h), null without one. Each reader opened on it reads on its
 // own; the card stays readable by them after the handle has moved on to another.
 std::shared_ptr<CCard> TatCurrentCard(TatHandle* handle);

@@ -109,13 +109,20 @@ int CTATParser::Open(const char* name, MediaInfo* info) {
   m_kind = KindOfLetter(*text, m_kind);
   m_videoFramesRead = 0;
   m_frameReached = -1;
+  // "NAME[, index] @ ROOT" names a recording on another card than the one in use.
+  std::string source = text;
+  std::string root;
+  if (const size_t mark = source.rfind(Recording::kCardMark); mark != std::string::npos) {
+    root = source.substr(mark + std::strlen(Recording::kCardMark));
+    source.resize(mark);
+  }
   std::string entry;
   int index = -1;
-  SplitName(text, &entry, &index);
+  SplitName(source.c_str(), &entry, &index);
 
-  // The recording gets a reader of its own on the card that is current now.
+  // The recording gets a reader of its own on the card that is current now (or the one named).
   m_reader.reset();
-  m_card = TatCurrentCard(m_library);
+  m_card = root.empty() ? TatCurrentCard(m_library) : TatCardAt(m_library, root);
   // The kind word in any case finds the recording; a name without one goes by its letter.
   const int named = CCard::KindOfName(entry);
   const int code = named >= 0 ? named : KindCode(m_kind);

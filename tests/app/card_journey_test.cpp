@@ -239,6 +239,38 @@ TEST_F(CardJourney, ACardNamedOrDroppedOpensAsIfInserted) {
   }
 }
 
+// Two cards at once: both are listed, a row of the second says so and plays from its card;
+// when that card goes its rows go and what played from it stops.
+TEST_F(CardJourney, TwoCardsAtOnceAreBothListedAndEachRowSaysItsCard) {
+  CardMessageAnswerer messages;
+  ViewerCard second(12, "640x360@30", "320x180@30");
+  ASSERT_TRUE(second.ok);
+  setenv("ROADKEEP_CARD_DIRS", (m_watched + ":" + second.dir.Path().string()).c_str(), 1);
+  Insert();
+  ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 8; }, kWaitMs)) << ListRows(W());
+  const QString mark = QString(QChar(0x2461));  // ②
+  int onSecond = -1, marked = 0;
+  for (int row = 0; row < 8; ++row) {
+    const QString type = List().model()->index(row, 0).data().toString();
+    if (!type.startsWith(mark)) continue;
+    ++marked;
+    onSecond = row;
+    EXPECT_TRUE(List().model()->index(row, 0).data(Qt::ToolTipRole).toString().contains(
+        QString::fromStdString(second.dir.Path().string())));
+  }
+  EXPECT_EQ(marked, 4);
+  ASSERT_NO_FATAL_FAILURE(DoubleClickRow(onSecond));
+  EXPECT_TRUE(W().CurrentName().endsWith(QString::fromStdString(second.dir.Path().string())));
+  ASSERT_TRUE(WaitFor([&] { return Front().FramesPainted() > 3; }, kWaitMs));
+  EXPECT_TRUE(Changes(Front())) << "a recording of the second card does not play";
+
+  fs::rename(second.dir.Path() / "TAT", m_work.File("away"));  // the second card is pulled
+  EXPECT_TRUE(WaitFor([&] { return Names() == Newest(); }, kWaitMs)) << Names().join(' ').toStdString();
+  EXPECT_TRUE(WaitFor([&] { return W().Player().Status() == CQMVMediaPlayer::kStopped; }, kWaitMs))
+      << "what played from the card that went plays on";
+  EXPECT_GE(messages.Count(), 1) << "no word that a card went";
+}
+
 // AVI files another program wrote (ffmpeg: H.264 with PCM sound, with MP3 sound) play as a
 // list with no card in; their rows have no box, since an export copies the card's.
 TEST_F(CardJourney, AviFilesFromAnotherProgramPlayAsAList) {
