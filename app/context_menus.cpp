@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QTreeView>
 
+#include "app/avi_files.h"
 #include "app/main_window.h"
 #include "app/video_pane.h"
 #include "app/window_controls.h"
@@ -34,6 +35,9 @@ void CZarezeRadidaDlg::ShowRowMenu(int row, const QPoint& at) {
   save->setEnabled(!ExportBusy());
   QAction* snapshot = menu.addAction(PickText(m_language, "첫 화면 스냅샷…",
                                               "Snapshot of its first frame…", "最初のフレームのスナップショット…"));
+  const Recording* recording = m_shown->RecordingOf(RowName(row));
+  snapshot->setEnabled(recording != nullptr && recording->kindCode != kFileKind);
+  save->setEnabled(save->isEnabled() && recording != nullptr && recording->kindCode != kFileKind);
   menu.addSeparator();
   QAction* checkAll = menu.addAction(PickText(m_language, "모두 선택", "Check all", "すべて選択"));
   QAction* uncheckAll =

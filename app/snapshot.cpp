@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
+#include "app/avi_files.h"
 #include "app/first_frames.h"
 #include "app/main_window.h"
 #include "app/recording_names.h"
@@ -115,8 +116,13 @@ void CZarezeRadidaDlg::OnCapture() {
 void CZarezeRadidaDlg::OnRowSnapshot(int row) {
   const QString name = RowName(row);
   const Recording* recording = m_shown->RecordingOf(name);
-  const std::shared_ptr<CCard> card = m_state.cardLetter != 0 ? TatCurrentCard(m_library) : nullptr;
-  if (recording == nullptr || card == nullptr) return;
+  if (recording == nullptr || recording->kindCode == kFileKind) return;
+  // Its own card: the one in use, or another inserted beside it.
+  const std::shared_ptr<CCard> card =
+      m_state.cardLetter == 0 ? nullptr
+      : recording->card.empty() ? TatCurrentCard(m_library)
+                                : TatCardAt(m_library, recording->card);
+  if (card == nullptr) return;
   const QStringList files =
       AskSnapshotFiles(RecordedAt(recording->startTime, name, 0), recording->CameraCount());
   if (files.isEmpty()) return;
