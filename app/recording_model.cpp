@@ -25,7 +25,7 @@ void CRecordingModel::SetRecordings(std::vector<Recording> recordings, Qt::Check
       const QFileInfo file(QFile::decodeName(r.name.c_str()));
       row.type = QStringLiteral("AVI");
       row.date = DateTimeText(file.fileName());
-      if (!row.date.at(0).isDigit()) {
+      if (row.date.isEmpty() || !row.date.at(0).isDigit()) {
         row.date = file.lastModified().toString(QStringLiteral("yyyy.MM.dd HH:mm:ss"));
       }
     } else {
