@@ -150,7 +150,7 @@ void CZarezeRadidaDlg::OnCardsFound(const std::string& cardDirs,
   if (!othersChanged || letter == 0 || letter != previous) return;  // refilled, or nothing to
   // A second card came or went beside the one in use: its rows come or go; what played from a
   // card that went stops.
-  const int playing = m_shown->RowOf(m_currentName);
+  const int playing = m_playback.IsOpen() ? m_shown->RowOf(m_currentName) : -1;
   FillRecordingList(m_shown->Kind());
   if (playing >= 0 && m_shown->RowOf(m_currentName) < 0 &&
       !CPlaybackController::IsFileName(m_currentName)) {
