@@ -208,7 +208,9 @@ TEST_F(ViewerJourney, TheWindowResizesByItsCornerAndKeepsItsSize) {
     const char* how;
     QSize size;
   } sizes[] = {{"dragged by its corner", QSize(1200, 800)}, {"by the window system", QSize(1400, 900)}};
-  for (const auto& [how, size] : sizes) {
+  for (const auto& step : sizes) {
+    const char* how = step.how;
+    const QSize size = step.size;
     if (std::string(how) == "by the window system") {
       W().resize(size);
     } else {
