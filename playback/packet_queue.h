@@ -1,5 +1,6 @@
 // CPacketQueue: the player's queue of demuxed packets between reading and output, in
-// arrival order. Kinds: 0 front video, 1 rear video, 2 text. Unbounded; packets are copied
+// arrival order. Kinds: 0 front video, 1 rear video, 2 text, 3 the start of the next
+// recording played without a stop (a one-byte marker). Unbounded; packets are copied
 // in and out, and their storage is reused once popped.
 #pragma once
 
@@ -11,7 +12,7 @@
 
 class CPacketQueue {
  public:
-  enum Kind : int32_t { kFront = 0, kRear = 1, kText = 2 };
+  enum Kind : int32_t { kFront = 0, kRear = 1, kText = 2, kNextRecording = 3 };
 
   CPacketQueue() = default;
   CPacketQueue(const CPacketQueue&) = delete;

@@ -32,6 +32,11 @@ void CQMVMediaPlayer::SetParser(VMediaParser* parser) {
   m_parser = parser;
 }
 
+void CQMVMediaPlayer::SetNextCallback(NextCallback fn, void* user) {
+  m_nextCallback = fn;
+  m_nextUser = user;
+}
+
 void CQMVMediaPlayer::SetTextCallback(TextCallback fn, void* user) {
   m_textCallback = fn;
   m_textUser = user;
@@ -66,18 +71,18 @@ void CQMVMediaPlayer::Shutdown() {
   if (m_audio) m_audio->CloseOutput();
 }
 
-bool CQMVMediaPlayer::OpenMedia(const char* name) {
+bool CQMVMediaPlayer::OpenMedia(const char* name, int tag) {
   const char* text = name ? name : "";
   m_command = kIdle;
   {
     OwnerLock guard(*this);
     m_open = true;  // even when the parser refuses it: the worker then reports the end
+    ForgetQueued();
+    m_shownTag = tag;
     MediaInfo info;
     if (m_parser && m_parser->Open(text, &info) != 0) {
       std::strncpy(m_currentName, text, sizeof m_currentName - 1);
       m_currentName[sizeof m_currentName - 1] = '\0';
-      // The recording's own streams decide, not its name.
-      m_cameraCount = info.rearFrameCount > 0 ? 2 : 1;
       int bits = m_audioBits, rate = m_audioRate;
       m_parser->GetAudioFormat(&bits, &rate);
       if (bits != m_audioBits || rate != m_audioRate) {
@@ -91,23 +96,46 @@ bool CQMVMediaPlayer::OpenMedia(const char* name) {
         // A device that failed or stalled during an earlier recording gets another chance.
         m_audio->ReopenOutput();
       }
+      TakeInfo(info);
       m_frontRate = m_parser->GetFrameRate(0);
       m_rearRate = m_parser->GetFrameRate(1);
-      m_durationMs = 0;
-      m_currentFrame = 0;
-      m_shownFrame = 0;
-      if (info.frontFrameRate > 0) {
-        // A header may promise any count: the length is held to what an int32 can carry.
-        m_durationMs = static_cast<int32_t>(std::min(
-            static_cast<double>(info.frontFrameCount) / info.frontFrameRate * 1000.0,
-            static_cast<double>(INT32_MAX)));
-        m_totalFrames = info.frontFrameCount;
-      }
     }
+    m_currentFrame = 0;
+    SetShownFrame(0);
     ResetPipeline();  // also empties the queues and restarts the pre-buffer
   }
   m_command = kPlay;
   return true;
+}
+
+void CQMVMediaPlayer::TakeInfo(const MediaInfo& info) {
+  // The recording's own streams decide, not its name.
+  m_cameraCount = info.rearFrameCount > 0 ? 2 : 1;
+  m_frontRate = info.frontFrameRate;
+  m_rearRate = info.rearFrameRate;
+  m_durationMs = 0;
+  m_totalFrames = 0;
+  if (info.frontFrameRate > 0) {
+    // A header may promise any count: the length is held to what an int32 can carry.
+    m_durationMs = static_cast<int32_t>(
+        std::min(static_cast<double>(info.frontFrameCount) / info.frontFrameRate * 1000.0,
+                 static_cast<double>(INT32_MAX)));
+    m_totalFrames = info.frontFrameCount;
+  }
+}
+
+void CQMVMediaPlayer::QueueNext(VMediaParser* parser, const MediaInfo& info, int tag) {
+  OwnerLock guard(*this);
+  if (!m_open || parser == nullptr) return;
+  m_next = Queued{parser, info, tag};
+  m_nextQueued = true;
+}
+
+void CQMVMediaPlayer::ForgetQueued() {
+  m_next = Queued{};
+  m_nextQueued = false;
+  m_entering = Queued{};
+  m_left = nullptr;
 }
 
 void CQMVMediaPlayer::StopMedia() {
@@ -115,7 +143,10 @@ void CQMVMediaPlayer::StopMedia() {
   OwnerLock guard(*this);
   m_status = kStopped;
   m_open = false;
+  // Closes the one being read; a queued or left parser is the owner's to close.
   if (m_parser) m_parser->Close();
+  if (m_entering.parser != nullptr) m_parser = m_left;
+  ForgetQueued();
   ResetPipeline();
 }
 
@@ -140,7 +171,13 @@ int CQMVMediaPlayer::TimeOfFrameMs(int frame) const {
   return static_cast<int>(static_cast<int64_t>(frame) * 1000 / (rate != 0 ? rate : 30));
 }
 
-int CQMVMediaPlayer::GetPositionMs() const { return TimeOfFrameMs(m_shownFrame); }
+int CQMVMediaPlayer::GetPositionMs() const { return GetPlace(nullptr); }
+
+int CQMVMediaPlayer::GetPlace(int* tag) const {
+  const int64_t place = m_shownPlace;
+  if (tag != nullptr) *tag = static_cast<int>(place >> 32);
+  return TimeOfFrameMs(static_cast<int32_t>(place & 0xFFFFFFFF));
+}
 
 int CQMVMediaPlayer::GetCameraCount() const {
   const int count = m_cameraCount;
@@ -187,6 +224,7 @@ void CQMVMediaPlayer::ResetPipeline() {
 
 void CQMVMediaPlayer::SeekToFrame(int frame) {
   if (m_totalFrames <= 0) return;
+  TakeBackNext();
   const int rate = m_frontRate;
   int current = frame < 0 ? 0 : (frame >= m_totalFrames ? m_totalFrames - 1 : frame);
   m_currentFrame = current;
@@ -200,6 +238,41 @@ void CQMVMediaPlayer::SeekToFrame(int frame) {
     }
   }
   m_currentFrame = current;
-  m_shownFrame = current;
+  SetShownFrame(current);
   ResetPipeline();
+}
+
+void CQMVMediaPlayer::TakeBackNext() {
+  if (m_entering.parser == nullptr) return;
+  // The read side is ahead in the next recording while the old one is on screen: the seek
+  // is in the one shown, and the next starts again from its beginning.
+  m_entering.parser->SeekToTime(0.0F);
+  m_next = std::move(m_entering);
+  m_nextQueued = true;
+  m_entering = Queued{};
+  m_parser = m_left;
+  m_left = nullptr;
+}
+
+void CQMVMediaPlayer::ReadOnFromNext() {
+  m_left = m_parser;
+  m_entering = std::move(m_next);
+  m_next = Queued{};
+  m_nextQueued = false;
+  m_parser = m_entering.parser;
+  m_readError = false;
+  m_awaitRearKey = true;  // a rear camera starts again at its key frame
+  static constexpr uint8_t kMarker = 1;
+  m_packets.Push(CPacketQueue::kNextRecording, &kMarker, 1);
+}
+
+void CQMVMediaPlayer::EnterNext() {
+  if (m_entering.parser == nullptr) return;
+  TakeInfo(m_entering.info);
+  m_shownTag = m_entering.tag;
+  m_currentFrame = 0;
+  SetShownFrame(0);
+  m_entering = Queued{};
+  m_left = nullptr;
+  if (m_nextCallback) m_nextCallback(m_nextUser, m_shownTag);
 }

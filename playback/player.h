@@ -4,6 +4,12 @@
 // audio to the media clock (CMediaSync, which the audio device drains) and text chunks to
 // the owner, and reports the end of the recording through the status callback.
 //
+// Recordings in a row (a trip) play without a stop: the owner opens the next one in a second
+// parser and queues it (QueueNext). When the open recording's chunks run out, the worker
+// reads on from the queued parser at once, behind a marker in the packet queue; the output
+// passes the marker after the last packet of the old recording, and from there the position
+// counts in the new one. Nothing is flushed, so picture and sound go on.
+//
 // Threads: every public operation is for the owner's (user-interface) thread; the callbacks
 // run on the worker ("Player"). Lock order: m_lock -> packet-queue lock, m_lock -> media-clock
 // lock, m_lock -> decoder lock. The worker holds m_lock for a pump, which gives it up at its
@@ -15,6 +21,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "containers/media_parser.h"
 #include "playback/frame_pacer.h"
 #include "playback/media_sync.h"
 #include "playback/packet_queue.h"
@@ -36,6 +43,9 @@ class CQMVMediaPlayer {
   // after StopMedia, nor while the card gives no data (the worker waits for it). Runs on
   // the worker, unlocked.
   using StatusCallback = void (*)(void* user, int code, int a, int b);
+  // The output has passed into the queued recording tagged tag (its first packet is next).
+  // Runs on the worker with the player's lock held, before any text of that recording.
+  using NextCallback = void (*)(void* user, int tag);
 
   enum Command : int32_t { kIdle = 0, kPlay = 1, kShowOneFrame = 10 };
   enum Status : int32_t { kPlaying = 0, kStill = 1, kStopped = 2 };
@@ -54,13 +64,23 @@ class CQMVMediaPlayer {
   void SetAudio(VAudio* audio) { m_audio = audio; }
   void SetTextCallback(TextCallback fn, void* user);
   void SetStatusCallback(StatusCallback fn, void* user);
+  void SetNextCallback(NextCallback fn, void* user);
 
   // Starts the parser, the codecs, the audio output and the clock's thread, then the worker.
   // The surfaces (not owned, may be null) must outlive Shutdown. Always true.
   bool StartEngine(VideoSurface* front, VideoSurface* rear);
   // Opens name and starts playing at once. Always true: a recording that cannot be opened
   // plays nothing and ends through the status callback.
-  bool OpenMedia(const char* name);
+  bool OpenMedia(const char* name, int tag = 0);
+  // parser (not owned) holds the recording that follows the open one, opened by the owner
+  // (info: what its Open gave); it is read as soon as the open recording's chunks run out
+  // (or cannot be read), without a stop. One at a time: a second call replaces the first
+  // while the worker has not begun it. The owner may reuse a parser again once the
+  // next-callback has reported the recording after it, or after StopMedia / OpenMedia,
+  // which forget the queued one.
+  void QueueNext(VMediaParser* parser, const MediaInfo& info, int tag);
+  // Whether a queued parser still waits to be read (false once the worker has begun it).
+  bool HasQueuedNext() const { return m_nextQueued; }
   // Stops playback: status 2, the parser closed, the pipeline and the audio queue emptied.
   // Until the next OpenMedia the worker reads nothing, shows nothing and reports no end.
   void StopMedia();
@@ -78,6 +98,9 @@ class CQMVMediaPlayer {
 
   // Time of the front frame last shown; after a seek, of the frame the seek reached.
   int GetPositionMs() const;
+  // The same, with the tag of the recording that time is in (as given to OpenMedia or
+  // QueueNext), read together.
+  int GetPlace(int* tag) const;
   int DurationMs() const { return m_durationMs; }
   int Status() const { return m_status; }
   int CommandValue() const { return m_command; }
@@ -114,9 +137,10 @@ class CQMVMediaPlayer {
   // (dropped, text, or still pre-buffering); sets *ready when a packet is to be output.
   bool HandleChunk(const char id[4], int size, bool* ready);
   bool HandleVideo(int camera, int size, bool* ready);
-  // Pops packets until one video packet has been handled. kEmpty when the queue ran empty;
-  // kHeld when a front packet waits for the audio while an owner waits for the lock.
-  Output OutputOne();
+  // Pops packets until one video packet (untilFront: one front packet) has been handled.
+  // kEmpty when the queue ran empty; kHeld when a front packet waits for the audio while an
+  // owner waits for the lock.
+  Output OutputOne(bool untilFront = false);
   // Shows the held front packet once the audio lets it through; false while it is still held.
   bool OutputHeldFront();
   void OutputFront(int size);
@@ -124,6 +148,20 @@ class CQMVMediaPlayer {
   void ResetPipeline();
   void SeekToFrame(int frame);
   int TimeOfFrameMs(int frame) const;
+  // Takes the recording's rates, length and cameras as the ones played. REQUIRES: m_lock.
+  void TakeInfo(const MediaInfo& info);
+  // The read side reached the end of the open recording: reads on from the queued one.
+  void ReadOnFromNext();
+  // The output reached the marker of the next recording: the position counts in it.
+  void EnterNext();
+  // A seek or step while the read side is already in the next recording: back to the one
+  // still shown, the next one queued again from its start.
+  void TakeBackNext();
+  // Drops the queued recording (an open replaces the sequence).
+  void ForgetQueued();
+  void SetShownFrame(int frame) {
+    m_shownPlace = (static_cast<int64_t>(m_shownTag) << 32) | static_cast<uint32_t>(frame);
+  }
 
   // Set by the owner before StartEngine.
   VMediaParser* m_parser = nullptr;
@@ -145,7 +183,9 @@ class CQMVMediaPlayer {
   std::atomic<int32_t> m_rearRate{0};
   std::atomic<int32_t> m_durationMs{0};
   std::atomic<int32_t> m_currentFrame{0};   // index of the next front frame to show
-  std::atomic<int32_t> m_shownFrame{0};     // index of the front frame on screen
+  // The front frame on screen: its recording's tag (high half) and index (low half).
+  std::atomic<int64_t> m_shownPlace{0};
+  std::atomic<bool> m_nextQueued{false};  // m_next holds a parser the worker has not begun
   std::atomic<int32_t> m_ownersWaiting{0};  // owner calls waiting for m_lock (and Shutdown)
   std::atomic<int32_t> m_cameraCount{0};  // of the last recording opened; 0 before any
 
@@ -164,6 +204,19 @@ class CQMVMediaPlayer {
   char m_currentName[128] = {};
   int32_t m_heldFrontSize = 0;  // bytes of the front packet held in m_frameBuffer; 0 none
   bool m_readError = false;     // the parser's last read was an error, not the end
+  int32_t m_shownTag = 0;       // tag of the recording the output is in
+  // The recording queued next; the one the read side is in while the output is not yet
+  // (m_entering), with the parser of the one still shown (m_left, read to its end).
+  struct Queued {
+    VMediaParser* parser = nullptr;
+    MediaInfo info;
+    int tag = 0;
+  };
+  Queued m_next;
+  Queued m_entering;                      // parser null when none
+  VMediaParser* m_left = nullptr;         // the one read to its end, while m_entering is set
+  NextCallback m_nextCallback = nullptr;
+  void* m_nextUser = nullptr;
 
   // Worker thread only (under m_lock).
   CFramePacer m_pacer;

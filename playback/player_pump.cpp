@@ -82,6 +82,12 @@ bool CQMVMediaPlayer::Pump() {
     // A card that gives nothing for a while has not ended: wait for it at the next turn.
     if (read == ChunkStatus::kNoData) return true;
     bool ready = false;
+    if (read != ChunkStatus::kChunk && m_next.parser != nullptr) {
+      // The recording queued after this one is read on at once; a read error ends this
+      // one as its end would (the window names it).
+      ReadOnFromNext();
+      continue;
+    }
     if (read != ChunkStatus::kChunk) {
       m_readError = read == ChunkStatus::kError;
       ready = true;  // end or error: drain what is queued
@@ -90,7 +96,10 @@ bool CQMVMediaPlayer::Pump() {
       if (m_preBuffering) return true;
     }
     if (ready) {
-      const Output output = OutputOne();
+      // While the read side is ahead in the next recording, which may have another camera
+      // count, one front frame read lets out the shown one's packets up to a front frame:
+      // so reading keeps the pace of the picture, and the sound read with it too.
+      const Output output = OutputOne(read == ChunkStatus::kChunk && m_entering.parser != nullptr);
       if (output == Output::kEmpty) return false;
       if (output == Output::kHeld) return true;
     }
@@ -143,15 +152,20 @@ bool CQMVMediaPlayer::HandleVideo(int camera, int size, bool* ready) {
     m_awaitRearKey = false;
   }
   m_packets.Push(CPacketQueue::kRear, m_readBuffer.data(), size);
+  if (m_entering.parser != nullptr) return false;  // see Pump: front frames set the pace
   *ready = true;
   return true;
 }
 
-CQMVMediaPlayer::Output CQMVMediaPlayer::OutputOne() {
+CQMVMediaPlayer::Output CQMVMediaPlayer::OutputOne(bool untilFront) {
   for (;;) {
     int size = 0;
     int32_t kind = 0;
     if (!m_packets.Pop(m_frameBuffer.data(), kBufferBytes, &size, &kind)) return Output::kEmpty;
+    if (kind == CPacketQueue::kNextRecording) {
+      EnterNext();
+      continue;
+    }
     if (kind == CPacketQueue::kText) {
       if (m_textCallback) {
         m_textCallback(m_textUser, reinterpret_cast<const char*>(m_frameBuffer.data()), size,
@@ -161,6 +175,7 @@ CQMVMediaPlayer::Output CQMVMediaPlayer::OutputOne() {
     }
     if (kind == CPacketQueue::kRear) {
       OutputRear(size);
+      if (untilFront) continue;
       return Output::kShown;
     }
     m_heldFrontSize = size;
@@ -195,7 +210,7 @@ void CQMVMediaPlayer::OutputRear(int size) {
 void CQMVMediaPlayer::OutputFront(int size) {
   const bool show = m_command != kShowOneFrame;
   m_pacer.Pace(m_frontRate);
-  m_shownFrame = m_currentFrame.fetch_add(1);
+  SetShownFrame(m_currentFrame.fetch_add(1));
   if (m_decoder == nullptr ||
       !m_decoder->DecodeAndShow(0, m_frontSurface, m_frameBuffer.data(), size, show)) {
     return;
