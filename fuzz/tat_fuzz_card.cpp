@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "tat/card.h"
 #include "tat/recording_list.h"
 #include "tat/store_format.h"
 #include "tat/store_writer.h"
 #include "tat/tat_library.h"
+#include "tat/trips.h"
 
 namespace roadkeep::fuzz {
 
@@ -82,6 +84,24 @@ void ReadAsDrivingStore(const uint8_t* data, size_t size) {
     ReadToEnd(h, false, &buffer);
     TatSeek(h, 0, 2);  // two units from the end
     ReadToEnd(h, false, &buffer);
+  }
+  // The text chunks alone, as the distance reads them, and the recordings as trips.
+  if (const std::shared_ptr<CCard> card = TatCurrentCard(h)) {
+    const std::vector<Recording> recordings = card->Recordings(kKindDriving);
+    for (const Recording& r : recordings) {
+      const std::unique_ptr<CRecordingReader> reader = card->OpenReader(kKindDriving, r.index);
+      for (int i = 0; reader && i < 5000; ++i) {
+        uint32_t timeMs = 0;
+        int n = 0;
+        auto result = reader->ReadText(&timeMs, &n, buffer.data(), 64);
+        if (result == CRecordingReader::kTooSmall) {
+          result = reader->ReadText(&timeMs, &n, buffer.data(), kTatReadCapacity);
+        }
+        if (result != CRecordingReader::kOk) break;
+        if (n < 0 || n > kTatReadCapacity) __builtin_trap();
+      }
+    }
+    BuildTrips(recordings);
   }
   TatRelease(h);
   std::error_code ignored;

@@ -3,7 +3,7 @@
 // listed, and every listed recording opened (by index and by name) and read to its end three
 // times: as the player's reader does (whole chunks in batches, the rest alone in room that
 // grows only when a chunk asks for it), with room for any chunk, and after a seek near the
-// end.
+// end; then its text chunks alone (ReadText), and the recordings grouped into trips.
 #pragma once
 
 #include <cstddef>

@@ -160,6 +160,11 @@ CRecordingReader::Result CRecordingReader::ReadMany(uint8_t* buffer, int capacit
   return static_cast<Result>(m_cursor->ReadMany(buffer, capacity, refs, maxRefs, count));
 }
 
+CRecordingReader::Result CRecordingReader::ReadText(uint32_t* timeMs, int* size, void* buffer,
+                                                    int capacity) {
+  return static_cast<Result>(m_cursor->ReadText(timeMs, size, buffer, capacity));
+}
+
 void CRecordingReader::SeekBack(int64_t back) {
   const int64_t total = m_recording.counts.front / kFramesPerUnit;
   m_cursor->SeekUnit(total - back);

@@ -88,6 +88,8 @@ class CRecordingReader {
               int capacity);
   Result ReadMany(uint8_t* buffer, int capacity, TatChunkRef* refs, int maxRefs,
                   int* count);
+  // As CEntryCursor::ReadText: the next text chunk, without reading the video or audio.
+  Result ReadText(uint32_t* timeMs, int* size, void* buffer, int capacity);
   // Moves to seek unit (total units - back), clamped to the recording.
   void SeekBack(int64_t back);
 

@@ -310,6 +310,51 @@ CEntryCursor::Result CEntryCursor::ReadMany(uint8_t* buffer, int capacity, Chunk
   return kOk;
 }
 
+CEntryCursor::Result CEntryCursor::ReadText(uint32_t* timeMs, int* size, void* buffer,
+                                            int capacity) {
+  if (m_ended) return m_failed ? kError : kEnd;
+  const auto fail = [this] {
+    m_ended = m_failed = true;
+    return kError;
+  };
+  if (capacity < 0) return fail();
+  for (;;) {
+    if (m_cursor + kChunkHeaderSize > m_entry.chunkEnd) {
+      m_ended = true;
+      return kEnd;
+    }
+    uint8_t bytes[kChunkHeaderSize];
+    if (!m_file->ReadAt(m_entry.position + m_cursor, bytes, sizeof bytes)) return fail();
+    ChunkHeader chunk;
+    if (!DecodeChunkHeader(bytes, &chunk) ||
+        uint64_t{m_cursor} + kChunkHeaderSize + Pad4(chunk.size) > m_entry.chunkEnd) {
+      if (!SkipDamage()) return fail();
+      continue;
+    }
+    const uint32_t next = m_cursor + kChunkHeaderSize + Pad4(chunk.size);
+    if (chunk.type != kTypeText) {
+      m_cursor = next;
+      continue;
+    }
+    if (chunk.size > 0 && buffer == nullptr) return fail();
+    if (chunk.size > static_cast<uint32_t>(capacity)) {
+      *size = static_cast<int>(chunk.size);
+      return kTooSmall;
+    }
+    if (!m_file->ReadAt(m_entry.position + m_cursor + kChunkHeaderSize, buffer, chunk.size)) {
+      return fail();
+    }
+    if (ChunkCrc(bytes, buffer, chunk.size) != chunk.crc) {
+      if (!SkipDamage()) return fail();
+      continue;
+    }
+    m_cursor = next;
+    *timeMs = chunk.timeMs;
+    *size = static_cast<int>(chunk.size);
+    return kOk;
+  }
+}
+
 bool CEntryCursor::ChunkSoundAt(uint32_t at, bool* ioError) {
   m_scratch.resize(kMaxChunkSize);
   uint8_t* buffer = m_scratch.data();

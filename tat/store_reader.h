@@ -96,6 +96,11 @@ class CEntryCursor {
   // to Read (which skips damage); *count 0 then. kEnd / kError as Read.
   using ChunkRef = TatChunkRef;
   Result ReadMany(uint8_t* buffer, int capacity, ChunkRef* refs, int maxRefs, int* count);
+  // The next sound text chunk, found by the chunk headers alone: no other chunk's payload is
+  // read. A damaged chunk on the way is skipped as by Read (a text chunk's checksum is
+  // checked, the others' are not: their payloads are never read); results as Read's, with
+  // the chunk's time from the start of the recording in *timeMs.
+  Result ReadText(uint32_t* timeMs, int* size, void* buffer, int capacity);
   // Damaged stretches skipped since the cursor was made.
   int DamagedSkipped() const { return m_damaged; }
   // Moves to the start of seek unit `unit`, clamped to the recording.

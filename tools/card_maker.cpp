@@ -183,9 +183,10 @@ bool WriteSettings(const std::string& dir, std::string* error) {
 }  // namespace
 
 bool MakeCard(const std::string& dir, const CardOptions& o, std::string* error) {
-  if (o.perKind < 0 || o.count < 0 || o.seconds <= 0 || o.frontFps <= 0 || o.rearFps <= 0 || o.frontFps > 120 ||
-      o.rearFps > 120 || o.frontWidth < 16 || o.frontHeight < 16 || o.rearWidth < 16 ||
-      o.rearHeight < 16 || o.frontWidth > 4096 || o.frontHeight > 4096 || o.rearWidth > 4096 ||
+  if (o.perKind < 0 || o.count < 0 || o.seconds <= 0 || o.gapSeconds < 0 || o.tripEvery < 0 ||
+      o.frontFps <= 0 || o.rearFps <= 0 || o.frontFps > 120 || o.rearFps > 120 ||
+      o.frontWidth < 16 || o.frontHeight < 16 || o.rearWidth < 16 || o.rearHeight < 16 ||
+      o.frontWidth > 4096 || o.frontHeight > 4096 || o.rearWidth > 4096 ||
       o.rearHeight > 4096 || o.frontWidth % 2 || o.frontHeight % 2 || o.rearWidth % 2 ||
       o.rearHeight % 2) {
     *error = "bad options (sizes must be even, 16..4096; rates 1..120)";
@@ -202,7 +203,8 @@ bool MakeCard(const std::string& dir, const CardOptions& o, std::string* error) 
   for (int r = 0; r < recordings; ++r) {
     const bool dual = o.frontOnlyEvery <= 0 || r % o.frontOnlyEvery != o.frontOnlyEvery - 1;
     if (!WriteRecording(dir, o, {order[r % 4], start, dual}, &gps, &rng, error)) return false;
-    start += o.seconds + 5;
+    const bool tripEnds = o.tripEvery > 0 && (r + 1) % o.tripEvery == 0;
+    start += o.seconds + (tripEnds ? kTripPauseSeconds : o.gapSeconds);
   }
   return true;
 }

@@ -7,6 +7,9 @@
 
 namespace roadkeep::tools {
 
+// The pause that ends a trip on a card made with tripEvery.
+inline constexpr int kTripPauseSeconds = 600;
+
 struct CardOptions {
   int perKind = 2;          // recordings of each kind
   int count = 0;            // recordings in all, kinds taking turns; 0: perKind * 4
@@ -18,6 +21,8 @@ struct CardOptions {
   bool filler = false;      // chunks of realistic sizes without encoding
   bool text = true;         // the sensor text stream (GPS fixes, G-sensor samples)
   int64_t startTime = 1393666200;  // 2014-03-01 09:30:00 UTC, the first recording's start
+  int gapSeconds = 5;       // from the end of one recording to the start of the next
+  int tripEvery = 0;        // after every n-th recording a pause of kTripPauseSeconds (0: none)
 };
 
 // False with a one-line reason in *error.

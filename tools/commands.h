@@ -13,6 +13,7 @@ int AviCopyCommand(int argc, char** argv);
 int MakeCardCommand(int argc, char** argv);
 int ListCommand(int argc, char** argv);
 int DumpCommand(int argc, char** argv);
+int TripsCommand(int argc, char** argv);
 int PlayCommand(int argc, char** argv);
 int ExportCommand(int argc, char** argv);
 int SettingsCommand(int argc, char** argv);

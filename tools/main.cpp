@@ -17,10 +17,11 @@ const Command kCommands[] = {
     {"avi-copy", "avi-copy IN OUT", AviCopyCommand},
     {"make-card",
      "make-card DIR [--per-kind N] [--count N] [--seconds S] [--front WxH@FPS] [--rear WxH@FPS] "
-     "[--front-only-every N] [--seed N] [--filler] [--no-text]",
+     "[--front-only-every N] [--seed N] [--filler] [--no-text] [--gap S] [--trip-every N]",
      MakeCardCommand},
     {"list", "list DIR", ListCommand},
     {"dump", "dump DIR NAME", DumpCommand},
+    {"trips", "trips DIR [--gap S]", TripsCommand},
     {"play",
      "play DIR NAME [NAME...] [--pane WxH] [--rear-pane WxH] [--seek S] [--pause-at S] "
      "[--step N] [--audio DRIVER] [--audio-file FILE] [--max-seconds S] [--trace]",

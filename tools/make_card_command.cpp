@@ -44,6 +44,8 @@ int MakeCardCommand(int argc, char** argv) {
     else if (arg == "--front") ok = ParseSize(value, &o.frontWidth, &o.frontHeight, &o.frontFps), ++i;
     else if (arg == "--rear") ok = ParseSize(value, &o.rearWidth, &o.rearHeight, &o.rearFps), ++i;
     else if (arg == "--seed") ok = ParseInt(value, reinterpret_cast<int*>(&o.seed)), ++i;
+    else if (arg == "--gap") ok = ParseInt(value, &o.gapSeconds), ++i;
+    else if (arg == "--trip-every") ok = ParseInt(value, &o.tripEvery), ++i;
     else if (arg == "--filler") o.filler = true;
     else if (arg == "--no-text") o.text = false;
     else if (arg.rfind("--", 0) != 0 && dir.empty()) dir = arg;
@@ -53,7 +55,8 @@ int MakeCardCommand(int argc, char** argv) {
   if (dir.empty()) {
     std::fprintf(stderr,
                  "usage: roadkeep-tool make-card DIR [--per-kind N] [--count N] [--seconds S] "
-                 "[--front WxH@FPS] [--rear WxH@FPS] [--front-only-every N] [--seed N] [--filler] [--no-text]\n");
+                 "[--front WxH@FPS] [--rear WxH@FPS] [--front-only-every N] [--seed N] [--filler] "
+                 "[--no-text] [--gap S] [--trip-every N]\n");
     return 2;
   }
   std::string error;

@@ -1,6 +1,7 @@
 // roadkeep-tool as started: runs the commands that need the card store alone (list, dump,
-// and export, which adds only the parser and the AVI writer)
-// itself and hands every other command, with its arguments, to roadkeep-tool-full beside it.
+// trips, which adds only the GPS sentence parser, and export, which adds only the parser and
+// the AVI writer) itself and hands every other command, with its arguments, to
+// roadkeep-tool-full beside it.
 // A program's shared libraries are all loaded before main runs (there is no deferred loading),
 // so one program holding the player, the H.264 encoder, SDL and OpenCV would load some ninety
 // of them for every listing of a card.
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
   if (argc >= 2 && !AsksForHelp(argc, argv)) {
     if (std::strcmp(argv[1], "list") == 0) return ListCommand(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "dump") == 0) return DumpCommand(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "trips") == 0) return TripsCommand(argc - 2, argv + 2);
     // The export copies chunks through the card-store parser and the AVI writer alone.
     if (std::strcmp(argv[1], "export") == 0) return ExportCommand(argc - 2, argv + 2);
   }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -87,6 +88,67 @@ TEST(Card, ReadersOfOneCardKeepTheirOwnPlace) {
   EXPECT_EQ(got, expected);
   EXPECT_FALSE(card.OpenReader(kKindDriving, 2));
   EXPECT_FALSE(card.OpenReader(kKindEvent, 0));
+}
+
+// The text read walks past the video and sound by their headers: it finds the very text
+// chunks a full read finds, at their times, through damage too, and ends as it ends.
+TEST(Card, TextReadFindsWhatAFullReadFindsWithoutTheRest) {
+  const struct {
+    const char* what;
+    int chunk;      // of the first recording: front, rear, audio, 'G' text, 'M' text, ...
+    size_t offset;  // byte within it (header 0..15, then payload); chunk -1: none
+    bool cut;       // the store cut short there instead
+  } cases[] = {
+      {"sound", -1, 0, false},
+      {"a text payload", 3, kChunkHeaderSize + 9, false},
+      {"a video payload", 0, kChunkHeaderSize + 40, false},
+      {"a video chunk's type", 1, 0, false},
+      {"the store cut short", 40, 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    ASSERT_TRUE(WriteSyntheticCard(dir.Path().string(), {{"REC_20140301_093000_D.avi", 2}}));
+    const std::string store = (dir.Path() / kStoreFolder / StoreFileName(kKindDriving)).string();
+    std::vector<uint8_t> bytes = roadkeep::test::ReadAll(store);
+    size_t at = kStoreHeaderSize + kEntryHeaderSize;
+    for (int i = 0; i < c.chunk; ++i) {
+      at += kChunkHeaderSize + Pad4(bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16);
+    }
+    if (c.cut) bytes.resize(at + 5);
+    else if (c.chunk >= 0) bytes[at + c.offset] ^= 0x41;
+    CCard card(dir.Path().string());
+    ASSERT_EQ(card.Recordings(kKindDriving).size(), 1u);  // listed before the damage
+    roadkeep::test::WriteAll(store, bytes);
+
+    auto full = card.OpenReader(kKindDriving, 0);
+    auto text = card.OpenReader(kKindDriving, 0);
+    ASSERT_TRUE(full && text);
+    std::vector<std::vector<uint8_t>> expected, got;
+    std::vector<uint8_t> buffer(kTatReadCapacity);
+    uint8_t camera, type, key;
+    int size = 0;
+    CRecordingReader::Result fullEnd, textEnd;
+    while ((fullEnd = full->Read(&camera, &type, &key, &size, buffer.data(), kTatReadCapacity)) ==
+           CRecordingReader::kOk) {
+      if (type == kTypeText) expected.emplace_back(buffer.begin(), buffer.begin() + size);
+    }
+    uint32_t timeMs = 0;
+    while ((textEnd = text->ReadText(&timeMs, &size, buffer.data(), 8)) != CRecordingReader::kEnd &&
+           textEnd != CRecordingReader::kError) {
+      if (textEnd == CRecordingReader::kTooSmall) {
+        ASSERT_EQ(text->ReadText(&timeMs, &size, buffer.data(), size), CRecordingReader::kOk);
+      }
+      got.emplace_back(buffer.begin(), buffer.begin() + size);
+      // 'G' fixes once a second, numbered in their time field; 'M' samples at 10 Hz, numbered.
+      const char* fixNumber = reinterpret_cast<const char*>(&buffer[8]);
+      EXPECT_EQ(timeMs, buffer[0] == 'G' ? std::atoi(fixNumber) * 1000u : buffer[1] * 100u);
+    }
+    EXPECT_GT(expected.size(), c.cut ? 2u : 20u);
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(textEnd, fullEnd);
+    EXPECT_EQ(fullEnd, c.cut ? CRecordingReader::kError : CRecordingReader::kEnd);
+  }
 }
 
 // A header resealed with numbers that cannot be: what the chunks can give replaces them and

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <string>
 
 #include "tat/tat_parser.h"
@@ -152,6 +153,53 @@ TEST(MakeCard, CountLimitsTheRecordings) {
   const std::string out = CommandOutput(Tool() + " list " + card.Path().string());
   EXPECT_NE(out.find("REC (1)"), std::string::npos) << out;
   EXPECT_EQ(out.find("EVENT (1)"), std::string::npos) << out;
+}
+
+// trips: one line a trip, oldest first, from cards whose recordings pause between trips.
+TEST(Trips, TripsOfACardAreListedOldestFirst) {
+  const char* const kDriven = R"((0\.[1-9]|[1-9][0-9]*\.[0-9]) km)";  // more than 0.0
+  const struct {
+    const char* make;
+    const char* trips;
+    std::string expected;  // a pattern of the whole output
+  } cases[] = {
+      {"--count 5 --seconds 20 --gap 0 --trip-every 2", "",
+       std::string("trip 1  2014-03-01 09:30:00  09:30:40  40 s  2 recordings  ") + kDriven +
+           "  1 events\n"
+           "trip 2  2014-03-01 09:40:40  09:41:20  40 s  2 recordings  " + kDriven +
+           "  1 events\n"
+           "trip 3  2014-03-01 09:51:20  09:51:40  20 s  1 recordings  " + kDriven +
+           "  0 events\n"},
+      {"--count 5 --seconds 20 --gap 0 --trip-every 2", " --gap 600",
+       std::string("trip 1  2014-03-01 09:30:00  09:51:40  100 s  5 recordings  ") + kDriven +
+           "  2 events\n"},
+      {"--count 2 --seconds 3 --no-text", "",
+       "trip 1  2014-03-01 09:30:00  09:30:11  6 s  2 recordings  - km  1 events\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir card;
+    ASSERT_EQ(RunCommand(Tool() + " make-card " + card.Path().string() + " " + c.make +
+                         " --filler --front 320x180@10 --rear 160x90@10 >/dev/null"),
+              0);
+    const std::string command = Tool() + " trips " + card.Path().string() + c.trips;
+    const std::string out = CommandOutput(command);
+    EXPECT_TRUE(std::regex_match(out, std::regex(c.expected))) << command << "\n" << out;
+    EXPECT_EQ(RunCommand(command + " >/dev/null"), 0) << command;
+  }
+
+  // A folder that is no card fails; an unreadable store file is named, the rest listed.
+  TempDir card;
+  EXPECT_NE(RunCommand(Tool() + " trips " + card.Path().string() + " >/dev/null 2>&1"), 0);
+  ASSERT_EQ(RunCommand(Tool() + " make-card " + card.Path().string() +
+                       " --count 2 --seconds 1 --filler --no-text >/dev/null"),
+            0);
+  std::filesystem::remove(card.Path() / "TAT" / "EVENT.TAT");
+  std::filesystem::create_directory(card.Path() / "TAT" / "EVENT.TAT");
+  const std::string command = Tool() + " trips " + card.Path().string();
+  EXPECT_NE(RunCommand(command + " >/dev/null 2>&1"), 0);
+  EXPECT_NE(CommandOutput(command + " 2>&1 >/dev/null").find("EVENT.TAT: Is a directory"),
+            std::string::npos);
+  EXPECT_NE(CommandOutput(command + " 2>/dev/null").find("  1 recordings  "), std::string::npos);
 }
 
 // NAL unit types of an Annex B access unit.
