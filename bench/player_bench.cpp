@@ -16,8 +16,10 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -26,6 +28,7 @@ extern "C" {
 
 #include "decoding/decoder.h"
 #include "playback/player.h"
+#include "playback/recording_sequence.h"
 #include "tat/tat_parser.h"
 #include "concurrency/trace.h"
 #include "playback/wave_box.h"
@@ -274,6 +277,110 @@ void BM_PlayRecording(benchmark::State& state) {
   state.counters["rear_frames"] = static_cast<double>(card.rear.size());
 }
 BENCHMARK(BM_PlayRecording)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+
+// A trip of three 5 s recordings back to back (1920x1080 + 1280x720, 30 fps), played as one:
+// the time from the last front frame of one recording to the first of the next, the longest
+// of the two boundaries ("boundary_gap_ms"; the goal is under two frame periods, 66.7 ms),
+// against the longest interval between frames away from the boundaries ("worst_inside_ms").
+class CFrameTimes : public CHeadlessSurface {
+ public:
+  using CHeadlessSurface::CHeadlessSurface;
+  void ShowFrame(const cv::Mat& frame) override {
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      m_times.push_back(std::chrono::steady_clock::now());
+    }
+    CHeadlessSurface::ShowFrame(frame);
+  }
+  std::vector<std::chrono::steady_clock::time_point> Times() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_times;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::vector<std::chrono::steady_clock::time_point> m_times;
+};
+
+void BM_TripBoundary(benchmark::State& state) {
+  roadkeep::test::TempDir dir;
+  roadkeep::tools::CardOptions o;
+  o.count = 3;
+  o.seconds = 5;
+  o.gapSeconds = 0;
+  o.frontOnlyEvery = 0;
+  o.frontWidth = 1920, o.frontHeight = 1080, o.frontFps = 30;
+  o.rearWidth = 1280, o.rearHeight = 720, o.rearFps = 30;
+  std::string error;
+  if (!roadkeep::tools::MakeCard(dir.Path().string(), o, &error)) {
+    return state.SkipWithError("no card (libx264 missing?)");
+  }
+  setenv("ROADKEEP_CARD_DIRS", dir.Path().c_str(), 1);
+  TatHandle* library = TatCreate();
+  char letter = 0;
+  TatPollCard(library, &letter);
+  CTATParser parser, spare;
+  parser.SetLibrary(library);
+  spare.SetLibrary(library);
+  spare.Start();
+  CDecoder decoder;
+  CWaveBox audio;
+  CFrameTimes front(640, 360), rear(320, 170);
+  std::atomic<bool> ended{false};
+  struct Entered {
+    std::mutex mutex;
+    std::vector<std::pair<int, size_t>> tags;  // tag, front frames shown before it
+    CFrameTimes* front;
+  } entered;
+  entered.front = &front;
+  CQMVMediaPlayer player;
+  player.SetParser(&parser);
+  player.SetDecoder(&decoder);
+  player.SetAudio(&audio);
+  player.SetStatusCallback([](void* user, int, int, int) {
+    static_cast<std::atomic<bool>*>(user)->store(true);
+  }, &ended);
+  player.SetNextCallback([](void* user, int tag) {
+    auto* e = static_cast<Entered*>(user);
+    const size_t shown = e->front->Times().size();
+    std::lock_guard<std::mutex> guard(e->mutex);
+    e->tags.emplace_back(tag, shown);
+  }, &entered);
+  player.StartEngine(&front, &rear);
+  CRecordingSequence sequence(player, parser, spare);
+  const std::vector<std::string> names = {"REC_20140301_093000_D.avi", "EVENT_20140301_093005_D.avi",
+                                          "PARKING_20140301_093010_D.avi"};
+  for (auto _ : state) {
+    sequence.Open(names, 0, 0);
+    size_t handled = 0;
+    while (!ended.load()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      std::lock_guard<std::mutex> guard(entered.mutex);
+      for (; handled < entered.tags.size(); ++handled) sequence.Entered(entered.tags[handled].first);
+    }
+  }
+  sequence.Stop();
+  player.Shutdown();
+  spare.Stop();
+  TatRelease(library);
+  const auto times = front.Times();
+  const auto ms = [&](size_t i) {
+    return std::chrono::duration<double, std::milli>(times[i] - times[i - 1]).count();
+  };
+  double boundary = 0, inside = 0;
+  std::vector<size_t> firsts;
+  for (const auto& tag : entered.tags) firsts.push_back(tag.second);
+  for (size_t i = 1; i < times.size(); ++i) {
+    const bool atBoundary = std::find(firsts.begin(), firsts.end(), i) != firsts.end();
+    (atBoundary ? boundary : inside) = std::max(atBoundary ? boundary : inside, ms(i));
+  }
+  state.counters["boundaries"] = static_cast<double>(firsts.size());
+  state.counters["boundary_gap_ms"] = boundary;
+  state.counters["worst_inside_ms"] = inside;
+  state.counters["front_shown"] = static_cast<double>(times.size());
+}
+BENCHMARK(BM_TripBoundary)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 constexpr char kSentence[] =
     "G$GPRMC,123519.00,A,3733.9614,N,12658.6776,E,022.4,084.4,230394,003.1,W*6A";

@@ -13,9 +13,9 @@ void CRecordingSequence::Stop() {
   m_sources.clear();
 }
 
-void CRecordingSequence::Open(std::vector<std::string> sources, size_t first, int withinMs) {
+size_t CRecordingSequence::Open(std::vector<std::string> sources, size_t first, int withinMs) {
   Stop();
-  if (sources.empty()) return;
+  if (sources.empty()) return 0;
   m_sources = std::move(sources);
   first = std::min(first, m_sources.size() - 1);
   m_player.SetParser(m_parsers[0]);
@@ -31,6 +31,7 @@ void CRecordingSequence::Open(std::vector<std::string> sources, size_t first, in
   m_player.OpenMedia(m_sources[first].c_str(), static_cast<int>(first));
   if (withinMs > 0) m_player.SeekToMs(withinMs);
   QueueFrom(first + 1);
+  return first;
 }
 
 void CRecordingSequence::Entered(int tag) {

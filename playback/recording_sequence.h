@@ -28,8 +28,8 @@ class CRecordingSequence {
   // Stops what plays and plays sources (as the parsers open them) from first at withinMs;
   // the player's tags are the indexes into sources. Those that cannot be opened before the
   // first that can are skipped; when none can, the last is given to the player, which
-  // reports it as unreadable.
-  void Open(std::vector<std::string> sources, size_t first, int withinMs);
+  // reports it as unreadable. Returns the index of the one that plays.
+  size_t Open(std::vector<std::string> sources, size_t first, int withinMs);
   // The player reported (next-callback) that it plays sources[tag] now.
   void Entered(int tag);
   // Stops the player and closes both parsers; the sequence is empty.

@@ -66,6 +66,16 @@ std::vector<Recording> RecordingsNamed(TatHandle* handle, const std::string& nam
   return named;
 }
 
+std::vector<roadkeep::tat::Trip> CardTrips(TatHandle* handle, int gapSeconds) {
+  const std::shared_ptr<CCard> card = TatCurrentCard(handle);
+  if (!card) return {};
+  std::vector<Recording> recordings;
+  for (int kind = 0; kind < roadkeep::tat::kKindCount; ++kind) {
+    for (Recording& r : card->Recordings(kind)) recordings.push_back(std::move(r));
+  }
+  return roadkeep::tat::BuildTrips(std::move(recordings), gapSeconds);
+}
+
 int ListCommand(int argc, char** argv) {
   if (argc != 1) {
     std::fprintf(stderr, "usage: roadkeep-tool list DIR\n");

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tat/trips.h"
+
 struct TatHandle;
 struct Recording;
 
@@ -31,3 +33,6 @@ TatHandle* OpenCardAt(const std::string& dir, std::string* problem);
 // The recordings of the handle's card named name (without regard to case; a recorder whose
 // clock was not set writes several of one name), in store order.
 std::vector<Recording> RecordingsNamed(TatHandle* handle, const std::string& name);
+// The trips of the handle's card, oldest first, over all its recordings (as list shows them).
+std::vector<roadkeep::tat::Trip> CardTrips(TatHandle* handle,
+                                           int gapSeconds = roadkeep::tat::kDefaultTripGapSeconds);

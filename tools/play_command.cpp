@@ -14,6 +14,7 @@
 
 #include "decoding/decoder.h"
 #include "playback/player.h"
+#include "playback/recording_sequence.h"
 #include "tat/card.h"
 #include "tat/tat_parser.h"
 #include "concurrency/trace.h"
@@ -22,6 +23,7 @@
 #include "platform/wave_out.h"
 #include "sensors/text_data.h"
 #include "tat/tat_library.h"
+#include "tat/trips.h"
 #include "tools/commands.h"
 
 namespace {
@@ -37,6 +39,7 @@ struct PlayOptions {
   int steps = 0;            // one-frame moves of a second each while paused
   double maxSeconds = 0;    // per recording; 0: duration + 30 s
   bool trace = false;
+  int trip = 0;             // a trip's number (from 1, oldest first); 0: the names
 };
 
 // A surface that also times the frames it is given.
@@ -55,6 +58,7 @@ class CTimedSurface : public CHeadlessSurface {
       }
       ++m_shown;
       m_last = now;
+      m_times.push_back(now);
     }
     CHeadlessSurface::ShowFrame(frame);
   }
@@ -63,6 +67,22 @@ class CTimedSurface : public CHeadlessSurface {
     m_shown = 0;
     m_sumMs = m_worstMs = 0;
     m_intervals.clear();
+    m_times.clear();
+  }
+  // The longest interval between shown frames among the few around each moment given: the
+  // last frames before it and the first ones after it.
+  double LongestGapAround(const std::vector<Clock::time_point>& moments) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    double longest = 0;
+    for (const Clock::time_point moment : moments) {
+      const auto after = std::lower_bound(m_times.begin(), m_times.end(), moment);
+      const auto from = after - std::min<std::ptrdiff_t>(after - m_times.begin(), 3);
+      const auto to = after + std::min<std::ptrdiff_t>(m_times.end() - after, 3);
+      for (auto t = from; t + 1 < to; ++t) {
+        longest = std::max(longest, std::chrono::duration<double, std::milli>(t[1] - t[0]).count());
+      }
+    }
+    return longest;
   }
   // The interval that 95 in 100 intervals do not exceed.
   double Percentile95() {
@@ -85,6 +105,7 @@ class CTimedSurface : public CHeadlessSurface {
   int m_shown = 0;
   double m_sumMs = 0, m_worstMs = 0;
   std::vector<double> m_intervals;  // ms between shown frames
+  std::vector<Clock::time_point> m_times;  // of each shown frame
   Clock::time_point m_last;
 };
 
@@ -132,7 +153,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: roadkeep-tool play DIR NAME [NAME...] [--pane WxH] [--rear-pane WxH] "
                "[--seek S] [--pause-at S] [--step N] [--audio DRIVER] [--audio-file FILE] "
-               "[--max-seconds S] [--trace]\n");
+               "[--max-seconds S] [--trace]\n"
+               "       roadkeep-tool play DIR --trip N [--pane WxH] [...]\n");
   return 2;
 }
 
@@ -152,6 +174,8 @@ bool ParseArgs(int argc, char** argv, PlayOptions* o) {
       int s = 0;
       ok = ParseInt(value, &s), ++i;
       o->maxSeconds = s;
+    } else if (arg == "--trip") {
+      ok = ParseInt(value, &o->trip) && o->trip > 0, ++i;
     } else if (arg == "--trace") o->trace = true;
     else if (arg.rfind("--", 0) == 0) ok = false;
     else if (o->dir.empty()) o->dir = arg;
@@ -161,22 +185,45 @@ bool ParseArgs(int argc, char** argv, PlayOptions* o) {
       return false;
     }
   }
-  return !o->dir.empty() && !o->names.empty();
+  return !o->dir.empty() && (o->trip > 0) != !o->names.empty();
 }
 
 }  // namespace
 
 namespace {
 
+// The moments the output passed into the next recording of a trip, posted by the player's
+// next-callback to the command's thread.
+struct Boundaries {
+  std::mutex mutex;
+  std::vector<std::pair<int, Clock::time_point>> entered;  // tag, when
+  size_t handled = 0;
+  static void Post(void* user, int tag) {
+    auto* b = static_cast<Boundaries*>(user);
+    std::lock_guard<std::mutex> guard(b->mutex);
+    b->entered.emplace_back(tag, Clock::now());
+  }
+  // Tags posted since the last call.
+  std::vector<int> Take() {
+    std::lock_guard<std::mutex> guard(mutex);
+    std::vector<int> tags;
+    for (; handled < entered.size(); ++handled) tags.push_back(entered[handled].first);
+    return tags;
+  }
+};
+
 // The parts the viewer's main window wires together, without the window.
 struct Engine {
   CTATParser parser;
+  CTATParser spare;  // a trip's next recording, opened ahead
   CDecoder decoder;
   CWaveBox audio;
   CTextData text;
   CTimedSurface front, rear;
   EndEvent ended;
+  Boundaries boundaries;
   CQMVMediaPlayer player;
+  CRecordingSequence sequence{player, parser, spare};
 
   Engine(const PlayOptions& o)
       : front(o.frontWidth, o.frontHeight), rear(o.rearWidth, o.rearHeight) {
@@ -185,6 +232,7 @@ struct Engine {
     player.SetAudio(&audio);
     player.SetTextCallback(&CTextData::TextCallback, &text);
     player.SetStatusCallback(&EndEvent::Post, &ended);
+    player.SetNextCallback(&Boundaries::Post, &boundaries);
   }
 };
 
@@ -234,6 +282,53 @@ Ending PlayOne(Engine& e, const PlayOptions& o, const std::string& name) {
       paused = true;
     }
   }
+}
+
+const char* EndingText(Ending ending);
+
+// Plays a trip's recordings in a row until the end of the last one or the time limit, and
+// says how long the picture stood still at the boundaries between them.
+Ending PlayTrip(Engine& e, const PlayOptions& o, const roadkeep::tat::Trip& trip) {
+  e.text.Clear();
+  e.front.Reset();
+  e.rear.Reset();
+  std::vector<std::string> sources;
+  for (const Recording& r : trip.recordings) sources.push_back(r.Source());
+  e.sequence.SetSkipped([&](size_t index) {
+    std::fprintf(stderr, "roadkeep-tool: play: %s could not be opened: skipped\n",
+                 trip.recordings[index].name.c_str());
+  });
+  e.sequence.Open(std::move(sources), 0, 0);
+  const double limit = o.maxSeconds > 0 ? o.maxSeconds : trip.lengthMs / 1000.0 + 30;
+  const auto start = Clock::now();
+  Ending ending = Ending::kTimeLimit;
+  for (;;) {
+    for (const int tag : e.boundaries.Take()) e.sequence.Entered(tag);
+    bool failed = false;
+    if (e.ended.Wait(10, &failed)) {
+      ending = failed ? Ending::kUnreadable : Ending::kEnd;
+      break;
+    }
+    if (SecondsSince(start) > limit) break;
+  }
+  std::vector<Clock::time_point> moments;
+  {
+    std::lock_guard<std::mutex> guard(e.boundaries.mutex);
+    for (const auto& entered : e.boundaries.entered) moments.push_back(entered.second);
+  }
+  int shown = 0;
+  double mean = 0, worst = 0;
+  e.front.Stats(&shown, &mean, &worst);
+  std::printf("trip %d: %zu recordings, %lld ms\n", o.trip, trip.recordings.size(),
+              static_cast<long long>(trip.lengthMs));
+  std::printf("  frames shown: front %d\n", shown);
+  std::printf("  front interval: mean %.1f ms, 95th percentile %.1f ms, worst %.1f ms\n", mean,
+              e.front.Percentile95(), worst);
+  std::printf("  ended: %s\n", EndingText(ending));
+  std::printf("trip boundaries: %zu, longest gap between frames: %.0f ms\n", moments.size(),
+              e.front.LongestGapAround(moments));
+  std::fflush(stdout);
+  return ending;
 }
 
 const char* EndingText(Ending ending) {
@@ -290,10 +385,23 @@ int PlayCommand(int argc, char** argv) {
   {
     auto engine = std::make_unique<Engine>(o);
     engine->parser.SetLibrary(library);
+    engine->spare.SetLibrary(library);
+    engine->spare.Start();
     engine->player.StartEngine(&engine->front, &engine->rear);
     if (!engine->audio.IsReady()) {
       std::fprintf(stderr, "roadkeep-tool: play: the audio output could not be opened\n");
       ++failures;
+    }
+    if (o.trip > 0) {
+      const std::vector<roadkeep::tat::Trip> trips = CardTrips(library);
+      if (static_cast<size_t>(o.trip) > trips.size()) {
+        std::fprintf(stderr, "roadkeep-tool: play: the card has %zu trips, no trip %d\n",
+                     trips.size(), o.trip);
+        ++failures;
+      } else if (PlayTrip(*engine, o, trips[static_cast<size_t>(o.trip) - 1]) != Ending::kEnd) {
+        std::fprintf(stderr, "roadkeep-tool: play: trip %d did not play to its end\n", o.trip);
+        ++failures;
+      }
     }
     for (const Source& source : sources) {
       const std::string& name = source.name;
@@ -317,8 +425,9 @@ int PlayCommand(int argc, char** argv) {
         ++failures;
       }
     }
-    engine->player.StopMedia();
+    engine->sequence.Stop();
     engine->player.Shutdown();
+    engine->spare.Stop();
   }
   TatRelease(library);
   return failures == 0 ? 0 : 1;

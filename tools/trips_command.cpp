@@ -81,7 +81,6 @@ int TripsCommand(int argc, char** argv) {
   TatHandle* handle = OpenCardAt(dir, &problem);
   if (handle == nullptr) return Fail(problem);
   const std::shared_ptr<CCard> card = TatCurrentCard(handle);
-  std::vector<Recording> recordings;
   int unreadable = 0;
   for (int kind = 0; kind < kKindCount; ++kind) {
     if (card->Refresh(kind) < 0) {
@@ -89,11 +88,9 @@ int TripsCommand(int argc, char** argv) {
       std::fprintf(stderr, "roadkeep-tool: cannot read %s: %s\n", path.c_str(),
                    StoreErrorText(card->StoreError(kind)).c_str());
       ++unreadable;
-      continue;
     }
-    for (Recording& r : card->Recordings(kind)) recordings.push_back(std::move(r));
   }
-  std::vector<Trip> trips = BuildTrips(std::move(recordings), gap);
+  std::vector<Trip> trips = CardTrips(handle, gap);  // the kinds that could be read
   roadkeep::sensors::FillTripDistances(*card, &trips);
   for (size_t i = 0; i < trips.size(); ++i) PrintTrip(i + 1, trips[i]);
   TatRelease(handle);
