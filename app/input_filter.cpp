@@ -65,7 +65,7 @@ bool CZarezeRadidaDlg::HandleListKey(int key) {
 
 bool CZarezeRadidaDlg::HandleKey(int key) {
   // With the list in hand, its keys move the selection and play; elsewhere they keep theirs.
-  if (HandleListKey(key)) return true;
+  if (HandleListKey(key) || HandleTripListKey(key)) return true;
   CBitmapSlider* volume = m_controls->Slider(IDC_VOLUME_SLIDER);
   switch (key) {
     case Qt::Key_Escape:

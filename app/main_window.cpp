@@ -172,4 +172,5 @@ void CZarezeRadidaDlg::ConnectControls() {
   ConnectListControls();
   ConnectExportControls();
   ConnectContextMenus();
+  SetUpTrips();
 }

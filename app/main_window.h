@@ -33,6 +33,7 @@
 #include "app/export_controller.h"
 #include "app/playback_controller.h"
 #include "app/recording_model.h"
+#include "app/trip_views.h"
 #include "app/window_state.h"
 #include "containers/avi_extractor.h"
 #include "tat/tat_parser.h"
@@ -48,7 +49,9 @@ class CProgressDlg;
 class CWindowControls;
 class CWindowLayout;
 class CZoomDlg;
+class QPushButton;
 class QSizeGrip;
+class QTreeView;
 struct TatHandle;
 
 constexpr int kCardWatchMs = 1000;        // timer 102
@@ -143,6 +146,7 @@ class CZarezeRadidaDlg : public QWidget {
   void OnOpen();
   // Kind codes: 0 event, 1 driving, 2 parking, 3 manual, 4 all.
   void OnKindButton(int kind);
+  void ShowKindPressed(int kind);  // that kind's button pressed, the others not (-1: none)
   bool FillRecordingList(int kind);
   // Every recording of the card, read afresh, recordings under 512 KiB left out.
   std::vector<Recording> CollectRecordings();
@@ -264,6 +268,19 @@ class CZarezeRadidaDlg : public QWidget {
   int CameraCount() const;
   // The open recording could not be read: said in the window, playback stops.
   void OnPlaybackFailed();
+  // Trips (trips.cpp).
+  void SetUpTrips();
+  void FollowTripStandIns();
+  void OnTripsButton(bool on);
+  void FillTrips();
+  // Plays trip (oldest-first number) as one journey from its recording.
+  void PlayTrip(size_t trip, int recording);
+  void OnTripMoved(int index);
+  // NEXT (+1) and PRE (-1) while a trip plays: its next or previous recording, at its ends
+  // the newer or older trip. False when no trip plays.
+  bool StepInTrip(int direction);
+  bool HandleTripListKey(int key);
+  void LeaveTrip();  // what a trip showed goes when a recording or nothing plays
 
   // The engine, set up by Setup and shut down by Destroy.
   CPlaybackController m_playback;
@@ -291,6 +308,14 @@ class CZarezeRadidaDlg : public QWidget {
   std::vector<Recording> m_exportRecordings;  // the same rows' recordings
   CRecordingModel* m_recordings = new CRecordingModel(this);  // the card's recordings
   CKindFilter* m_shown = new CKindFilter(m_recordings, this);  // those the list shows
+  CTripModel* m_trips = new CTripModel(this);  // the trips of the listed recordings
+  QTreeView* m_tripList = nullptr;             // over the list while trips are shown
+  CTripTimeline* m_timeline = nullptr;         // over the position slider while a trip plays
+  QPushButton* m_tripsButton = nullptr;
+  std::vector<CStandIn*> m_tripStandIns;
+  bool m_tripMode = false;
+  size_t m_playingTrip = 0;    // the trip that plays, while one does
+  int m_tripDistanceRun = 0;   // which filling the distances on their way belong to
   QString m_currentName;  // the recording in hand; empty when stopped
   bool m_checkingAll = false;  // Select All is setting the rows' boxes
   std::unique_ptr<CZoomDlg> m_zoom;

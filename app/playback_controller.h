@@ -15,9 +15,11 @@
 #include "containers/avi_extractor.h"
 #include "decoding/decoder.h"
 #include "playback/player.h"
+#include "playback/recording_sequence.h"
 #include "tat/tat_parser.h"
 #include "playback/wave_box.h"
 #include "sensors/text_data.h"
+#include "tat/trips.h"
 
 struct TatHandle;
 class VideoSurface;
@@ -54,6 +56,19 @@ class CPlaybackController : public QObject {
   // The card has gone: its reader lets go of its files.
   void ReleaseCard();
 
+  // Plays the trip's recordings one after another without a stop, from recording first at
+  // withinMs into it. The recording after the one playing is opened ahead in a second card
+  // reader and queued in the player; one that cannot be opened is skipped (skipped).
+  void OpenTrip(const roadkeep::tat::Trip& trip, size_t first, int64_t withinMs);
+  // Played time in the trip (its first recording's start is 0); a time in another recording
+  // than the one playing opens that one there.
+  void SeekTrip(int64_t ms);
+  bool InTrip() const { return !m_trip.recordings.empty(); }
+  const roadkeep::tat::Trip& CurrentTrip() const { return m_trip; }
+  // The trip's recording on screen and the played time in the trip; -1 / 0 outside a trip.
+  int TripRecording() const;
+  int64_t TripPositionMs() const;
+
   bool IsOpen() const { return m_open; }
   int PositionMs() const { return m_player.GetPositionMs(); }
   int DurationMs() const { return m_player.DurationMs(); }
@@ -71,20 +86,33 @@ class CPlaybackController : public QObject {
   // The open recording could not be read (why: a short sentence in the user's language is
   // the window's to choose; this is the engine's reason).
   void failed(QString why);
+  // In a trip: the trip's recording index is the one that plays now (opened, or passed into
+  // without a stop).
+  void tripMoved(int index);
+  // In a trip: the recording named could not be opened and is left out; the trip goes on.
+  void skipped(QString name);
 
  private:
   static void OnPlayerStatus(void* self, int code, int a, int b);
+  static void OnNextRecording(void* self, int tag);
+  // Stops what plays and forgets the trip: later reports of it are dropped.
+  void StopSequence();
 
   // The engine. m_player last: it is shut down before the parts it uses go.
   CTATParser m_parser;
+  CTATParser m_spareParser;  // a trip's next recording, opened ahead; then they swap roles
   CAVIExtractor m_fileParser;  // AVI files opened by path
   CDecoder m_decoder;
   CWaveBox m_audio;
   CTextData m_samples;
   CQMVMediaPlayer m_player;
+  CRecordingSequence m_tripPlayer{m_player, m_parser, m_spareParser};
 
   // GUI thread only.
   QTimer m_positionTimer;
   bool m_open = false;
   bool m_shutDown = false;
+  roadkeep::tat::Trip m_trip;  // empty outside a trip
+  // Counts sequences (each Open, OpenTrip, Stop); a report queued by an older one is dropped.
+  std::atomic<int> m_sequence{0};
 };

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QProgressBar>
 #include <QTreeView>
 #include <algorithm>
@@ -248,7 +249,13 @@ void CZarezeRadidaDlg::MarkUnreadableStores() {
 }
 
 void CZarezeRadidaDlg::OnKindButton(int kind) {
+  // A kind shows its recordings again, not the trips.
+  if (m_tripsButton != nullptr && m_tripsButton->isChecked()) m_tripsButton->setChecked(false);
   FillRecordingList(kind);
+  ShowKindPressed(kind);
+}
+
+void CZarezeRadidaDlg::ShowKindPressed(int kind) {
   // The kind in use stays pressed.
   for (const auto& [id, buttonKind] : kKindButtons) m_controls->ShowPressed(id, buttonKind == kind);
 }
@@ -263,6 +270,7 @@ bool CZarezeRadidaDlg::FillRecordingList(int kind) {
   m_state.currentRow = m_shown->RowOf(m_currentName);
   if (RowCount() == 0 && selectAll->isChecked()) selectAll->setChecked(false);
   OnSelectAll();
+  if (m_tripMode) FillTrips();  // the trips are made of the rows just listed
   return true;
 }
 

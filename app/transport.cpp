@@ -43,6 +43,7 @@ bool CZarezeRadidaDlg::OpenRecording(const QString& name) {
   // The engine takes every name; one it cannot read fails at once.
   if (auto* line = findChild<QLabel*>(QStringLiteral("StatusLine"))) line->hide();
   m_playback.Open(name);
+  LeaveTrip();
   m_lengthSeconds = LengthSeconds(m_playback.DurationMs());
   m_controls->Slider(IDC_POS_SLIDER)->SetRange(0, static_cast<int>(m_lengthSeconds), true);
   SetLabelText(IDC_LENGTH_LABEL, TimeText(m_lengthSeconds));
@@ -102,6 +103,7 @@ void CZarezeRadidaDlg::OnStop() {
   m_paneLayout->HidePanes();
   m_controls->FrontPane()->Clear();
   m_controls->RearPane()->Clear();
+  LeaveTrip();
   m_controls->Slider(IDC_POS_SLIDER)->SetPos(0);
   SetLabelText(IDC_POS_LABEL, TimeText(0));
   SetLabelText(IDC_LENGTH_LABEL, TimeText(0));
@@ -214,8 +216,13 @@ void CZarezeRadidaDlg::StepRow(int next) {
   OpenRecording(name);
 }
 
-void CZarezeRadidaDlg::OnNext() { StepRow(CKindFilter::NewerRow(CurrentShownRow())); }
-void CZarezeRadidaDlg::OnPrevious() { StepRow(CKindFilter::OlderRow(CurrentShownRow())); }
+void CZarezeRadidaDlg::OnNext() {
+  if (!StepInTrip(+1)) StepRow(CKindFilter::NewerRow(CurrentShownRow()));
+}
+
+void CZarezeRadidaDlg::OnPrevious() {
+  if (!StepInTrip(-1)) StepRow(CKindFilter::OlderRow(CurrentShownRow()));
+}
 
 int CZarezeRadidaDlg::CurrentShownRow() const {
   // The row of the recording in hand, wherever the list has put it since it was opened.
@@ -235,11 +242,25 @@ void CZarezeRadidaDlg::ResumeAfterDialog(int statusBefore) {
 
 void CZarezeRadidaDlg::SkipBack() {
   if (!m_playback.IsOpen()) return;
+  if (m_playback.InTrip()) {
+    m_playback.SeekTrip(SkipBackTarget(m_playback.TripPositionMs()));
+    return;
+  }
   m_playback.Player().SeekToMs(static_cast<int>(SkipBackTarget(m_playback.Player().GetPositionMs())));
 }
 
 void CZarezeRadidaDlg::SkipForward() {
   if (!m_playback.IsOpen()) return;
+  if (m_playback.InTrip()) {
+    const int64_t target = SkipForwardTarget(m_playback.TripPositionMs(),
+                                             static_cast<int>(m_playback.CurrentTrip().lengthMs / 1000));
+    if (target >= 0) {
+      m_playback.SeekTrip(target);
+    } else {
+      OnNext();
+    }
+    return;
+  }
   const int64_t target = SkipForwardTarget(m_playback.Player().GetPositionMs(),
                                            m_controls->Slider(IDC_POS_SLIDER)->GetRangeMax());
   if (target >= 0) {
@@ -255,14 +276,21 @@ void CZarezeRadidaDlg::RefreshPosition() {
   CBitmapSlider* slider = m_controls->Slider(IDC_POS_SLIDER);
   const int status = m_playback.Player().Status();
   const int64_t second = m_playback.Player().GetPositionMs() / 1000;
+  // In a trip the labels and its timeline say the trip's time; the recording's drives the rest.
+  int64_t labelSecond = second;
+  if (m_playback.InTrip()) {
+    const int64_t tripMs = m_playback.TripPositionMs();
+    m_timeline->SetPosition(tripMs);
+    labelSecond = tripMs / 1000;
+  }
   if (status == CQMVMediaPlayer::kStill || status == CQMVMediaPlayer::kStopped) {
     slider->SetPos(static_cast<int>(second));
-    UpdateTimeLabels(second, m_lengthSeconds);
+    UpdateTimeLabels(labelSecond, m_lengthSeconds);
     return;
   }
   if (status != CQMVMediaPlayer::kPlaying || second == slider->GetPos()) return;
   slider->SetPos(static_cast<int>(second));
-  UpdateTimeLabels(second, m_lengthSeconds);
+  UpdateTimeLabels(labelSecond, m_lengthSeconds);
   CGPSData gps;
   if (m_playback.Samples().LastGps(&gps) && gps.IsValid()) {
     UpdatePaneButtons();

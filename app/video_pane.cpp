@@ -45,6 +45,12 @@ void CVideoPane::Clear() {
   update();
 }
 
+void CVideoPane::SetNote(const QString& note) {
+  if (note == m_note) return;
+  m_note = note;
+  update();
+}
+
 cv::Mat CVideoPane::LastFrame() const {
   std::lock_guard<std::mutex> guard(m_lock);
   return m_frame;
@@ -53,8 +59,10 @@ cv::Mat CVideoPane::LastFrame() const {
 void CVideoPane::paintEvent(QPaintEvent*) {
   cv::Mat frame = LastFrame();  // keeps the pixels alive while they are painted
   QPainter painter(this);
-  if (frame.empty() || frame.type() != CV_8UC4) {
+  if (!m_note.isEmpty() || frame.empty() || frame.type() != CV_8UC4) {
     painter.fillRect(rect(), Qt::black);
+    painter.setPen(QColor(160, 160, 160));
+    if (!m_note.isEmpty()) painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, m_note);
     return;
   }
   const QImage image(frame.data, frame.cols, frame.rows, static_cast<qsizetype>(frame.step[0]),

@@ -28,6 +28,10 @@ class CVideoPane : public QWidget, public VideoSurface {
 
   // Forgets the last frame: the pane paints black until the next one.
   void Clear();
+  // While note is not empty the pane says it on black instead of its frames (a camera the
+  // recording on screen does not have). GUI thread.
+  void SetNote(const QString& note);
+  QString Note() const { return m_note; }
   // The newest frame (empty before the first); shares its pixels.
   cv::Mat LastFrame() const;
   int64_t FramesShown() const { return m_shown.load(); }
@@ -50,4 +54,5 @@ class CVideoPane : public QWidget, public VideoSurface {
   std::atomic<bool> m_repaintPosted{false};  // one queued repaint at a time
   std::atomic<int64_t> m_shown{0};
   int64_t m_painted = 0;  // GUI thread only
+  QString m_note;         // GUI thread only
 };

@@ -98,7 +98,9 @@ void CZarezeRadidaDlg::Setup() {
   m_playback.Start(m_library, m_controls->FrontPane(), m_controls->RearPane());
   connect(&m_playback, &CPlaybackController::positionChanged, this,
           &CZarezeRadidaDlg::RefreshPosition);
-  connect(&m_playback, &CPlaybackController::ended, this, &CZarezeRadidaDlg::OnNext);
+  // The end of a recording moves on to the newer one; the end of a trip stops.
+  connect(&m_playback, &CPlaybackController::ended, this,
+          [this] { m_playback.InTrip() ? OnStop() : OnNext(); });
   connect(&m_playback, &CPlaybackController::failed, this, &CZarezeRadidaDlg::OnPlaybackFailed);
   m_cardWatchTimer.start(kCardWatchMs, this);
   m_state.displayMode = kNormalMode;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QBasicTimer>
 #include <QLabel>
@@ -20,6 +21,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/trip_views.h"
 #include "app/video_pane.h"
 #include "app/window_controls.h"
 #include "resources/resource_ids.h"
@@ -337,6 +339,69 @@ TEST_F(CardJourney, AStoreFileThatCannotBeReadMarksItsKindAndIsNamed) {
   }
   fs::remove_all(store);
   WriteAll(store.string(), sound);
+}
+
+
+// Three recordings back to back make one trip: shown under Trips, a double-click plays it as
+// one journey. The picture goes on across both boundaries (never black there), the rear pane
+// keeps its place and says so where a recording has no rear camera, the timeline and the
+// labels count the trip's time, and a click on the timeline seeks in the trip.
+TEST_F(CardJourney, ATripPlaysAsOneJourneyAcrossItsRecordings) {
+  CardMessageAnswerer messages;
+  // 5 s each, the third without a rear camera; 1280 x 720 keeps each over the list's floor.
+  const fs::path made = m_work.File("trip-card");
+  ASSERT_EQ(RunCommand(BinPath("roadkeep-tool") + " make-card " + made.string() +
+                       " --count 3 --seconds 5 --gap 0 --front-only-every 3 >/dev/null"),
+            0);
+  for (const char* part : {"TAT", "SETTING"}) fs::rename(made / part, fs::path(m_watched) / part);
+  ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 3; }, kListedMs));
+
+  auto* tripsButton = W().findChild<QAbstractButton*>(QStringLiteral("TripsButton"));
+  auto* tripList = W().findChild<QTreeView*>(QStringLiteral("TripList"));
+  auto* timeline = W().findChild<CTripTimeline*>(QStringLiteral("TripTimeline"));
+  ASSERT_TRUE(tripsButton && tripList && timeline);
+  QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, {},
+                    tripsButton->mapTo(m_window.get(), tripsButton->rect().center()));
+  ASSERT_TRUE(WaitFor([&] { return tripList->isVisible() && tripList->model()->rowCount() == 1; },
+                      kWaitMs));
+  const QRect row = tripList->visualRect(tripList->model()->index(0, 0));
+  QTest::mouseDClick(m_window->windowHandle(), Qt::LeftButton, {},
+                     tripList->viewport()->mapTo(m_window.get(), row.center()));
+  ASSERT_TRUE(WaitFor([&] { return W().Playback().InTrip() && timeline->isVisible(); }, kWaitMs));
+  const roadkeep::tat::Trip trip = W().Playback().CurrentTrip();
+  ASSERT_EQ(trip.recordings.size(), 3u);
+
+  // Across each boundary: the next recording on screen without a stop, a picture at once.
+  for (int index = 1; index <= 2; ++index) {
+    ASSERT_TRUE(WaitFor([&] { return W().Playback().TripRecording() == index; }, kWaitMs))
+        << "recording " << W().Playback().TripRecording();
+    const QImage shot = GrabScreen();
+    SaveShot(shot, QStringLiteral("trip-boundary-%1.png").arg(index));
+    EXPECT_TRUE(MostlyNonBlack(shot.copy(QRect(Front().mapToGlobal(QPoint(0, 0)), Front().size()))))
+        << "boundary " << index;
+    EXPECT_EQ(W().Player().Status(), CQMVMediaPlayer::kPlaying);
+    EXPECT_TRUE(WaitFor([&] { return timeline->Position() >= trip.OffsetMs(index); }, kWaitMs));
+    EXPECT_GE(PositionSeconds(), trip.OffsetMs(index) / 1000 - 1);
+  }
+  CVideoPane& rear = *W().Controls().RearPane();
+  EXPECT_TRUE(rear.isVisible());
+  EXPECT_FALSE(rear.Note().isEmpty()) << "the third recording has no rear camera";
+
+  // A click a fifth of the way along the timeline seeks there, in the first recording.
+  const QRect bar(timeline->XOf(0), 0, timeline->XOf(trip.lengthMs) - timeline->XOf(0), timeline->height());
+  const QPoint at(bar.left() + bar.width() / 5, timeline->height() / 2);
+  QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, {}, timeline->mapTo(m_window.get(), at));
+  const int64_t target = timeline->TimeAt(at.x());
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const int64_t now = W().Playback().TripPositionMs();
+        return W().Playback().TripRecording() == 0 && now >= target - 1000 && now <= target + 3000;
+      },
+      kWaitMs))
+      << "at " << W().Playback().TripPositionMs() << " ms, wanted " << target;
+  QTest::qWait(1500);  // the labels' next refresh
+  SaveShot(GrabScreen(), "trip-playing.png");
+  EXPECT_EQ(messages.Count(), 0);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 
 #include "app/main_window.h"
 #include "app/recording_names.h"
+#include "app/trip_views.h"
 #include "app/window_controls.h"
 #include "controls/bitmap_slider.h"
 #include "controls/progress_dlg.h"
@@ -74,6 +75,57 @@ TEST(RecordingListNames, ShowTypeAndDateFromTheNameAlone) {
     EXPECT_EQ(TypeAbbreviation(name), QString::fromUtf8(c.type)) << c.name;
     EXPECT_EQ(DateTimeText(name), QString::fromUtf8(c.date)) << c.name;
   }
+}
+
+// The trips' list: newest trip first, each opening to its recordings oldest first; a trip's
+// box is its recordings' boxes in the recording list (which the export reads), and a box
+// changed there shows in the trip's.
+TEST(TripList, TripsNewestFirstWhoseBoxesAreTheirRecordingsBoxes) {
+  const auto recording = [](const char* name, int kind, uint32_t start) {
+    Recording r;
+    r.name = name;
+    r.kindCode = kind;
+    r.startTime = start;
+    r.durationMs = 60000;
+    return r;
+  };
+  const uint32_t t0 = 1393666200;  // 2014-03-01 09:30:00
+  CRecordingModel recordings;
+  recordings.SetRecordings({recording("REC_20140301_093000_D.avi", kKindDriving, t0),
+                            recording("EVENT_20140301_093100_D.avi", kKindEvent, t0 + 60),
+                            recording("REC_20140301_100000_D.avi", kKindDriving, t0 + 1800)},
+                           Qt::Unchecked);
+  CTripModel trips;
+  trips.SetRecordings(&recordings);
+  std::vector<Recording> all;
+  for (int row = 0; row < recordings.rowCount(); ++row) all.push_back(recordings.At(row));
+  trips.SetTrips(BuildTrips(all));
+  ASSERT_EQ(trips.rowCount(), 2);
+  const QModelIndex newest = trips.index(0, 0), oldest = trips.index(1, 0);
+  EXPECT_EQ(trips.rowCount(newest), 1);
+  ASSERT_EQ(trips.rowCount(oldest), 2);
+  EXPECT_TRUE(trips.data(trips.index(0, 0, oldest), Qt::ToolTipRole).toString().startsWith("REC_"));
+  size_t trip = 9;
+  int at = -9;
+  ASSERT_TRUE(trips.TripOf(trips.index(1, 0, oldest), &trip, &at));
+  EXPECT_EQ(trip, 0u);
+  EXPECT_EQ(at, 1);
+  EXPECT_EQ(trips.IndexOf(trip, at), trips.index(1, 0, oldest));
+
+  const auto checked = [&] {
+    std::vector<Qt::CheckState> states;
+    for (int row = 0; row < recordings.rowCount(); ++row) states.push_back(recordings.CheckAt(row));
+    return states;
+  };
+  // Rows of the recording list, newest first: 10:00, 09:31, 09:30.
+  EXPECT_TRUE(trips.setData(oldest, Qt::Checked, Qt::CheckStateRole));
+  EXPECT_EQ(checked(), (std::vector<Qt::CheckState>{Qt::Unchecked, Qt::Checked, Qt::Checked}));
+  EXPECT_EQ(trips.data(oldest, Qt::CheckStateRole), Qt::Checked);
+  recordings.SetCheck(1, Qt::Unchecked);  // the event, in the recording list
+  EXPECT_EQ(trips.data(oldest, Qt::CheckStateRole), Qt::PartiallyChecked);
+  EXPECT_TRUE(trips.setData(trips.index(0, 0, newest), Qt::Checked, Qt::CheckStateRole));
+  EXPECT_EQ(checked(), (std::vector<Qt::CheckState>{Qt::Checked, Qt::Unchecked, Qt::Checked}));
+  EXPECT_EQ(trips.data(newest, Qt::CheckStateRole), Qt::Checked);
 }
 
 TEST(RecordingListModel, NewestFirstAcrossKindsWithUndatedNamesLast) {
