@@ -133,7 +133,7 @@ void CPlaybackController::SeekTrip(int64_t ms) {
   int64_t within = 0;
   const size_t index = m_trip.RecordingAt(ms, &within);
   if (static_cast<int>(index) == TripRecording() && m_open) {
-    m_player.SeekToMs(static_cast<int>(within));
+    m_player.SeekToMs(static_cast<int>(within), true);
     return;
   }
   // Another recording: opened there, playing on when it played, else showing that frame.
@@ -142,7 +142,7 @@ void CPlaybackController::SeekTrip(int64_t ms) {
   OpenTrip(trip, index, paused ? 0 : within);
   if (paused) {
     m_player.PausePlayback();
-    m_player.SeekToMs(static_cast<int>(within));
+    m_player.SeekToMs(static_cast<int>(within), true);
   }
 }
 

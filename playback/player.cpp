@@ -150,17 +150,18 @@ void CQMVMediaPlayer::StopMedia() {
   ResetPipeline();
 }
 
-bool CQMVMediaPlayer::SeekToMs(int ms) {
-  const int frame = static_cast<int>(static_cast<int64_t>(m_frontRate) * ms / 1000);
+bool CQMVMediaPlayer::SeekToMs(int ms, bool exact) {
+  const int frame = static_cast<int>(
+      std::clamp<int64_t>(static_cast<int64_t>(m_frontRate) * ms / 1000, 0, INT32_MAX / 2 - 1));
   if (m_command != kIdle) {
-    m_seekRequest = frame;
+    m_seekRequest = frame * 2 + (exact ? 1 : 0);
     return true;
   }
   {
     OwnerLock guard(*this);
     // A stopped player has nothing to show: its parser is closed.
     if (!m_open) return true;
-    SeekToFrame(frame);
+    SeekToFrame(frame, exact);
   }
   m_command = kShowOneFrame;
   return true;
@@ -214,6 +215,8 @@ void CQMVMediaPlayer::ResetPipeline() {
   m_framesQueued = 0;
   m_preBuffering = true;
   m_readError = false;
+  m_showFrom = -1;
+  m_frontRead = -1;
   if (m_decoder) {
     m_decoder->Flush(0);
     m_decoder->Flush(1);
@@ -222,11 +225,12 @@ void CQMVMediaPlayer::ResetPipeline() {
   m_mediaSync.Clear();
 }
 
-void CQMVMediaPlayer::SeekToFrame(int frame) {
+void CQMVMediaPlayer::SeekToFrame(int frame, bool exact) {
   if (m_totalFrames <= 0) return;
   TakeBackNext();
   const int rate = m_frontRate;
   int current = frame < 0 ? 0 : (frame >= m_totalFrames ? m_totalFrames - 1 : frame);
+  const int target = current;
   m_currentFrame = current;
   if (m_parser && rate > 0) {
     const int reached = m_parser->SeekToTime(static_cast<float>(current) / static_cast<float>(rate));
@@ -238,8 +242,14 @@ void CQMVMediaPlayer::SeekToFrame(int frame) {
     }
   }
   m_currentFrame = current;
-  SetShownFrame(current);
   ResetPipeline();
+  if (exact && current < target) {
+    // The unit's frames before the target are decoded unseen; the position is the target's.
+    m_showFrom = target;
+    m_frontRead = current - 1;
+    current = target;
+  }
+  SetShownFrame(current);
 }
 
 void CQMVMediaPlayer::TakeBackNext() {
@@ -270,6 +280,7 @@ void CQMVMediaPlayer::EnterNext() {
   if (m_entering.parser == nullptr) return;
   TakeInfo(m_entering.info);
   m_shownTag = m_entering.tag;
+  m_showFrom = -1;
   m_currentFrame = 0;
   SetShownFrame(0);
   m_entering = Queued{};

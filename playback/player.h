@@ -88,8 +88,10 @@ class CQMVMediaPlayer {
   void ResumePlayback() { m_command = kPlay; }
   // While playing: the worker moves to the frame at its next chunk. While paused: moves now
   // and shows that one frame (command 10); after StopMedia it does nothing. Either way the
-  // audio still queued is dropped. Always true.
-  bool SeekToMs(int ms);
+  // audio still queued is dropped. Always true. The frame shown is the first of the seek
+  // unit that holds ms; with exact, the frame at ms itself (those before it in the unit are
+  // decoded unseen, their sound dropped).
+  bool SeekToMs(int ms, bool exact = false);
   // Single-frame moves relative to the current frame, carried out while playing.
   void RequestStep(int frames) { m_stepRequest = frames; }
   // Shutdown: worker (at its next pump turn, even mid-recording), media clock, parser
@@ -146,7 +148,7 @@ class CQMVMediaPlayer {
   void OutputFront(int size);
   void OutputRear(int size);
   void ResetPipeline();
-  void SeekToFrame(int frame);
+  void SeekToFrame(int frame, bool exact);
   int TimeOfFrameMs(int frame) const;
   // Takes the recording's rates, length and cameras as the ones played. REQUIRES: m_lock.
   void TakeInfo(const MediaInfo& info);
@@ -178,7 +180,7 @@ class CQMVMediaPlayer {
   std::atomic<int32_t> m_command{kIdle};
   std::atomic<int32_t> m_status{kStopped};
   std::atomic<int32_t> m_stepRequest{0};
-  std::atomic<int32_t> m_seekRequest{-1};
+  std::atomic<int32_t> m_seekRequest{-1};  // frame * 2, + 1 for an exact seek; -1 none
   std::atomic<int32_t> m_frontRate{0};
   std::atomic<int32_t> m_rearRate{0};
   std::atomic<int32_t> m_durationMs{0};
@@ -204,6 +206,10 @@ class CQMVMediaPlayer {
   char m_currentName[128] = {};
   int32_t m_heldFrontSize = 0;  // bytes of the front packet held in m_frameBuffer; 0 none
   bool m_readError = false;     // the parser's last read was an error, not the end
+  // After an exact seek: the first front frame to show (those before it are decoded unseen),
+  // and the index of the last front frame read; -1 otherwise.
+  int32_t m_showFrom = -1;
+  int32_t m_frontRead = -1;
   int32_t m_shownTag = 0;       // tag of the recording the output is in
   // The recording queued next; the one the read side is in while the output is not yet
   // (m_entering), with the parser of the one still shown (m_left, read to its end).

@@ -67,9 +67,9 @@ bool CQMVMediaPlayer::Pump() {
     // An owner call waits for the lock: let the step release it.
     if (m_ownersWaiting.load() > 0) return true;
     if (const int step = m_stepRequest.exchange(0); step != 0) {
-      SeekToFrame(m_currentFrame + step);
+      SeekToFrame(m_currentFrame + step, false);
     }
-    if (const int seek = m_seekRequest.exchange(-1); seek >= 0) SeekToFrame(seek);
+    if (const int seek = m_seekRequest.exchange(-1); seek >= 0) SeekToFrame(seek / 2, seek % 2 != 0);
     // A front packet held back for an owner is this turn's output.
     if (m_heldFrontSize > 0) {
       if (!OutputHeldFront()) return true;
@@ -121,7 +121,8 @@ bool CQMVMediaPlayer::HandleChunk(const char id[4], int size, bool* ready) {
     return camera >= 0 && HandleVideo(camera, size, ready);
   }
   if (id[2] == 'w' && id[3] == 'b') {
-    if (m_awaitFrontKey) return false;
+    // Sound goes with the frames read before it: none before the target of an exact seek.
+    if (m_awaitFrontKey || m_frontRead < m_showFrom) return false;
     if (m_command != kShowOneFrame) m_mediaSync.PushPcm(m_readBuffer.data(), size);
     return true;
   }
@@ -138,6 +139,7 @@ bool CQMVMediaPlayer::HandleVideo(int camera, int size, bool* ready) {
     m_awaitFrontKey = false;
   }
   if (camera == 0) {
+    ++m_frontRead;
     m_packets.Push(CPacketQueue::kFront, m_readBuffer.data(), size);
     ++m_framesQueued;
     if (m_preBuffering) {
@@ -185,8 +187,8 @@ CQMVMediaPlayer::Output CQMVMediaPlayer::OutputOne(bool untilFront) {
 
 bool CQMVMediaPlayer::OutputHeldFront() {
   // The device's pace sets the frames' pace; an owner waiting for the lock ends the wait,
-  // and the packet is shown at the next turn.
-  if (!m_mediaSync.WaitForAudio(&m_ownersWaiting)) return false;
+  // and the packet is shown at the next turn. Frames decoded unseen wait for nothing.
+  if (m_currentFrame >= m_showFrom && !m_mediaSync.WaitForAudio(&m_ownersWaiting)) return false;
   const int size = m_heldFrontSize;
   m_heldFrontSize = 0;
   OutputFront(size);
@@ -194,12 +196,14 @@ bool CQMVMediaPlayer::OutputHeldFront() {
 }
 
 void CQMVMediaPlayer::OutputRear(int size) {
-  const bool show = m_command != kShowOneFrame;
+  // Unseen while the front has not reached the target of an exact seek.
+  const bool reached = m_currentFrame > m_showFrom;
+  const bool show = m_command != kShowOneFrame && reached;
   if (m_decoder == nullptr ||
       !m_decoder->DecodeAndShow(1, m_rearSurface, m_frameBuffer.data(), size, show)) {
     return;
   }
-  if (m_command == kShowOneFrame) {
+  if (m_command == kShowOneFrame && reached) {
     m_status = kStill;
     m_decoder->RedrawFrame(0, m_frontSurface);
     m_decoder->RedrawFrame(1, m_rearSurface);
@@ -208,16 +212,27 @@ void CQMVMediaPlayer::OutputRear(int size) {
 }
 
 void CQMVMediaPlayer::OutputFront(int size) {
-  const bool show = m_command != kShowOneFrame;
-  m_pacer.Pace(m_frontRate);
-  SetShownFrame(m_currentFrame.fetch_add(1));
+  const int frame = m_currentFrame.fetch_add(1);
+  const bool unseen = frame < m_showFrom;  // before the target of an exact seek
+  const bool show = m_command != kShowOneFrame && !unseen;
+  if (!unseen) {
+    m_pacer.Pace(m_frontRate);
+    SetShownFrame(frame);
+  }
   if (m_decoder == nullptr ||
       !m_decoder->DecodeAndShow(0, m_frontSurface, m_frameBuffer.data(), size, show)) {
     return;
   }
-  if (m_command == kShowOneFrame && m_cameraCount != 2) {
+  if (m_command != kShowOneFrame || unseen) return;
+  if (m_cameraCount != 2) {
     m_status = kStopped;
     m_decoder->RedrawFrame(0, m_frontSurface);
+    m_command = kIdle;
+  } else if (frame == m_showFrom) {
+    // The target of an exact seek: the rear camera's picture is its last one up to it.
+    m_status = kStill;
+    m_decoder->RedrawFrame(0, m_frontSurface);
+    m_decoder->RedrawFrame(1, m_rearSurface);
     m_command = kIdle;
   }
 }

@@ -29,7 +29,7 @@ size_t CRecordingSequence::Open(std::vector<std::string> sources, size_t first, 
     withinMs = 0;
   }
   m_player.OpenMedia(m_sources[first].c_str(), static_cast<int>(first));
-  if (withinMs > 0) m_player.SeekToMs(withinMs);
+  if (withinMs > 0) m_player.SeekToMs(withinMs, true);
   QueueFrom(first + 1);
   return first;
 }

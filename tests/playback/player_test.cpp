@@ -135,16 +135,20 @@ TEST(Player, ParserThatRefusesTheFileEndsAtOnce) {
   EXPECT_EQ(ends.load(), 1);
 }
 
+// A seek shows the seek unit's first frame on; an exact one decodes the unit's frames before
+// the target unseen and shows the target on.
 TEST_F(PlayerOnCard, SeekWhilePlayingTakesEffectAtTheNextChunk) {
   ASSERT_TRUE(s_card->ok);
   const std::string name = s_card->Name(0);
+  for (const auto& [exact, firstShown] : {std::pair{false, 48}, std::pair{true, 60}}) {
+  SCOPED_TRACE(exact);
   PlayerRig rig(s_card->dir.Path().string());
   const auto all = FrontChunkHashes(rig.Library(), name);
   ASSERT_EQ(all.size(), 90u);
   rig.player.OpenMedia(name.c_str());
   ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.player.GetPositionMs() >= 200; }, 10s));
   const int readsBefore = rig.parser.reads.load();
-  rig.player.SeekToMs(2000);  // frame 60: 2 s = 2 seek units of 24 frames, 1 whole second
+  rig.player.SeekToMs(2000, exact);  // frame 60: 2 s = 2 seek units of 24 frames, 1 whole second
   ASSERT_TRUE(rig.WaitForEnd(kPlayTimeout));
   {
     std::lock_guard<std::mutex> guard(rig.parser.mutex);
@@ -152,14 +156,19 @@ TEST_F(PlayerOnCard, SeekWhilePlayingTakesEffectAtTheNextChunk) {
     EXPECT_FLOAT_EQ(rig.parser.seeks[0], 2.0f);
     EXPECT_LE(rig.parser.readsAtSeek[0], readsBefore + 1);
   }
-  // Shown: a prefix of the recording, then frames 48..89 from the key frame reached.
+  // Shown: a prefix of the recording, then the frames from the first shown on; decoded: from
+  // the key frame reached (48).
   const auto shown = FrontDecodes(rig.decoder, true);
-  const std::vector<size_t> tail(all.begin() + 48, all.end());
+  const std::vector<size_t> tail(all.begin() + firstShown, all.end());
   ASSERT_GT(shown.size(), tail.size());
   const size_t prefix = shown.size() - tail.size();
   EXPECT_TRUE(std::equal(tail.begin(), tail.end(), shown.begin() + static_cast<long>(prefix)));
   EXPECT_TRUE(std::equal(shown.begin(), shown.begin() + static_cast<long>(prefix), all.begin()));
+  const auto decoded = FrontDecodes(rig.decoder, false);
+  const std::vector<size_t> fromKey(all.begin() + 48, all.end());
+  EXPECT_TRUE(std::equal(fromKey.begin(), fromKey.end(), decoded.end() - static_cast<long>(fromKey.size())));
   EXPECT_EQ(rig.player.GetPositionMs(), 89 * 1000 / 30);
+  }
 }
 
 TEST_F(PlayerOnCard, StepRequestMovesRelativeToTheCurrentFrame) {
@@ -218,11 +227,14 @@ TEST_F(PlayerOnCard, SeekWhilePausedShowsOneFrame) {
   }
 }
 
-// The picture a paused seek shows is the first frame of the 24-frame unit the card seeks to;
-// the position is that frame's time.
+// The picture a paused seek shows is the first frame of the 24-frame unit the card seeks to,
+// an exact seek's the frame at its time; the position is that frame's time. With a rear
+// camera too, the exact seek stops at the target, not at the first rear frame.
 TEST_F(PlayerOnCard, PositionIsTheTimeOfTheFrameOnScreen) {
   ASSERT_TRUE(s_card->ok);
-  const std::string name = s_card->Name(1);  // front only: the seek decodes one front frame
+  for (const int recording : {1, 0}) {
+  const std::string name = s_card->Name(recording);  // 1: front only
+  SCOPED_TRACE(name);
   PlayerRig rig(s_card->dir.Path().string());
   const auto all = FrontChunkHashes(rig.Library(), name);
   ASSERT_EQ(all.size(), 90u);
@@ -230,17 +242,22 @@ TEST_F(PlayerOnCard, PositionIsTheTimeOfTheFrameOnScreen) {
   PauseAfterAFewFrames(rig);
   struct Case {
     int ms;
+    bool exact;
     int frame;
-  } cases[] = {{1000, 24}, {2000, 48}, {2500, 72}, {0, 0}, {2999, 72}};
+  } cases[] = {{1000, false, 24}, {2000, false, 48}, {2500, false, 72}, {0, false, 0},
+               {2999, false, 72}, {1000, true, 30},  {2500, true, 75},  {2999, true, 89},
+               {0, true, 0},      {9000, true, 89}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.ms);
-    rig.player.SeekToMs(c.ms);
+    SCOPED_TRACE(c.exact);
+    rig.player.SeekToMs(c.ms, c.exact);
     ASSERT_TRUE(PlayerRig::WaitUntil(
         [&] { return rig.player.CommandValue() == CQMVMediaPlayer::kIdle; }, 10s));
     const auto decoded = FrontDecodes(rig.decoder, false);
     ASSERT_FALSE(decoded.empty());
     EXPECT_EQ(decoded.back(), all[static_cast<size_t>(c.frame)]);
     EXPECT_EQ(rig.player.GetPositionMs(), c.frame * 1000 / 30);
+  }
   }
 }
 
