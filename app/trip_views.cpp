@@ -333,6 +333,7 @@ bool CStandIn::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Resize:
     case QEvent::Show:
     case QEvent::Hide:
+    case QEvent::ZOrderChange:  // raised over its stand-in by a layout
       if (watched == m_target) Follow();
       break;
     default:
