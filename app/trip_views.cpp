@@ -255,14 +255,16 @@ void CTripTimeline::paintEvent(QPaintEvent*) {
   const int at = XOf(m_position);
   p.fillRect(QRect(bar.left(), bar.top(), at - bar.left(), bar.height()), QColor(247, 88, 46));
   // Where one recording gives way to the next; events as marks above and below the bar.
+  int64_t offset = 0;  // summed here: a trip may hold thousands of recordings
   for (size_t i = 0; i < m_trip.recordings.size(); ++i) {
-    const int x = XOf(m_trip.OffsetMs(i));
+    const int x = XOf(offset);
+    offset += m_trip.recordings[i].durationMs;
     if (i > 0) p.fillRect(QRect(x, bar.top() - 3, 1, bar.height() + 6), QColor(200, 200, 200));
     if (IsEvent(m_trip.recordings[i])) {
       const QColor colour = m_trip.recordings[i].kindCode == roadkeep::tat::kKindEvent
                                 ? QColor(230, 40, 40)
                                 : QColor(250, 200, 40);
-      const int end = std::max(XOf(m_trip.OffsetMs(i + 1)), x + 3);
+      const int end = std::max(XOf(offset), x + 3);
       p.fillRect(QRect(x, bar.top() - 5, end - x, 3), colour);
       p.fillRect(QRect(x, bar.bottom() + 3, end - x, 3), colour);
     }
