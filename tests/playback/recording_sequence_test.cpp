@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -105,6 +106,46 @@ TEST(RecordingSequence, PlaysEachRecordingsFramesInOrderWithoutAStop) {
     rig.player.Shutdown();
     spare.Stop();
   }
+}
+
+// A seek in the recording on screen while the read side is already in the next one: the seek
+// is in the one shown, and the next one plays afterwards from its start, whole.
+TEST(RecordingSequence, ASeekBeforeTheBoundaryIsInTheRecordingShown) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  MadeCard card(2, "160x120@30", "160x120@15");
+  ASSERT_TRUE(card.ok);
+  PlayerRig rig(card.dir.Path().string());
+  CTATParser spare;
+  spare.SetLibrary(rig.Library());
+  spare.Start();
+  Entered entered;
+  entered.player = &rig.player;
+  rig.player.SetNextCallback(&Entered::Post, &entered);
+  CRecordingSequence sequence(rig.player, rig.parser, spare);
+  const std::vector<std::string> names = {card.Name(0), card.Name(2)};
+  const auto first = FrontChunkHashes(rig.Library(), names[0]);
+  const auto second = FrontChunkHashes(rig.Library(), names[1]);
+  sequence.Open(names, 0, 0);
+  // The worker has begun reading the second while the first is still on screen.
+  ASSERT_TRUE(PlayerRig::WaitUntil([&] { return !rig.player.HasQueuedNext(); }, 30s));
+  int tag = -1;
+  rig.player.GetPlace(&tag);
+  ASSERT_EQ(tag, 0) << "the output passed the boundary before the test could seek";
+  rig.player.SeekToMs(1000, true);  // frame 30 of the first
+  ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.Ends() > 0; }, 60s));
+  std::vector<size_t> shown;
+  for (const auto& call : rig.decoder.Calls()) {
+    if (call.index == 0 && call.show) shown.push_back(call.hash);
+  }
+  std::vector<size_t> tail(first.begin() + 30, first.end());
+  tail.insert(tail.end(), second.begin(), second.end());
+  ASSERT_GE(shown.size(), tail.size());
+  EXPECT_TRUE(std::equal(tail.begin(), tail.end(), shown.end() - static_cast<long>(tail.size())));
+  std::lock_guard<std::mutex> guard(entered.mutex);
+  EXPECT_EQ(entered.tags, std::vector<int>{1});
+  sequence.Stop();
+  rig.player.Shutdown();
+  spare.Stop();
 }
 
 }  // namespace
