@@ -8,6 +8,8 @@
 void CRecordingSequence::Stop() {
   m_player.PausePlayback();
   m_player.StopMedia();  // closes the one it read
+  // The player is left with the first parser, whichever it read last.
+  m_player.SetParser(m_parsers[0]);
   for (VMediaParser* parser : m_parsers) parser->Close();
   m_reading = 0;
   m_sources.clear();

@@ -32,7 +32,8 @@ class CRecordingSequence {
   size_t Open(std::vector<std::string> sources, size_t first, int withinMs);
   // The player reported (next-callback) that it plays sources[tag] now.
   void Entered(int tag);
-  // Stops the player and closes both parsers; the sequence is empty.
+  // Stops the player and closes both parsers; the sequence is empty and the player reads the
+  // first parser again.
   void Stop();
   bool Active() const { return !m_sources.empty(); }
   // The parser the player reads (the first one when nothing plays).
