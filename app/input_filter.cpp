@@ -1,17 +1,20 @@
 #include "app/input_filter.h"
 
 #include <QKeyEvent>
+#include <QTimer>
 #include <QKeySequence>
 #include <QTreeView>
 #include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
 
+#include "app/key_help.h"
 #include "app/main_window.h"
 #include "app/transport.h"
 #include "app/window_controls.h"
 #include "app/zoom_dlg.h"
 #include "controls/bitmap_slider.h"
+#include "controls/skin_button.h"
 #include "resources/resource_ids.h"
 
 bool CInputFilter::eventFilter(QObject* watched, QEvent* event) {
@@ -64,6 +67,11 @@ bool CZarezeRadidaDlg::HandleListKey(int key) {
 }
 
 bool CZarezeRadidaDlg::HandleKey(int key) {
+  // The sheet of keys takes the first key to close itself.
+  if (m_keySheet != nullptr && m_keySheet->isVisible()) {
+    m_keySheet->hide();
+    return true;
+  }
   // With the list in hand, its keys move the selection and play; elsewhere they keep theirs.
   if (HandleListKey(key) || HandleTripListKey(key)) return true;
   CBitmapSlider* volume = m_controls->Slider(IDC_VOLUME_SLIDER);
@@ -78,7 +86,31 @@ bool CZarezeRadidaDlg::HandleKey(int key) {
       break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
+    case Qt::Key_F:
       ToggleFullScreen();
+      break;
+    case Qt::Key_Period:
+    case Qt::Key_Comma:
+      StepFrame(key == Qt::Key_Period ? 1 : -1);
+      break;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      if (m_playback.IsOpen()) {
+        // The last frame of the recording is the nearest to any frame past its end.
+        m_playback.Player().SeekToFrame(key == Qt::Key_Home ? 0 : INT32_MAX / 2 - 1);
+        RefreshPositionSoon();
+      }
+      break;
+    case Qt::Key_M:
+      m_controls->Check(IDC_MUTE)->SetCheck(!m_controls->Check(IDC_MUTE)->GetCheck());
+      OnMute();
+      break;
+    case Qt::Key_S:
+      OnCapture();
+      break;
+    case Qt::Key_Question:
+    case Qt::Key_F1:
+      m_keySheet->Open();
       break;
     case Qt::Key_Space:
       if (!m_controls->Find(IDC_PLAY)->isHidden() && RowCount() > 0) {
@@ -117,6 +149,19 @@ bool CZarezeRadidaDlg::HandleKey(int key) {
   return true;
 }
 
+void CZarezeRadidaDlg::StepFrame(int delta) {
+  if (!m_playback.IsOpen()) return;
+  // Playing, a step pauses first.
+  if (m_playback.Player().CommandValue() == CQMVMediaPlayer::kPlay) OnPause();
+  m_playback.Player().StepFrames(delta);
+  RefreshPositionSoon();
+}
+
+void CZarezeRadidaDlg::RefreshPositionSoon() {
+  // The frame reaches the screen a moment later; the labels follow it then.
+  QTimer::singleShot(150, this, &CZarezeRadidaDlg::RefreshPosition);
+}
+
 void CZarezeRadidaDlg::ToggleFullScreen() {
   if (m_state.displayMode == kNormalMode) {
     OnFullScreen();
@@ -138,6 +183,17 @@ bool CZarezeRadidaDlg::HandleWheel(int sliderId, int notches) {
       if (!m_playback.IsOpen()) return true;
       m_playback.Player().SeekToMs(
           std::max(0, m_playback.Player().GetPositionMs() + notches * kWheelSeekMs));
+      return true;
+    case IDC_FRONT_PANE:
+    case IDC_REAR_PANE:
+      // Over the picture: 5 s a notch, exactly; paused, a frame a notch.
+      if (!m_playback.IsOpen()) return true;
+      if (m_playback.Player().CommandValue() == CQMVMediaPlayer::kIdle) {
+        StepFrame(notches);
+      } else {
+        m_playback.Player().SeekToMs(
+            std::max(0, m_playback.Player().GetPositionMs() + notches * kWheelSeekMs), true);
+      }
       return true;
     default:
       return false;

@@ -173,4 +173,6 @@ void CZarezeRadidaDlg::ConnectControls() {
   ConnectExportControls();
   ConnectContextMenus();
   SetUpTrips();
+  SetButtonTips(*m_controls, m_language);
+  m_keySheet = new CKeySheet(this, m_language);
 }

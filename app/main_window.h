@@ -33,6 +33,7 @@
 #include "app/export_controller.h"
 #include "app/playback_controller.h"
 #include "app/recording_model.h"
+#include "app/key_help.h"
 #include "app/trip_views.h"
 #include "app/window_state.h"
 #include "containers/avi_extractor.h"
@@ -130,6 +131,9 @@ class CZarezeRadidaDlg : public QWidget {
   bool HandleListKey(int key);
   // Full screen from the normal window, the normal window from full screen.
   void ToggleFullScreen();
+  // Paused (a step pauses first): the frame delta frames from the one on screen.
+  void StepFrame(int delta);
+  void RefreshPositionSoon();
   // The wheel turned by notches (up positive) over the slider of sliderId: the volume and the
   // brightness move by a key's step a notch, the position seeks kWheelSeekMs a notch. False
   // over anything else.
@@ -313,6 +317,7 @@ class CZarezeRadidaDlg : public QWidget {
   CTripTimeline* m_timeline = nullptr;         // over the position slider while a trip plays
   QPushButton* m_tripsButton = nullptr;
   std::vector<CStandIn*> m_tripStandIns;
+  CKeySheet* m_keySheet = nullptr;  // ? and F1
   bool m_tripMode = false;
   size_t m_playingTrip = 0;    // the trip that plays, while one does
   int m_tripDistanceRun = 0;   // which filling the distances on their way belong to

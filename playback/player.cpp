@@ -161,10 +161,42 @@ bool CQMVMediaPlayer::SeekToMs(int ms, bool exact) {
     OwnerLock guard(*this);
     // A stopped player has nothing to show: its parser is closed.
     if (!m_open) return true;
-    SeekToFrame(frame, exact);
+    MoveToFrame(frame, exact);
   }
   m_command = kShowOneFrame;
   return true;
+}
+
+void CQMVMediaPlayer::SeekToFrame(int frame) {
+  frame = std::clamp(frame, 0, INT32_MAX / 2 - 1);
+  if (m_command != kIdle) {
+    m_seekRequest = frame * 2 + 1;
+    return;
+  }
+  {
+    OwnerLock guard(*this);
+    if (!m_open) return;
+    MoveToFrame(frame, true);
+  }
+  m_command = kShowOneFrame;
+}
+
+void CQMVMediaPlayer::StepFrames(int delta) {
+  if (m_command != kIdle || delta == 0) return;
+  {
+    OwnerLock guard(*this);
+    if (!m_open || m_totalFrames <= 0) return;
+    const int shown = static_cast<int32_t>(m_shownPlace.load() & 0xFFFFFFFF);
+    const int target = std::clamp(shown + delta, 0, m_totalFrames - 1);
+    if (target == shown) return;
+    if (target == m_currentFrame && target == shown + 1) {
+      // The next frame out of the pipeline: decoded as it comes, nothing read again.
+      m_showFrom = target;
+    } else {
+      MoveToFrame(target, true);
+    }
+  }
+  m_command = kShowOneFrame;
 }
 
 int CQMVMediaPlayer::TimeOfFrameMs(int frame) const {
@@ -225,7 +257,7 @@ void CQMVMediaPlayer::ResetPipeline() {
   m_mediaSync.Clear();
 }
 
-void CQMVMediaPlayer::SeekToFrame(int frame, bool exact) {
+void CQMVMediaPlayer::MoveToFrame(int frame, bool exact) {
   if (m_totalFrames <= 0) return;
   TakeBackNext();
   const int rate = m_frontRate;

@@ -94,6 +94,12 @@ class CQMVMediaPlayer {
   bool SeekToMs(int ms, bool exact = false);
   // Single-frame moves relative to the current frame, carried out while playing.
   void RequestStep(int frames) { m_stepRequest = frames; }
+  // Shows frame n of the open recording exactly (clamped into it), as SeekToMs with exact.
+  void SeekToFrame(int frame);
+  // While paused: shows the frame delta frames from the one on screen, both cameras. One
+  // frame on is the next one out of the pipeline (nothing is read again); any other, an
+  // exact seek. Nothing after StopMedia.
+  void StepFrames(int delta);
   // Shutdown: worker (at its next pump turn, even mid-recording), media clock, parser
   // reader, audio output. Safe to call twice.
   void Shutdown();
@@ -148,7 +154,7 @@ class CQMVMediaPlayer {
   void OutputFront(int size);
   void OutputRear(int size);
   void ResetPipeline();
-  void SeekToFrame(int frame, bool exact);
+  void MoveToFrame(int frame, bool exact);
   int TimeOfFrameMs(int frame) const;
   // Takes the recording's rates, length and cameras as the ones played. REQUIRES: m_lock.
   void TakeInfo(const MediaInfo& info);

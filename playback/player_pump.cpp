@@ -67,9 +67,9 @@ bool CQMVMediaPlayer::Pump() {
     // An owner call waits for the lock: let the step release it.
     if (m_ownersWaiting.load() > 0) return true;
     if (const int step = m_stepRequest.exchange(0); step != 0) {
-      SeekToFrame(m_currentFrame + step, false);
+      MoveToFrame(m_currentFrame + step, false);
     }
-    if (const int seek = m_seekRequest.exchange(-1); seek >= 0) SeekToFrame(seek / 2, seek % 2 != 0);
+    if (const int seek = m_seekRequest.exchange(-1); seek >= 0) MoveToFrame(seek / 2, seek % 2 != 0);
     // A front packet held back for an owner is this turn's output.
     if (m_heldFrontSize > 0) {
       if (!OutputHeldFront()) return true;

@@ -404,5 +404,70 @@ TEST_F(CardJourney, ATripPlaysAsOneJourneyAcrossItsRecordings) {
   EXPECT_EQ(messages.Count(), 0);
 }
 
+// Paused, . shows the next frame and , the one before again, exactly as it was; Home and End
+// go to the first and last frames; ? opens the sheet of keys and any key closes it; every
+// icon button names its action.
+TEST_F(CardJourney, FrameKeysStepThePictureAndTheSheetListsTheKeys) {
+  CardMessageAnswerer messages;
+  Insert();
+  ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 4; }, kListedMs));
+  DoubleClickRow(0);
+  ASSERT_TRUE(WaitFor([&] { return W().Player().GetPositionMs() >= 1000; }, kWaitMs));
+  Key(Qt::Key_Space);
+  ASSERT_EQ(W().Player().CommandValue(), CQMVMediaPlayer::kIdle);
+  QTest::qWait(300);  // the worker's last turn ends
+  const cv::Mat before = Front().LastFrame().clone();
+  const int at = W().Player().GetPositionMs();
+  const int frame = (at * 30 + 999) / 1000;  // the position is frame * 1000 / 30, rounded down
+  const auto ms = [&](int k) { return (frame + k) * 1000 / 30; };
+
+  const auto waitStill = [&] {
+    return WaitFor([&] { return W().Player().CommandValue() == CQMVMediaPlayer::kIdle; }, kWaitMs);
+  };
+  const auto same = [&](const cv::Mat& a) {
+    const cv::Mat now = Front().LastFrame();
+    return now.size() == a.size() && cv::norm(now, a, cv::NORM_INF) == 0;
+  };
+  struct Step {
+    Qt::Key key;
+    int positionMs;  // expected after the key
+  } steps[] = {{Qt::Key_Period, ms(1)}, {Qt::Key_Comma, ms(0)}, {Qt::Key_Period, ms(1)},
+               {Qt::Key_Period, ms(2)}, {Qt::Key_Comma, ms(1)}, {Qt::Key_Comma, ms(0)}};
+  for (const Step& step : steps) {
+    Key(step.key);
+    ASSERT_TRUE(waitStill());
+    ASSERT_TRUE(WaitFor([&] { return W().Player().GetPositionMs() == step.positionMs; }, kWaitMs))
+        << W().Player().GetPositionMs() << " ms, wanted " << step.positionMs;
+    // The picture follows: away from the first one, or back to it exactly.
+    EXPECT_TRUE(WaitFor([&] { return same(before) == (step.positionMs == at); }, kWaitMs))
+        << "at " << step.positionMs << " ms";
+  }
+  Key(Qt::Key_End);
+  ASSERT_TRUE(waitStill());
+  EXPECT_TRUE(WaitFor([&] { return W().Player().GetPositionMs() == (12 * 30 - 1) * 1000 / 30; }, kWaitMs))
+      << W().Player().GetPositionMs();
+  Key(Qt::Key_Home);
+  ASSERT_TRUE(waitStill());
+  EXPECT_TRUE(WaitFor([&] { return W().Player().GetPositionMs() == 0; }, kWaitMs));
+
+  // ? shows the sheet over the window; any key closes it and does nothing else.
+  auto* sheet = W().findChild<QWidget*>(QStringLiteral("KeySheet"));
+  ASSERT_NE(sheet, nullptr);
+  Key(Qt::Key_Question);
+  ASSERT_TRUE(WaitFor([&] { return sheet->isVisible() && sheet->size() == W().size(); }, kWaitMs));
+  QTest::qWait(300);  // painted
+  SaveShot(GrabScreen(), "key-sheet.png");
+  Key(Qt::Key_Space);
+  EXPECT_FALSE(sheet->isVisible());
+  EXPECT_EQ(W().Player().CommandValue(), CQMVMediaPlayer::kIdle) << "the key only closed the sheet";
+
+  for (const int id : {IDC_PLAY, IDC_PAUSE, IDC_STOP, IDC_PRE, IDC_NEXT, IDC_BACK10, IDC_FWD10,
+                       IDC_ZOOM, IDC_CAPTURE, IDC_SETTINGS, IDC_MIRROR, IDC_MUTE, IDC_OPEN,
+                       IDC_FULLSCREEN, IDC_WINDOW, IDC_MINIMIZE, IDC_CLOSE}) {
+    EXPECT_FALSE(W().Controls().Find(id)->toolTip().isEmpty()) << id;
+  }
+  EXPECT_EQ(messages.Count(), 0);
+}
+
 }  // namespace
 }  // namespace roadkeep::test

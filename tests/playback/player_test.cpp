@@ -261,6 +261,37 @@ TEST_F(PlayerOnCard, PositionIsTheTimeOfTheFrameOnScreen) {
   }
 }
 
+// Paused, frame steps show the frames beside the one on screen, exactly: one on comes out of
+// the pipeline, the others by an exact seek; steps past either end stop at it.
+TEST_F(PlayerOnCard, FrameStepsShowTheFramesBesideTheOneOnScreen) {
+  ASSERT_TRUE(s_card->ok);
+  for (const int recording : {1, 0}) {
+    const std::string name = s_card->Name(recording);  // 1: front only
+    SCOPED_TRACE(name);
+    PlayerRig rig(s_card->dir.Path().string());
+    const auto all = FrontChunkHashes(rig.Library(), name);
+    ASSERT_EQ(all.size(), 90u);
+    rig.player.OpenMedia(name.c_str());
+    PauseAfterAFewFrames(rig);
+    rig.player.SeekToFrame(40);
+    struct Case {
+      int delta;  // 0: the seek above
+      int frame;
+    } cases[] = {{0, 40}, {1, 41}, {1, 42}, {-1, 41}, {-3, 38}, {1, 39}, {50, 89}, {5, 89},
+                 {-100, 0}, {1, 1}};
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.delta);
+      if (c.delta != 0) rig.player.StepFrames(c.delta);
+      ASSERT_TRUE(PlayerRig::WaitUntil(
+          [&] { return rig.player.CommandValue() == CQMVMediaPlayer::kIdle; }, 10s));
+      const auto decoded = FrontDecodes(rig.decoder, false);
+      ASSERT_FALSE(decoded.empty());
+      EXPECT_EQ(decoded.back(), all[static_cast<size_t>(c.frame)]);
+      EXPECT_EQ(rig.player.GetPositionMs(), c.frame * 1000 / 30);
+    }
+  }
+}
+
 // The window's STOP (pause, stop, seek to 0, other work, stop again), a seek on a stopped or
 // never opened player and a resume after a stop are not the end of a recording: no end is
 // reported and nothing more is drawn. The long recording is larger than the parser reads
