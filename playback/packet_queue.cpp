@@ -50,3 +50,8 @@ int CPacketQueue::Count() const {
   CSyncGuard guard(m_lock);
   return static_cast<int>(m_packets.size());
 }
+
+int32_t CPacketQueue::NextKind() const {
+  CSyncGuard guard(m_lock);
+  return m_packets.empty() ? -1 : m_packets.front().kind;
+}

@@ -25,6 +25,8 @@ class CPacketQueue {
   bool Pop(void* destination, int capacity, int* size, int32_t* kind);
   void Clear();
   int Count() const;
+  // The kind of the oldest packet; -1 when the queue is empty.
+  int32_t NextKind() const;
 
  private:
   struct Packet {

@@ -153,6 +153,8 @@ class CQMVMediaPlayer {
   bool OutputHeldFront();
   void OutputFront(int size);
   void OutputRear(int size);
+  // Single-frame command done: both cameras' pictures drawn again, status still, idle.
+  void ShowStill();
   void ResetPipeline();
   void MoveToFrame(int frame, bool exact);
   int TimeOfFrameMs(int frame) const;

@@ -203,12 +203,18 @@ void CQMVMediaPlayer::OutputRear(int size) {
       !m_decoder->DecodeAndShow(1, m_rearSurface, m_frameBuffer.data(), size, show)) {
     return;
   }
-  if (m_command == kShowOneFrame && reached) {
-    m_status = kStill;
-    m_decoder->RedrawFrame(0, m_frontSurface);
-    m_decoder->RedrawFrame(1, m_rearSurface);
-    m_command = kIdle;
+  // One frame: both cameras at the front frame's time, so the rear frames written behind it
+  // too.
+  if (m_command == kShowOneFrame && reached && m_packets.NextKind() != CPacketQueue::kRear) {
+    ShowStill();
   }
+}
+
+void CQMVMediaPlayer::ShowStill() {
+  m_status = kStill;
+  m_decoder->RedrawFrame(0, m_frontSurface);
+  m_decoder->RedrawFrame(1, m_rearSurface);
+  m_command = kIdle;
 }
 
 void CQMVMediaPlayer::OutputFront(int size) {
@@ -228,11 +234,9 @@ void CQMVMediaPlayer::OutputFront(int size) {
     m_status = kStopped;
     m_decoder->RedrawFrame(0, m_frontSurface);
     m_command = kIdle;
-  } else if (frame == m_showFrom) {
-    // The target of an exact seek: the rear camera's picture is its last one up to it.
-    m_status = kStill;
-    m_decoder->RedrawFrame(0, m_frontSurface);
-    m_decoder->RedrawFrame(1, m_rearSurface);
-    m_command = kIdle;
+  } else if (frame == m_showFrom && m_packets.NextKind() != CPacketQueue::kRear) {
+    // The target of an exact seek with no rear frame written behind it: the rear camera's
+    // picture is its last one up to it. Else the rear frames behind it end the step.
+    ShowStill();
   }
 }

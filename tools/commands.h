@@ -19,6 +19,7 @@ int TripsCommand(int argc, char** argv);
 int PlayCommand(int argc, char** argv);
 int ExportCommand(int argc, char** argv);
 int SettingsCommand(int argc, char** argv);
+int FrameCommand(int argc, char** argv);
 
 // Why dir is no card the tool can read, as one line ("DIR: not a recorder card", "cannot
 // read DIR/TAT/VOLUME.TAT: Permission denied").

@@ -27,6 +27,7 @@ const Command kCommands[] = {
      "[--step N] [--audio DRIVER] [--audio-file FILE] [--max-seconds S] [--trace]",
      PlayCommand},
     {"export", "export CARD_DIR OUT_DIR [NAME...]", ExportCommand},
+    {"frame", "frame DIR NAME --frame N --out FILE.jpg [--camera front|rear]", FrameCommand},
     {"settings", "settings CARD_DIR [const=N event=N park=N manual=N acc_level=N motion_level=N "
      "mic_in=0|1 voice_out=0|1 power_off_vlt=MV time=now]",
      SettingsCommand},
