@@ -182,7 +182,7 @@ bool CZarezeRadidaDlg::HandleWheel(int sliderId, int notches) {
     case IDC_POS_SLIDER:
       if (!m_playback.IsOpen()) return true;
       m_playback.Player().SeekToMs(
-          std::max(0, m_playback.Player().GetPositionMs() + notches * kWheelSeekMs));
+          std::max(0, m_playback.Player().GetPositionMs() + notches * kWheelSeekMs), true);
       return true;
     case IDC_FRONT_PANE:
     case IDC_REAR_PANE:

@@ -155,7 +155,7 @@ void CPlaybackController::Stop() {
   m_open = false;
 }
 
-void CPlaybackController::SeekToMs(int ms) { m_player.SeekToMs(ms); }
+void CPlaybackController::SeekToMs(int ms) { m_player.SeekToMs(ms, true); }
 
 void CPlaybackController::ReleaseCard() {
   m_parser.OnCardRemoved();

@@ -52,7 +52,7 @@ class CPlaybackController : public QObject {
   void Pause();
   // Closes the recording: nothing plays and nothing ends until the next Open.
   void Stop();
-  void SeekToMs(int ms);
+  void SeekToMs(int ms);  // exactly: the frame at ms
   // The card has gone: its reader lets go of its files.
   void ReleaseCard();
 

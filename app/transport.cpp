@@ -246,7 +246,8 @@ void CZarezeRadidaDlg::SkipBack() {
     m_playback.SeekTrip(SkipBackTarget(m_playback.TripPositionMs()));
     return;
   }
-  m_playback.Player().SeekToMs(static_cast<int>(SkipBackTarget(m_playback.Player().GetPositionMs())));
+  m_playback.Player().SeekToMs(static_cast<int>(SkipBackTarget(m_playback.Player().GetPositionMs())),
+                               true);
 }
 
 void CZarezeRadidaDlg::SkipForward() {
@@ -264,7 +265,7 @@ void CZarezeRadidaDlg::SkipForward() {
   const int64_t target = SkipForwardTarget(m_playback.Player().GetPositionMs(),
                                            m_controls->Slider(IDC_POS_SLIDER)->GetRangeMax());
   if (target >= 0) {
-    m_playback.Player().SeekToMs(static_cast<int>(target));
+    m_playback.Player().SeekToMs(static_cast<int>(target), true);
   } else {
     OnNext();  // within the last 10 s: the recording ends, and the list moves on as at its end
   }
@@ -317,7 +318,7 @@ void CZarezeRadidaDlg::SetVolumeFromSlider(int value) {
 void CZarezeRadidaDlg::OnSliderMoved(int id, int position) {
   switch (id) {
     case IDC_POS_SLIDER:
-      m_playback.Player().SeekToMs((position + 1) * 1000);  // the start of the next second
+      m_playback.Player().SeekToMs(position * 1000, true);  // the start of that second, exactly
       break;
     case IDC_VOLUME_SLIDER:
       SetVolumeFromSlider(position);
