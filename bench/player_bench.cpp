@@ -356,8 +356,12 @@ void BM_TripBoundary(benchmark::State& state) {
     size_t handled = 0;
     while (!ended.load()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      std::lock_guard<std::mutex> guard(entered.mutex);
-      for (; handled < entered.tags.size(); ++handled) sequence.Entered(entered.tags[handled].first);
+      std::vector<int> fresh;  // taken under the lock, acted on without it (the player's
+      {                        // lock is taken inside it by the worker)
+        std::lock_guard<std::mutex> guard(entered.mutex);
+        for (; handled < entered.tags.size(); ++handled) fresh.push_back(entered.tags[handled].first);
+      }
+      for (const int tag : fresh) sequence.Entered(tag);
     }
   }
   sequence.Stop();

@@ -25,6 +25,15 @@ struct Entered {
   std::vector<int> tags;
   std::vector<int> positionsAtEntry;  // the position the player reported at that moment
   CQMVMediaPlayer* player = nullptr;
+  size_t handled = 0;
+  // Tags posted since the last call. The lock is not held while the owner acts on them: the
+  // player's lock is taken inside it by the worker.
+  std::vector<int> Take() {
+    std::lock_guard<std::mutex> guard(mutex);
+    std::vector<int> fresh(tags.begin() + static_cast<long>(handled), tags.end());
+    handled = tags.size();
+    return fresh;
+  }
   static void Post(void* user, int tag) {
     auto* e = static_cast<Entered*>(user);
     std::lock_guard<std::mutex> guard(e->mutex);
@@ -74,11 +83,9 @@ TEST(RecordingSequence, PlaysEachRecordingsFramesInOrderWithoutAStop) {
     }
     sequence.Open(c.names, 0, 0);
     // The owner's side of the sequence: each recording entered gets the one after it queued.
-    size_t handled = 0;
     const bool ended = PlayerRig::WaitUntil(
         [&] {
-          std::lock_guard<std::mutex> guard(entered.mutex);
-          for (; handled < entered.tags.size(); ++handled) sequence.Entered(entered.tags[handled]);
+          for (const int tag : entered.Take()) sequence.Entered(tag);
           return rig.Ends() > 0;
         },
         60s);
@@ -141,8 +148,7 @@ TEST(RecordingSequence, ASeekBeforeTheBoundaryIsInTheRecordingShown) {
   tail.insert(tail.end(), second.begin(), second.end());
   ASSERT_GE(shown.size(), tail.size());
   EXPECT_TRUE(std::equal(tail.begin(), tail.end(), shown.end() - static_cast<long>(tail.size())));
-  std::lock_guard<std::mutex> guard(entered.mutex);
-  EXPECT_EQ(entered.tags, std::vector<int>{1});
+  EXPECT_EQ(entered.Take(), std::vector<int>{1});
   sequence.Stop();
   rig.player.Shutdown();
   spare.Stop();
