@@ -284,6 +284,8 @@ class CZarezeRadidaDlg : public QWidget {
   // the newer or older trip. False when no trip plays.
   bool StepInTrip(int direction);
   bool HandleTripListKey(int key);
+  // The trip of the trip list's current row (the newest when none) plays; false for none.
+  bool PlayTripInHand();
   void LeaveTrip();  // what a trip showed goes when a recording or nothing plays
 
   // The engine, set up by Setup and shut down by Destroy.

@@ -182,6 +182,8 @@ void CZarezeRadidaDlg::SelectRow(int row) {
 void CZarezeRadidaDlg::OnPlay() {
   const int status = m_playback.Player().Status();
   const bool halted = status == CQMVMediaPlayer::kPlaying || status == CQMVMediaPlayer::kStill;
+  // With the trips shown and nothing halted, PLAY plays the trip in hand (or the newest).
+  if (m_tripMode && !(halted && m_playback.IsOpen()) && PlayTripInHand()) return;
   if (!(halted && RowCount() > 0)) {
     if (RowCount() == 0) return;
     const QModelIndexList selected = m_controls->List()->selectionModel()->selectedRows();

@@ -183,6 +183,17 @@ void CZarezeRadidaDlg::OnTripMoved(int index) {
   }
 }
 
+bool CZarezeRadidaDlg::PlayTripInHand() {
+  size_t trip = 0;
+  int recording = -1;
+  if (!m_trips->TripOf(m_tripList->currentIndex(), &trip, &recording) &&
+      !m_trips->TripOf(m_trips->index(0, 0), &trip, &recording)) {
+    return false;
+  }
+  PlayTrip(trip, std::max(recording, 0));
+  return true;
+}
+
 bool CZarezeRadidaDlg::StepInTrip(int direction) {
   if (!m_playback.InTrip()) return false;
   const Trip& trip = m_playback.CurrentTrip();

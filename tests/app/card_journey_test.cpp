@@ -401,6 +401,14 @@ TEST_F(CardJourney, ATripPlaysAsOneJourneyAcrossItsRecordings) {
       << "at " << W().Playback().TripPositionMs() << " ms, wanted " << target;
   QTest::qWait(1500);  // the labels' next refresh
   SaveShot(GrabScreen(), "trip-playing.png");
+
+  // Stopped, Space plays the trip in hand again, not a recording of the list under it.
+  QAbstractButton* stop = qobject_cast<QAbstractButton*>(W().Controls().Find(IDC_STOP));
+  QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, {},
+                    stop->mapTo(m_window.get(), stop->rect().center()));
+  ASSERT_TRUE(WaitFor([&] { return !W().Playback().InTrip(); }, kWaitMs));
+  Key(Qt::Key_Space);
+  EXPECT_TRUE(WaitFor([&] { return W().Playback().InTrip() && Front().FramesPainted() > 0; }, kWaitMs));
   EXPECT_EQ(messages.Count(), 0);
 }
 
