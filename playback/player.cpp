@@ -96,6 +96,7 @@ bool CQMVMediaPlayer::OpenMedia(const char* name, int tag) {
         // A device that failed or stalled during an earlier recording gets another chance.
         m_audio->ReopenOutput();
       }
+      m_stretch.SetFormat(m_audioBits, m_audioRate);
       TakeInfo(info);
       m_frontRate = m_parser->GetFrameRate(0);
       m_rearRate = m_parser->GetFrameRate(1);
@@ -254,6 +255,7 @@ void CQMVMediaPlayer::ResetPipeline() {
     m_decoder->Flush(1);
   }
   // Audio of the old position must not play over the new one.
+  m_stretch.Clear();
   m_mediaSync.Clear();
 }
 

@@ -25,6 +25,7 @@
 #include "playback/frame_pacer.h"
 #include "playback/media_sync.h"
 #include "playback/packet_queue.h"
+#include "playback/time_stretch.h"
 #include "concurrency/single_thread.h"
 #include "concurrency/sync.h"
 
@@ -100,6 +101,14 @@ class CQMVMediaPlayer {
   // frame on is the next one out of the pipeline (nothing is read again); any other, an
   // exact seek. Nothing after StopMedia.
   void StepFrames(int delta);
+  // Playback speed (one of the steps of play_speed.h), taken at the worker's next turn and
+  // kept across recordings: the frames at the rate times speed, the sound with its pitch kept
+  // from 1/2x to 2x and silent outside. Where decoding cannot keep up with a speed above 1x,
+  // only key frames are shown, each at its time. Any thread.
+  void SetSpeed(double speed) { m_speed = speed > 0 ? speed : 1.0; }
+  double Speed() const { return m_speed; }
+  // Whether the last key frame began a run of key frames only (decoding fell behind).
+  bool ShowsKeyFramesOnly() const { return m_keyOnly; }
   // Shutdown: worker (at its next pump turn, even mid-recording), media clock, parser
   // reader, audio output. Safe to call twice.
   void Shutdown();
@@ -153,6 +162,15 @@ class CQMVMediaPlayer {
   bool OutputHeldFront();
   void OutputFront(int size);
   void OutputRear(int size);
+  // A front or rear packet left out at a speed decoding cannot keep up with (key frames only,
+  // and after that until the camera's next key frame).
+  bool LeavesOutFront(bool key);
+  bool LeavesOutRear(bool key);
+  // The new speed at the worker's turn: the audio queued at the old one dropped, the schedule
+  // restarted.
+  void TakeSpeed();
+  // Queues sound read at the played speed (stretched, or nothing when silent).
+  void PushSound(const uint8_t* pcm, int size);
   // Single-frame command done: both cameras' pictures drawn again, status still, idle.
   void ShowStill();
   void ResetPipeline();
@@ -198,6 +216,8 @@ class CQMVMediaPlayer {
   std::atomic<bool> m_nextQueued{false};  // m_next holds a parser the worker has not begun
   std::atomic<int32_t> m_ownersWaiting{0};  // owner calls waiting for m_lock (and Shutdown)
   std::atomic<int32_t> m_cameraCount{0};  // of the last recording opened; 0 before any
+  std::atomic<double> m_speed{1.0};        // as asked for by the owner
+  std::atomic<bool> m_keyOnly{false};      // key frames only since the last front key frame
 
   // Guarded by m_lock.
   CSync m_lock{"none"};
@@ -234,6 +254,13 @@ class CQMVMediaPlayer {
 
   // Worker thread only (under m_lock).
   CFramePacer m_pacer;
+  CTimeStretch m_stretch;
+  std::vector<uint8_t> m_stretched;     // stretched sound on its way to the media clock
+  double m_playedSpeed = 1.0;           // the speed the worker plays at
+  double m_decodeCostMs = 0;            // running mean of a front frame's and its rear frames' decode
+  double m_rearCostMs = 0;              // rear decode time since the last front frame
+  bool m_rearLeftOut = false;           // rear frames left out until its next key frame
+  int m_keyOnlyRuns = 0;                // key frames only since this many key frames
   std::vector<uint8_t> m_readBuffer;   // chunk payloads are read into this
   std::vector<uint8_t> m_frameBuffer;  // and popped out of the queue into this
 

@@ -1,5 +1,6 @@
 // The player's worker: ThreadStep and the pump that moves chunks from the parser through
 // the packet queue to the decoder, the media clock and the text callback.
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -13,6 +14,10 @@ namespace {
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 bool IsKeyFrame(const uint8_t* data, int size) { return size > 4 && data[4] != 0x41; }
+
+double MsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
 
 bool IsActive(int command) {
   return command == CQMVMediaPlayer::kPlay || command == CQMVMediaPlayer::kShowOneFrame;
@@ -66,6 +71,7 @@ bool CQMVMediaPlayer::Pump() {
   while (m_command != kIdle) {
     // An owner call waits for the lock: let the step release it.
     if (m_ownersWaiting.load() > 0) return true;
+    if (m_speed.load() != m_playedSpeed) TakeSpeed();
     if (const int step = m_stepRequest.exchange(0); step != 0) {
       MoveToFrame(m_currentFrame + step, false);
     }
@@ -123,10 +129,30 @@ bool CQMVMediaPlayer::HandleChunk(const char id[4], int size, bool* ready) {
   if (id[2] == 'w' && id[3] == 'b') {
     // Sound goes with the frames read before it: none before the target of an exact seek.
     if (m_awaitFrontKey || m_frontRead < m_showFrom) return false;
-    if (m_command != kShowOneFrame) m_mediaSync.PushPcm(m_readBuffer.data(), size);
+    if (m_command != kShowOneFrame) PushSound(m_readBuffer.data(), size);
     return true;
   }
   return false;
+}
+
+void CQMVMediaPlayer::TakeSpeed() {
+  m_playedSpeed = m_speed.load();
+  m_stretch.SetSpeed(m_playedSpeed);
+  m_mediaSync.Clear();
+  m_pacer.Restart();
+}
+
+void CQMVMediaPlayer::PushSound(const uint8_t* pcm, int size) {
+  if (m_playedSpeed == 1.0) {
+    m_mediaSync.PushPcm(pcm, size);
+    return;
+  }
+  m_stretched.clear();
+  if (!m_stretch.Process(pcm, size, &m_stretched)) return;
+  for (size_t at = 0; at < m_stretched.size(); at += CMediaSync::kMaxPcmBytes) {
+    const size_t piece = std::min<size_t>(CMediaSync::kMaxPcmBytes, m_stretched.size() - at);
+    m_mediaSync.PushPcm(m_stretched.data() + at, static_cast<int>(piece));
+  }
 }
 
 bool CQMVMediaPlayer::HandleVideo(int camera, int size, bool* ready) {
@@ -188,21 +214,58 @@ CQMVMediaPlayer::Output CQMVMediaPlayer::OutputOne(bool untilFront) {
 bool CQMVMediaPlayer::OutputHeldFront() {
   // The device's pace sets the frames' pace; an owner waiting for the lock ends the wait,
   // and the packet is shown at the next turn. Frames decoded unseen wait for nothing.
-  if (m_currentFrame >= m_showFrom && !m_mediaSync.WaitForAudio(&m_ownersWaiting)) return false;
   const int size = m_heldFrontSize;
+  if (m_currentFrame >= m_showFrom) {
+    if (!m_mediaSync.WaitForAudio(&m_ownersWaiting)) return false;
+    if (LeavesOutFront(IsKeyFrame(m_frameBuffer.data(), size))) {
+      m_heldFrontSize = 0;
+      ++m_currentFrame;
+      m_pacer.Skip(m_frontRate, m_playedSpeed);
+      return true;
+    }
+    if (m_pacer.Pace(m_frontRate, m_playedSpeed, &m_ownersWaiting) < 0) return false;
+  }
   m_heldFrontSize = 0;
   OutputFront(size);
   return true;
+}
+
+bool CQMVMediaPlayer::LeavesOutFront(bool key) {
+  if (m_command != kPlay) return false;
+  if (key) {
+    // Decided at each key frame, so a run of frames is either all decoded or all left out
+    // after it, and the codec never meets a frame whose reference it did not see. While key
+    // frames only are shown, every 16th run is decoded whole to measure the cost again.
+    const double period = CFramePacer::PeriodMs(m_frontRate, m_playedSpeed);
+    const bool behind = m_playedSpeed > 1.0 && m_decodeCostMs > 0.9 * period;
+    m_keyOnlyRuns = behind && m_keyOnly ? m_keyOnlyRuns + 1 : 0;
+    m_keyOnly = behind && m_keyOnlyRuns % 16 != 15;
+    return false;
+  }
+  return m_keyOnly;
+}
+
+bool CQMVMediaPlayer::LeavesOutRear(bool key) {
+  if (m_command != kPlay) return false;
+  if (key) {
+    m_rearLeftOut = m_keyOnly;
+    return false;
+  }
+  if (m_keyOnly) m_rearLeftOut = true;
+  return m_rearLeftOut;
 }
 
 void CQMVMediaPlayer::OutputRear(int size) {
   // Unseen while the front has not reached the target of an exact seek.
   const bool reached = m_currentFrame > m_showFrom;
   const bool show = m_command != kShowOneFrame && reached;
+  if (LeavesOutRear(IsKeyFrame(m_frameBuffer.data(), size))) return;
+  const auto start = std::chrono::steady_clock::now();
   if (m_decoder == nullptr ||
       !m_decoder->DecodeAndShow(1, m_rearSurface, m_frameBuffer.data(), size, show)) {
     return;
   }
+  if (show) m_rearCostMs += MsSince(start);
   // One frame: both cameras at the front frame's time, so the rear frames written behind it
   // too.
   if (m_command == kShowOneFrame && reached && m_packets.NextKind() != CPacketQueue::kRear) {
@@ -221,14 +284,17 @@ void CQMVMediaPlayer::OutputFront(int size) {
   const int frame = m_currentFrame.fetch_add(1);
   const bool unseen = frame < m_showFrom;  // before the target of an exact seek
   const bool show = m_command != kShowOneFrame && !unseen;
-  if (!unseen) {
-    m_pacer.Pace(m_frontRate);
-    SetShownFrame(frame);
-  }
+  if (!unseen) SetShownFrame(frame);
+  const auto start = std::chrono::steady_clock::now();
   if (m_decoder == nullptr ||
       !m_decoder->DecodeAndShow(0, m_frontSurface, m_frameBuffer.data(), size, show)) {
     return;
   }
+  if (show && !m_keyOnly) {
+    // What showing every frame costs, from the frames shown while all of them are.
+    m_decodeCostMs = 0.9 * m_decodeCostMs + 0.1 * (MsSince(start) + m_rearCostMs);
+  }
+  m_rearCostMs = 0;
   if (m_command != kShowOneFrame || unseen) return;
   if (m_cameraCount != 2) {
     m_status = kStopped;

@@ -5,7 +5,7 @@ set -e
 PACKAGES="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libbenchmark-dev ffmpeg libavcodec-dev libavformat-dev libavutil-dev
   libswscale-dev libopencv-core-dev libopencv-imgproc-dev libturbojpeg0-dev
-  libsdl2-dev qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev xvfb xauth
+  libsdl2-dev libsoundtouch-dev qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev xvfb xauth
   libxcb1-dev
   qt6-webengine-dev libjs-leaflet
   imagemagick

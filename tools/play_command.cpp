@@ -22,6 +22,7 @@
 #include "platform/video_surface.h"
 #include "platform/wave_out.h"
 #include "sensors/text_data.h"
+#include "playback/play_speed.h"
 #include "tat/tat_library.h"
 #include "tat/trips.h"
 #include "tools/commands.h"
@@ -40,6 +41,7 @@ struct PlayOptions {
   double maxSeconds = 0;    // per recording; 0: duration + 30 s
   bool trace = false;
   int trip = 0;             // a trip's number (from 1, oldest first); 0: the names
+  double speed = 1.0;       // one of the player's speed steps
 };
 
 // A surface that also times the frames it is given.
@@ -153,7 +155,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: roadkeep-tool play DIR NAME [NAME...] [--pane WxH] [--rear-pane WxH] "
                "[--seek S] [--pause-at S] [--step N] [--audio DRIVER] [--audio-file FILE] "
-               "[--max-seconds S] [--trace]\n"
+               "[--speed X] [--max-seconds S] [--trace]\n"
                "       roadkeep-tool play DIR --trip N [--pane WxH] [...]\n");
   return 2;
 }
@@ -176,6 +178,8 @@ bool ParseArgs(int argc, char** argv, PlayOptions* o) {
       o->maxSeconds = s;
     } else if (arg == "--trip") {
       ok = ParseInt(value, &o->trip) && o->trip > 0, ++i;
+    } else if (arg == "--speed") {
+      ok = roadkeep::ParseSpeed(value, &o->speed), ++i;
     } else if (arg == "--trace") o->trace = true;
     else if (arg.rfind("--", 0) == 0) ok = false;
     else if (o->dir.empty()) o->dir = arg;
@@ -224,6 +228,7 @@ struct Engine {
   Boundaries boundaries;
   CQMVMediaPlayer player;
   CRecordingSequence sequence{player, parser, spare};
+  double playedSeconds = 0;  // wall time of the last recording played
 
   Engine(const PlayOptions& o)
       : front(o.frontWidth, o.frontHeight), rear(o.rearWidth, o.rearHeight) {
@@ -266,11 +271,13 @@ Ending PlayOne(Engine& e, const PlayOptions& o, const std::string& name) {
   e.player.PausePlayback();  // as the window's open does before it opens the next
   e.player.StopMedia();
   e.player.OpenMedia(name.c_str());
-  const double limit = o.maxSeconds > 0 ? o.maxSeconds : e.player.DurationMs() / 1000.0 + 30;
+  const double limit =
+      o.maxSeconds > 0 ? o.maxSeconds : e.player.DurationMs() / 1000.0 / o.speed + 30;
   const auto start = Clock::now();
   bool sought = o.seekSeconds < 0, paused = o.pauseAtSeconds < 0;
   for (;;) {
     bool failed = false;
+    e.playedSeconds = SecondsSince(start);
     if (e.ended.Wait(10, &failed)) return failed ? Ending::kUnreadable : Ending::kEnd;
     if (SecondsSince(start) > limit) return Ending::kTimeLimit;
     if (e.player.Status() != CQMVMediaPlayer::kPlaying) continue;
@@ -299,7 +306,7 @@ Ending PlayTrip(Engine& e, const PlayOptions& o, const roadkeep::tat::Trip& trip
                  trip.recordings[index].name.c_str());
   });
   e.sequence.Open(std::move(sources), 0, 0);
-  const double limit = o.maxSeconds > 0 ? o.maxSeconds : trip.lengthMs / 1000.0 + 30;
+  const double limit = o.maxSeconds > 0 ? o.maxSeconds : trip.lengthMs / 1000.0 / o.speed + 30;
   const auto start = Clock::now();
   Ending ending = Ending::kTimeLimit;
   for (;;) {
@@ -352,6 +359,8 @@ void PrintSummary(Engine& e, const std::string& name, Ending ending) {
   std::printf("  front interval: mean %.1f ms, 95th percentile %.1f ms, worst %.1f ms\n", mean,
               e.front.Percentile95(), worst);
   std::printf("  records: GPS %d, G-sensor %d\n", e.text.GpsCount(), e.text.GSensorCount());
+  std::printf("  speed: %s, played in %.1f s%s\n", roadkeep::SpeedName(e.player.Speed()).c_str(),
+              e.playedSeconds, e.player.ShowsKeyFramesOnly() ? ", key frames only" : "");
   std::printf("  ended: %s (status %d)\n", EndingText(ending), e.player.Status());
   std::fflush(stdout);
 }
@@ -388,6 +397,7 @@ int PlayCommand(int argc, char** argv) {
     engine->spare.SetLibrary(library);
     engine->spare.Start();
     engine->player.StartEngine(&engine->front, &engine->rear);
+    engine->player.SetSpeed(o.speed);
     if (!engine->audio.IsReady()) {
       std::fprintf(stderr, "roadkeep-tool: play: the audio output could not be opened\n");
       ++failures;

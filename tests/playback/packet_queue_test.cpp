@@ -120,4 +120,44 @@ TEST(FramePacer, ALateFrameRestartsTheSchedule) {
   testing::internal::GetCapturedStdout();
 }
 
+// Frames at each speed keep the period over the speed, and frames left out (key frames
+// only) keep their time: the next one shown waits for it. An owner waiting makes a long wait
+// give up without letting the frame through.
+TEST(FramePacer, SpacesFramesAtTheSpeedAndKeepsTheTimeOfFramesLeftOut) {
+  struct Case {
+    double speed;
+    int shownEvery;  // 1: every frame shown; n: one in n, the others skipped
+  } cases[] = {{0.125, 1}, {1, 1}, {4, 1}, {16, 1}, {16, 24}};
+  testing::internal::CaptureStdout();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.speed << "x, one in " << c.shownEvery);
+    int64_t clock = 0;
+    CFramePacer pacer([&] { return clock; }, [&](int ms) { clock += ms; });
+    for (int frame = 0; frame <= 240; ++frame) {
+      clock += 1;  // reading and decoding
+      if (frame % c.shownEvery == 0) {
+        pacer.Pace(30, c.speed);
+      } else {
+        pacer.Skip(30, c.speed);
+      }
+    }
+    EXPECT_NEAR(static_cast<double>(clock), 240 * 1000.0 / 30 / c.speed, 240 / 30.0 / c.speed * 5 + 1);
+  }
+  int64_t clock = 0;
+  std::atomic<int32_t> owners{0};
+  bool ownerComes = true;
+  CFramePacer pacer([&] { return clock; }, [&](int ms) {
+    clock += ms;
+    if (ownerComes) owners = 1;  // while the frame waits
+    ownerComes = false;
+  });
+  pacer.Pace(30, 0.125, &owners);
+  EXPECT_EQ(pacer.Pace(30, 0.125, &owners), -1);
+  EXPECT_LE(clock, 20);
+  owners = 0;
+  pacer.Pace(30, 0.125, &owners);  // the same deadline: 266 ms after the first frame
+  EXPECT_EQ(clock, 267);
+  testing::internal::GetCapturedStdout();
+}
+
 }  // namespace
