@@ -13,6 +13,7 @@
 #include "app/transport.h"
 #include "app/window_controls.h"
 #include "app/zoom_dlg.h"
+#include "playback/play_speed.h"
 #include "controls/bitmap_slider.h"
 #include "controls/skin_button.h"
 #include "resources/resource_ids.h"
@@ -100,6 +101,15 @@ bool CZarezeRadidaDlg::HandleKey(int key) {
         m_playback.Player().SeekToFrame(key == Qt::Key_Home ? 0 : INT32_MAX / 2 - 1);
         RefreshPositionSoon();
       }
+      break;
+    case Qt::Key_BracketLeft:
+      SetPlaySpeed(roadkeep::SlowerSpeed(PlaySpeed()));
+      break;
+    case Qt::Key_BracketRight:
+      SetPlaySpeed(roadkeep::FasterSpeed(PlaySpeed()));
+      break;
+    case Qt::Key_Backspace:
+      SetPlaySpeed(1.0);
       break;
     case Qt::Key_M:
       m_controls->Check(IDC_MUTE)->SetCheck(!m_controls->Check(IDC_MUTE)->GetCheck());

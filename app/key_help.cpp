@@ -28,6 +28,8 @@ constexpr Action kActions[] = {
     {IDC_FWD10, "→", "10초 앞으로", "Forward 10 s", "10 秒進む"},
     {0, ".  ,", "다음 / 이전 프레임 (일시 정지 중)", "Next / previous frame (paused)",
      "次 / 前のフレーム (一時停止中)"},
+    {0, "[  ]  Backspace", "재생 속도: 느리게 / 빠르게 / 1배", "Playback speed: slower / faster / 1x",
+     "再生速度: 遅く / 速く / 1 倍"},
     {0, "Home  End", "녹화의 처음 / 끝", "Start / end of the recording", "録画の先頭 / 末尾"},
     {IDC_NEXT, "Page Up", "다음 녹화", "Next recording", "次の録画"},
     {IDC_PRE, "Page Down", "이전 녹화", "Previous recording", "前の録画"},

@@ -173,6 +173,7 @@ void CZarezeRadidaDlg::ConnectControls() {
   ConnectExportControls();
   ConnectContextMenus();
   SetUpTrips();
+  SetUpSpeedControl();
   SetButtonTips(*m_controls, m_language);
   m_keySheet = new CKeySheet(this, m_language);
 }

@@ -51,6 +51,7 @@ class CWindowControls;
 class CWindowLayout;
 class CZoomDlg;
 class QPushButton;
+class QToolButton;
 class QSizeGrip;
 class QTreeView;
 struct TatHandle;
@@ -274,7 +275,11 @@ class CZarezeRadidaDlg : public QWidget {
   void OnPlaybackFailed();
   // Trips (trips.cpp).
   void SetUpTrips();
-  void FollowTripStandIns();
+  void SetUpSpeedControl();
+  // Plays at speed (one of the steps) from now on; the button and the front picture show it.
+  void SetPlaySpeed(double speed);
+  double PlaySpeed() const;
+  void FollowStandIns();
   void OnTripsButton(bool on);
   void FillTrips();
   // Plays trip (oldest-first number) as one journey from its recording.
@@ -318,7 +323,8 @@ class CZarezeRadidaDlg : public QWidget {
   QTreeView* m_tripList = nullptr;             // over the list while trips are shown
   CTripTimeline* m_timeline = nullptr;         // over the position slider while a trip plays
   QPushButton* m_tripsButton = nullptr;
-  std::vector<CStandIn*> m_tripStandIns;
+  QToolButton* m_speedButton = nullptr;
+  std::vector<CStandIn*> m_standIns;
   CKeySheet* m_keySheet = nullptr;  // ? and F1
   bool m_tripMode = false;
   size_t m_playingTrip = 0;    // the trip that plays, while one does

@@ -161,3 +161,8 @@ void CPlaybackController::ReleaseCard() {
   m_parser.OnCardRemoved();
   m_spareParser.OnCardRemoved();
 }
+
+void CPlaybackController::SetSpeed(double speed) {
+  m_player.SetSpeed(speed);
+  m_positionTimer.setInterval(std::max(125, static_cast<int>(kPositionRefreshMs / std::max(1.0, speed))));
+}

@@ -74,6 +74,9 @@ class CPlaybackController : public QObject {
   int DurationMs() const { return m_player.DurationMs(); }
   int CameraCount() const { return m_player.GetCameraCount(); }
 
+  // Plays at speed from now on, across recordings; above 1x the position is reported more
+  // often (at most 8 times a second), so the labels, graph and map keep up with it.
+  void SetSpeed(double speed);
   CQMVMediaPlayer& Player() { return m_player; }
   const CQMVMediaPlayer& Player() const { return m_player; }
   CTextData& Samples() { return m_samples; }

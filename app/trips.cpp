@@ -61,7 +61,7 @@ void CZarezeRadidaDlg::SetUpTrips() {
   QWidget* slider = m_controls->Find(IDC_POS_SLIDER);
   // The button sits at the right end of the list's title, the trip list over the recording
   // list, the timeline over the position slider (a little taller).
-  m_tripStandIns = {
+  m_standIns = {
       new CStandIn(list, m_tripsButton, [] { return true; },
                    [](const QRect& r) { return QRect(r.right() - 62, r.top() - 17, 60, 15); }),
       new CStandIn(list, m_tripList, [this] { return m_tripMode; }),
@@ -87,8 +87,8 @@ void CZarezeRadidaDlg::SetUpTrips() {
   });
 }
 
-void CZarezeRadidaDlg::FollowTripStandIns() {
-  for (CStandIn* standIn : m_tripStandIns) standIn->Follow();
+void CZarezeRadidaDlg::FollowStandIns() {
+  for (CStandIn* standIn : m_standIns) standIn->Follow();
 }
 
 void CZarezeRadidaDlg::OnTripsButton(bool on) {
@@ -97,7 +97,7 @@ void CZarezeRadidaDlg::OnTripsButton(bool on) {
   // no kind is pressed while they show; back from them, All is.
   FillRecordingList(CKindFilter::kAllKinds);  // the trips too, while they show
   ShowKindPressed(on ? -1 : CKindFilter::kAllKinds);
-  FollowTripStandIns();
+  FollowStandIns();
   if (on) m_tripList->setFocus();
 }
 
@@ -164,7 +164,7 @@ void CZarezeRadidaDlg::PlayTrip(size_t trip, int recording) {
   OnTripMoved(m_playback.TripRecording());  // said before the layout was ready
   m_controls->Find(IDC_PLAY)->hide();
   m_controls->Find(IDC_PAUSE)->show();
-  FollowTripStandIns();
+  FollowStandIns();
   m_playback.Play();
 }
 
@@ -253,5 +253,5 @@ bool CZarezeRadidaDlg::HandleTripListKey(int key) {
 
 void CZarezeRadidaDlg::LeaveTrip() {
   m_controls->RearPane()->SetNote({});
-  FollowTripStandIns();
+  FollowStandIns();
 }

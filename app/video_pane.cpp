@@ -1,5 +1,7 @@
 #include "app/video_pane.h"
 
+#include <algorithm>
+
 #include <QImage>
 #include <QPainter>
 #include <QShowEvent>
@@ -51,6 +53,12 @@ void CVideoPane::SetNote(const QString& note) {
   update();
 }
 
+void CVideoPane::SetBadge(const QString& badge) {
+  if (badge == m_badge) return;
+  m_badge = badge;
+  update();
+}
+
 cv::Mat CVideoPane::LastFrame() const {
   std::lock_guard<std::mutex> guard(m_lock);
   return m_frame;
@@ -72,6 +80,20 @@ void CVideoPane::paintEvent(QPaintEvent*) {
   } else {
     // Only a frame made before the pane's last resize; the next one fits.
     painter.drawImage(rect(), image);
+  }
+  if (!m_badge.isEmpty()) {
+    QFont font = painter.font();
+    font.setPixelSize(std::clamp(height() / 14, 12, 28));
+    font.setBold(true);
+    painter.setFont(font);
+    const QRect text = painter.fontMetrics().boundingRect(m_badge).adjusted(-8, -3, 8, 3);
+    const QRect badge(width() - text.width() - 10, 10, text.width(), text.height());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(22, 24, 28, 200));
+    painter.drawRoundedRect(badge, 4, 4);
+    painter.setPen(QColor(247, 88, 46));
+    painter.drawText(badge, Qt::AlignCenter, m_badge);
   }
   ++m_painted;
 }

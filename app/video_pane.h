@@ -32,6 +32,10 @@ class CVideoPane : public QWidget, public VideoSurface {
   // recording on screen does not have). GUI thread.
   void SetNote(const QString& note);
   QString Note() const { return m_note; }
+  // A short text drawn over the picture's top right corner (the playback speed when it is not
+  // 1x); empty for none. GUI thread.
+  void SetBadge(const QString& badge);
+  QString Badge() const { return m_badge; }
   // The newest frame (empty before the first); shares its pixels.
   cv::Mat LastFrame() const;
   int64_t FramesShown() const { return m_shown.load(); }
@@ -55,4 +59,5 @@ class CVideoPane : public QWidget, public VideoSurface {
   std::atomic<int64_t> m_shown{0};
   int64_t m_painted = 0;  // GUI thread only
   QString m_note;         // GUI thread only
+  QString m_badge;        // GUI thread only
 };

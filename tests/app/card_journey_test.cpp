@@ -9,6 +9,7 @@
 #include <QBasicTimer>
 #include <QLabel>
 #include <QMessageBox>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QDropEvent>
 #include <QMimeData>
@@ -474,6 +475,32 @@ TEST_F(CardJourney, FrameKeysStepThePictureAndTheSheetListsTheKeys) {
                        IDC_FULLSCREEN, IDC_WINDOW, IDC_MINIMIZE, IDC_CLOSE}) {
     EXPECT_FALSE(W().Controls().Find(id)->toolTip().isEmpty()) << id;
   }
+
+  // ] twice plays at 4x: about 4 s of the recording a second, the speed on the button and
+  // over the picture; [ goes down a step; Backspace is 1x again, with nothing over the picture.
+  auto* speedButton = W().findChild<QAbstractButton*>(QStringLiteral("SpeedButton"));
+  ASSERT_NE(speedButton, nullptr);
+  EXPECT_FALSE(speedButton->toolTip().isEmpty());
+  Key(Qt::Key_Space);
+  Key(Qt::Key_BracketRight);
+  Key(Qt::Key_BracketRight);
+  EXPECT_EQ(speedButton->text(), QStringLiteral("4x"));
+  EXPECT_EQ(Front().Badge(), QStringLiteral("4x"));
+  QTest::qWait(300);
+  const int from = W().Player().GetPositionMs();
+  QElapsedTimer timer;
+  timer.start();
+  QTest::qWait(1000);
+  const double rate = (W().Player().GetPositionMs() - from) / static_cast<double>(timer.elapsed());
+  EXPECT_GT(rate, 3.0);
+  EXPECT_LT(rate, 5.0);
+  SaveShot(GrabScreen(), "speed-4x.png");
+  Key(Qt::Key_BracketLeft);
+  EXPECT_EQ(speedButton->text(), QStringLiteral("2x"));
+  Key(Qt::Key_Backspace);
+  EXPECT_EQ(speedButton->text(), QStringLiteral("1x"));
+  EXPECT_TRUE(Front().Badge().isEmpty());
+  EXPECT_EQ(W().Player().Speed(), 1.0);
   EXPECT_EQ(messages.Count(), 0);
 }
 
