@@ -386,6 +386,57 @@ void BM_TripBoundary(benchmark::State& state) {
 }
 BENCHMARK(BM_TripBoundary)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
+// Frame steps while paused on the card's 1080p + 720p recording, both cameras shown: one
+// step forward (+1, the next frame out of the pipeline) or back (-1, from the key frame
+// before), 48 in a row from frame 312, timed from the call until both pictures stand
+// ("mean_ms", "worst_ms"; the goals are under 30 ms forward and under 120 ms back).
+void BM_FrameStep(benchmark::State& state) {
+  Card& card = TheCard();
+  if (!card.ok) return state.SkipWithError("no card (libx264 missing?)");
+  CTATParser parser;
+  parser.SetLibrary(card.library);
+  CDecoder decoder;
+  CWaveBox audio;
+  CHeadlessSurface front(640, 360), rear(320, 170);
+  CQMVMediaPlayer player;
+  player.SetParser(&parser);
+  player.SetDecoder(&decoder);
+  player.SetAudio(&audio);
+  player.StartEngine(&front, &rear);
+  using Clock = std::chrono::steady_clock;
+  const auto waitIdle = [&](Clock::time_point start) {
+    while (player.CommandValue() != CQMVMediaPlayer::kIdle && Clock::now() - start < std::chrono::seconds(10)) {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  };
+  player.OpenMedia(card.name.c_str());
+  while (player.GetPositionMs() < 1000) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  player.PausePlayback();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const int delta = static_cast<int>(state.range(0));
+  double sum = 0, worst = 0;
+  int steps = 0;
+  for (auto _ : state) {
+    player.SeekToFrame(312);
+    waitIdle(Clock::now());
+    for (int i = 0; i < 48; ++i) {
+      const auto start = Clock::now();
+      player.StepFrames(delta);  // a step shown from kept pictures is done when it returns
+      const double ms = waitIdle(start);
+      sum += ms;
+      worst = std::max(worst, ms);
+      ++steps;
+    }
+  }
+  state.counters["mean_ms"] = sum / std::max(steps, 1);
+  state.counters["worst_ms"] = worst;
+  state.counters["end_frame"] = player.GetPositionMs() * 30 / 1000.0;
+  player.StopMedia();
+  player.Shutdown();
+}
+BENCHMARK(BM_FrameStep)->Arg(1)->Arg(-1)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 constexpr char kSentence[] =
     "G$GPRMC,123519.00,A,3733.9614,N,12658.6776,E,022.4,084.4,230394,003.1,W*6A";
 

@@ -127,10 +127,13 @@ void CThreadQueue::WakeConsumer() {
 bool CThreadQueue::WaitForSpace(int size, int milliseconds) {
   std::unique_lock<CSync> lock(m_lock);
   ++m_waitingProducers;
-  const bool ready = m_popped.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+  const uint64_t wakes = m_producerWakes;
+  bool ready = false;
+  m_popped.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
     // Half the capacity free (or room for this record, whichever is more) before the
-    // producer wakes: fewer, larger refills.
-    return PlaceLocked(size) >= 0 && (m_queued <= m_capacity / 2 || EmptyLocked());
+    // producer wakes: fewer, larger refills. A WakeProducer ends the wait at once.
+    ready = PlaceLocked(size) >= 0 && (m_queued <= m_capacity / 2 || EmptyLocked());
+    return ready || m_producerWakes != wakes;
   });
   --m_waitingProducers;
   return ready;
@@ -138,6 +141,7 @@ bool CThreadQueue::WaitForSpace(int size, int milliseconds) {
 
 void CThreadQueue::WakeProducer() {
   CSyncGuard guard(m_lock);
+  ++m_producerWakes;
   m_popped.notify_all();
 }
 

@@ -97,6 +97,7 @@ class CThreadQueue {
   int m_waitingConsumers = 0;            // guarded by m_lock; Push signals only when set
   int64_t m_consumerWants = 1;           // guarded by m_lock; bytes a waiting consumer wants
   int m_waitingProducers = 0;            // guarded by m_lock; Pop signals only when set
+  uint64_t m_producerWakes = 0;          // guarded by m_lock; counts WakeProducer calls
 
   struct Record {
     uint32_t offset;

@@ -137,6 +137,26 @@ bool CDecoder::RedrawFrame(int index, VideoSurface* surface) {
   return true;
 }
 
+void CDecoder::KeepPicture(int index, int64_t key) {
+  if (!ValidIndex(index)) return;
+  CSyncGuard guard(m_lock);
+  m_codec[index].KeepPicture(key);
+}
+
+bool CDecoder::ShowKeptPicture(int index, int64_t key, VideoSurface* surface) {
+  if (!ValidIndex(index)) return false;
+  {
+    CSyncGuard guard(m_lock);
+    if (!m_codec[index].RestorePicture(key)) return false;
+  }
+  return RedrawFrame(index, surface);
+}
+
+void CDecoder::ForgetKeptPictures() {
+  CSyncGuard guard(m_lock);
+  for (auto& codec : m_codec) codec.ForgetPictures();
+}
+
 int CDecoder::Flush(int index) {
   if (!ValidIndex(index)) return -1;
   CSyncGuard guard(m_lock);

@@ -38,6 +38,9 @@ class CDecoder : public VMediaDecoder {
   void SetBrightness(int index, int level) override;
   int SetFlipMode(int index, int mode) override;
   bool SaveFrame(int index, const char* path) override;
+  void KeepPicture(int index, int64_t key) override;
+  bool ShowKeptPicture(int index, int64_t key, VideoSurface* surface) override;
+  void ForgetKeptPictures() override;
   ~CDecoder() override = default;
 
   // Settings as they stand (index clamped): the factors, and the 16.16 values the camera's

@@ -74,6 +74,7 @@ bool CFFMH264_Decoder::OpenCodec() {
 }
 
 void CFFMH264_Decoder::CloseCodec() {
+  m_kept.clear();
   m_scaler.reset();
   m_outWidth = m_outHeight = m_srcWidth = m_srcHeight = 0;
   m_srcFormat = -1;
@@ -171,6 +172,26 @@ void CFFMH264_Decoder::FlushCodec() {
   }
   avcodec_flush_buffers(m_context.get());
 }
+
+void CFFMH264_Decoder::KeepPicture(int64_t key) {
+  if (!m_frame || m_frame->data[0] == nullptr) return;
+  if (!m_kept.empty() && m_kept.back().first == key) m_kept.pop_back();
+  std::unique_ptr<AVFrame, FrameFree> kept(av_frame_alloc());
+  if (!kept || av_frame_ref(kept.get(), m_frame.get()) < 0) return;
+  m_kept.emplace_back(key, std::move(kept));
+  if (m_kept.size() > kKeptPictures) m_kept.pop_front();
+}
+
+bool CFFMH264_Decoder::RestorePicture(int64_t key) {
+  for (const auto& [keptKey, picture] : m_kept) {
+    if (keptKey != key) continue;
+    av_frame_unref(m_frame.get());
+    return av_frame_ref(m_frame.get(), picture.get()) >= 0;
+  }
+  return false;
+}
+
+void CFFMH264_Decoder::ForgetPictures() { m_kept.clear(); }
 
 void CFFMH264_Decoder::SetBrightnessFactor(float factor) {
   m_brightness = factor;

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <utility>
 
 struct AVCodecContext;
 struct AVFrame;
@@ -42,6 +44,16 @@ class CFFMH264_Decoder {
   // Drops buffered pictures: the next picture comes after the next key frame.
   void FlushCodec();
 
+  // Pictures kept for steps back while paused: the last picture is remembered under key (a
+  // reference to the codec's buffer, not a copy; the oldest of more than kKeptPictures is
+  // let go), made the last picture again by RestorePicture (false when none is kept under
+  // key), and all let go by ForgetPictures.
+  static constexpr size_t kKeptPictures = 12;
+  void KeepPicture(int64_t key);
+  bool RestorePicture(int64_t key);
+  void ForgetPictures();
+  size_t KeptCount() const { return m_kept.size(); }
+
   void SetBrightnessFactor(float factor);
   void SetContrastFactor(float factor);
   float BrightnessFactor() const { return m_brightness; }
@@ -75,6 +87,7 @@ class CFFMH264_Decoder {
   std::unique_ptr<AVFrame, FrameFree> m_frame;     // the last picture
   std::unique_ptr<AVFrame, FrameFree> m_received;  // where receive lands before m_frame
   std::unique_ptr<SwsContext, ScalerFree> m_scaler;
+  std::deque<std::pair<int64_t, std::unique_ptr<AVFrame, FrameFree>>> m_kept;  // oldest first
   float m_brightness = 0.0f;
   float m_contrast = 1.0f;
   // What m_scaler was made for: output size, and source size and pixel format.

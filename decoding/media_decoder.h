@@ -30,5 +30,11 @@ class VMediaDecoder {
   // contrast and no flip; the file type follows the name (.jpg: JPEG). False before any
   // picture or when the file cannot be written.
   virtual bool SaveFrame(int index, const char* path) = 0;
+  // Pictures kept for steps back while paused (a few per camera): the camera's last picture
+  // remembered under key; the one kept under key made the last picture again and drawn
+  // (false, nothing drawn, when none is kept under it); all of them let go.
+  virtual void KeepPicture(int /*index*/, int64_t /*key*/) {}
+  virtual bool ShowKeptPicture(int /*index*/, int64_t /*key*/, VideoSurface* /*surface*/) { return false; }
+  virtual void ForgetKeptPictures() {}
   virtual ~VMediaDecoder() = default;
 };

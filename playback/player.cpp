@@ -110,6 +110,10 @@ bool CQMVMediaPlayer::OpenMedia(const char* name, int tag) {
 }
 
 void CQMVMediaPlayer::TakeInfo(const MediaInfo& info) {
+  // Kept pictures are named by frame: they belong to the recording before.
+  if (m_decoder) m_decoder->ForgetKeptPictures();
+  m_keptPictures = false;
+  m_pipelineAhead = false;
   // The recording's own streams decide, not its name.
   m_cameraCount = info.rearFrameCount > 0 ? 2 : 1;
   m_frontRate = info.frontFrameRate;
@@ -189,8 +193,8 @@ void CQMVMediaPlayer::StepFrames(int delta) {
     if (!m_open || m_totalFrames <= 0) return;
     const int shown = static_cast<int32_t>(m_shownPlace.load() & 0xFFFFFFFF);
     const int target = std::clamp(shown + delta, 0, m_totalFrames - 1);
-    if (target == shown) return;
-    if (target == m_currentFrame && target == shown + 1) {
+    if (target == shown || ShowKept(target)) return;
+    if (target == m_currentFrame && target == shown + 1 && !m_pipelineAhead) {
       // The next frame out of the pipeline: decoded as it comes, nothing read again.
       m_showFrom = target;
     } else {
@@ -198,6 +202,18 @@ void CQMVMediaPlayer::StepFrames(int delta) {
     }
   }
   m_command = kShowOneFrame;
+}
+
+bool CQMVMediaPlayer::ShowKept(int target) {
+  if (m_decoder == nullptr) return false;
+  const int64_t place = PlaceOf(target);
+  // The rear camera first: a front picture restored without it would pair it with another.
+  if (m_cameraCount == 2 && !m_decoder->ShowKeptPicture(1, place, m_rearSurface)) return false;
+  if (!m_decoder->ShowKeptPicture(0, place, m_frontSurface)) return false;
+  SetShownFrame(target);
+  m_pipelineAhead = target + 1 != m_currentFrame;
+  m_status = kStill;
+  return true;
 }
 
 int CQMVMediaPlayer::TimeOfFrameMs(int frame) const {
@@ -261,6 +277,7 @@ void CQMVMediaPlayer::ResetPipeline() {
 
 void CQMVMediaPlayer::MoveToFrame(int frame, bool exact) {
   if (m_totalFrames <= 0) return;
+  m_pipelineAhead = false;
   TakeBackNext();
   const int rate = m_frontRate;
   int current = frame < 0 ? 0 : (frame >= m_totalFrames ? m_totalFrames - 1 : frame);

@@ -169,6 +169,9 @@ class CQMVMediaPlayer {
   // The new speed at the worker's turn: the audio queued at the old one dropped, the schedule
   // restarted.
   void TakeSpeed();
+  // Playing again after single frames: the kept pictures let go, and the pipeline brought
+  // back to the frame on screen when a step was shown from them.
+  void LeaveSteps();
   // Queues sound read at the played speed (stretched, or nothing when silent).
   void PushSound(const uint8_t* pcm, int size);
   // Single-frame command done: both cameras' pictures drawn again, status still, idle.
@@ -187,9 +190,13 @@ class CQMVMediaPlayer {
   void TakeBackNext();
   // Drops the queued recording (an open replaces the sequence).
   void ForgetQueued();
-  void SetShownFrame(int frame) {
-    m_shownPlace = (static_cast<int64_t>(m_shownTag) << 32) | static_cast<uint32_t>(frame);
+  int64_t PlaceOf(int frame) const {
+    return (static_cast<int64_t>(m_shownTag) << 32) | static_cast<uint32_t>(frame);
   }
+  void SetShownFrame(int frame) { m_shownPlace = PlaceOf(frame); }
+  // Shows frame target from the pictures the decoder kept while stepping; false when they
+  // are not all kept. REQUIRES: m_lock, paused.
+  bool ShowKept(int target);
 
   // Set by the owner before StartEngine.
   VMediaParser* m_parser = nullptr;
@@ -261,6 +268,10 @@ class CQMVMediaPlayer {
   double m_rearCostMs = 0;              // rear decode time since the last front frame
   bool m_rearLeftOut = false;           // rear frames left out until its next key frame
   int m_keyOnlyRuns = 0;                // key frames only since this many key frames
+  // A step was shown from kept pictures while the pipeline stayed where it was: playing on
+  // starts with an exact seek to the frame after the one on screen.
+  bool m_pipelineAhead = false;
+  bool m_keptPictures = false;          // the decoder keeps pictures of single frames
   std::vector<uint8_t> m_readBuffer;   // chunk payloads are read into this
   std::vector<uint8_t> m_frameBuffer;  // and popped out of the queue into this
 

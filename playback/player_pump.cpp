@@ -72,6 +72,7 @@ bool CQMVMediaPlayer::Pump() {
     // An owner call waits for the lock: let the step release it.
     if (m_ownersWaiting.load() > 0) return true;
     if (m_speed.load() != m_playedSpeed) TakeSpeed();
+    if (m_command == kPlay) LeaveSteps();
     if (const int step = m_stepRequest.exchange(0); step != 0) {
       MoveToFrame(m_currentFrame + step, false);
     }
@@ -135,6 +136,14 @@ bool CQMVMediaPlayer::HandleChunk(const char id[4], int size, bool* ready) {
   return false;
 }
 
+void CQMVMediaPlayer::LeaveSteps() {
+  if (m_keptPictures) {
+    m_decoder->ForgetKeptPictures();
+    m_keptPictures = false;
+  }
+  if (m_pipelineAhead) MoveToFrame(static_cast<int32_t>(m_shownPlace.load() & 0xFFFFFFFF) + 1, true);
+}
+
 void CQMVMediaPlayer::TakeSpeed() {
   m_playedSpeed = m_speed.load();
   m_stretch.SetSpeed(m_playedSpeed);
@@ -169,7 +178,10 @@ bool CQMVMediaPlayer::HandleVideo(int camera, int size, bool* ready) {
     m_packets.Push(CPacketQueue::kFront, m_readBuffer.data(), size);
     ++m_framesQueued;
     if (m_preBuffering) {
-      if (m_framesQueued < kPreBufferMs * m_frontRate / 1000) return false;
+      // A single frame needs no store of frames ahead, only the front frame after it, so
+      // that the rear frames written behind it are read too.
+      const int ahead = m_command == kPlay ? kPreBufferMs * m_frontRate / 1000 : 2;
+      if (m_framesQueued < ahead) return false;
       m_preBuffering = false;
     }
     *ready = true;
@@ -223,7 +235,10 @@ bool CQMVMediaPlayer::OutputHeldFront() {
       m_pacer.Skip(m_frontRate, m_playedSpeed);
       return true;
     }
-    if (m_pacer.Pace(m_frontRate, m_playedSpeed, &m_ownersWaiting) < 0) return false;
+    // A single frame (a step, a seek while paused) is shown as soon as it is decoded.
+    if (m_command == kPlay && m_pacer.Pace(m_frontRate, m_playedSpeed, &m_ownersWaiting) < 0) {
+      return false;
+    }
   }
   m_heldFrontSize = 0;
   OutputFront(size);
@@ -274,6 +289,8 @@ void CQMVMediaPlayer::OutputRear(int size) {
 }
 
 void CQMVMediaPlayer::ShowStill() {
+  m_decoder->KeepPicture(1, m_shownPlace);
+  m_keptPictures = true;
   m_status = kStill;
   m_decoder->RedrawFrame(0, m_frontSurface);
   m_decoder->RedrawFrame(1, m_rearSurface);
@@ -285,10 +302,18 @@ void CQMVMediaPlayer::OutputFront(int size) {
   const bool unseen = frame < m_showFrom;  // before the target of an exact seek
   const bool show = m_command != kShowOneFrame && !unseen;
   if (!unseen) SetShownFrame(frame);
+  // Single frames keep their pictures, so that steps back among them need no decoding: the
+  // rear picture as it stands behind the frame before, the front one once decoded.
+  const bool keep = m_command == kShowOneFrame && m_decoder != nullptr;
+  if (keep && frame > 0 && m_cameraCount == 2) m_decoder->KeepPicture(1, PlaceOf(frame - 1));
   const auto start = std::chrono::steady_clock::now();
   if (m_decoder == nullptr ||
       !m_decoder->DecodeAndShow(0, m_frontSurface, m_frameBuffer.data(), size, show)) {
     return;
+  }
+  if (keep) {
+    m_decoder->KeepPicture(0, PlaceOf(frame));
+    m_keptPictures = true;
   }
   if (show && !m_keyOnly) {
     // What showing every frame costs, from the frames shown while all of them are.

@@ -358,9 +358,9 @@ void PrintSummary(Engine& e, const std::string& name, Ending ending) {
               e.player.GetPositionMs());
   std::printf("  front interval: mean %.1f ms, 95th percentile %.1f ms, worst %.1f ms\n", mean,
               e.front.Percentile95(), worst);
-  std::printf("  records: GPS %d, G-sensor %d\n", e.text.GpsCount(), e.text.GSensorCount());
   std::printf("  speed: %s, played in %.1f s%s\n", roadkeep::SpeedName(e.player.Speed()).c_str(),
               e.playedSeconds, e.player.ShowsKeyFramesOnly() ? ", key frames only" : "");
+  std::printf("  records: GPS %d, G-sensor %d\n", e.text.GpsCount(), e.text.GSensorCount());
   std::printf("  ended: %s (status %d)\n", EndingText(ending), e.player.Status());
   std::fflush(stdout);
 }

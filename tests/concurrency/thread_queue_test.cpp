@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
 #include <random>
 #include <thread>
@@ -24,6 +25,27 @@ TEST(ThreadQueue, RefusesPushThatWouldReachCapacity) {
   EXPECT_EQ(q.Count(), 1);
   EXPECT_TRUE(q.Push(data.data(), 5, 3));
   EXPECT_EQ(q.BytesQueued(), 15);
+}
+
+// A producer waiting for room in a full queue is woken at once by WakeProducer (a reader
+// being paused for a seek), not at the end of its time limit.
+TEST(ThreadQueue, WakeProducerEndsAWaitForSpaceOnAFullQueue) {
+  CThreadQueue q;
+  q.Init(16);
+  const auto data = Bytes(15, 0);
+  ASSERT_TRUE(q.Push(data.data(), 15, 1));
+  bool roomCame = true;
+  std::chrono::steady_clock::duration waited{};
+  std::thread producer([&] {
+    const auto start = std::chrono::steady_clock::now();
+    roomCame = q.WaitForSpace(8, 30000);
+    waited = std::chrono::steady_clock::now() - start;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  q.WakeProducer();
+  producer.join();
+  EXPECT_FALSE(roomCame);
+  EXPECT_LT(waited, std::chrono::seconds(10));
 }
 
 TEST(ThreadQueue, RecordsComeOutInOrderWithTheirSizesAndTags) {

@@ -80,6 +80,12 @@ TEST_F(MadeCard, PlayShowsEveryFrameOfRecordingsInARow) {
   for (const char* e : expected) EXPECT_NE(out.find(e), std::string::npos) << e << "\n" << out;
   EXPECT_NE(RunCommand(Tool() + " play " + dir + " 2>/dev/null"), 0);
   EXPECT_NE(RunCommand(Tool() + " play " + dir + " X --pane 12 2>/dev/null"), 0);
+  // At 4x every frame still shows, and a speed that is not a step is refused.
+  const std::string fast = CommandOutput("SDL_AUDIODRIVER=dummy " + Tool() + " play " + dir +
+                                         " REC_20140301_093000_D.avi --speed 4");
+  EXPECT_NE(fast.find("frames shown: front 60, rear 30\n"), std::string::npos) << fast;
+  EXPECT_NE(fast.find("  speed: 4x, played in "), std::string::npos) << fast;
+  EXPECT_NE(RunCommand(Tool() + " play " + dir + " REC_20140301_093000_D.avi --speed 3 2>/dev/null"), 0);
 }
 
 TEST_F(MadeCard, PlayPausesAndStepsOneFrame) {
