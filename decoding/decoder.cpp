@@ -66,7 +66,7 @@ cv::Mat CDecoder::FrameBuffer(int index, int width, int height) {
   }
   std::vector<cv::Mat>& pool = m_frames[index];
   cv::Mat frame(height, width, CV_8UC4);
-  if (pool.size() >= kPooledFrames) pool.erase(pool.begin());
+  if (pool.size() >= m_pooledFrames) pool.erase(pool.begin());
   pool.push_back(frame);
   return frame;
 }
@@ -80,16 +80,28 @@ cv::Mat CDecoder::RenderLocked(int index, bool convert, int width, int height) {
   return image;
 }
 
-void CDecoder::FlipAndShow(int index, cv::Mat& image, VideoSurface* surface) const {
+void CDecoder::Flip(int index, cv::Mat& image) const {
   // cv::flip codes for modes 1 (upside down), 2 (both axes), 3 (mirror); others: none.
   static constexpr int kFlipCode[] = {0, -1, 1};
   const int mode = m_flipMode[index].load();
   if (mode >= 1 && mode <= 3) cv::flip(image, image, kFlipCode[mode - 1]);
+}
+
+void CDecoder::FlipAndShow(int index, cv::Mat& image, VideoSurface* surface) const {
+  Flip(index, image);
   surface->ShowFrame(image);
 }
 
 bool CDecoder::DecodeAndShow(int index, VideoSurface* surface, const uint8_t* data, int size,
                              bool show) {
+  cv::Mat image;
+  if (!CDecoder::DecodeToFrame(index, surface, data, size, show ? &image : nullptr)) return false;
+  if (show) surface->ShowFrame(image);
+  return true;
+}
+
+bool CDecoder::DecodeToFrame(int index, VideoSurface* surface, const uint8_t* data, int size,
+                             cv::Mat* frame) {
   if (!ValidIndex(index)) return false;
   if (surface == nullptr) {
     // Nowhere to draw: the picture is decoded and converted at a fixed size, then dropped.
@@ -104,7 +116,6 @@ bool CDecoder::DecodeAndShow(int index, VideoSurface* surface, const uint8_t* da
     m_awaitKey[index] = true;
     return false;
   }
-  cv::Mat image;
   {
     CSyncGuard guard(m_lock);
     if (m_awaitKey[index]) {
@@ -115,11 +126,16 @@ bool CDecoder::DecodeAndShow(int index, VideoSurface* surface, const uint8_t* da
     m_width[index] = width;
     m_height[index] = height;
     const bool decoded = DecodeLocked(index, data, size);
-    if (!show) return true;
-    image = RenderLocked(index, decoded, width, height);
+    if (frame == nullptr) return true;
+    *frame = RenderLocked(index, decoded, width, height);
   }
-  FlipAndShow(index, image, surface);
+  Flip(index, *frame);
   return true;
+}
+
+void CDecoder::SetFramesAhead(int frames) {
+  CSyncGuard guard(m_lock);
+  m_pooledFrames = kPooledFrames + static_cast<size_t>(std::clamp(frames, 0, 64));
 }
 
 bool CDecoder::RedrawFrame(int index, VideoSurface* surface) {

@@ -32,6 +32,9 @@ class CDecoder : public VMediaDecoder {
   void CloseCodecs() override;
   bool DecodeAndShow(int index, VideoSurface* surface, const uint8_t* data, int size,
                      bool show) override;
+  bool DecodeToFrame(int index, VideoSurface* surface, const uint8_t* data, int size,
+                     cv::Mat* frame) override;
+  void SetFramesAhead(int frames) override;
   bool RedrawFrame(int index, VideoSurface* surface) override;
   int Flush(int index) override;
   void SetContrast(int index, int level) override;
@@ -60,6 +63,7 @@ class CDecoder : public VMediaDecoder {
   // A width x height CV_8UC4 buffer that nobody but the pool refers to any more (the surface
   // has let it go), or a new one. REQUIRES: m_lock held.
   cv::Mat FrameBuffer(int index, int width, int height);
+  void Flip(int index, cv::Mat& image) const;
   void FlipAndShow(int index, cv::Mat& image, VideoSurface* surface) const;
 
   // Guarded by m_lock.
@@ -72,6 +76,7 @@ class CDecoder : public VMediaDecoder {
   // Frames handed to the surfaces, reused once they come back: a surface keeps the last
   // one, a pane may still be painting the one before.
   static constexpr size_t kPooledFrames = 3;
+  size_t m_pooledFrames = kPooledFrames;  // and as many as are decoded ahead
   std::vector<cv::Mat> m_frames[kCameras];
   CSync m_lock{"none"};
 

@@ -5,6 +5,9 @@
 #include <cstdint>
 
 class VideoSurface;
+namespace cv {
+class Mat;
+}
 
 class VMediaDecoder {
  public:
@@ -16,6 +19,15 @@ class VMediaDecoder {
   // surface's size. False for a bad index, a hidden surface (nothing decoded) or no surface.
   virtual bool DecodeAndShow(int index, VideoSurface* surface, const uint8_t* data, int size,
                              bool show) = 0;
+  // As DecodeAndShow with show, but the picture (at the surface's size, flipped) goes to
+  // *frame for the caller to show later; it stays the decoder's until the surface has let it
+  // go. The default shows it at once and leaves *frame empty.
+  virtual bool DecodeToFrame(int index, VideoSurface* surface, const uint8_t* data, int size,
+                             cv::Mat* /*frame*/) {
+    return DecodeAndShow(index, surface, data, size, true);
+  }
+  // Pictures made by DecodeToFrame may be held this many at a time per camera.
+  virtual void SetFramesAhead(int /*frames*/) {}
   // Draws the camera's last picture again at the surface's current size; does not decode.
   virtual bool RedrawFrame(int index, VideoSurface* surface) = 0;
   // Drops the camera's buffered pictures; 0, or -1 for an index other than 0 or 1.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "playback/audio.h"
+#include "platform/video_surface.h"
 #include "decoding/media_decoder.h"
 #include "containers/media_parser.h"
 
@@ -51,7 +52,10 @@ bool CQMVMediaPlayer::StartEngine(VideoSurface* front, VideoSurface* rear) {
   m_frontSurface = front;
   m_rearSurface = rear;
   if (m_parser) m_parser->Start();
-  if (m_decoder) m_decoder->OpenCodecs();
+  if (m_decoder) {
+    m_decoder->OpenCodecs();
+    m_decoder->SetFramesAhead(kFramesAhead);
+  }
   if (m_audio) m_audio->OpenOutput(m_audioBits, m_audioRate);
   m_mediaSync.SetAudio(m_audio);
   m_mediaSync.StartThread();
@@ -191,6 +195,7 @@ void CQMVMediaPlayer::StepFrames(int delta) {
   {
     OwnerLock guard(*this);
     if (!m_open || m_totalFrames <= 0) return;
+    SettleAhead();
     const int shown = static_cast<int32_t>(m_shownPlace.load() & 0xFFFFFFFF);
     const int target = std::clamp(shown + delta, 0, m_totalFrames - 1);
     if (target == shown || ShowKept(target)) return;
@@ -216,6 +221,12 @@ bool CQMVMediaPlayer::ShowKept(int target) {
   return true;
 }
 
+void CQMVMediaPlayer::DeliverText(const uint8_t* bytes, int size) {
+  if (m_textCallback) {
+    m_textCallback(m_textUser, reinterpret_cast<const char*>(bytes), size, TimeOfFrameMs(m_currentFrame));
+  }
+}
+
 int CQMVMediaPlayer::TimeOfFrameMs(int frame) const {
   const int rate = m_frontRate;
   return static_cast<int>(static_cast<int64_t>(frame) * 1000 / (rate != 0 ? rate : 30));
@@ -238,6 +249,7 @@ int CQMVMediaPlayer::GetCameraCount() const {
 void CQMVMediaPlayer::RedrawStill() {
   if (m_command != kIdle || m_decoder == nullptr) return;
   OwnerLock guard(*this);
+  SettleAhead();
   m_decoder->RedrawFrame(0, m_frontSurface);
   m_decoder->RedrawFrame(1, m_rearSurface);
 }
@@ -245,6 +257,7 @@ void CQMVMediaPlayer::RedrawStill() {
 bool CQMVMediaPlayer::SaveSnapshot(int camera, const char* path) {
   if (m_status == kStopped || m_decoder == nullptr) return false;
   OwnerLock guard(*this);
+  if (m_command == kIdle) SettleAhead();
   return m_decoder->SaveFrame(camera, path);
 }
 
@@ -256,7 +269,27 @@ void CQMVMediaPlayer::SetCameraFlip(int camera, int mode) {
   if (m_decoder) m_decoder->SetFlipMode(camera, mode);
 }
 
+void CQMVMediaPlayer::SettleAhead() {
+  if (m_ahead.empty() || m_decoder == nullptr) return;
+  // The next front frame out of the queue comes after the ones dropped.
+  for (const Ahead& entry : m_ahead) {
+    if (entry.kind == CPacketQueue::kFront) ++m_currentFrame;
+  }
+  // The rear picture on screen is the one behind the front frame on screen once its own
+  // rear frames are out, else the one behind the frame before.
+  const int shown = static_cast<int32_t>(m_shownPlace.load() & 0xFFFFFFFF);
+  auto next = m_ahead.begin();
+  while (next != m_ahead.end() && next->kind == CPacketQueue::kText) ++next;
+  const bool rearBehind = next == m_ahead.end() || next->kind != CPacketQueue::kRear;
+  m_ahead.clear();
+  if (m_cameraCount == 2) m_decoder->ShowKeptPicture(1, PlaceOf(rearBehind ? shown : shown - 1), nullptr);
+  m_decoder->ShowKeptPicture(0, m_shownPlace, nullptr);
+  m_keptPictures = true;
+  m_pipelineAhead = true;
+}
+
 void CQMVMediaPlayer::ResetPipeline() {
+  m_ahead.clear();
   m_awaitFrontKey = true;
   m_awaitRearKey = true;
   m_packets.Clear();

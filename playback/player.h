@@ -19,6 +19,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <opencv2/core.hpp>
 #include <vector>
 
 #include "containers/media_parser.h"
@@ -52,6 +54,10 @@ class CQMVMediaPlayer {
   enum Status : int32_t { kPlaying = 0, kStill = 1, kStopped = 2 };
   static constexpr int kBufferBytes = 0x100000;
   static constexpr int kPreBufferMs = 700;
+  // Front frames decoded ahead of the screen at a time (with the rear frames between them),
+  // and the most bytes their pictures may take.
+  static constexpr int kFramesAhead = 10;
+  static constexpr int64_t kAheadBytes = 64 << 20;
 
   CQMVMediaPlayer();
   virtual ~CQMVMediaPlayer();
@@ -160,6 +166,15 @@ class CQMVMediaPlayer {
   Output OutputOne(bool untilFront = false);
   // Shows the held front packet once the audio lets it through; false while it is still held.
   bool OutputHeldFront();
+  // Decoding ahead: while playing at up to 1x with nothing unseen or entered, the queued
+  // packets are decoded in a burst of up to kFramesAhead front frames (FillAhead), and
+  // handed out one at a time at their time (OutputAhead: kEmpty once the burst is out).
+  bool DecodesAhead() const;
+  void FillAhead();
+  Output OutputAhead(bool untilFront);
+  // Paused with pictures decoded ahead: they are dropped, the decoder's pictures become the
+  // ones on screen again, and playing or stepping on starts from the frame on screen.
+  void SettleAhead();
   void OutputFront(int size);
   void OutputRear(int size);
   // A front or rear packet left out at a speed decoding cannot keep up with (key frames only,
@@ -179,6 +194,8 @@ class CQMVMediaPlayer {
   void ResetPipeline();
   void MoveToFrame(int frame, bool exact);
   int TimeOfFrameMs(int frame) const;
+  // A text chunk's bytes and the zero after them, as queued, to the text callback.
+  void DeliverText(const uint8_t* bytes, int size);
   // Takes the recording's rates, length and cameras as the ones played. REQUIRES: m_lock.
   void TakeInfo(const MediaInfo& info);
   // The read side reached the end of the open recording: reads on from the queued one.
@@ -272,6 +289,13 @@ class CQMVMediaPlayer {
   // starts with an exact seek to the frame after the one on screen.
   bool m_pipelineAhead = false;
   bool m_keptPictures = false;          // the decoder keeps pictures of single frames
+  // Pictures decoded ahead, with the text between them, in the order they were written.
+  struct Ahead {
+    int32_t kind = 0;                 // CPacketQueue's kinds
+    cv::Mat picture;                  // front or rear; empty when nothing came out
+    std::vector<uint8_t> bytes;       // text
+  };
+  std::deque<Ahead> m_ahead;
   std::vector<uint8_t> m_readBuffer;   // chunk payloads are read into this
   std::vector<uint8_t> m_frameBuffer;  // and popped out of the queue into this
 

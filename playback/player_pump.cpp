@@ -8,6 +8,7 @@
 #include "decoding/media_decoder.h"
 #include "containers/media_parser.h"
 #include "playback/player.h"
+#include "platform/video_surface.h"
 
 namespace {
 
@@ -198,7 +199,13 @@ bool CQMVMediaPlayer::HandleVideo(int camera, int size, bool* ready) {
 }
 
 CQMVMediaPlayer::Output CQMVMediaPlayer::OutputOne(bool untilFront) {
+  if (m_ahead.empty() && DecodesAhead()) FillAhead();
   for (;;) {
+    if (!m_ahead.empty()) {
+      const Output output = OutputAhead(untilFront);
+      if (output != Output::kEmpty) return output;
+      continue;
+    }
     int size = 0;
     int32_t kind = 0;
     if (!m_packets.Pop(m_frameBuffer.data(), kBufferBytes, &size, &kind)) return Output::kEmpty;
@@ -207,10 +214,7 @@ CQMVMediaPlayer::Output CQMVMediaPlayer::OutputOne(bool untilFront) {
       continue;
     }
     if (kind == CPacketQueue::kText) {
-      if (m_textCallback) {
-        m_textCallback(m_textUser, reinterpret_cast<const char*>(m_frameBuffer.data()), size,
-                       TimeOfFrameMs(m_currentFrame));
-      }
+      DeliverText(m_frameBuffer.data(), size);
       continue;
     }
     if (kind == CPacketQueue::kRear) {
@@ -221,6 +225,73 @@ CQMVMediaPlayer::Output CQMVMediaPlayer::OutputOne(bool untilFront) {
     m_heldFrontSize = size;
     return OutputHeldFront() ? Output::kShown : Output::kHeld;
   }
+}
+
+bool CQMVMediaPlayer::DecodesAhead() const {
+  if (m_command != kPlay || m_playedSpeed > 1.0 || m_keyOnly || m_entering.parser != nullptr ||
+      m_currentFrame <= m_showFrom || m_decoder == nullptr || m_frontSurface == nullptr) {
+    return false;
+  }
+  int width = 0, height = 0, rearWidth = 0, rearHeight = 0;
+  m_frontSurface->GetSize(&width, &height);
+  if (m_rearSurface != nullptr) m_rearSurface->GetSize(&rearWidth, &rearHeight);
+  const int64_t bytes = (static_cast<int64_t>(width) * height + static_cast<int64_t>(rearWidth) * rearHeight) * 4;
+  return bytes * kFramesAhead <= kAheadBytes;
+}
+
+void CQMVMediaPlayer::FillAhead() {
+  const auto start = std::chrono::steady_clock::now();
+  int fronts = 0;
+  while (fronts < kFramesAhead) {
+    int size = 0;
+    int32_t kind = 0;
+    // A marker stays in the queue: the read side has begun the next recording only after
+    // the burst was taken, and the packets before it come out of the queue as they are.
+    if (m_packets.NextKind() == CPacketQueue::kNextRecording) break;
+    if (!m_packets.Pop(m_frameBuffer.data(), kBufferBytes, &size, &kind)) break;
+    Ahead& entry = m_ahead.emplace_back();
+    entry.kind = kind;
+    if (kind == CPacketQueue::kText) {
+      entry.bytes.assign(m_frameBuffer.begin(), m_frameBuffer.begin() + size);
+      continue;
+    }
+    const bool front = kind == CPacketQueue::kFront;
+    const int frame = m_currentFrame + fronts;
+    // As for single frames, the pictures are kept, so that a pause can show the decoder's
+    // pictures of the frame on screen again (SettleAhead).
+    if (front && frame > 0 && m_cameraCount == 2) m_decoder->KeepPicture(1, PlaceOf(frame - 1));
+    m_decoder->DecodeToFrame(front ? 0 : 1, front ? m_frontSurface : m_rearSurface,
+                             m_frameBuffer.data(), size, &entry.picture);
+    if (front) {
+      m_decoder->KeepPicture(0, PlaceOf(frame));
+      ++fronts;
+    }
+  }
+  if (fronts > 0) m_decodeCostMs = 0.7 * m_decodeCostMs + 0.3 * MsSince(start) / fronts;
+}
+
+CQMVMediaPlayer::Output CQMVMediaPlayer::OutputAhead(bool untilFront) {
+  while (!m_ahead.empty()) {
+    Ahead& head = m_ahead.front();
+    if (head.kind == CPacketQueue::kText) {
+      DeliverText(head.bytes.data(), static_cast<int>(head.bytes.size()));
+      m_ahead.pop_front();
+      continue;
+    }
+    if (head.kind == CPacketQueue::kRear) {
+      if (!head.picture.empty()) m_rearSurface->ShowFrame(head.picture);
+      m_ahead.pop_front();
+      if (untilFront) continue;
+      return Output::kShown;
+    }
+    if (!m_mediaSync.WaitForAudio(&m_ownersWaiting)) return Output::kHeld;
+    if (m_pacer.Pace(m_frontRate, m_playedSpeed, &m_ownersWaiting) < 0) return Output::kHeld;
+    SetShownFrame(m_currentFrame.fetch_add(1));
+    if (!head.picture.empty()) m_frontSurface->ShowFrame(head.picture);
+    m_ahead.pop_front();
+    return Output::kShown;
+  }
+  return Output::kEmpty;
 }
 
 bool CQMVMediaPlayer::OutputHeldFront() {

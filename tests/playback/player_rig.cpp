@@ -70,6 +70,15 @@ bool CSpyDecoder::DecodeAndShow(int index, VideoSurface* surface, const uint8_t*
   return CDecoder::DecodeAndShow(index, surface, data, size, show);
 }
 
+bool CSpyDecoder::DecodeToFrame(int index, VideoSurface* surface, const uint8_t* data, int size,
+                                cv::Mat* frame) {
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_calls.push_back({index, HashBytes(data, size), true, parser ? parser->frontDelivered.load() : 0});
+  }
+  return CDecoder::DecodeToFrame(index, surface, data, size, frame);
+}
+
 std::vector<CSpyDecoder::Call> CSpyDecoder::Calls() {
   std::lock_guard<std::mutex> guard(m_mutex);
   return m_calls;

@@ -58,6 +58,8 @@ class CSpyDecoder : public CDecoder {
  public:
   bool DecodeAndShow(int index, VideoSurface* surface, const uint8_t* data, int size,
                      bool show) override;
+  bool DecodeToFrame(int index, VideoSurface* surface, const uint8_t* data, int size,
+                     cv::Mat* frame) override;
   struct Call {
     int index;
     size_t hash;

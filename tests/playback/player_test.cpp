@@ -316,6 +316,40 @@ TEST_F(PlayerOnCard, FrameStepsShowTheFramesBesideTheOneOnScreen) {
   }
 }
 
+// Playing decodes frames ahead of the screen. Paused among them, the snapshot is of the frame
+// on screen (as a player of its own saves it after a seek there), and playing on goes on from
+// the frame after it, none left out.
+TEST_F(PlayerOnCard, PausedWithFramesDecodedAheadTheFrameOnScreenIsTheOneSavedAndFollowed) {
+  ASSERT_TRUE(s_card->ok);
+  const std::string name = s_card->Name(0);
+  PlayerRig rig(s_card->dir.Path().string());
+  const auto all = FrontChunkHashes(rig.Library(), name);
+  rig.player.OpenMedia(name.c_str());
+  ASSERT_TRUE(PlayerRig::WaitUntil([&] { return rig.front.FrameCount() >= 15; }, 10s));
+  rig.player.PausePlayback();
+  std::this_thread::sleep_for(100ms);
+  const int shown = (rig.player.GetPositionMs() * 30 + 999) / 1000;
+  const std::string saved = s_card->dir.File("ahead.jpg"), expected = s_card->dir.File("seek.jpg");
+  ASSERT_TRUE(rig.player.SaveSnapshot(0, saved.c_str()));
+
+  PlayerRig reference(s_card->dir.Path().string());
+  reference.player.OpenMedia(name.c_str());
+  PauseAfterAFewFrames(reference);
+  reference.player.SeekToFrame(shown);
+  ASSERT_TRUE(PlayerRig::WaitUntil(
+      [&] { return reference.player.CommandValue() == CQMVMediaPlayer::kIdle; }, 10s));
+  ASSERT_TRUE(reference.player.SaveSnapshot(0, expected.c_str()));
+  EXPECT_EQ(roadkeep::test::ReadAll(saved), roadkeep::test::ReadAll(expected)) << "frame " << shown;
+
+  const size_t before = FrontDecodes(rig.decoder, true).size();
+  rig.player.ResumePlayback();
+  ASSERT_TRUE(rig.WaitForEnd(kPlayTimeout));
+  const auto after = FrontDecodes(rig.decoder, true);
+  ASSERT_GT(after.size(), before);
+  const std::vector<size_t> rest(after.begin() + static_cast<std::ptrdiff_t>(before), after.end());
+  EXPECT_EQ(rest, std::vector<size_t>(all.begin() + shown + 1, all.end()));
+}
+
 // The window's STOP (pause, stop, seek to 0, other work, stop again), a seek on a stopped or
 // never opened player and a resume after a stop are not the end of a recording: no end is
 // reported and nothing more is drawn. The long recording is larger than the parser reads
