@@ -5,9 +5,9 @@
 // decode plus FFmpeg's conversion to the panes ("x_decode_scale"); "switches_per_s" counts the
 // process's voluntary context switches (wake-ups) while it plays. The paced baseline decodes
 // and converts at the frame rate, a frame per wake-up ("x_paced"), the burst baseline a
-// second ahead in one go ("x_burst"; the goal is at most 1.1). Frame steps forward and back
-// while paused. A trip's boundaries. And ParseRmc
-// in sentences per second against copying the sentence. ROADKEEP_BENCH_SECONDS shortens the
+// second ahead in one go ("x_burst"; the goal is at most 1.1). Playing at 2x to 16x. Frame
+// steps forward and back while paused. A trip's boundaries. And ParseRmc in sentences per
+// second against copying the sentence. ROADKEEP_BENCH_SECONDS shortens the
 // recording (60 s by default).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -285,6 +285,45 @@ void BM_PlayRecording(benchmark::State& state) {
   state.counters["rear_frames"] = static_cast<double>(card.rear.size());
 }
 BENCHMARK(BM_PlayRecording)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// The same recording at 2x, 4x, 8x and 16x (the argument): the frames of each camera shown,
+// the wall time against the recording's length over the speed ("x_clock", 1 when it keeps
+// time), and whether it ended showing key frames only (decoding could not keep up).
+void BM_PlayAtSpeed(benchmark::State& state) {
+  Card& card = TheCard();
+  if (!card.ok) return state.SkipWithError("no card (libx264 missing?)");
+  CTATParser parser;
+  parser.SetLibrary(card.library);
+  CDecoder decoder;
+  CWaveBox audio;
+  CHeadlessSurface front(640, 360), rear(320, 170);
+  std::atomic<bool> ended{false};
+  CQMVMediaPlayer player;
+  player.SetParser(&parser);
+  player.SetDecoder(&decoder);
+  player.SetAudio(&audio);
+  player.SetStatusCallback([](void* user, int, int, int) {
+    static_cast<std::atomic<bool>*>(user)->store(true);
+  }, &ended);
+  player.StartEngine(&front, &rear);
+  const double speed = static_cast<double>(state.range(0));
+  player.SetSpeed(speed);
+  double wall = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    player.OpenMedia(card.name.c_str());
+    while (!ended.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  state.counters["key_frames_only"] = player.ShowsKeyFramesOnly() ? 1 : 0;
+  player.StopMedia();
+  player.Shutdown();
+  state.counters["front_shown"] = static_cast<double>(front.FrameCount());
+  state.counters["rear_shown"] = static_cast<double>(rear.FrameCount());
+  state.counters["frames"] = static_cast<double>(card.front.size());
+  state.counters["x_clock"] = wall / (card.front.size() / 30.0 / speed);
+}
+BENCHMARK(BM_PlayAtSpeed)->Arg(2)->Arg(4)->Arg(8)->Arg(16)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 
 // A trip of three 5 s recordings back to back (1920x1080 + 1280x720, 30 fps), played as one:
