@@ -238,25 +238,44 @@ BENCHMARK(BM_FfmpegDecodeAndScalePaced)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();
 
-void BM_PlayRecording(benchmark::State& state) {
-  Card& card = TheCard();
-  if (!card.ok) return state.SkipWithError("no card (libx264 missing?)");
+// The card's recording played as the viewer plays it, headless, into panes of 640x360 and
+// 320x170; ended turns true at the end of a recording.
+struct BenchPlayer {
   CTATParser parser;
-  parser.SetLibrary(card.library);
   CDecoder decoder;
   CWaveBox audio;
   CTextData text;
-  CHeadlessSurface front(640, 360), rear(320, 170);
+  CHeadlessSurface front{640, 360}, rear{320, 170};
   std::atomic<bool> ended{false};
   CQMVMediaPlayer player;
-  player.SetParser(&parser);
-  player.SetDecoder(&decoder);
-  player.SetAudio(&audio);
-  player.SetTextCallback(&CTextData::TextCallback, &text);
-  player.SetStatusCallback([](void* user, int, int, int) {
-    static_cast<std::atomic<bool>*>(user)->store(true);
-  }, &ended);
-  player.StartEngine(&front, &rear);
+
+  explicit BenchPlayer(TatHandle* library) {
+    parser.SetLibrary(library);
+    player.SetParser(&parser);
+    player.SetDecoder(&decoder);
+    player.SetAudio(&audio);
+    player.SetTextCallback(&CTextData::TextCallback, &text);
+    player.SetStatusCallback([](void* user, int, int, int) {
+      static_cast<std::atomic<bool>*>(user)->store(true);
+    }, &ended);
+    player.StartEngine(&front, &rear);
+  }
+  ~BenchPlayer() {
+    player.StopMedia();
+    player.Shutdown();
+  }
+  BenchPlayer(const BenchPlayer&) = delete;
+  BenchPlayer& operator=(const BenchPlayer&) = delete;
+};
+
+void BM_PlayRecording(benchmark::State& state) {
+  Card& card = TheCard();
+  if (!card.ok) return state.SkipWithError("no card (libx264 missing?)");
+  BenchPlayer bench(card.library);
+  CQMVMediaPlayer& player = bench.player;
+  std::atomic<bool>& ended = bench.ended;
+  CHeadlessSurface& front = bench.front;
+  CHeadlessSurface& rear = bench.rear;
   double cpu = 0, wall = 0, switches = 0;
   for (auto _ : state) {
     const double start = CpuSeconds();
@@ -269,8 +288,6 @@ void BM_PlayRecording(benchmark::State& state) {
     switches = ContextSwitches() - switchesStart;
     wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
   }
-  player.StopMedia();
-  player.Shutdown();
   state.counters["cpu_s"] = cpu;
   state.counters["wall_s"] = wall;
   if (wall > 0) state.counters["switches_per_s"] = switches / wall;
@@ -292,34 +309,20 @@ BENCHMARK(BM_PlayRecording)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTim
 void BM_PlayAtSpeed(benchmark::State& state) {
   Card& card = TheCard();
   if (!card.ok) return state.SkipWithError("no card (libx264 missing?)");
-  CTATParser parser;
-  parser.SetLibrary(card.library);
-  CDecoder decoder;
-  CWaveBox audio;
-  CHeadlessSurface front(640, 360), rear(320, 170);
-  std::atomic<bool> ended{false};
-  CQMVMediaPlayer player;
-  player.SetParser(&parser);
-  player.SetDecoder(&decoder);
-  player.SetAudio(&audio);
-  player.SetStatusCallback([](void* user, int, int, int) {
-    static_cast<std::atomic<bool>*>(user)->store(true);
-  }, &ended);
-  player.StartEngine(&front, &rear);
+  BenchPlayer bench(card.library);
+  CQMVMediaPlayer& player = bench.player;
   const double speed = static_cast<double>(state.range(0));
   player.SetSpeed(speed);
   double wall = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     player.OpenMedia(card.name.c_str());
-    while (!ended.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (!bench.ended.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
   state.counters["key_frames_only"] = player.ShowsKeyFramesOnly() ? 1 : 0;
-  player.StopMedia();
-  player.Shutdown();
-  state.counters["front_shown"] = static_cast<double>(front.FrameCount());
-  state.counters["rear_shown"] = static_cast<double>(rear.FrameCount());
+  state.counters["front_shown"] = static_cast<double>(bench.front.FrameCount());
+  state.counters["rear_shown"] = static_cast<double>(bench.rear.FrameCount());
   state.counters["frames"] = static_cast<double>(card.front.size());
   state.counters["x_clock"] = wall / (card.front.size() / 30.0 / speed);
 }
@@ -440,16 +443,8 @@ BENCHMARK(BM_TripBoundary)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime
 void BM_FrameStep(benchmark::State& state) {
   Card& card = TheCard();
   if (!card.ok) return state.SkipWithError("no card (libx264 missing?)");
-  CTATParser parser;
-  parser.SetLibrary(card.library);
-  CDecoder decoder;
-  CWaveBox audio;
-  CHeadlessSurface front(640, 360), rear(320, 170);
-  CQMVMediaPlayer player;
-  player.SetParser(&parser);
-  player.SetDecoder(&decoder);
-  player.SetAudio(&audio);
-  player.StartEngine(&front, &rear);
+  BenchPlayer bench(card.library);
+  CQMVMediaPlayer& player = bench.player;
   using Clock = std::chrono::steady_clock;
   const auto waitIdle = [&](Clock::time_point start) {
     while (player.CommandValue() != CQMVMediaPlayer::kIdle && Clock::now() - start < std::chrono::seconds(10)) {
@@ -479,8 +474,6 @@ void BM_FrameStep(benchmark::State& state) {
   state.counters["mean_ms"] = sum / std::max(steps, 1);
   state.counters["worst_ms"] = worst;
   state.counters["end_frame"] = player.GetPositionMs() * 30 / 1000.0;
-  player.StopMedia();
-  player.Shutdown();
 }
 BENCHMARK(BM_FrameStep)->Arg(1)->Arg(-1)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
