@@ -87,6 +87,8 @@ class VMediaParser {
   // The front frame the last SeekToTime reached (the next one read), or -1 when the parser
   // cannot tell.
   virtual int FrameReached() { return -1; }
+  // Front frames per seek unit when every unit begins with a key frame; 0 when unknown.
+  virtual int UnitFrames() { return 0; }
   // True when the recording could not be read: the last Open failed, or ReadChunk's -1 came
   // from a read error rather than the end of the recording.
   virtual bool ReadFailed() { return false; }

@@ -292,6 +292,7 @@ void CQMVMediaPlayer::ResetPipeline() {
   m_ahead.clear();
   m_awaitFrontKey = true;
   m_awaitRearKey = true;
+  m_droppedBeforeKey = false;
   m_packets.Clear();
   m_heldFrontSize = 0;
   m_framesQueued = 0;

@@ -253,6 +253,7 @@ class CQMVMediaPlayer {
   int32_t m_totalFrames = 0;
   bool m_awaitFrontKey = false;
   bool m_awaitRearKey = false;
+  bool m_droppedBeforeKey = false;  // front frames dropped while waiting for the key frame
   int32_t m_audioBits = 16;
   int32_t m_audioRate = 8000;
   char m_currentName[128] = {};

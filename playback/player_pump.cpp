@@ -168,7 +168,21 @@ void CQMVMediaPlayer::PushSound(const uint8_t* pcm, int size) {
 bool CQMVMediaPlayer::HandleVideo(int camera, int size, bool* ready) {
   const bool key = IsKeyFrame(m_readBuffer.data(), size);
   if (m_awaitFrontKey) {
+    if (camera == 0 && !key) {
+      // A front frame before the first key frame (the unit's key frame was damaged and
+      // skipped): it cannot be shown, and the frames counted start after it.
+      ++m_currentFrame;
+      ++m_frontRead;
+      m_droppedBeforeKey = true;
+    }
     if (camera != 0 || !key) return false;
+    const int unit = m_parser != nullptr ? m_parser->UnitFrames() : 0;
+    if (m_droppedBeforeKey && unit > 0) {
+      // Key frames begin the units: the damaged one was counted by none of the frames.
+      m_currentFrame = (m_currentFrame + unit - 1) / unit * unit;
+      m_frontRead = m_currentFrame - 1;
+    }
+    m_droppedBeforeKey = false;
     m_packets.Clear();
     m_framesQueued = 0;
     m_preBuffering = true;
@@ -396,7 +410,7 @@ void CQMVMediaPlayer::OutputFront(int size) {
     m_status = kStopped;
     m_decoder->RedrawFrame(0, m_frontSurface);
     m_command = kIdle;
-  } else if (frame == m_showFrom && m_packets.NextKind() != CPacketQueue::kRear) {
+  } else if (frame >= m_showFrom && m_packets.NextKind() != CPacketQueue::kRear) {
     // The target of an exact seek with no rear frame written behind it: the rear camera's
     // picture is its last one up to it. Else the rear frames behind it end the step.
     ShowStill();

@@ -81,6 +81,7 @@ void CTATParser::SetRunning(bool running) {
 }
 
 float CTATParser::Granularity() { return kGranularity; }
+int CTATParser::UnitFrames() { return static_cast<int>(kGranularity); }
 int CTATParser::KindCode(int kind) { return kind >= 0 && kind < 4 ? kKindCodes[kind] : -1; }
 
 bool CTATParser::Start() {

@@ -80,6 +80,7 @@ class CTATParser : public VMediaParser {
   bool SeekReportsTime() override { return true; }
   // The first front frame of the unit the last SeekToTime reached; -1 before any seek.
   int FrameReached() override { return m_frameReached; }
+  int UnitFrames() override;
   // The last Open failed, or the library reported a read error (not the end) since.
   bool ReadFailed() override { return m_readFailed; }
 

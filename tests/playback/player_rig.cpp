@@ -20,22 +20,30 @@ TatHandle* PollCard(const std::string& dir) {
 
 }  // namespace
 
-std::vector<size_t> FrontChunkHashes(TatHandle* library, const std::string& name) {
+std::vector<std::vector<uint8_t>> FrontChunks(TatHandle* library, const std::string& name) {
   CTATParser parser;
   parser.SetLibrary(library);
   parser.Start();
   MediaInfo info;
   parser.Open(name.c_str(), &info);
   std::vector<uint8_t> buffer(CTATParser::kQueueCapacity);
-  std::vector<size_t> hashes;
+  std::vector<std::vector<uint8_t>> chunks;
   for (;;) {
     char id[4];
     int size = static_cast<int>(buffer.size());
     if (parser.ReadChunk(id, buffer.data(), &size) != 4) break;
-    if (std::string_view(id, 4) == "00dc") hashes.push_back(HashBytes(buffer.data(), size));
+    if (std::string_view(id, 4) == "00dc") chunks.emplace_back(buffer.begin(), buffer.begin() + size);
   }
   parser.Close();
   parser.Stop();
+  return chunks;
+}
+
+std::vector<size_t> FrontChunkHashes(TatHandle* library, const std::string& name) {
+  std::vector<size_t> hashes;
+  for (const auto& chunk : FrontChunks(library, name)) {
+    hashes.push_back(HashBytes(chunk.data(), static_cast<int>(chunk.size())));
+  }
   return hashes;
 }
 

@@ -35,8 +35,9 @@ inline size_t HashBytes(const void* data, int size) {
 }
 
 
-// Reads a recording once through its own parser and returns its front chunks' hashes.
-// REQUIRES: the card's library handle is set (a PlayerRig exists).
+// Reads a recording once through its own parser and returns its front chunks (or their
+// hashes). REQUIRES: the card's library handle is set (a PlayerRig exists).
+std::vector<std::vector<uint8_t>> FrontChunks(TatHandle* library, const std::string& name);
 std::vector<size_t> FrontChunkHashes(TatHandle* library, const std::string& name);
 
 // Forwards to a CTATParser; counts reads and notes front chunks and seeks.

@@ -350,6 +350,43 @@ TEST_F(PlayerOnCard, PausedWithFramesDecodedAheadTheFrameOnScreenIsTheOneSavedAn
   EXPECT_EQ(rest, std::vector<size_t>(all.begin() + shown + 1, all.end()));
 }
 
+// The key frame at 24 damaged on the card (a byte of it changed, so its checksum fails and
+// the reader skips it): a seek into its unit shows the next frame that decodes, the key
+// frame at 48, and the position says that frame, not the one asked for.
+TEST(PlayerOnDamage, ASeekIntoAUnitWithoutItsKeyFrameShowsAndReportsTheNextKeyFrame) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  MadeCard card(3, "160x120@30", "160x120@30");
+  ASSERT_TRUE(card.ok);
+  const std::string name = card.Name(0);
+  std::vector<std::vector<uint8_t>> fronts;
+  {
+    PlayerRig rig(card.dir.Path().string());
+    fronts = roadkeep::test::FrontChunks(rig.Library(), name);
+  }
+  ASSERT_EQ(fronts.size(), 90u);
+  const std::string store = (card.dir.Path() / "TAT" / "REC.TAT").string();
+  std::vector<uint8_t> bytes = roadkeep::test::ReadAll(store);
+  const auto at = std::search(bytes.begin(), bytes.end(), fronts[24].begin(), fronts[24].end());
+  ASSERT_NE(at, bytes.end());
+  at[static_cast<std::ptrdiff_t>(fronts[24].size() / 2)] ^= 0x55;
+  std::ofstream(store, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<std::streamsize>(bytes.size()));
+
+  PlayerRig rig(card.dir.Path().string());
+  rig.player.OpenMedia(name.c_str());
+  PauseAfterAFewFrames(rig);
+  for (const int target : {30, 24}) {
+    SCOPED_TRACE(target);
+    rig.player.SeekToFrame(target);
+    ASSERT_TRUE(PlayerRig::WaitUntil(
+        [&] { return rig.player.CommandValue() == CQMVMediaPlayer::kIdle; }, 10s));
+    EXPECT_EQ(rig.player.GetPositionMs(), 48 * 1000 / 30);
+    const auto decoded = FrontDecodes(rig.decoder, false);
+    ASSERT_FALSE(decoded.empty());
+    EXPECT_EQ(decoded.back(), roadkeep::test::HashBytes(fronts[48].data(), static_cast<int>(fronts[48].size())));
+  }
+}
+
 // The window's STOP (pause, stop, seek to 0, other work, stop again), a seek on a stopped or
 // never opened player and a resume after a stop are not the end of a recording: no end is
 // reported and nothing more is drawn. The long recording is larger than the parser reads
