@@ -40,9 +40,10 @@ bool ParseSpeed(const std::string& text, double* speed) {
   double value = 0;
   char* end = nullptr;
   if (const auto slash = body.find('/'); slash != std::string::npos) {
-    const double top = std::strtod(body.substr(0, slash).c_str(), &end);
+    const std::string topText = body.substr(0, slash), bottomText = body.substr(slash + 1);
+    const double top = std::strtod(topText.c_str(), &end);
     if (*end != '\0') return false;
-    const double bottom = std::strtod(body.substr(slash + 1).c_str(), &end);
+    const double bottom = std::strtod(bottomText.c_str(), &end);
     if (*end != '\0' || !(bottom > 0)) return false;
     value = top / bottom;
   } else {
