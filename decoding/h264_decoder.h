@@ -52,7 +52,6 @@ class CFFMH264_Decoder {
   void KeepPicture(int64_t key);
   bool RestorePicture(int64_t key);
   void ForgetPictures();
-  size_t KeptCount() const { return m_kept.size(); }
 
   void SetBrightnessFactor(float factor);
   void SetContrastFactor(float factor);

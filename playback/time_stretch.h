@@ -24,7 +24,6 @@ class CTimeStretch {
   // change drops what is held inside.
   void SetFormat(int bits, int rate);
   void SetSpeed(double speed);
-  double Speed() const { return m_speed; }
   // Drops the sound held inside (a seek, a new recording).
   void Clear();
   // Appends to out the sound that size bytes of pcm make at the speed; some of it may come
