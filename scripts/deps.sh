@@ -10,7 +10,8 @@ PACKAGES="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-webengine-dev libjs-leaflet
   imagemagick
   fonts-noto-cjk qt6-translations-l10n
-  desktop-file-utils appstream"
+  desktop-file-utils appstream
+  gpsbabel python3-gpxpy"
 missing=""
 for p in $PACKAGES; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

@@ -1,6 +1,6 @@
 #include "sensors/script_call.h"
 
-#include <charconv>
+#include "sensors/fixed_text.h"
 
 namespace {
 
@@ -12,13 +12,6 @@ std::string_view Trimmed(std::string_view text) {
   const size_t first = text.find_first_not_of(kBlanks);
   if (first == std::string_view::npos) return {};
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-std::string Fixed6(double value) {
-  char buffer[400];  // the longest double in fixed notation with six decimals fits
-  const auto [end, error] =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
-  return error == std::errc() ? std::string(buffer, end) : std::string("0.000000");
 }
 
 }  // namespace
@@ -71,7 +64,7 @@ ScriptCall ParseScriptCall(std::string_view text) {
 }
 
 std::string DrawCurrentCall(double latitude, double longitude) {
-  return "javascript:DrawCurrent('" + Fixed6(latitude) + "', '" + Fixed6(longitude) + "')";
+  return "javascript:DrawCurrent('" + FixedText(latitude, 6) + "', '" + FixedText(longitude, 6) + "')";
 }
 
 std::string ScriptCallExpression(const ScriptCall& call) {

@@ -2,33 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
-#include "sensors/gps_data.h"
+#include "sensors/recording_track.h"
 #include "tat/card.h"
 #include "tat/trips.h"
 
 namespace roadkeep::sensors {
-namespace {
-
-constexpr double kEarthRadiusKm = 6371.0088;  // mean radius
-constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
-
-// 'G' + "$xxRMC,...": the text chunk of a GPS fix.
-bool IsRmc(const char* text, int length) {
-  return length >= 8 && text[0] == 'G' && text[1] == '$' && std::memcmp(text + 4, "RMC,", 4) == 0;
-}
-
-}  // namespace
-
-double GreatCircleKm(double latitude1, double longitude1, double latitude2, double longitude2) {
-  const double phi1 = latitude1 * kRadiansPerDegree, phi2 = latitude2 * kRadiansPerDegree;
-  const double dPhi = phi2 - phi1;
-  const double dLambda = (longitude2 - longitude1) * kRadiansPerDegree;
-  const double h = std::sin(dPhi / 2) * std::sin(dPhi / 2) +
-                   std::cos(phi1) * std::cos(phi2) * std::sin(dLambda / 2) * std::sin(dLambda / 2);
-  return 2 * kEarthRadiusKm * std::asin(std::sqrt(std::clamp(h, 0.0, 1.0)));
-}
 
 double TrackLengthKm(const std::vector<TrackFix>& fixes) {
   double km = 0;
@@ -44,30 +23,10 @@ double TrackLengthKm(const std::vector<TrackFix>& fixes) {
 
 bool ReadTrackFixes(CCard& card, const Recording& recording, int64_t baseMs,
                     std::vector<TrackFix>* fixes) {
-  const std::unique_ptr<CRecordingReader> reader =
-      card.OpenReader(recording.kindCode, recording.index);
-  // The card may have been read again since the recording was listed.
-  if (!reader || reader->Info().name != recording.name) return false;
-  std::vector<char> text(256);
-  for (;;) {
-    uint32_t timeMs = 0;
-    int size = 0;
-    // One byte kept for the terminator the sentence parser needs.
-    const int capacity = static_cast<int>(text.size()) - 1;
-    const CRecordingReader::Result result = reader->ReadText(&timeMs, &size, text.data(), capacity);
-    if (result == CRecordingReader::kEnd) return true;
-    if (result == CRecordingReader::kTooSmall) {
-      text.resize(static_cast<size_t>(size) + 1);
-      continue;
-    }
-    if (result != CRecordingReader::kOk) return false;
-    if (!IsRmc(text.data(), size)) continue;
-    // The sentence ends at the first zero within the chunk, or at its end.
-    text[static_cast<size_t>(size)] = '\0';
-    const CGPSData fix(text.data(), 0);
-    if (!fix.IsValid()) continue;
-    fixes->push_back({baseMs + timeMs, fix.GetLatitude(), fix.GetLongitude()});
-  }
+  RecordingTrack track;
+  const bool read = ReadRecordingTrack(card, recording, &track);
+  for (const GpsFix& f : track.fixes) fixes->push_back({baseMs + f.ms, f.latitude, f.longitude});
+  return read;
 }
 
 double RecordingDistanceKm(CCard& card, const Recording& recording) {

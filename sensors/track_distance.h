@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "sensors/track.h"
+
 class CCard;
 struct Recording;
 
@@ -16,25 +18,17 @@ struct Trip;
 
 namespace roadkeep::sensors {
 
-// A hop between fixes faster than this (or a change of place at one time) is a jump of the
-// receiver, not driving, and is not added.
-inline constexpr double kMaxTrackSpeedMs = 200.0;  // metres per second
-
 struct TrackFix {
   int64_t timeMs = 0;  // base given to ReadTrackFixes + the chunk's time in the recording
   double latitude = 0, longitude = 0;  // degrees
 };
 
-// Great-circle distance in km between two points in degrees (haversine, on a sphere of the
-// Earth's mean radius).
-double GreatCircleKm(double latitude1, double longitude1, double latitude2, double longitude2);
-
 // The length in km of fixes in time order: the great-circle hops between consecutive fixes,
-// leaving out those faster than kMaxTrackSpeedMs.
+// leaving out those faster than kMaxTrackSpeedMs (a jump of the receiver, not driving).
 double TrackLengthKm(const std::vector<TrackFix>& fixes);
 
 // Appends the valid fixes (status 'A', a place on the globe) of the recording's text stream
-// to *fixes, in stream order, at baseMs + the chunk's time. Damaged chunks are skipped. False
+// to *fixes, as the track keeps them (sensors/track.h), at baseMs + the chunk's time. False
 // when the recording cannot be read: not on the card (any more), or a read error; the fixes
 // read before the error are kept.
 bool ReadTrackFixes(CCard& card, const Recording& recording, int64_t baseMs,

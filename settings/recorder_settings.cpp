@@ -232,6 +232,17 @@ SaveResult SaveSettingsForm(const SettingsFile& file, const SettingsForm& opened
   return written ? SaveResult::kSaved : SaveResult::kWriteFailed;
 }
 
+int CardImpactLevel(const std::string& cardRoot) {
+  const SettingsLocation location = FindCardSettings(cardRoot);
+  if (location.place != SettingsPlace::kFile) return -1;
+  const std::string text =
+      ReadIniString(kBlackbox, "acc_level", "", 16, location.path.c_str());
+  char* end = nullptr;
+  const long level = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || end == text.c_str() || level < 0 || level > 5) return -1;
+  return static_cast<int>(level);
+}
+
 SettingsLocation FindCardSettings(const std::string& cardRoot) {
   const std::string folder = ChildIgnoringCase(cardRoot, "SETTING");
   if (folder.empty() || !IsFolder(folder)) return {SettingsPlace::kNoFolder, cardRoot + "/SETTING"};

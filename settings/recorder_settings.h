@@ -124,6 +124,11 @@ struct SettingsLocation {
 // Finds the settings file on the card whose root folder is cardRoot. Folder and file names
 // match without regard to case. Writes nothing.
 SettingsLocation FindCardSettings(const std::string& cardRoot);
+// The recorder's impact sensitivity on the card whose root folder is cardRoot: "acc_level" of
+// its settings file (1 low, 3 normal, 5 high, 0 bike mode); -1 when the card has no readable
+// settings file or the file no such number.
+int CardImpactLevel(const std::string& cardRoot);
+
 // What is wrong with an uneditable location, for a message ("<path>: too large to be a
 // settings file ..."); empty for an editable one.
 std::string SettingsProblem(const SettingsLocation& location);

@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/version.h"
 #include "resources/resources.h"
 #include "settings/recorder_settings.h"
 
@@ -18,8 +19,6 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QSlider;
-
-inline constexpr const char* kViewerVersion = "2.5.9";
 
 class CSettingDlg : public QDialog {
  public:

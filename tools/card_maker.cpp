@@ -121,7 +121,8 @@ bool WriteRecording(const std::string& dir, const CardOptions& o, const Recordin
   if (!writer.BeginRecording(dir, header, error)) return false;
 
   const int frames = o.seconds * o.frontFps;
-  const int impactMs = plan.kindCode == kKindEvent ? o.seconds * 500 : -1;
+  ImpactSpike impact{-1, o.impactG, o.impactSide};
+  if (plan.kindCode == kKindEvent) impact.ms = o.seconds * 500;
   int rearFrame = 0;
   uint32_t audioMs = 0, gpsMs = 0, accMs = 0;
   std::vector<uint8_t> au;
@@ -152,7 +153,7 @@ bool WriteRecording(const std::string& dir, const CardOptions& o, const Recordin
       ok = writer.AddChunk(kTypeText, 0, true, gpsMs, fix.data(), static_cast<uint32_t>(fix.size()));
     }
     for (; ok && o.text && accMs <= t; accMs += 100) {
-      const auto sample = GSensorSample(accMs, impactMs, rng);
+      const auto sample = GSensorSample(accMs, impact, rng);
       ok = writer.AddChunk(kTypeText, 0, true, accMs, sample.data(), 4);
     }
   }

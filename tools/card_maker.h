@@ -23,7 +23,14 @@ struct CardOptions {
   int64_t startTime = 1393666200;  // 2014-03-01 09:30:00 UTC, the first recording's start
   int gapSeconds = 5;       // from the end of one recording to the start of the next
   int tripEvery = 0;        // after every n-th recording a pause of kTripPauseSeconds (0: none)
+  // Each event recording holds an impact at its middle: a spike of this size (1 g is the
+  // resting reading's 64 units) from this side, 0 front, 1 rear, 2 left, 3 right.
+  double impactG = 1.5;
+  int impactSide = 0;
 };
+
+// An impact's size is kept to what the axis bytes can carry beside gravity and noise.
+inline constexpr double kMaxImpactG = 1.9;
 
 // False with a one-line reason in *error.
 bool MakeCard(const std::string& dir, const CardOptions& options, std::string* error);

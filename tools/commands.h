@@ -20,6 +20,9 @@ int PlayCommand(int argc, char** argv);
 int ExportCommand(int argc, char** argv);
 int SettingsCommand(int argc, char** argv);
 int FrameCommand(int argc, char** argv);
+int GpxCommand(int argc, char** argv);
+int CsvCommand(int argc, char** argv);
+int ImpactsCommand(int argc, char** argv);
 
 // Why dir is no card the tool can read, as one line ("DIR: not a recorder card", "cannot
 // read DIR/TAT/VOLUME.TAT: Permission denied").

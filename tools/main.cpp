@@ -17,7 +17,7 @@ const Command kCommands[] = {
     {"avi-copy", "avi-copy IN OUT", AviCopyCommand},
     {"make-card",
      "make-card DIR [--per-kind N] [--count N] [--seconds S] [--front WxH@FPS] [--rear WxH@FPS] "
-     "[--front-only-every N] [--seed N] [--filler] [--no-text] [--gap S] [--trip-every N]",
+     "[--front-only-every N] [--seed N] [--filler] [--no-text] [--gap S] [--trip-every N] [--impact-g G] [--impact-from front|rear|left|right]",
      MakeCardCommand},
     {"list", "list DIR", ListCommand},
     {"dump", "dump DIR NAME", DumpCommand},
@@ -28,6 +28,9 @@ const Command kCommands[] = {
      PlayCommand},
     {"export", "export CARD_DIR OUT_DIR [NAME...]", ExportCommand},
     {"frame", "frame DIR NAME --frame N --out FILE.jpg [--camera front|rear]", FrameCommand},
+    {"gpx", "gpx DIR NAME... -o FILE.gpx", GpxCommand},
+    {"csv", "csv DIR NAME... -o FILE.csv", CsvCommand},
+    {"impacts", "impacts DIR [NAME...] [--threshold G]", ImpactsCommand},
     {"settings", "settings CARD_DIR [const=N event=N park=N manual=N acc_level=N motion_level=N "
      "mic_in=0|1 voice_out=0|1 power_off_vlt=MV time=now]",
      SettingsCommand},

@@ -23,6 +23,22 @@ bool ParseInt(const char* text, int* value) {
   return true;
 }
 
+bool ParseImpactG(const char* text, double* g) {
+  char* end = nullptr;
+  const double v = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(v > 0 && v <= roadkeep::tools::kMaxImpactG)) return false;
+  *g = v;
+  return true;
+}
+
+bool ParseSide(const std::string& text, int* side) {
+  static const char* const kSides[] = {"front", "rear", "left", "right"};
+  for (int i = 0; i < 4; ++i) {
+    if (text == kSides[i]) return *side = i, true;
+  }
+  return false;
+}
+
 int Fail(const std::string& why) {
   std::fprintf(stderr, "roadkeep-tool: %s\n", why.c_str());
   return 1;
@@ -46,6 +62,8 @@ int MakeCardCommand(int argc, char** argv) {
     else if (arg == "--seed") ok = ParseInt(value, reinterpret_cast<int*>(&o.seed)), ++i;
     else if (arg == "--gap") ok = ParseInt(value, &o.gapSeconds), ++i;
     else if (arg == "--trip-every") ok = ParseInt(value, &o.tripEvery), ++i;
+    else if (arg == "--impact-g") ok = ParseImpactG(value, &o.impactG), ++i;
+    else if (arg == "--impact-from") ok = ParseSide(value, &o.impactSide), ++i;
     else if (arg == "--filler") o.filler = true;
     else if (arg == "--no-text") o.text = false;
     else if (arg.rfind("--", 0) != 0 && dir.empty()) dir = arg;
@@ -56,7 +74,8 @@ int MakeCardCommand(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: roadkeep-tool make-card DIR [--per-kind N] [--count N] [--seconds S] "
                  "[--front WxH@FPS] [--rear WxH@FPS] [--front-only-every N] [--seed N] [--filler] "
-                 "[--no-text] [--gap S] [--trip-every N]\n");
+                 "[--no-text] [--gap S] [--trip-every N] [--impact-g G] "
+                 "[--impact-from front|rear|left|right]\n");
     return 2;
   }
   std::string error;

@@ -58,13 +58,21 @@ std::string CGpsTrack::NextFix(std::time_t utc) {
   return payload;
 }
 
-std::vector<uint8_t> GSensorSample(uint32_t ms, int impactMs, std::mt19937* rng) {
+std::vector<uint8_t> GSensorSample(uint32_t ms, const ImpactSpike& impact, std::mt19937* rng) {
+  constexpr int kUnitsPerG = 64;
   std::uniform_int_distribution<int> noise(-3, 3);
-  int x = noise(*rng), y = noise(*rng), z = 64 + noise(*rng);  // z carries gravity
-  if (impactMs >= 0 && std::abs(static_cast<int>(ms) - impactMs) <= 200) {
-    const int strength = 110 - std::abs(static_cast<int>(ms) - impactMs) / 4;
-    x += strength;
-    y -= strength / 2;
+  int x = noise(*rng), y = noise(*rng), z = kUnitsPerG + noise(*rng);
+  const int distance = std::abs(static_cast<int>(ms) - impact.ms);
+  if (impact.ms >= 0 && distance < 250) {
+    // The blow pushes the car away from the side it came from.
+    const double push = impact.g * kUnitsPerG * (1.0 - distance / 250.0);
+    const int units = static_cast<int>(std::lround(push));
+    switch (impact.side) {
+      case 0: x -= units; break;
+      case 1: x += units; break;
+      case 2: y -= units; break;
+      default: y += units; break;
+    }
   }
   auto raw = [](int v) { return static_cast<uint8_t>(std::clamp(128 - v, 0, 255)); };
   return {'M', raw(x), raw(y), raw(z)};

@@ -30,8 +30,16 @@ class CGpsTrack {
 std::string RmcSentence(std::time_t utc, bool valid, double latitude, double longitude,
                         double speedKmh, double course);
 
-// The three axis bytes of a G-sensor sample at `ms` into a recording; an impact spike
-// around `impactMs` when it is not negative.
-std::vector<uint8_t> GSensorSample(uint32_t ms, int impactMs, std::mt19937* rng);
+// A blow at ms of g (the resting reading, 64 units, is 1 g) from a side: 0 front, 1 rear,
+// 2 left, 3 right. Axes: x along the car (forward positive), y across (left positive), z up.
+struct ImpactSpike {
+  int ms = -1;  // negative: none
+  double g = 0;
+  int side = 0;
+};
+
+// 'M' and the three axis bytes of a G-sensor sample at `ms` into a recording: gravity on z,
+// a little noise, and the spike's triangle of 500 ms around its time.
+std::vector<uint8_t> GSensorSample(uint32_t ms, const ImpactSpike& impact, std::mt19937* rng);
 
 }  // namespace roadkeep::tools

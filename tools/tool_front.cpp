@@ -42,6 +42,9 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "list") == 0) return ListCommand(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "dump") == 0) return DumpCommand(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "trips") == 0) return TripsCommand(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "gpx") == 0) return GpxCommand(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "csv") == 0) return CsvCommand(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "impacts") == 0) return ImpactsCommand(argc - 2, argv + 2);
     // The export copies chunks through the card-store parser and the AVI writer alone.
     if (std::strcmp(argv[1], "export") == 0) return ExportCommand(argc - 2, argv + 2);
   }
