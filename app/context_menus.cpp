@@ -1,4 +1,5 @@
-// The right-click menus: on a list row (play it, export it, check or uncheck every shown row)
+// The right-click menus: on a list row (play it, export it, save the GPS track or sensor data
+// of the checked rows or of it, check or uncheck every shown row)
 // and on the video (a snapshot, full screen and back). Each entry does what its button or key
 // does. GUI thread only.
 #include <QCheckBox>
@@ -38,6 +39,16 @@ void CZarezeRadidaDlg::ShowRowMenu(int row, const QPoint& at) {
   const Recording* recording = m_shown->RecordingOf(RowName(row));
   snapshot->setEnabled(recording != nullptr && recording->kindCode != kFileKind);
   save->setEnabled(save->isEnabled() && recording != nullptr && recording->kindCode != kFileKind);
+  // For the checked recordings, or this one when none is checked.
+  std::vector<Recording> tracked = m_shown->CheckedRecordings();
+  if (tracked.empty() && recording != nullptr) tracked = {*recording};
+  std::erase_if(tracked, [](const Recording& r) { return r.kindCode == kFileKind; });
+  QAction* gpx = menu.addAction(PickText(m_language, "GPS 경로 저장 (GPX)…", "Save GPS track (GPX)…",
+                                         "GPS経路を保存 (GPX)…"));
+  QAction* csv = menu.addAction(PickText(m_language, "센서 데이터 저장 (CSV)…", "Save sensor data (CSV)…",
+                                         "センサーデータを保存 (CSV)…"));
+  gpx->setEnabled(!tracked.empty());
+  csv->setEnabled(!tracked.empty());
   menu.addSeparator();
   QAction* checkAll = menu.addAction(PickText(m_language, "모두 선택", "Check all", "すべて選択"));
   QAction* uncheckAll =
@@ -54,6 +65,8 @@ void CZarezeRadidaDlg::ShowRowMenu(int row, const QPoint& at) {
     ChooseExportFolder();
   } else if (chosen == snapshot) {
     OnRowSnapshot(row);
+  } else if (chosen == gpx || chosen == csv) {
+    SaveTrackFile(tracked, chosen == gpx);
   } else if (chosen == checkAll || chosen == uncheckAll) {
     m_controls->SelectAll()->setChecked(chosen == checkAll);
     OnSelectAll();

@@ -174,6 +174,7 @@ void CZarezeRadidaDlg::ConnectControls() {
   ConnectContextMenus();
   SetUpTrips();
   SetUpSpeedControl();
+  SetUpTelemetry();
   SetButtonTips(*m_controls, m_language);
   m_keySheet = new CKeySheet(this, m_language);
 }

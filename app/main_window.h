@@ -45,6 +45,7 @@
 
 class CCardWatch;
 class CMapPane;
+class CTelemetryView;
 class CPaneLayout;
 class CProgressDlg;
 class CWindowControls;
@@ -192,6 +193,7 @@ class CZarezeRadidaDlg : public QWidget {
   const WindowState& State() const { return m_state; }
   CWindowControls& Controls() { return *m_controls; }
   CMapPane& Map() { return *m_map; }
+  CTelemetryView& Telemetry() { return *m_telemetry; }
   CPlaybackController& Playback() { return m_playback; }
   CCardWatch* CardWatch() { return m_cardWatch.get(); }
   // The recording in hand; empty when stopped.
@@ -292,6 +294,20 @@ class CZarezeRadidaDlg : public QWidget {
   // The trip of the trip list's current row (the newest when none) plays; false for none.
   bool PlayTripInHand();
   void LeaveTrip();  // what a trip showed goes when a recording or nothing plays
+  // Telemetry (telemetry_window.cpp): the impacts button and the seeks it and the map ask for.
+  void SetUpTelemetry();
+  // Reads the telemetry of what opens: recording i at offsetsMs[i] in played time; none for
+  // an AVI file.
+  void LoadTelemetry(const std::vector<Recording>& recordings, const std::vector<int64_t>& offsetsMs);
+  // The card's recording that name opens (the list's name: "NAME" or "NAME @ ROOT" for
+  // another card present), the first of that name; none for a file or a name not on a card.
+  std::vector<Recording> RecordingsNamed(const QString& name) const;
+  // Played time ms of the recording or trip that is open, exactly.
+  void SeekPlayed(int64_t ms);
+  // Asks for a file and writes the recordings' GPS track (GPX) or sensor data (CSV) into it,
+  // read on the pool; the status line says how it ended. A recording that cannot be read to
+  // its end writes nothing.
+  void SaveTrackFile(std::vector<Recording> recordings, bool gpx);
 
   // The engine, set up by Setup and shut down by Destroy.
   CPlaybackController m_playback;
@@ -324,6 +340,7 @@ class CZarezeRadidaDlg : public QWidget {
   CTripTimeline* m_timeline = nullptr;         // over the position slider while a trip plays
   QPushButton* m_tripsButton = nullptr;
   QToolButton* m_speedButton = nullptr;
+  CTelemetryView* m_telemetry = nullptr;  // a child QObject
   std::vector<CStandIn*> m_standIns;
   CKeySheet* m_keySheet = nullptr;  // ? and F1
   bool m_tripMode = false;

@@ -9,7 +9,9 @@
 // keeps only the latest position meanwhile and draws it when the map shows again.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/network_state.h"
 #include "sensors/gps_data.h"
@@ -42,6 +44,18 @@ class CMapPane {
   // cannot take is kept, and drawn when the map shows.
   void ShowPosition(const CGPSData& gps);
 
+  // The played route (the page's SetRoute script; empty: none). Kept, and sent whenever the
+  // page is loaded and on the screen, so a route read before the page loaded still shows.
+  // While a route is shown the car moves along it by the clock, and ShowPosition only keeps
+  // the latest record.
+  void ShowRoute(std::string script);
+  // The played clock (the page's SetClock script), sent when the page can take it; the
+  // newest is kept otherwise.
+  void SetClock(std::string script);
+
+  // A click on the route asks for played time ms; handler gets it on the GUI thread.
+  void SetSeekHandler(std::function<void(int64_t ms)> handler) { m_seek = std::move(handler); }
+
   // Whether the map is on the screen: its host shown in a window that is not minimised.
   bool Shown() const;
 
@@ -51,6 +65,8 @@ class CMapPane {
   int PageRequests() const { return m_requests; }
   // How many positions went to the page in this run.
   int PositionsDrawn() const { return m_drawnCount; }
+  // How many routes went to the page in this run.
+  int RoutesDrawn() const { return m_routeCount; }
 
  private:
   class CHostWatch;
@@ -59,6 +75,8 @@ class CMapPane {
   // The host was shown or hidden: wakes or puts the page to sleep.
   void HostChanged();
   void DrawLatest();
+  // Sends the route and the clock when they changed and the page can take them.
+  void SendRoute();
 
   QWidget* m_host;
   std::unique_ptr<QObject> m_watch;  // the host's event filter
@@ -71,4 +89,9 @@ class CMapPane {
   CGPSData m_latest;  // IsValid() false until one is given
   CGPSData m_drawn;   // IsValid() false until the page drew one
   int m_drawnCount = 0;
+
+  std::function<void(int64_t)> m_seek;
+  std::string m_route, m_clock;  // the newest; empty: none
+  bool m_routeSent = true, m_clockSent = true;
+  int m_routeCount = 0;
 };

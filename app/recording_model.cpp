@@ -65,6 +65,13 @@ QString CRecordingModel::NameAt(int row) const {
   return row >= 0 && row < rowCount() ? m_rows[static_cast<size_t>(row)].name : QString();
 }
 
+const Recording* CRecordingModel::RecordingOf(const QString& name) const {
+  for (const Row& row : m_rows) {
+    if (row.name == name) return &row.recording;
+  }
+  return nullptr;
+}
+
 Qt::CheckState CRecordingModel::CheckAt(int row) const {
   return row >= 0 && row < rowCount() ? m_rows[static_cast<size_t>(row)].check : Qt::Unchecked;
 }

@@ -33,6 +33,8 @@ class CRecordingModel : public QAbstractTableModel {
   // REQUIRES: 0 <= row < rowCount().
   const Recording& At(int row) const { return m_rows[static_cast<size_t>(row)].recording; }
   QString NameAt(int row) const;
+  // The recording of the row named name; null when there is none.
+  const Recording* RecordingOf(const QString& name) const;
   Qt::CheckState CheckAt(int row) const;
   // A file opened by path has no box: the export copies the card's recordings only.
   bool Checkable(int row) const;

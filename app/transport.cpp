@@ -17,6 +17,7 @@
 #include "app/map_pane.h"
 #include "app/pane_layout.h"
 #include "app/pane_states.h"
+#include "app/telemetry_view.h"
 #include "app/video_pane.h"
 #include "app/window_controls.h"
 #include "controls/bitmap_button_trans.h"
@@ -44,6 +45,7 @@ bool CZarezeRadidaDlg::OpenRecording(const QString& name) {
   if (auto* line = findChild<QLabel*>(QStringLiteral("StatusLine"))) line->hide();
   m_playback.Open(name);
   LeaveTrip();
+  LoadTelemetry(RecordingsNamed(name), {0});
   m_lengthSeconds = LengthSeconds(m_playback.DurationMs());
   m_controls->Slider(IDC_POS_SLIDER)->SetRange(0, static_cast<int>(m_lengthSeconds), true);
   SetLabelText(IDC_LENGTH_LABEL, TimeText(m_lengthSeconds));
@@ -92,6 +94,7 @@ void CZarezeRadidaDlg::ApplyBrightness(int value) {
 
 void CZarezeRadidaDlg::OnStop() {
   m_playback.Stop();
+  m_telemetry->Clear();
   m_playback.Samples().Clear();
   SetLabelText(IDC_SPEED_LABEL, QStringLiteral("km/h"));
   CGraphStatic& graph = *m_controls->Graph();
@@ -301,7 +304,7 @@ void CZarezeRadidaDlg::RefreshPosition() {
     SetLabelText(IDC_SPEED_LABEL, QString::asprintf("%dkm/h", static_cast<int>(std::clamp(gps.GetSpeed(), 0.0, 99999.0))));
   }
   const std::vector<CGSensorData> samples = m_playback.Samples().GSensorSamples();
-  UpdateGraph(*m_controls->Graph(), m_traces, samples, static_cast<int>(second));
+  UpdateGraph(*m_controls->Graph(), m_traces, samples, static_cast<int>(second), m_telemetry->Shock());
 }
 
 void CZarezeRadidaDlg::LoadMapPage() { m_map->LoadMapPage(&m_state.mapPageLoaded); }

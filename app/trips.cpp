@@ -15,6 +15,7 @@
 
 #include "app/main_window.h"
 #include "app/pane_states.h"
+#include "app/telemetry_view.h"
 #include "app/trip_views.h"
 #include "app/video_pane.h"
 #include "app/window_controls.h"
@@ -151,6 +152,9 @@ void CZarezeRadidaDlg::PlayTrip(size_t trip, int recording) {
   SetLabelText(IDC_SPEED_LABEL, QStringLiteral("km/h"));
   if (auto* line = findChild<QLabel*>(QStringLiteral("StatusLine"))) line->hide();
   m_playback.OpenTrip(t, static_cast<size_t>(recording), 0);
+  std::vector<int64_t> offsets;
+  for (size_t i = 0; i < t.recordings.size(); ++i) offsets.push_back(t.OffsetMs(i));
+  LoadTelemetry(t.recordings, offsets);
   m_timeline->SetTrip(t);
   m_lengthSeconds = t.lengthMs / 1000;
   UpdateTimeLabels(0, m_lengthSeconds);
@@ -174,6 +178,7 @@ void CZarezeRadidaDlg::OnTripMoved(int index) {
   if (index < 0 || static_cast<size_t>(index) >= trip.recordings.size()) return;
   const Recording& recording = trip.recordings[static_cast<size_t>(index)];
   m_currentName = QString::fromLocal8Bit(recording.name.c_str());
+  m_telemetry->SetPart(index);
   m_controls->RearPane()->SetNote(recording.CameraCount() == 2 ? QString() : NoRearText(m_language));
   const QModelIndex row = m_trips->IndexOf(m_playingTrip, index);
   if (row.isValid() && m_tripMode) {

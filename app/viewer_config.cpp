@@ -18,6 +18,7 @@ namespace {
 
 constexpr const char* kSection = "config";
 constexpr int kValueBuffer = 10;  // bytes, so at most 9 characters are read
+constexpr int kUrlBuffer = 2048;  // bytes, a URL's practical length
 
 QSettings Profile() {
   return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("roadkeep"),
@@ -73,6 +74,11 @@ int ReadConfigInt(const char* path, const char* key, int fallback) {
 
 bool WriteConfigInt(const char* path, const char* key, int value) {
   return WriteIniString(kSection, key, std::to_string(value).c_str(), path);
+}
+
+QString ReadTileUrl() {
+  const std::string path = ViewerConfigToRead();
+  return QString::fromStdString(ReadIniString(kSection, "tile_url", "", kUrlBuffer, path.c_str()));
 }
 
 QString ReadTargetFolder() {

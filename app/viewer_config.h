@@ -1,8 +1,8 @@
-// The viewer's own settings: config.cfg (section "config": "brightness", "volume") in
-// $XDG_CONFIG_HOME/roadkeep/ (~/.config/roadkeep/ when unset), and the export and snapshot
-// folders in the per-application profile. A ./config.cfg in the working folder, where older
-// set-ups kept it, is read while the XDG file does not exist yet and copied there at the
-// first save. GUI thread.
+// The viewer's own settings: config.cfg (section "config": "brightness", "volume", the
+// window's place, "tile_url") in $XDG_CONFIG_HOME/roadkeep/ (~/.config/roadkeep/ when unset),
+// and the export and snapshot folders in the per-application profile. A ./config.cfg in the
+// working folder, where older set-ups kept it, is read while the XDG file does not exist yet
+// and copied there at the first save. GUI thread.
 #pragma once
 
 #include <QRect>
@@ -35,6 +35,11 @@ bool WriteConfigInt(const char* path, const char* key, int value);
 // The normal window's place when it last closed (keys "window_x", "window_y",
 // "window_width", "window_height" of config.cfg); an empty rect when never saved.
 QRect ReadWindowPlace();
+
+// Key "tile_url" of config.cfg: the map's tile server as an address template
+// ("https://tiles.example/{z}/{x}/{y}.png", up to 2047 bytes); empty when not set. Read, never
+// written: the user sets it by hand.
+QString ReadTileUrl();
 
 // Profile section "Info", key "TargetFolder"; empty when never set.
 QString ReadTargetFolder();

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <vector>
 
 #include "controls/color_ref.h"
 
@@ -43,6 +44,9 @@ class CBitmapSlider : public QWidget {
   int PosToPixel(int pos) const;
   int PixelToPos(int pixel) const;
   bool IsDragging() const { return m_dragging; }
+  // Small ticks across the channel at these positions (places worth finding: impacts), drawn
+  // under the thumb; an empty list takes them away.
+  void SetMarks(std::vector<int> positions, QColor color);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -63,6 +67,7 @@ class CBitmapSlider : public QWidget {
                 bool seeThrough) const;
   void DrawChannel(QPainter& p) const;
   void DrawThumb(QPainter& p) const;
+  void DrawMarks(QPainter& p) const;
   int Axis(QPoint point) const { return m_vertical ? point.y() : point.x(); }
   int StartMargin() const { return m_vertical ? m_marginTop : m_marginLeft; }
   int EndMargin() const { return m_vertical ? m_marginBottom : m_marginRight; }
@@ -86,4 +91,6 @@ class CBitmapSlider : public QWidget {
   bool m_dragging = false;
   bool m_drawFocusRect = true;
   Part m_channel, m_activeChannel, m_thumb, m_activeThumb;
+  std::vector<int> m_marks;
+  QColor m_markColor;
 };

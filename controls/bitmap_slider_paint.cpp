@@ -42,12 +42,32 @@ void CBitmapSlider::DrawThumb(QPainter& p) const {
            m_thumbSeeThrough);
 }
 
+void CBitmapSlider::SetMarks(std::vector<int> positions, QColor color) {
+  m_marks = std::move(positions);
+  m_markColor = color;
+  update();
+}
+
+void CBitmapSlider::DrawMarks(QPainter& p) const {
+  p.setPen(QPen(m_markColor, 2));
+  for (const int pos : m_marks) {
+    if (pos < m_min || pos > m_max) continue;
+    const int at = PosToPixel(pos);
+    if (m_vertical) {
+      p.drawLine(1, at, width() - 2, at);
+    } else {
+      p.drawLine(at, 1, at, height() - 2);
+    }
+  }
+}
+
 void CBitmapSlider::paintEvent(QPaintEvent*) {
   QPainter target(this);
   const QRect client = rect();
   CMemDC memDC(target, &client, m_hasChannel && m_channelSeeThrough);
   QPainter& p = memDC.Painter();
   if (m_hasChannel) DrawChannel(p);
+  if (!m_marks.empty()) DrawMarks(p);
   if (m_hasThumb && isEnabled()) DrawThumb(p);
   if (m_drawFocusRect && hasFocus() && isEnabled()) {
     p.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));

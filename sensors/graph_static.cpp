@@ -34,12 +34,15 @@ bool CGraphStatic::Owns(const GraphSeries* series) const {
                      [series](const auto& s) { return s.get() == series; });
 }
 
+int CGraphStatic::ScaledValue(int value) const {
+  const int plotHeight = m_plot.bottom() - m_plot.top();
+  const int64_t h = static_cast<int64_t>(value) * m_clientHeight / m_fullScale;
+  return static_cast<int>(std::clamp<int64_t>(h, 0, plotHeight));
+}
+
 bool CGraphStatic::AddPoint(GraphSeries* series, int value) {
   if (series == nullptr || !Owns(series)) return false;
-  const int plotHeight = m_plot.bottom() - m_plot.top();
-  int64_t h = static_cast<int64_t>(value) * m_clientHeight / m_fullScale;
-  h = std::clamp<int64_t>(h, 0, plotHeight);
-  series->values[series->writeIndex] = static_cast<int32_t>(h);
+  series->values[series->writeIndex] = ScaledValue(value);
   series->writeIndex = (series->writeIndex + 1) % GraphSeries::kCapacity;
   Redraw();
   return true;
@@ -96,11 +99,38 @@ void CGraphStatic::DrawSeries(QPainter& p, const GraphSeries& series) const {
   }
 }
 
+void CGraphStatic::SetLevelLine(int value, ColorRef color) {
+  m_level = value;
+  m_levelColor = color;
+  Redraw();
+}
+
+void CGraphStatic::SetMarks(std::vector<int> points, ColorRef color) {
+  m_marks = std::move(points);
+  m_markColor = color;
+  Redraw();
+}
+
+void CGraphStatic::DrawOverlays(QPainter& p) const {
+  for (const int point : m_marks) {
+    const int x = m_plot.left() + point * m_xStep;
+    if (point < 0 || x > m_plot.right()) continue;
+    p.setPen(QPen(QColor(ColorRefToRgb(m_markColor)), 2));
+    p.drawLine(x, m_plot.top(), x, m_plot.bottom());
+  }
+  if (m_level >= 0) {
+    const int y = m_plot.bottom() - ScaledValue(m_level);
+    p.setPen(QPen(QColor(ColorRefToRgb(m_levelColor)), 1, Qt::DashLine));
+    p.drawLine(m_plot.left(), y, m_plot.right(), y);
+  }
+}
+
 void CGraphStatic::Redraw() {
   {
     QPainter p(&m_picture);
     p.fillRect(m_picture.rect(), QColor(ColorRefToRgb(m_backgroundColor)));
     if (m_gridShown) DrawGrid(p);
+    DrawOverlays(p);
     for (const auto& series : m_series) {
       if (series->visible) DrawSeries(p, *series);
     }

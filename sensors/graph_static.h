@@ -41,6 +41,12 @@ class CGraphStatic : public QWidget {
   bool SetYRange(int fullScale, int step);
   void SetXStep(int pixels);
   void ShowGrid(bool show);
+  // A dashed horizontal line at value (scaled as AddPoint's values); a negative value takes
+  // it away. Redraws.
+  void SetLevelLine(int value, ColorRef color);
+  // Vertical lines through the whole plot at these points (0: the leftmost drawn point, each
+  // next one the x step further right). Redraws.
+  void SetMarks(std::vector<int> points, ColorRef color);
   // Draws the picture again and schedules a repaint.
   void Redraw();
 
@@ -55,6 +61,8 @@ class CGraphStatic : public QWidget {
   bool Owns(const GraphSeries* series) const;
   void DrawGrid(QPainter& p) const;
   void DrawSeries(QPainter& p, const GraphSeries& series) const;
+  void DrawOverlays(QPainter& p) const;
+  int ScaledValue(int value) const;
 
   QImage m_picture;
   ColorRef m_backgroundColor = MakeColorRef(1, 0, 0);
@@ -69,4 +77,8 @@ class CGraphStatic : public QWidget {
   int m_yStep = 10;  // value units between grid lines
   int m_clientHeight = 0, m_clientWidth = 0;
   std::vector<std::unique_ptr<GraphSeries>> m_series;
+  int m_level = -1;  // unscaled; negative: no line
+  ColorRef m_levelColor = 0;
+  std::vector<int> m_marks;
+  ColorRef m_markColor = 0;
 };

@@ -40,6 +40,9 @@ class VMapView {
   // frozen: its timers, tasks and painting stop) and wakes it. A page still loading falls
   // asleep once loaded. A sleeping page still answers script calls.
   virtual void SetAwake(bool awake) = 0;
+  // Receives what the page says to the viewer: its console lines that begin "roadkeep:"
+  // (the rest of its console stays quiet), on the GUI thread.
+  virtual void SetPageMessages(std::function<void(const QString& message)> receiver) = 0;
 };
 
 // The page's address in the resources.

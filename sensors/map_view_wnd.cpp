@@ -10,6 +10,7 @@
 
 #include "platform/network_state.h"
 #include "sensors/gps_data.h"
+#include "sensors/map_profile.h"
 #include "sensors/script_call.h"
 
 // Qt's process-wide OpenGL share context. QGuiApplication makes it only when
@@ -29,14 +30,17 @@ void EnsureShareContext() {
 }
 
 // The map page's own messages (tile loads failing offline, script errors it catches) are
-// not the viewer's to print.
+// not the viewer's to print; those meant for the viewer ("roadkeep:...") go to its receiver.
 class CQuietPage : public QWebEnginePage {
  public:
-  explicit CQuietPage(QObject* parent) : QWebEnginePage(parent) {}
+  CQuietPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
+  std::function<void(const QString&)> receiver;
 
  protected:
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
-                                const QString&) override {}
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
+                                const QString&) override {
+    if (receiver && message.startsWith(QLatin1String("roadkeep:"))) receiver(message);
+  }
 };
 
 // ROADKEEP_TILE_URL, when set, is handed to the page before its scripts run.
@@ -55,7 +59,7 @@ void AddTileUrlScript(QWebEnginePage* page) {
 }  // namespace
 
 CExplorerMapViewWnd::CExplorerMapViewWnd(QWidget* parent) : QWebEngineView(parent) {
-  auto* page = new CQuietPage(this);
+  auto* page = new CQuietPage(MapProfile(), this);
   // The page comes from the resources, its tiles from the network.
   page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
   AddTileUrlScript(page);
@@ -95,6 +99,10 @@ void CExplorerMapViewWnd::RunScript(const QString& script, ScriptDone done) {
   page()->runJavaScript(script, [done = std::move(done)](const QVariant& result) {
     done(result.toString());
   });
+}
+
+void CExplorerMapViewWnd::SetPageMessages(std::function<void(const QString&)> receiver) {
+  static_cast<CQuietPage*>(page())->receiver = std::move(receiver);
 }
 
 void CExplorerMapViewWnd::SetAwake(bool awake) {

@@ -23,6 +23,7 @@ class CExplorerMapViewWnd : public QWebEngineView, public VMapView {
   void RunScript(const QString& script, ScriptDone done) override;
   void ShowPosition(const CGPSData&) override {}
   void SetAwake(bool awake) override;
+  void SetPageMessages(std::function<void(const QString&)> receiver) override;
 
  private:
   void ApplyLifecycle();

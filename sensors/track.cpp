@@ -141,6 +141,13 @@ double RecordingTrack::SpeedAt(int64_t ms) const {
   return at->speedKmh;
 }
 
+void MarkRuns(std::vector<GpsFix>& fixes) {
+  for (size_t i = 0; i < fixes.size(); ++i) {
+    fixes[i].startsRun =
+        i == 0 || fixes[i].ms - fixes[i - 1].ms > kMaxFixGapMs || !Drivable(fixes[i - 1], fixes[i]);
+  }
+}
+
 void CTrackBuilder::Add(int64_t ms, const char* text, int size) {
   if (size >= 4 && text[0] == 'M') {
     const CGSensorData axes(text[1], text[2], text[3], 0);
@@ -177,11 +184,8 @@ RecordingTrack CTrackBuilder::Finish() {
       if (fix.utcMs != kNoTime && last.utcMs != kNoTime && fix.utcMs <= last.utcMs) continue;
     }
     track.fixes.push_back(fix);
-    GpsFix& kept = track.fixes.back();
-    const size_t n = track.fixes.size();
-    kept.startsRun = n == 1 || kept.ms - track.fixes[n - 2].ms > kMaxFixGapMs ||
-                     !Drivable(track.fixes[n - 2], kept);
   }
+  MarkRuns(track.fixes);
   track.samples = std::move(m_samples);
   m_fixes.clear();
   m_samples.clear();

@@ -59,6 +59,10 @@ struct RecordingTrack {
 // Earth's mean radius).
 double GreatCircleKm(double latitude1, double longitude1, double latitude2, double longitude2);
 
+// Sets each fix's startsRun (fixes by time, each time once): the first fix, and each one
+// after a gap longer than kMaxFixGapMs or a hop faster than kMaxTrackSpeedMs.
+void MarkRuns(std::vector<GpsFix>& fixes);
+
 // Collects text chunks, then orders and checks them into a track.
 class CTrackBuilder {
  public:

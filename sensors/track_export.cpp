@@ -23,10 +23,11 @@ std::string XmlEscaped(const std::string& text) {
   return out;
 }
 
-void AddPoint(const GpsFix& f, std::string* out) {
+// utcMs: the fix's own UTC, else the recording's start plus its time (kNoTime: left out).
+void AddPoint(const GpsFix& f, int64_t utcMs, std::string* out) {
   *out += "      <trkpt lat=\"" + FixedText(f.latitude, 7) + "\" lon=\"" +
           FixedText(f.longitude, 7) + "\">";
-  if (f.utcMs != kNoTime) *out += "<time>" + IsoUtc(f.utcMs) + "</time>";
+  if (utcMs != kNoTime) *out += "<time>" + IsoUtc(utcMs) + "</time>";
   if (f.speedKmh >= 0 || f.courseDeg >= 0) {
     *out += "<extensions><gpxtpx:TrackPointExtension>";
     if (f.speedKmh >= 0) *out += "<gpxtpx:speed>" + FixedText(f.speedKmh / 3.6, 3) + "</gpxtpx:speed>";
@@ -57,7 +58,7 @@ std::string GpxText(std::span<const NamedTrack> tracks, const std::string& creat
     for (size_t i = 0; i < named.track.fixes.size(); ++i) {
       const GpsFix& f = named.track.fixes[i];
       if (f.startsRun) out += i == 0 ? "    <trkseg>\n" : "    </trkseg>\n    <trkseg>\n";
-      AddPoint(f, &out);
+      AddPoint(f, f.utcMs != kNoTime ? f.utcMs : named.track.UtcAt(f.ms), &out);
     }
     out += "    </trkseg>\n  </trk>\n";
   }

@@ -15,7 +15,8 @@ struct NamedTrack {
 };
 
 // A GPX 1.1 document: one trk per recording with a fix, one trkseg per run of fixes, each
-// trkpt with lat, lon, its UTC time (left out where unknown) and, in Garmin's
+// trkpt with lat, lon, its UTC time (a fix without one: the recording's start plus its time;
+// left out where neither is known) and, in Garmin's
 // TrackPointExtension v2, speed (m/s) and course (degrees) where known. creator: the
 // program's name and version.
 std::string GpxText(std::span<const NamedTrack> tracks, const std::string& creator);

@@ -54,9 +54,11 @@ void Legend(QPainter& p, UiLanguage lang) {
     QColor color;
   } axes[] = {{{"X axis", "X축", "X軸"}, QColor(0, 0, 255)},
               {{"Y axis", "Y축", "Y軸"}, QColor(255, 255, 0)},
-              {{"Z axis", "Z축", "Z軸"}, QColor(255, 0, 0)}};
-  for (int i = 0; i < 3; ++i) {
-    qreal y = 552 + i * 22;
+              {{"Z axis", "Z축", "Z軸"}, QColor(255, 0, 0)},
+              // The size beyond gravity; sensors/gsensor_graph.cpp draws it in this colour.
+              {{"Shock (g)", "충격 (g)", "衝撃 (g)"}, QColor(220, 220, 220)}};
+  for (int i = 0; i < 4; ++i) {
+    qreal y = 549 + i * 18;
     p.fillRect(QRectF(814, y - 1.5, 18, 3), axes[i].color);
     p.setFont(UiFont(11, false, FontFamily(lang)));
     p.setPen(kInk);

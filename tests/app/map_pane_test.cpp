@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QLineF>
 #include <QTest>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "app/main_window.h"
 #include "app/pane_states.h"
+#include "app/telemetry_view.h"
 #include "app/window_controls.h"
 #include "resources/resource_ids.h"
 #include "sensors/gps_data.h"
@@ -94,13 +97,18 @@ class MapInWindow : public ::testing::Test {
     return Eval(QStringLiteral("currentMarker.getLatLng().lat.toFixed(6) + ',' + "
                                "currentMarker.getLatLng().lng.toFixed(6)"));
   }
-  // Pixels between the car's marker and the middle of the map as the page lays it out.
+  // Pixels between the car's marker (on the route, or the position's) and the middle of the
+  // map as the page lays it out.
   int MarkerOffCentre() {
     bool ok = false;
     const int pixels = Eval(QStringLiteral(
-        "String(Math.round(map.latLngToContainerPoint(currentMarker.getLatLng())"
+        "String(Math.round(map.latLngToContainerPoint((carMarker || currentMarker).getLatLng())"
         ".distanceTo(map.getSize().divideBy(2))))")).toInt(&ok);
     return ok ? pixels : 9999;
+  }
+  // The recording's track has been read for the map and the graph.
+  bool RouteRead() {
+    return WaitFor([&] { return W().Telemetry().Telemetry() != nullptr; }, 10000);
   }
 
   static ViewerCard* s_card;
@@ -165,6 +173,9 @@ TEST_F(MapInWindow, HiddenMapIsSentNoPositionAndShowsTheLatestWhenItComesBack) {
   // Timer 100 enables the map with the first valid record; more refreshes follow with the
   // map hidden, as the opening leaves it.
   ASSERT_TRUE(WaitFor([&] { return W().Controls().Find(IDC_MAP)->isEnabled(); }, 15000));
+  // Without a route the marker goes where the position refresh puts it.
+  ASSERT_TRUE(RouteRead());
+  W().Map().ShowRoute({});
   const int from = W().Player().GetPositionMs();
   ASSERT_TRUE(WaitFor([&] { return W().Player().GetPositionMs() >= from + 2500; }, 15000));
   EXPECT_FALSE(W().Map().Shown());
@@ -212,6 +223,7 @@ TEST_F(MapInWindow, ScreenshotsOfTheMapInTheMainAndTheSmallPane) {
   ASSERT_TRUE(PageReady());
   ASSERT_TRUE(WaitFor([&] { return W().Controls().Find(IDC_SMALL_MAP)->isEnabled(); }, 15000));
   W().OnPause();  // a still picture beside the map
+  ASSERT_TRUE(RouteRead());
 
   W().OnMapButton();
   EXPECT_EQ(W().State().panes.map, kPaneMain);
@@ -219,7 +231,8 @@ TEST_F(MapInWindow, ScreenshotsOfTheMapInTheMainAndTheSmallPane) {
   EXPECT_EQ(W().Map().View()->Widget()->size(), kMainPane.size());
   QTest::qWait(1500);  // the page repaints at its new size
   SaveShot(GrabScreen(), QStringLiteral("map-main-pane.png"));
-  EXPECT_LE(MarkerOffCentre(), 2) << "the car is not in the middle of the map";
+  // The map follows the car: it stays in the middle half.
+  EXPECT_LE(MarkerOffCentre(), kMainPane.height() / 4) << "the car is not in the middle of the map";
 
   W().OnMapButton();  // back: the front camera in the main pane
   W().OnSmallPaneMap();
@@ -228,7 +241,74 @@ TEST_F(MapInWindow, ScreenshotsOfTheMapInTheMainAndTheSmallPane) {
   EXPECT_EQ(W().Map().View()->Widget()->size(), kSmallPane.size());
   QTest::qWait(1500);
   SaveShot(GrabScreen(), QStringLiteral("map-small-pane.png"));
-  EXPECT_LE(MarkerOffCentre(), 2) << "the car is not in the middle of the map";
+  EXPECT_LE(MarkerOffCentre(), kSmallPane.height() / 4) << "the car is not in the middle of the map";
+}
+
+// The journey on the map: the route drawn in the speed's colours, the car moving along it
+// at the frame rate (not once a second), and a click on the route seeking there.
+TEST_F(MapInWindow, RouteIsDrawnTheCarMovesSmoothlyAndAClickOnTheRouteSeeks) {
+  if (!MapViewAllowed()) GTEST_SKIP() << "the web engine needs a display";
+  ASSERT_TRUE(Open(2));  // twelve seconds with a fix every second
+  ASSERT_TRUE(PageReady());
+  ASSERT_TRUE(RouteRead());
+  W().OnMapButton();
+  ASSERT_TRUE(WaitFor([&] { return Eval(QStringLiteral("String(carMarker !== null)")) == "true"; }, 10000));
+  // The car's place, sampled every 50 ms for a second and a half: smooth means many places,
+  // each step a fraction of a second's drive.
+  std::vector<QPointF> places;
+  for (int i = 0; i < 30; ++i) {
+    const QStringList p = Eval(QStringLiteral(
+        "var q = map.project(carMarker.getLatLng()).subtract(map.getPixelOrigin()); "
+        "q.x.toFixed(2) + ',' + q.y.toFixed(2)"))
+                              .split(QLatin1Char(','));
+    if (p.size() == 2) places.emplace_back(p[0].toDouble(), p[1].toDouble());
+    QTest::qWait(50);
+  }
+  ASSERT_GE(places.size(), 20u);
+  double travelled = 0, longest = 0;
+  int moves = 0;
+  for (size_t i = 1; i < places.size(); ++i) {
+    const double step = QLineF(places[i - 1], places[i]).length();
+    // The map may pan under the car as it nears the edge: a jump of many pixels is that.
+    if (step > 40) continue;
+    travelled += step;
+    longest = std::max(longest, step);
+    moves += step > 0.01 ? 1 : 0;
+  }
+  EXPECT_GE(moves, 10) << "the car moved in " << moves << " steps";
+  EXPECT_LT(longest, travelled / 4) << "one step took a quarter of the way";
+
+  W().OnPause();
+  QTest::qWait(300);
+  const QImage shot = GrabScreen();
+  SaveShot(shot, QStringLiteral("map-route.png"));
+  // The route in the speed's colours (blue to green at these speeds) across the pane.
+  int coloured = 0;
+  const QRect pane = W().Controls().MapView()->geometry().translated(W().geometry().topLeft());
+  for (int y = pane.top(); y < pane.bottom(); ++y) {
+    for (int x = pane.left(); x < pane.right(); ++x) {
+      const QColor c = shot.pixelColor(x, y);
+      if (c.blue() > c.red() + 60 || c.green() > c.red() + 60) ++coloured;
+    }
+  }
+  EXPECT_GT(coloured, 100) << "no route on the map";
+
+  // A click on the route at a fix of the fourth second seeks there.
+  const roadkeep::sensors::PlayedTelemetry* t = W().Telemetry().Telemetry();
+  ASSERT_NE(t, nullptr);
+  ASSERT_GT(t->route.fixes.size(), 6u);
+  const roadkeep::sensors::GpsFix& fix = t->route.fixes[t->route.fixes.size() / 2];
+  const QStringList at = Eval(QStringLiteral("var q = map.latLngToContainerPoint([%1, %2]); "
+                                             "Math.round(q.x) + ',' + Math.round(q.y)")
+                                  .arg(fix.latitude, 0, 'f', 7)
+                                  .arg(fix.longitude, 0, 'f', 7))
+                             .split(QLatin1Char(','));
+  ASSERT_EQ(at.size(), 2);
+  QWidget* page = W().Map().View()->Widget()->focusProxy();
+  ASSERT_NE(page, nullptr);
+  QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(at[0].toInt(), at[1].toInt()));
+  EXPECT_TRUE(WaitFor([&] { return std::abs(W().Player().GetPositionMs() - fix.ms) < 200; }, 5000))
+      << "at " << W().Player().GetPositionMs() << " ms, not " << fix.ms;
 }
 
 }  // namespace

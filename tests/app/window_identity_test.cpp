@@ -118,7 +118,7 @@ TEST_F(WindowIdentity, FirstPlayKeepsTheWindowRepaintsItAndTakesTheFirstClick) {
     if (c.mapFirst) {
       ClickOnWindow(IDC_MAP);
       EXPECT_EQ(W().State().panes.map, kPaneMain) << "the first click was lost";
-      EXPECT_TRUE(WaitFor([&] { return W().Map().PositionsDrawn() > 0; }, kWaitMs));
+      EXPECT_TRUE(WaitFor([&] { return W().Map().RoutesDrawn() > 0; }, kWaitMs));
       EXPECT_TRUE(WaitFor(
           [&] { return MostlyNonBlack(GrabScreen().copy(OnScreen(W(), kMainPane))); }, kWaitMs))
           << "the map is not on the screen";

@@ -1,18 +1,29 @@
 // The map view with the real web engine (under an X server, no network needed): the page
 // from the resources, DrawCurrent read back from the page, calls that must do nothing, the
-// page's own marker functions and the tile server setting. Skips without a display.
+// page's own marker functions, the tile server setting, and what the tile requests carry to a
+// tile server of the test's own. Skips without a display.
 #include "sensors/map_view.h"
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QMap>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QThread>
 #include <QWidget>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <vector>
 
+#include "platform/version.h"
 #include "sensors/gps_data.h"
 #include "sensors/script_call.h"
 
@@ -30,6 +41,78 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs = 30000) {
   }
   return true;
 }
+
+// The map's HTTP cache folder: under the run's own XDG_CACHE_HOME (qt_test_main.cpp).
+QString MapCacheFolder() { return qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/roadkeep/map"); }
+
+// A tile server on 127.0.0.1: answers every request with one 256x256 PNG, cacheable for a
+// day and different from every other server's, and keeps each request's path and headers
+// (names in lower case). Connections stay open for further requests, as a browser expects.
+class CTileServer {
+ public:
+  struct Request {
+    QByteArray path;
+    QMap<QByteArray, QByteArray> headers;
+  };
+
+  CTileServer() {
+    m_server.listen(QHostAddress::LocalHost);
+    QImage tile(256, 256, QImage::Format_RGB32);
+    tile.fill(qRgb(230, 225, 215));
+    tile.setText(QStringLiteral("server"), QString::number(m_server.serverPort()));
+    QBuffer buffer(&m_png);
+    buffer.open(QIODevice::WriteOnly);
+    tile.save(&buffer, "PNG");
+    QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+      while (QTcpSocket* socket = m_server.nextPendingConnection()) Serve(socket);
+    });
+  }
+
+  // The address template for ROADKEEP_TILE_URL.
+  QByteArray TileUrl() const {
+    return "http://127.0.0.1:" + QByteArray::number(m_server.serverPort()) + "/{z}/{x}/{y}.png";
+  }
+  const QByteArray& Png() const { return m_png; }
+  const std::vector<Request>& Requests() const { return m_requests; }
+
+ private:
+  void Serve(QTcpSocket* socket) {
+    auto received = std::make_shared<QByteArray>();
+    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received] {
+      received->append(socket->readAll());
+      for (qsizetype end; (end = received->indexOf("\r\n\r\n")) >= 0;) {
+        m_requests.push_back(Parse(received->left(end)));
+        received->remove(0, end + 4);
+        socket->write(
+            "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n"
+            "Cache-Control: max-age=86400\r\nContent-Length: " +
+            QByteArray::number(m_png.size()) + "\r\n\r\n" + m_png);
+      }
+    });
+  }
+
+  static Request Parse(const QByteArray& head) {
+    const QList<QByteArray> lines = head.split('\n');
+    Request request;
+    request.path = lines.value(0).split(' ').value(1);
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+      const qsizetype colon = lines[i].indexOf(':');
+      if (colon <= 0) continue;
+      request.headers.insert(lines[i].left(colon).trimmed().toLower(),
+                             lines[i].mid(colon + 1).trimmed());
+    }
+    return request;
+  }
+
+  QTcpServer m_server;
+  QByteArray m_png;
+  std::vector<Request> m_requests;
+};
+
+// The map's tile layer, in the page's script.
+constexpr char kTileLayer[] =
+    "Object.values(map._layers).filter(function (l) { return l._url; })[0]";
 
 class MapViewInBrowser : public ::testing::Test {
  protected:
@@ -169,6 +252,55 @@ TEST_F(MapViewInBrowser, TileServerComesFromTheEnvironmentOrOpenStreetMap) {
   qunsetenv("ROADKEEP_TILE_URL");
   ASSERT_NE(own, nullptr);
   EXPECT_EQ(Eval(own, tileUrl), "http://tiles.example/{z}/{x}/{y}.png?a=\"b\"");
+}
+
+// Tile servers ask a program to name itself and to send a Referer (OpenStreetMap blocks
+// requests that look like a stray browser): every tile request of the page carries both.
+TEST_F(MapViewInBrowser, TileRequestsNameTheViewerAndCarryItsReferer) {
+  CTileServer server;
+  qputenv("ROADKEEP_TILE_URL", server.TileUrl());
+  VMapView* view = LoadedView();
+  qunsetenv("ROADKEEP_TILE_URL");
+  ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(WaitFor([&] {
+    return !server.Requests().empty() &&
+           Eval(view, QStringLiteral("String(%1.isLoading())").arg(kTileLayer)) == "false";
+  })) << "no tiles were asked for";
+
+  const struct {
+    const char* header;
+    QByteArray value;
+  } expected[] = {
+      {"user-agent", QByteArray("Roadkeep/") + kViewerVersion},
+      {"referer", "http://roadkeep.invalid/"},
+  };
+  for (const CTileServer::Request& request : server.Requests()) {
+    EXPECT_TRUE(request.path.startsWith("/16/") && request.path.endsWith(".png"))
+        << request.path.toStdString();
+    for (const auto& e : expected) {
+      EXPECT_EQ(request.headers.value(e.header).toStdString(), e.value.toStdString())
+          << e.header << " of " << request.path.toStdString();
+    }
+  }
+}
+
+// Tiles are kept on disk, in the user's cache folder, so a trip played again (or the next
+// run) does not fetch them from the server again.
+TEST_F(MapViewInBrowser, TilesAreKeptInTheCacheFolderOnDisk) {
+  CTileServer server;
+  qputenv("ROADKEEP_TILE_URL", server.TileUrl());
+  VMapView* view = LoadedView();
+  qunsetenv("ROADKEEP_TILE_URL");
+  ASSERT_NE(view, nullptr);
+  const auto holdsTile = [&] {
+    QDirIterator files(MapCacheFolder(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+      QFile file(files.next());
+      if (file.open(QIODevice::ReadOnly) && file.readAll().contains(server.Png())) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(WaitFor(holdsTile)) << "no tile in " << MapCacheFolder().toStdString();
 }
 
 }  // namespace

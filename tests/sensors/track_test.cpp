@@ -1,11 +1,15 @@
-// A track built from text-stream payloads as a recorder writes them, good and bad.
+// A track built from text-stream payloads as a recorder writes them, good and bad, and
+// tracks joined as a trip plays them.
 #include "sensors/track.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "sensors/played_track.h"
 
 namespace {
 
@@ -142,6 +146,61 @@ TEST(Track, GSamplesAreTakenWholeAndShortOnesLeftOut) {
   EXPECT_EQ(track.samples[0].y, -127);
   EXPECT_EQ(track.samples[1].y, 64);
   EXPECT_EQ(track.samples[1].z, 128);
+}
+
+}  // namespace
+
+namespace {
+
+// A recording of fixes a second apart going north from latitude minutes `fromMinutes`, with
+// G samples at rest (1 g = 64 on z) and one blow at blowMs (none when negative).
+PlayedPart Part(const std::string& name, int64_t offsetMs, int seconds, double fromMinutes,
+                int64_t blowMs = -1) {
+  std::vector<Chunk> chunks;
+  for (int s = 0; s < seconds; ++s) {
+    char lat[16], time[8];
+    std::snprintf(lat, sizeof lat, "37%07.4f", fromMinutes + s * 0.01);
+    std::snprintf(time, sizeof time, "0500%02d", s);
+    chunks.push_back({s * 1000, Rmc(time, "A", lat, kLon)});
+  }
+  for (int64_t ms = 0; ms < seconds * 1000; ms += 100) {
+    const char x = static_cast<char>(ms == blowMs ? 128 + 96 : 128);  // 1.5 g back: from the front
+    chunks.push_back({ms, std::string{'M', x, static_cast<char>(128), static_cast<char>(128 - 64)}});
+  }
+  PlayedPart part;
+  part.name = name;
+  part.track = Build(chunks);
+  part.offsetMs = offsetMs;
+  return part;
+}
+
+TEST(PlayedTrack, RecordingsJoinInPlayedTimeWithRunsMarksAndClocks) {
+  std::vector<PlayedPart> parts = {Part("A", 0, 5, 33.90, 2500), Part("B", 5000, 5, 33.95),
+                                   Part("C", 10000, 5, 95.00)};  // an hour of latitude away
+  parts[0].recorderStartS = -1;  // no time by the recorder: no offset
+  parts[1].recorderStartS = 1796706000 + 9 * 3600 + 3;  // 2026-12-08 05:00:00 UTC + 9:00:03
+  parts[1].event = true;
+  const PlayedTelemetry t = JoinParts(parts, 0.5, 100);
+
+  std::vector<int64_t> runsAt;
+  for (const GpsFix& f : t.route.fixes) {
+    if (f.startsRun) runsAt.push_back(f.ms);
+  }
+  EXPECT_EQ(runsAt, (std::vector<int64_t>{0, 10000})) << "B goes on from A; C is too far";
+  ASSERT_EQ(t.parts.size(), 3u);
+  ASSERT_EQ(t.parts[0].impacts.size(), 1u);
+  EXPECT_EQ(t.parts[0].impacts[0].ms, 2500);
+  EXPECT_EQ(t.parts[0].impacts[0].side, ImpactSide::kFront);
+  EXPECT_EQ(t.parts[0].shock.size(), 5u);
+  EXPECT_EQ(t.parts[0].shock[2], 150);  // the second ending at 3 s: 1.5 g
+  EXPECT_EQ(t.parts[0].shock[1], 0);
+  // Marks in played time: A's impact, B's start (an event recording).
+  ASSERT_EQ(t.marks.size(), 2u);
+  EXPECT_TRUE(t.marks[0].impact);
+  EXPECT_EQ(t.marks[1].ms, 5000);
+  EXPECT_EQ(OffsetText(t.parts[1].clockOffsetMs), "+9:00:03");
+  EXPECT_EQ(OffsetText(-2000), "-0:00:02");
+  EXPECT_EQ(t.parts[2].clockOffsetMs, kNoTime);  // no recorder time
 }
 
 }  // namespace
