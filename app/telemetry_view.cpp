@@ -82,6 +82,16 @@ std::span<const int> CTelemetryView::Shock() const {
   return part ? std::span<const int>(part->shock) : std::span<const int>();
 }
 
+std::vector<int64_t> CTelemetryView::ImpactTimes() const {
+  std::vector<int64_t> times;
+  if (const PlayedTelemetry* t = m_loader.Current()) {
+    for (const PartTelemetry& part : t->parts) {
+      for (const Impact& impact : part.impacts) times.push_back(part.offsetMs + impact.ms);
+    }
+  }
+  return times;
+}
+
 void CTelemetryView::SetPart(int index) {
   m_part = index;
   ShowPart();
@@ -123,7 +133,7 @@ void CTelemetryView::ShowPart() {
     seconds.push_back(static_cast<int>(impact.ms / 1000));
   }
   m_graph->SetMarks(points, kMarkColour);
-  m_slider->SetMarks(seconds, QColor(247, 88, 46));
+  m_slider->SetMarks(seconds, QColor(255, 210, 0));  // seen on the played part too
 
   m_menu->clear();
   const size_t n = part->impacts.size();

@@ -55,6 +55,8 @@ class CTelemetryView : public QObject {
   // The recording on screen's shock per second for the G-sensor graph; empty before it is read.
   std::span<const int> Shock() const;
   const roadkeep::sensors::PlayedTelemetry* Telemetry() const { return m_loader.Current(); }
+  // Every impact's played time (a trip's timeline marks them); empty before the track is read.
+  std::vector<int64_t> ImpactTimes() const;
   QToolButton* ImpactsButton() const { return m_button; }
 
  signals:

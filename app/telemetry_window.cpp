@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/map_pane.h"
 #include "app/telemetry_view.h"
+#include "app/trip_views.h"
 #include "app/window_controls.h"
 #include "controls/bitmap_slider.h"
 #include "sensors/graph_static.h"
@@ -36,7 +37,10 @@ void CZarezeRadidaDlg::SetUpTelemetry() {
         const QSize size = button->sizeHint();
         return QRect(QPoint(r.right() - size.width() - 6, r.top() + 6), size);
       }));
-  connect(m_telemetry, &CTelemetryView::changed, this, &CZarezeRadidaDlg::FollowStandIns);
+  connect(m_telemetry, &CTelemetryView::changed, this, [this] {
+    m_timeline->SetMarks(m_telemetry->ImpactTimes());
+    FollowStandIns();
+  });
   connect(m_telemetry, &CTelemetryView::seekRequested, this, &CZarezeRadidaDlg::SeekPlayed);
   m_map->SetSeekHandler([this](int64_t ms) { SeekPlayed(ms); });
   m_telemetry->SetClockSource([this] {

@@ -269,6 +269,9 @@ void CTripTimeline::paintEvent(QPaintEvent*) {
       p.fillRect(QRect(x, bar.bottom() + 3, end - x, 3), colour);
     }
   }
+  for (const int64_t ms : m_marks) {
+    p.fillRect(QRect(XOf(ms) - 1, bar.top() - 4, 3, bar.height() + 8), QColor(255, 140, 0));
+  }
   p.setBrush(Qt::white);
   p.setPen(Qt::NoPen);
   p.drawEllipse(QPoint(at, bar.center().y()), 5, 5);
@@ -278,6 +281,11 @@ void CTripTimeline::paintEvent(QPaintEvent*) {
   p.setFont(font);
   p.drawText(QRect(bar.right() + 6, 0, width() - bar.right() - 6, height()),
              Qt::AlignLeft | Qt::AlignVCenter, TripClockText(m_trip, m_position));
+}
+
+void CTripTimeline::SetMarks(std::vector<int64_t> playedMs) {
+  m_marks = std::move(playedMs);
+  update();
 }
 
 void CTripTimeline::ShowHover(int x) {

@@ -76,6 +76,8 @@ class CTripTimeline : public QWidget {
   // The played time on screen (ms into the trip).
   void SetPosition(int64_t ms);
   int64_t Position() const { return m_position; }
+  // Impacts at these played times, as ticks across the bar.
+  void SetMarks(std::vector<int64_t> playedMs);
   // The played time at x in the widget.
   int64_t TimeAt(int x) const;
   // The x of played time ms.
@@ -99,6 +101,7 @@ class CTripTimeline : public QWidget {
   roadkeep::tat::Trip m_trip;
   int64_t m_position = 0;
   bool m_dragging = false;
+  std::vector<int64_t> m_marks;
 };
 
 // Keeps stand-in at target: at place(target's geometry) (over it when place is null), and

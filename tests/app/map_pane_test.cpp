@@ -8,7 +8,10 @@
 
 #include <QCoreApplication>
 #include <QLineF>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -18,6 +21,7 @@
 #include "app/telemetry_view.h"
 #include "app/window_controls.h"
 #include "resources/resource_ids.h"
+#include "sensors/graph_static.h"
 #include "sensors/gps_data.h"
 #include "sensors/map_view.h"
 #include "sensors/script_call.h"
@@ -309,6 +313,51 @@ TEST_F(MapInWindow, RouteIsDrawnTheCarMovesSmoothlyAndAClickOnTheRouteSeeks) {
   QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(at[0].toInt(), at[1].toInt()));
   EXPECT_TRUE(WaitFor([&] { return std::abs(W().Player().GetPositionMs() - fix.ms) < 200; }, 5000))
       << "at " << W().Player().GetPositionMs() << " ms, not " << fix.ms;
+}
+
+// Impacts in the window: the event recording's blow (make-card puts one in its middle) is
+// marked on the G-sensor graph over the threshold line, and the impacts button's menu says the
+// recorder's clock against GPS and seeks to 2 s before the blow.
+TEST_F(MapInWindow, ImpactsAreMarkedOnTheGraphAndTheMenuSeeksToBeforeEach) {
+  ASSERT_TRUE(Open(1));  // the event recording: a blow at 6 s
+  ASSERT_TRUE(RouteRead());
+  W().OnPause();
+  QToolButton* button = W().Telemetry().ImpactsButton();
+  ASSERT_TRUE(WaitFor([&] { return button->isVisible(); }));
+  EXPECT_EQ(button->text().toStdString(), "1 impact");
+
+  // Graph point 5 is the sample of the sixth second: a mark across the plot there.
+  const CGraphStatic& graph = *W().Controls().Graph();
+  const QRect plot = graph.PlotRect();
+  int marked = 0;
+  for (int y = plot.top(); y < plot.bottom(); ++y) {
+    const QColor c = graph.Picture().pixelColor(plot.left() + 5 * 13, y);
+    marked += c.red() > 200 && c.green() < 120 && c.blue() < 80 ? 1 : 0;
+  }
+  EXPECT_GT(marked, plot.height() / 2) << "no mark at the impact";
+
+  QStringList items;
+  QAction* impact = nullptr;
+  QTimer::singleShot(300, [&] {
+    QMenu* menu = button->menu();
+    for (QAction* a : menu->actions()) {
+      items << a->text();
+      if (a->isEnabled() && !a->isSeparator()) impact = a;
+    }
+    if (impact != nullptr) {
+      QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(impact).center());
+    } else {
+      menu->close();
+    }
+  });
+  QTest::mouseClick(button, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return !items.isEmpty(); }));
+  EXPECT_TRUE(items.contains(QStringLiteral("Recorder clock: GPS +0:00:00"))) << items.join('|').toStdString();
+  ASSERT_NE(impact, nullptr);
+  EXPECT_TRUE(impact->text().startsWith(QStringLiteral("00:00:06"))) << impact->text().toStdString();
+  EXPECT_TRUE(impact->text().contains(QStringLiteral("front"))) << impact->text().toStdString();
+  EXPECT_TRUE(WaitFor([&] { return std::abs(W().Player().GetPositionMs() - 4000) <= 100; }, 5000))
+      << "at " << W().Player().GetPositionMs() << " ms";
 }
 
 }  // namespace
