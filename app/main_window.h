@@ -194,6 +194,15 @@ class CZarezeRadidaDlg : public QWidget {
   CWindowControls& Controls() { return *m_controls; }
   CMapPane& Map() { return *m_map; }
   CTelemetryView& Telemetry() { return *m_telemetry; }
+  // The card's recording that name opens (the list's name: "NAME" or "NAME @ ROOT" for
+  // another card present), the first of that name; none for a file or a name not on a card.
+  std::vector<Recording> RecordingsNamed(const QString& name) const;
+  // Played time ms of the recording or trip that is open, exactly.
+  void SeekPlayed(int64_t ms);
+  // Asks for a file (dialog "TrackFileDialog") and writes the recordings' GPS track (GPX) or
+  // sensor data (CSV) into it, read on the pool; the status line says how it ended. A
+  // recording that cannot be read to its end writes nothing.
+  void SaveTrackFile(std::vector<Recording> recordings, bool gpx);
   CPlaybackController& Playback() { return m_playback; }
   CCardWatch* CardWatch() { return m_cardWatch.get(); }
   // The recording in hand; empty when stopped.
@@ -299,15 +308,6 @@ class CZarezeRadidaDlg : public QWidget {
   // Reads the telemetry of what opens: recording i at offsetsMs[i] in played time; none for
   // an AVI file.
   void LoadTelemetry(const std::vector<Recording>& recordings, const std::vector<int64_t>& offsetsMs);
-  // The card's recording that name opens (the list's name: "NAME" or "NAME @ ROOT" for
-  // another card present), the first of that name; none for a file or a name not on a card.
-  std::vector<Recording> RecordingsNamed(const QString& name) const;
-  // Played time ms of the recording or trip that is open, exactly.
-  void SeekPlayed(int64_t ms);
-  // Asks for a file and writes the recordings' GPS track (GPX) or sensor data (CSV) into it,
-  // read on the pool; the status line says how it ended. A recording that cannot be read to
-  // its end writes nothing.
-  void SaveTrackFile(std::vector<Recording> recordings, bool gpx);
 
   // The engine, set up by Setup and shut down by Destroy.
   CPlaybackController m_playback;

@@ -102,10 +102,12 @@ void CZarezeRadidaDlg::SaveTrackFile(std::vector<Recording> recordings, bool gpx
   QString name = QString::fromStdString(recordings[0].name);
   name = name.left(name.lastIndexOf(QLatin1Char('.'))) + (gpx ? QStringLiteral(".gpx") : QStringLiteral(".csv"));
   const QString folder = m_targetFolder.isEmpty() ? QDir::homePath() : m_targetFolder;
-  // The dialog asks before it replaces a file.
-  const QString path = QFileDialog::getSaveFileName(
-      this, title, folder + QLatin1Char('/') + name,
-      gpx ? QStringLiteral("GPX (*.gpx)") : QStringLiteral("CSV (*.csv)"));
+  QFileDialog dialog(this, title, folder + QLatin1Char('/') + name,
+                     gpx ? QStringLiteral("GPX (*.gpx)") : QStringLiteral("CSV (*.csv)"));
+  dialog.setObjectName(QStringLiteral("TrackFileDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);  // asks before it replaces a file
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString path = dialog.selectedFiles().front();
   if (path.isEmpty()) return;
   const std::string root = recordings[0].card;
   std::shared_ptr<CCard> card = root.empty() ? TatCurrentCard(m_library) : TatCardAt(m_library, root);

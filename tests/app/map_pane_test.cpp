@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QLineF>
 #include <QMenu>
 #include <QTest>
@@ -358,6 +362,37 @@ TEST_F(MapInWindow, ImpactsAreMarkedOnTheGraphAndTheMenuSeeksToBeforeEach) {
   EXPECT_TRUE(impact->text().contains(QStringLiteral("front"))) << impact->text().toStdString();
   EXPECT_TRUE(WaitFor([&] { return std::abs(W().Player().GetPositionMs() - 4000) <= 100; }, 5000))
       << "at " << W().Player().GetPositionMs() << " ms";
+}
+
+// The GPS track and the sensor data saved from the window: the file dialog answered, the
+// file written whole while the recording plays on, the status line saying so.
+TEST_F(MapInWindow, TrackAndSensorFilesAreSavedFromTheWindow) {
+  ASSERT_TRUE(Open(1));
+  const std::vector<Recording> recordings = W().RecordingsNamed(QString::fromStdString(s_card->Name(1)));
+  ASSERT_EQ(recordings.size(), 1u);
+  const struct {
+    bool gpx;
+    const char* file;
+    const char* holds;
+  } cases[] = {{true, "event.gpx", "<trkpt lat="}, {false, "event.csv", "time_utc,recording_ms,lat,lon"}};
+  for (const auto& c : cases) {
+    const QString path = QString::fromStdString(m_work.File(c.file));
+    QTimer::singleShot(200, [&] {
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QFileDialog*>(top);
+        if (dialog == nullptr || !dialog->isVisible()) continue;
+        // The dialog leaves its name field alone while that has the focus: type it there.
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+        static_cast<QDialog*>(dialog)->accept();
+      }
+    });
+    W().SaveTrackFile(recordings, c.gpx);
+    ASSERT_TRUE(WaitFor([&] { return QFile::exists(path); })) << c.file;
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains(c.holds)) << c.file;
+    EXPECT_EQ(W().Player().Status(), CQMVMediaPlayer::kPlaying);
+  }
 }
 
 }  // namespace

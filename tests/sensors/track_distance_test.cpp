@@ -19,18 +19,9 @@
 namespace {
 
 using namespace roadkeep::sensors;
-using roadkeep::test::BinPath;
-using roadkeep::test::RunCommand;
-using roadkeep::test::TempDir;
 
-struct Card {
-  TempDir dir;
-  explicit Card(const std::string& options) {
-    const std::string cmd = BinPath("roadkeep-tool") + " make-card " + dir.Path().string() +
-                            " --filler --front 320x180@10 --rear 160x90@10 --seed 4 " + options +
-                            " >/dev/null";
-    EXPECT_EQ(RunCommand(cmd), 0) << cmd;
-  }
+struct Card : roadkeep::test::FillerCard {
+  explicit Card(const std::string& options) : FillerCard(options) { EXPECT_TRUE(ok) << options; }
   std::vector<Recording> Recordings() {
     CCard card(dir.Path().string());
     std::vector<Recording> all;

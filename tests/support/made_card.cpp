@@ -19,6 +19,11 @@ MadeCard::MadeCard(int seconds_, const std::string& front, const std::string& re
   ok = RunCommand(cmd) == 0;
 }
 
+FillerCard::FillerCard(const std::string& options) {
+  ok = RunCommand(BinPath("roadkeep-tool") + " make-card " + Root() +
+                  " --filler --front 320x180@10 --rear 160x90@10 --seed 4 " + options + " >/dev/null") == 0;
+}
+
 std::string MadeCard::Name(int recording) const {
   static const char* const kinds[4] = {"REC", "EVENT", "PARKING", "MANUAL"};
   const int start = recording * (seconds + 5);

@@ -23,4 +23,13 @@ struct MadeCard {
   std::string Name(int recording) const;
 };
 
+// A card of chunks of realistic sizes without encoded pictures (make-card --filler, 320x180
+// and 160x90 at 10 fps), with further make-card options, in its own temporary folder.
+struct FillerCard {
+  TempDir dir;
+  bool ok = false;
+  explicit FillerCard(const std::string& options);
+  std::string Root() const { return dir.Path().string(); }
+};
+
 }  // namespace roadkeep::test

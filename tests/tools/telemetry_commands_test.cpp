@@ -23,15 +23,8 @@ using roadkeep::test::ReadText;
 using roadkeep::test::RunCommand;
 using roadkeep::test::TempDir;
 
-struct Card {
-  TempDir dir;
-  explicit Card(const std::string& options) {
-    const std::string cmd = BinPath("roadkeep-tool") + " make-card " + dir.Path().string() +
-                            " --filler --front 320x180@10 --rear 160x90@10 --seed 7 " + options +
-                            " >/dev/null";
-    EXPECT_EQ(RunCommand(cmd), 0) << cmd;
-  }
-  std::string Root() const { return dir.Path().string(); }
+struct Card : roadkeep::test::FillerCard {
+  explicit Card(const std::string& options) : FillerCard(options) { EXPECT_TRUE(ok) << options; }
   Recording First(int kind) const {
     CCard card(Root());
     const std::vector<Recording> all = card.Recordings(kind);
