@@ -144,10 +144,13 @@ void CTelemetryView::ShowPart() {
     m_menu->addAction(PickText(m_language, "이 영상에는 GPS가 없습니다", "No GPS in this recording",
                                "この録画にはGPSがありません"))->setEnabled(false);
   } else {
-    const QString utc = QDateTime::fromMSecsSinceEpoch(part->startUtcMs, Qt::UTC)
-                            .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    m_menu->addAction(PickText(m_language, "GPS 시작: %1 UTC", "GPS start: %1 UTC", "GPS開始: %1 UTC")
-                          .arg(utc))->setEnabled(false);
+    // The PC's local time of the GPS start, and UTC as the fix gave it.
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(part->startUtcMs, Qt::UTC);
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    m_menu->addAction(PickText(m_language, "GPS 시작: %1 (UTC %2)", "GPS start: %1 (UTC %2)",
+                               "GPS開始: %1 (UTC %2)")
+                          .arg(start.toLocalTime().toString(format), start.toString(format)))
+        ->setEnabled(false);
     if (part->clockOffsetMs != kNoTime) {
       m_menu->addAction(PickText(m_language, "녹화기 시계: GPS %1", "Recorder clock: GPS %1",
                                  "録画機の時計: GPS %1")

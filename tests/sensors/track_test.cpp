@@ -6,10 +6,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "sensors/played_track.h"
+#include "sensors/track_export.h"
 
 namespace {
 
@@ -201,6 +203,32 @@ TEST(PlayedTrack, RecordingsJoinInPlayedTimeWithRunsMarksAndClocks) {
   EXPECT_EQ(OffsetText(t.parts[1].clockOffsetMs), "+9:00:03");
   EXPECT_EQ(OffsetText(-2000), "-0:00:02");
   EXPECT_EQ(t.parts[2].clockOffsetMs, kNoTime);  // no recorder time
+}
+
+TEST(PlayedTrack, GStreamsWithoutGravityFindNoImpactAndWriteNoGValues) {
+  const struct {
+    const char* what;
+    std::vector<Chunk> chunks;
+  } cases[] = {
+      {"no G samples", {{0, Rmc("050000", "A", kLat, kLon)}}},
+      {"all zero", {{0, std::string("M\x80\x80\x80", 4)}, {100, std::string("M\x80\x80\x80", 4)},
+                    {200, std::string("M\x00\x80\x80", 4)}}},
+  };
+  for (const auto& c : cases) {
+    const RecordingTrack track = Build(c.chunks);
+    EXPECT_TRUE(FindImpacts(track, 0.3).empty()) << c.what;
+    const std::vector<NamedTrack> named = {{"R", track}};
+    std::istringstream csv(CsvText(named));
+    size_t gRows = 0;
+    std::string row;
+    std::getline(csv, row);  // the header
+    while (std::getline(csv, row)) {
+      if (row.find(",,,,,") == std::string::npos) continue;  // a fix's row
+      ++gRows;
+      EXPECT_EQ(row.substr(row.size() - 3), ",,,") << c.what << ": " << row;
+    }
+    EXPECT_EQ(gRows, track.samples.size()) << c.what;
+  }
 }
 
 }  // namespace
