@@ -18,11 +18,14 @@ int DumpCommand(int argc, char** argv);
 int TripsCommand(int argc, char** argv);
 int PlayCommand(int argc, char** argv);
 int ExportCommand(int argc, char** argv);
+int Mp4Command(int argc, char** argv);
 int SettingsCommand(int argc, char** argv);
 int FrameCommand(int argc, char** argv);
 int GpxCommand(int argc, char** argv);
 int CsvCommand(int argc, char** argv);
 int ImpactsCommand(int argc, char** argv);
+int EvidenceCommand(int argc, char** argv);
+int VerifyCommand(int argc, char** argv);
 
 // Why dir is no card the tool can read, as one line ("DIR: not a recorder card", "cannot
 // read DIR/TAT/VOLUME.TAT: Permission denied").

@@ -27,10 +27,13 @@ const Command kCommands[] = {
      "[--step N] [--audio DRIVER] [--audio-file FILE] [--max-seconds S] [--trace]",
      PlayCommand},
     {"export", "export CARD_DIR OUT_DIR [NAME...]", ExportCommand},
+    {"mp4", "mp4 DIR OUT_DIR NAME...", Mp4Command},
     {"frame", "frame DIR NAME --frame N --out FILE.jpg [--camera front|rear]", FrameCommand},
     {"gpx", "gpx DIR NAME... -o FILE.gpx", GpxCommand},
     {"csv", "csv DIR NAME... -o FILE.csv", CsvCommand},
     {"impacts", "impacts DIR [NAME...] [--threshold G]", ImpactsCommand},
+    {"evidence", "evidence DIR OUT_DIR NAME... [--mp4] [--overlay]", EvidenceCommand},
+    {"verify", "verify OUT_DIR", VerifyCommand},
     {"settings", "settings CARD_DIR [const=N event=N park=N manual=N acc_level=N motion_level=N "
      "mic_in=0|1 voice_out=0|1 power_off_vlt=MV time=now]",
      SettingsCommand},

@@ -1,0 +1,66 @@
+// Writes a recording of the card as one MP4 file through FFmpeg's mp4 muxer. The video is
+// copied, not re-encoded: each front (and rear) chunk becomes one sample of its H.264 track,
+// the recorder's own NAL units; the muxer turns the Annex B start codes into length fields
+// and the first key frame's SPS/PPS into the track's avcC. Frame i of a camera is at i / its
+// frame rate. The PCM chunks are encoded to AAC (FFmpeg's native encoder); the sensor text
+// stays out. The moov goes to the front (faststart) so a player can start before the end.
+//
+// Threads: one exporter is driven by one thread at a time; the parser is borrowed for the
+// duration of a call.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "containers/recording_export.h"
+
+class VMediaParser;
+
+// One recording to write: what the parser opens ("NAME, index"), the name reports show, the
+// file it becomes in the folder, and whether the card counts audio chunks for it (the audio
+// track is declared before the first chunk is read).
+struct Mp4Job {
+  std::string source;
+  std::string name;
+  std::string fileName;
+  bool audio = false;
+};
+
+// The AVI export's outcomes and counts; an MP4 is never left behind a read error (kReadError
+// means no file), and kStopped is not used.
+struct Mp4Result : ExportResult {
+  int32_t audioChunks = 0;  // PCM chunks encoded
+  int32_t leftOut = 0;      // chunks no MP4 track can hold: JPEG pictures among the video,
+                            // audio of a recording the card counted none for
+};
+
+// Called before each video frame is written and while the card makes the copy wait, with
+// the front and rear frames written so far and the count the recording states; false cancels.
+using Mp4Progress = std::function<bool(int done, int total)>;
+
+class CMp4Export {
+ public:
+  // The parser is borrowed (started by the caller) and must outlive the exporter.
+  explicit CMp4Export(VMediaParser& parser);
+  CMp4Export(const CMp4Export&) = delete;
+  CMp4Export& operator=(const CMp4Export&) = delete;
+
+  // Writes the job's recording to destination, under a temporary name beside it, renamed
+  // into place only when whole and on the disk. An existing file is never replaced
+  // (kExists). A cancel, a read error or a failed write leaves no file.
+  Mp4Result ConvertRecording(const Mp4Job& job, const std::string& destination,
+                             const Mp4Progress& progress);
+  // ConvertRecording for each job into folder, names checked as the AVI export checks them
+  // (kBadName: nothing read). Stops after a cancel. One result per job tried.
+  std::vector<Mp4Result> ExportAll(const std::string& folder, const std::vector<Mp4Job>& jobs,
+                                   const Mp4Progress& progress);
+
+ private:
+  VMediaParser& m_parser;
+  std::vector<uint8_t> m_buffer;  // one chunk
+};
+
+// One English line: what happened to the recording and why.
+std::string DescribeMp4Result(const Mp4Result& result);

@@ -1,0 +1,291 @@
+// The MP4 export from a made card (real H.264 from two cameras, PCM, sensor text), checked with
+// ffprobe / ffmpeg: tracks, sizes, frame counts, the front track default, AAC of the
+// recording's length, the video NAL units against the AVI export's, and copies that cannot
+// finish (cancel, full disk, a folder that cannot be written, a file already there).
+#include "containers/mp4_export.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "concurrency/trace.h"
+#include "tat/card.h"
+#include "tat/store_format.h"
+#include "tat/tat_library.h"
+#include "tat/tat_parser.h"
+#include "tests/support/made_card.h"
+#include "tests/support/temp_dir.h"
+
+namespace roadkeep::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& path) { return "'" + path + "'"; }
+
+struct Track {
+  std::string type, codec;
+  int width = 0, height = 0, isDefault = 0;
+  long packets = 0;
+  double seconds = 0;
+};
+
+std::vector<Track> Probe(const std::string& path) {
+  std::istringstream lines(CommandOutput(
+      "ffprobe -v error -count_packets -show_entries stream=codec_type,codec_name,width,height,"
+      "nb_read_packets,duration:stream_disposition=default -of compact=p=0 " +
+      Quote(path)));
+  std::vector<Track> tracks;
+  for (std::string line; std::getline(lines, line);) {
+    std::map<std::string, std::string> f;
+    std::istringstream parts(line);
+    for (std::string part; std::getline(parts, part, '|');) {
+      const size_t eq = part.find('=');
+      if (eq != std::string::npos) f[part.substr(0, eq)] = part.substr(eq + 1);
+    }
+    tracks.push_back({f["codec_type"], f["codec_name"], std::atoi(f["width"].c_str()),
+                      std::atoi(f["height"].c_str()), std::atoi(f["disposition:default"].c_str()),
+                      std::atol(f["nb_read_packets"].c_str()), std::atof(f["duration"].c_str())});
+  }
+  return tracks;
+}
+
+// The NAL units of a camera's track as an Annex B stream, start codes and the zero bytes
+// before them dropped: FFmpeg writes a track out of an MP4 with start codes of its own
+// lengths, so the units, not the separators, are what must match.
+std::vector<std::string> NalUnits(const std::string& file, int camera) {
+  const std::string stream =
+      CommandOutput("ffmpeg -nostdin -v error -i " + Quote(file) +
+                    " -map 0:v:" + std::to_string(camera) + " -c copy -f h264 -");
+  std::vector<std::string> units;
+  size_t begin = std::string::npos;
+  const auto close = [&](size_t end) {
+    while (end > begin && stream[end - 1] == '\0') --end;
+    units.push_back(stream.substr(begin, end - begin));
+  };
+  for (size_t i = 0; i + 3 <= stream.size();) {
+    if (stream.compare(i, 3, std::string("\0\0\1", 3)) != 0) {
+      ++i;
+      continue;
+    }
+    if (begin != std::string::npos) close(i);
+    begin = i += 3;
+  }
+  if (begin != std::string::npos) close(stream.size());
+  return units;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    files.push_back(entry.path().filename().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string Mp4Name(const Recording& r) { return r.name.substr(0, r.name.size() - 4) + ".mp4"; }
+
+class Mp4Export : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    SetTraceEnabled(false);
+    av_log_set_level(AV_LOG_ERROR);
+    s_card = new TempDir;
+    s_made = RunCommand(BinPath("roadkeep-tool") + " make-card " + Quote(s_card->Path()) +
+                        " --count 4 --seconds 4 --front 320x180@30 --rear 160x90@30"
+                        " >/dev/null") == 0;
+  }
+  static void TearDownTestSuite() {
+    delete s_card;
+    s_card = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(s_made) << "roadkeep-tool make-card failed";
+    if (!HaveProgram("ffprobe") || !HaveProgram("ffmpeg")) GTEST_SKIP() << "needs ffmpeg";
+    CCard card(s_card->Path().string());
+    for (int kind = 0; kind < tat::kKindCount; ++kind) {
+      for (const Recording& r : card.Recordings(kind)) m_recordings.push_back(r);
+    }
+    m_out = m_dir.File("out");
+    fs::create_directory(m_out);
+  }
+
+  // A parser on the made card, for the exporter called directly.
+  void OpenLibrary() {
+    m_library = TatCreate();
+    setenv("ROADKEEP_CARD_DIRS", s_card->Path().c_str(), 1);
+    char letter = 0;
+    TatPollCard(m_library, &letter);
+    ASSERT_NE(letter, 0);
+    TatOnCardFound(m_library);
+    m_parser.SetLibrary(m_library);
+    m_parser.Start();
+  }
+  void TearDown() override {
+    m_parser.Stop();
+    if (m_library != nullptr) TatRelease(m_library);
+  }
+
+  int RunTool(const std::vector<std::string>& names, std::string* out) {
+    std::string command =
+        BinPath("roadkeep-tool") + " mp4 " + Quote(s_card->Path()) + " " + Quote(m_out);
+    for (const std::string& name : names) command += " " + Quote(name);
+    const std::string status = m_dir.File("status");
+    *out = CommandOutput(command + "; echo $? > " + Quote(status));
+    return std::atoi(ReadText(status).c_str());
+  }
+
+  static TempDir* s_card;
+  static bool s_made;
+  TempDir m_dir;
+  std::string m_out;
+  std::vector<Recording> m_recordings;
+  TatHandle* m_library = nullptr;
+  CTATParser m_parser;
+};
+
+TempDir* Mp4Export::s_card = nullptr;
+bool Mp4Export::s_made = false;
+
+TEST_F(Mp4Export, WritesEachCameraAsItsH264AndTheSoundAsAac) {
+  ASSERT_EQ(m_recordings.size(), 4u);
+  std::vector<std::string> names;
+  int frontOnly = 0;
+  for (const Recording& r : m_recordings) {
+    names.push_back(r.name);
+    frontOnly += r.CameraCount() == 1 ? 1 : 0;
+  }
+  ASSERT_GE(frontOnly, 1) << "the card needs a front-only recording";
+  ASSERT_LT(frontOnly, 4) << "the card needs a two-camera recording";
+  std::string lines;
+  ASSERT_EQ(RunTool(names, &lines), 0) << lines;
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 4) << lines;
+  const std::string avi = m_dir.File("avi");
+  fs::create_directory(avi);
+  ASSERT_EQ(RunCommand(BinPath("roadkeep-tool") + " export " + Quote(s_card->Path()) + " " +
+                       Quote(avi) + " >/dev/null"),
+            0);
+
+  for (const Recording& r : m_recordings) {
+    SCOPED_TRACE(r.name);
+    const std::string file = m_out + "/" + Mp4Name(r);
+    const std::vector<Track> tracks = Probe(file);
+    const int cameras = r.CameraCount();
+    ASSERT_EQ(tracks.size(), static_cast<size_t>(cameras + 1));
+    const struct {
+      int width, height;
+      uint32_t frames;
+      int isDefault;
+    } video[2] = {{r.frontWidth, r.frontHeight, r.counts.front, 1},
+                  {r.rearWidth, r.rearHeight, r.counts.rear, 0}};
+    for (int c = 0; c < cameras; ++c) {
+      const Track& t = tracks[static_cast<size_t>(c)];
+      EXPECT_EQ(t.type, "video");
+      EXPECT_EQ(t.codec, "h264");
+      EXPECT_EQ(t.width, video[c].width);
+      EXPECT_EQ(t.height, video[c].height);
+      EXPECT_EQ(t.packets, static_cast<long>(video[c].frames));
+      EXPECT_EQ(t.isDefault, video[c].isDefault);
+      const std::vector<std::string> units = NalUnits(file, c);
+      EXPECT_GE(units.size(), video[c].frames);
+      EXPECT_TRUE(units == NalUnits(avi + "/" + r.name, c)) << "camera " << c;
+    }
+    const Track& sound = tracks.back();
+    EXPECT_EQ(sound.type, "audio");
+    EXPECT_EQ(sound.codec, "aac");
+    EXPECT_NEAR(sound.seconds, r.durationMs / 1000.0, 0.1);
+    // Every track decodes to its end.
+    EXPECT_EQ(
+        CommandOutput("ffmpeg -nostdin -v error -i " + Quote(file) + " -map 0 -f null - 2>&1"), "");
+  }
+
+  // A second run refuses every file already there and changes none of them.
+  const std::string before = ReadText(m_out + "/" + Mp4Name(m_recordings[0]));
+  EXPECT_EQ(RunTool(names, &lines), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 4) << lines;
+  EXPECT_EQ(FilesIn(m_out).size(), 4u);
+  EXPECT_EQ(ReadText(m_out + "/" + Mp4Name(m_recordings[0])), before);
+}
+
+TEST_F(Mp4Export, LeavesNoFileWhenTheCopyCannotFinish) {
+  OpenLibrary();
+  const Recording* dual = nullptr;
+  for (const Recording& r : m_recordings) dual = r.CameraCount() == 2 ? &r : dual;
+  ASSERT_NE(dual, nullptr);
+  const struct {
+    const char* what;
+    int cancelAt;         // video frames written when the progress cancels; -1 never
+    long fileSizeLimit;   // bytes a file may grow to; 0 for no limit
+    bool readOnlyFolder;  // the folder without write permission (not for root)
+    bool folderIsAFile;   // the destination folder is a regular file
+    bool fileThere;       // a file of the name is there already
+    ExportOutcome outcome;
+  } cases[] = {
+      {"cancelled at the first frame", 0, 0, false, false, false, ExportOutcome::kCancelled},
+      {"cancelled midway", 150, 0, false, false, false, ExportOutcome::kCancelled},
+      {"disk full", -1, 20000, false, false, false, ExportOutcome::kWriteFailed},
+      {"folder not writable", -1, 0, true, false, false, ExportOutcome::kNotCreated},
+      {"folder is a file", -1, 0, false, true, false, ExportOutcome::kNotCreated},
+      {"file already there", -1, 0, false, false, true, ExportOutcome::kExists},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.readOnlyFolder && ::geteuid() == 0) continue;  // root writes anyway
+    fs::remove_all(m_out);
+    fs::create_directory(m_out);
+    std::string folder = m_out;
+    if (c.folderIsAFile) {
+      folder = m_out + "/plain";
+      WriteText(folder, "not a folder");
+    }
+    const std::string name = Mp4Name(*dual);
+    if (c.fileThere) WriteText(m_out + "/" + name, "older");
+    const std::vector<std::string> before = FilesIn(m_out);
+    if (c.readOnlyFolder) fs::permissions(m_out, fs::perms::owner_read | fs::perms::owner_exec);
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    if (c.fileSizeLimit > 0) {
+      struct rlimit small = old;
+      small.rlim_cur = static_cast<rlim_t>(c.fileSizeLimit);
+      signal(SIGXFSZ, SIG_IGN);
+      setrlimit(RLIMIT_FSIZE, &small);
+    }
+    int calls = 0;
+    const Mp4Progress progress = [&](int done, int total) {
+      ++calls;
+      EXPECT_EQ(total, static_cast<int>(dual->counts.front + dual->counts.rear));
+      return c.cancelAt < 0 || done < c.cancelAt;
+    };
+    CMp4Export exporter(m_parser);
+    const std::vector<Mp4Result> results =
+        exporter.ExportAll(folder, {{dual->Source(), dual->name, name, true}}, progress);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, SIG_DFL);
+    fs::permissions(m_out, fs::perms::owner_all);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].outcome, c.outcome) << DescribeMp4Result(results[0]);
+    EXPECT_TRUE(results[0].path.empty());
+    EXPECT_EQ(FilesIn(m_out), before);
+    if (c.fileThere) {
+      EXPECT_EQ(ReadText(m_out + "/" + name), "older");
+    }
+    if (c.cancelAt >= 0) {
+      EXPECT_EQ(results[0].framesCopied + results[0].rearCopied, c.cancelAt);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace roadkeep::test

@@ -1,0 +1,193 @@
+// roadkeep-tool evidence and verify on a card written by make-card: the package checked by
+// sha256sum, pdfinfo and pdftotext, then changed on disk and checked again.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tat/card.h"
+#include "tests/support/made_card.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using roadkeep::test::BinPath;
+using roadkeep::test::CommandOutput;
+using roadkeep::test::ReadAll;
+using roadkeep::test::ReadText;
+using roadkeep::test::RunCommand;
+using roadkeep::test::TempDir;
+using roadkeep::test::WriteAll;
+using roadkeep::test::WriteText;
+
+constexpr char kRec[] = "REC_20140301_093000_D.avi";
+constexpr char kEvent[] = "EVENT_20140301_093009_D.avi";
+
+std::string Tool(const std::string& args) { return BinPath("roadkeep-tool") + " " + args; }
+
+// One card and one package of both its recordings with their MP4s, made once for the suite.
+class EvidenceCommand : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_card = new TempDir;
+    s_out = new TempDir;
+    ASSERT_EQ(RunCommand(Tool("make-card " + Card() +
+                              " --count 2 --seconds 4 --front 320x180@10"
+                              " --rear 160x90@10 >/dev/null")),
+              0);
+    ASSERT_EQ(RunCommand(Tool("evidence " + Card() + " " + Package() + " " + kRec + " " + kEvent +
+                              " --mp4 >/dev/null")),
+              0);
+  }
+  static void TearDownTestSuite() {
+    delete s_card;
+    delete s_out;
+  }
+  static std::string Card() { return s_card->Path().string(); }
+  static std::string Package() { return s_out->File("package"); }
+  // HASH per file of SHA256SUMS.
+  static std::vector<std::pair<std::string, std::string>> Sums() {
+    std::vector<std::pair<std::string, std::string>> sums;
+    std::istringstream in(ReadText(Package() + "/SHA256SUMS"));
+    for (std::string line; std::getline(in, line);)
+      sums.emplace_back(line.substr(66), line.substr(0, 64));
+    return sums;
+  }
+  static TempDir* s_card;
+  static TempDir* s_out;
+};
+TempDir* EvidenceCommand::s_card = nullptr;
+TempDir* EvidenceCommand::s_out = nullptr;
+
+TEST_F(EvidenceCommand, Sha256sumAndVerifyAcceptTheWholePackage) {
+  EXPECT_EQ(RunCommand("cd " + Package() + " && sha256sum --quiet --strict -c SHA256SUMS"), 0);
+  EXPECT_EQ(RunCommand(Tool("verify " + Package() + " >/dev/null")), 0);
+  // Every file of the folder but the sums themselves is listed.
+  std::vector<std::string> listed, present;
+  for (const auto& [file, hash] : Sums()) listed.push_back(file);
+  for (const auto& e : fs::directory_iterator(Package())) {
+    if (e.path().filename() != "SHA256SUMS") present.push_back(e.path().filename().string());
+  }
+  std::sort(listed.begin(), listed.end());
+  std::sort(present.begin(), present.end());
+  EXPECT_EQ(listed, present);
+  EXPECT_EQ(listed.size(), 2u * 4 + 2);  // AVI, MP4, GPX, CSV per recording; manifest; report
+  // The MP4 holds both cameras.
+  const std::string mp4 = Package() + "/" + std::string(kRec).substr(0, std::string(kRec).size() - 4) + ".mp4";
+  EXPECT_EQ(CommandOutput("ffprobe -v error -select_streams v -show_entries stream=codec_name -of csv=p=0 " + mp4),
+            "h264\nh264\n");
+}
+
+TEST_F(EvidenceCommand, CopiesAreTheExportsFiles) {
+  const TempDir exported;
+  ASSERT_EQ(RunCommand(Tool("export " + Card() + " " + exported.Path().string() + " " + kRec + " " +
+                            kEvent + " >/dev/null")),
+            0);
+  for (const char* name : {kRec, kEvent}) {
+    EXPECT_EQ(ReadAll(Package() + "/" + name), ReadAll(exported.File(name))) << name;
+  }
+}
+
+TEST_F(EvidenceCommand, ManifestHashesEachRecordingsBytesOnTheCard) {
+  const std::string manifest = ReadText(Package() + "/manifest.json");
+  EXPECT_NE(manifest.find("\"complete\": true"), std::string::npos);
+  const std::regex entry(
+      "\"name\": \"([^\"]+)\"[^]*?\"file\": \"([^\"]+)\", \"offset\": (\\d+), \"bytes\": (\\d+), "
+      "\"sha256\": \"([0-9a-f]{64})\"");
+  CCard card(Card());
+  int seen = 0;
+  for (std::sregex_iterator it(manifest.begin(), manifest.end(), entry), end; it != end; ++it) {
+    const std::string name = (*it)[1], store = (*it)[2];
+    const long long offset = std::stoll((*it)[3]), bytes = std::stoll((*it)[4]);
+    const int kind = CCard::KindOfName(name);
+    const std::vector<Recording> recordings = card.Recordings(kind);
+    ASSERT_EQ(recordings.size(), 1u) << name;
+    EXPECT_EQ(bytes, recordings[0].sizeBytes) << name;
+    // The range is the entry: its header's magic at the offset, hashed by sha256sum.
+    const std::string path = Card() + "/" + store;
+    const std::vector<uint8_t> file = ReadAll(path);
+    ASSERT_GE(file.size(), static_cast<size_t>(offset + bytes));
+    EXPECT_EQ(file[offset], 'T');
+    EXPECT_EQ(file[offset + 1], 'E');
+    const std::string sum = CommandOutput("tail -c +" + std::to_string(offset + 1) + " " + path +
+                                          " | head -c " + std::to_string(bytes) + " | sha256sum");
+    EXPECT_EQ(sum.substr(0, 64), (*it)[5]) << name;
+    ++seen;
+  }
+  EXPECT_EQ(seen, 2);
+}
+
+TEST_F(EvidenceCommand, ReportOpensAndShowsEveryOtherFilesHash) {
+  const std::string pdf = Package() + "/report.pdf";
+  EXPECT_EQ(RunCommand("pdfinfo " + pdf + " >/dev/null"), 0);
+  const std::string text = CommandOutput("pdftotext " + pdf + " -");
+  for (const auto& [file, hash] : Sums()) {
+    if (file == "report.pdf") continue;  // a file cannot hold its own hash
+    EXPECT_NE(text.find(hash), std::string::npos) << file;
+  }
+}
+
+TEST_F(EvidenceCommand, VerifyNamesWhatChanged) {
+  struct Case {
+    const char* what;
+    void (*change)(const std::string& folder);
+    std::string line;
+  };
+  const Case cases[] = {
+      {"a flipped byte",
+       [](const std::string& folder) {
+         std::vector<uint8_t> bytes = ReadAll(folder + "/" + kRec);
+         bytes[bytes.size() / 2] ^= 0x01;
+         WriteAll(folder + "/" + kRec, bytes);
+       },
+       std::string("CHANGED  ") + kRec},
+      {"a deleted file",
+       [](const std::string& folder) { fs::remove(folder + "/EVENT_20140301_093009_D.csv"); },
+       "MISSING  EVENT_20140301_093009_D.csv"},
+      {"an added file",
+       [](const std::string& folder) { WriteText(folder + "/notes.txt", "later\n"); },
+       "ADDED  notes.txt"},
+      {"no sums", [](const std::string& folder) { fs::remove(folder + "/SHA256SUMS"); },
+       "NO SHA256SUMS"},
+  };
+  for (const Case& c : cases) {
+    const TempDir copy;
+    const std::string folder = copy.File("package");
+    fs::copy(Package(), folder);
+    c.change(folder);
+    const std::string out = CommandOutput(Tool("verify " + folder + "; echo exit=$?"));
+    EXPECT_NE(out.find(c.line + "\n"), std::string::npos) << c.what << "\n" << out;
+    EXPECT_NE(out.find("exit=1"), std::string::npos) << c.what;
+    // Only the changed file is reported.
+    EXPECT_EQ(out.find("CHANGED", out.find(c.line) + c.line.size()), std::string::npos) << c.what;
+  }
+}
+
+TEST_F(EvidenceCommand, RefusesAFolderThatHoldsAFile) {
+  const TempDir out;
+  WriteText(out.File("mine.txt"), "keep me\n");
+  const std::string said = CommandOutput(
+      Tool("evidence " + Card() + " " + out.Path().string() + " " + kRec + " 2>&1; echo exit=$?"));
+  EXPECT_NE(said.find("exit=1"), std::string::npos) << said;
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;  // one line, and the exit
+  EXPECT_EQ(ReadText(out.File("mine.txt")), "keep me\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(out.Path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(EvidenceCommand, NameNotOnTheCardLeavesAnIncompletePackage) {
+  const TempDir out;
+  const std::string folder = out.File("package");
+  EXPECT_NE(RunCommand(Tool("evidence " + Card() + " " + folder + " " + kRec +
+                            " NOT_THERE.avi 2>/dev/null >/dev/null")),
+            0);
+  EXPECT_FALSE(fs::exists(folder + "/SHA256SUMS"));
+  EXPECT_NE(ReadText(folder + "/manifest.json").find("\"complete\": false"), std::string::npos);
+  EXPECT_NE(RunCommand(Tool("verify " + folder + " >/dev/null")), 0);
+}
+
+}  // namespace
