@@ -186,6 +186,7 @@ TEST_F(ViewerJourney, KeysAndMouseDoWhatAVideoPlayersUsersExpect) {
     QTest::mouseClick(W().windowHandle(), Qt::RightButton, {},
                       list.viewport()->mapTo(&W(), ListRowRect(W(), 2).center()));
     EXPECT_EQ(chooser.entries, (QStringList{"Play", "Export…", "Snapshot of its first frame…",
+                                            "Save GPS track (GPX)…", "Save sensor data (CSV)…",
                                             "Check all", "Uncheck all"}));
     EXPECT_TRUE(WaitFor([&] { return W().CurrentName() == ListName(W(), 2); }));
   }
