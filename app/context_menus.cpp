@@ -1,5 +1,5 @@
-// The right-click menus: on a list row (play it, export it, save the GPS track or sensor data
-// of the checked rows or of it, check or uncheck every shown row)
+// The right-click menus: on a list row (play it, export it, make an evidence package or save
+// the GPS track or sensor data of the checked rows or of it, check or uncheck every shown row)
 // and on the video (a snapshot, full screen and back). Each entry does what its button or key
 // does. GUI thread only.
 #include <QCheckBox>
@@ -34,6 +34,8 @@ void CZarezeRadidaDlg::ShowRowMenu(int row, const QPoint& at) {
   QAction* play = menu.addAction(PickText(m_language, "재생", "Play", "再生"));
   QAction* save = menu.addAction(PickText(m_language, "내보내기…", "Export…", "エクスポート…"));
   save->setEnabled(!ExportBusy());
+  QAction* evidence = menu.addAction(
+      PickText(m_language, "증거 패키지…", "Evidence package…", "証拠パッケージ…"));
   QAction* snapshot = menu.addAction(PickText(m_language, "첫 화면 스냅샷…",
                                               "Snapshot of its first frame…", "最初のフレームのスナップショット…"));
   const Recording* recording = m_shown->RecordingOf(RowName(row));
@@ -43,6 +45,10 @@ void CZarezeRadidaDlg::ShowRowMenu(int row, const QPoint& at) {
   std::vector<Recording> tracked = m_shown->CheckedRecordings();
   if (tracked.empty() && recording != nullptr) tracked = {*recording};
   std::erase_if(tracked, [](const Recording& r) { return r.kindCode == kFileKind; });
+  // The package reads the card in use; a recording of another card present is left out.
+  std::vector<Recording> packaged = tracked;
+  std::erase_if(packaged, [](const Recording& r) { return !r.card.empty(); });
+  evidence->setEnabled(!m_evidence.IsBusy() && !packaged.empty());
   QAction* gpx = menu.addAction(PickText(m_language, "GPS 경로 저장 (GPX)…", "Save GPS track (GPX)…",
                                          "GPS経路を保存 (GPX)…"));
   QAction* csv = menu.addAction(PickText(m_language, "센서 데이터 저장 (CSV)…", "Save sensor data (CSV)…",
@@ -63,6 +69,8 @@ void CZarezeRadidaDlg::ShowRowMenu(int row, const QPoint& at) {
     m_exportList = {RowName(row)};
     m_exportRecordings = {*recording};
     ChooseExportFolder();
+  } else if (chosen == evidence) {
+    ChooseEvidenceFolder(std::move(packaged));
   } else if (chosen == snapshot) {
     OnRowSnapshot(row);
   } else if (chosen == gpx || chosen == csv) {

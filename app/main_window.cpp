@@ -171,6 +171,7 @@ void CZarezeRadidaDlg::ConnectControls() {
   ConnectTransportControls();
   ConnectListControls();
   ConnectExportControls();
+  ConnectEvidenceControls();
   ConnectContextMenus();
   SetUpTrips();
   SetUpSpeedControl();

@@ -3,6 +3,7 @@
 // child control and the window's parts; its handlers are a few lines that call them:
 //   playback_controller.* the engine that plays a recording, with signals for the window
 //   export_controller.*   the export to AVI files on a thread and card reader of its own
+//   evidence_controller.*, evidence_window.cpp   the evidence package on a thread of its own
 //   window_lifecycle.cpp  initialisation, setup, close question, destruction order
 //   window_layout.*       where the controls stand in each display mode, label repaints
 //   pane_layout.*, pane_states.*, panes.cpp   which view each pane holds, full screen
@@ -30,6 +31,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/evidence_controller.h"
 #include "app/export_controller.h"
 #include "app/playback_controller.h"
 #include "app/recording_model.h"
@@ -187,6 +189,18 @@ class CZarezeRadidaDlg : public QWidget {
   // nothing for Cancel.
   std::optional<ExistingFiles> AskAboutExistingFiles(const QStringList& files);
   CExportWorker& ExportWorker() { return m_export.Worker(); }
+
+  // Evidence package (evidence_window.cpp). The folder dialog ("EvidenceFolderDialog"); on a
+  // choice a new folder "evidence-YYYYMMDD-HHMMSS" is made in it and the package of
+  // recordings (of the card in use) with their MP4s is made there on the thread "Evidence",
+  // the progress dialog shown. False when cancelled, refused (one is being made) or the
+  // folder cannot be made (said in a message).
+  bool ChooseEvidenceFolder(std::vector<Recording> recordings);
+  // Where the package is and whether it is complete, or why not.
+  void ShowEvidenceDone(const QString& folder, bool complete, bool cancelled,
+                        const QString& failure);
+  CEvidenceController& Evidence() { return m_evidence; }
+  CProgressDlg* EvidenceProgressWindow() const { return m_evidenceProgress.get(); }
   CExportController& Export() { return m_export; }
 
   WindowState& State() { return m_state; }
@@ -256,6 +270,7 @@ class CZarezeRadidaDlg : public QWidget {
   void ConnectTransportControls();  // transport.cpp
   void ConnectListControls();       // recording_list.cpp
   void ConnectExportControls();     // export_window.cpp
+  void ConnectEvidenceControls();   // evidence_window.cpp
   void ConnectContextMenus();       // context_menus.cpp
   // The right-click menus of list row `row` and of the video, at global point at.
   void ShowRowMenu(int row, const QPoint& at);
@@ -271,7 +286,8 @@ class CZarezeRadidaDlg : public QWidget {
   void OnCardsFound(const std::string& cardDirs, const std::vector<TatVolume>& cards);
   // The card's letter now (0: none): arrival, removal or another card.
   void OnCardLetter(char letter);
-  // The card in use has gone: its rows, playback and export end; sayIt: the message too.
+  // The card in use has gone: its rows, playback and export end, an evidence package stops
+  // incomplete; sayIt: the message too.
   void OnCardGone(bool sayIt);
   // Transport helpers (transport.cpp).
   void ShowPlaying(bool playing);  // PAUSE shown while playing, else PLAY
@@ -352,6 +368,8 @@ class CZarezeRadidaDlg : public QWidget {
   std::unique_ptr<QObject> m_inputFilter;  // application-wide: sees every key first
   std::unique_ptr<CProgressDlg> m_progress;
   CExportController m_export;
+  std::unique_ptr<CProgressDlg> m_evidenceProgress;  // the evidence package's
+  CEvidenceController m_evidence;
   QBasicTimer m_cardWatchTimer;  // 102
   std::unique_ptr<CCardWatch> m_cardWatch;
   bool m_destroyed = false;

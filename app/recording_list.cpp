@@ -177,6 +177,7 @@ void CZarezeRadidaDlg::OnCardGone(bool sayIt) {
   m_state.cardLetter = 0;
   // The card is gone: a running export stops first, then the player lets go of the card.
   m_export.ReleaseCard();
+  m_evidence.Cancel();  // the package stops incomplete
   m_playback.ReleaseCard();
   m_recordings->Clear();
   m_state.currentRow = -1;

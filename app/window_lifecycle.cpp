@@ -143,6 +143,7 @@ void CZarezeRadidaDlg::Destroy() {
   m_destroyed = true;
   // A running export ends its file short and valid before the engine it reads from goes.
   m_export.Shutdown();
+  m_evidence.Shutdown();  // an incomplete package, before the library it reads goes
   SaveViewerConfig();
   m_cardWatchTimer.stop();
   m_playback.Shutdown();
@@ -152,5 +153,6 @@ void CZarezeRadidaDlg::Destroy() {
     m_library = nullptr;
   }
   m_progress.reset();
+  m_evidenceProgress.reset();
   m_zoom.reset();
 }

@@ -19,6 +19,7 @@ extern "C" {
 #include <memory>
 
 #include "containers/media_parser.h"
+#include "containers/mp4_reencode.h"
 
 namespace {
 
@@ -110,10 +111,11 @@ Step Failed(ExportOutcome outcome, std::string detail) { return {outcome, std::m
 // The MP4 file being written: its tracks, the AAC encoder of the audio track, the muxer.
 class CMp4Writer {
  public:
-  // Creates path with the front track, the rear one when rear is given, and an AAC track when
-  // audioRate > 0 (mono PCM of audioBits 8 or 16).
+  // Creates path with the front track, the rear one when rear is given (or the re-encode's
+  // tracks when it is given), and an AAC track when audioRate > 0 (mono PCM of audioBits 8 or
+  // 16).
   Step Open(const std::string& path, const VideoTrack& front, const VideoTrack* rear, int audioRate,
-            int audioBits) {
+            int audioBits, const CMp4Reencode* reencode) {
     // "file:" so a colon in the folder is never read as a protocol; faststart reopens it.
     const std::string url = "file:" + path;
     AVFormatContext* raw = nullptr;
@@ -121,8 +123,12 @@ class CMp4Writer {
       return Failed(ExportOutcome::kNotCreated, "no mp4 muxer");
     }
     m_format.reset(raw);
-    AddVideo(front, true);
-    if (rear != nullptr) AddVideo(*rear, false);
+    if (reencode != nullptr) {
+      for (int t = 0; t < reencode->Tracks(); ++t) AddEncoded(reencode->Encoder(t), t);
+    } else {
+      AddVideo(front, true);
+      if (rear != nullptr) AddVideo(*rear, false);
+    }
     if (audioRate > 0) {
       Step audio = AddAudio(audioRate, audioBits);
       if (!audio.ok()) return audio;
@@ -148,6 +154,11 @@ class CMp4Writer {
     packet->duration = 1;
     packet->flags = HasIdr(data, static_cast<size_t>(size)) ? AV_PKT_FLAG_KEY : 0;
     return Write(packet, m_video[camera], AVRational{1, m_fps[camera]});
+  }
+
+  // A packet of the re-encode's track, pts in 1 / the track's rate. 0 or an AVERROR.
+  int WriteEncoded(int track, AVPacket* packet) {
+    return Write(packet, m_video[track], AVRational{1, m_fps[track]});
   }
 
   // PCM bytes as the recorder wrote them. 0 or an AVERROR.
@@ -203,6 +214,16 @@ class CMp4Writer {
     st->disposition = front ? AV_DISPOSITION_DEFAULT : 0;
     m_video[front ? 0 : 1] = st;
     m_fps[front ? 0 : 1] = track.fps;
+  }
+
+  void AddEncoded(const AVCodecContext* encoder, int track) {
+    AVStream* st = avformat_new_stream(m_format.get(), nullptr);
+    avcodec_parameters_from_context(st->codecpar, encoder);
+    st->time_base = encoder->time_base;
+    st->avg_frame_rate = encoder->framerate;
+    st->disposition = track == 0 ? AV_DISPOSITION_DEFAULT : 0;
+    m_video[track] = st;
+    m_fps[track] = encoder->framerate.num;
   }
 
   Step AddAudio(int rate, int bits) {
@@ -322,10 +343,12 @@ class CMp4Copy {
 
   // Reads the recording to its end, a cancel or a failure; the file at part is whole only
   // when the result's outcome is kComplete or kFramesLost.
-  void Run(const std::string& part, const MediaInfo& info, bool audio) {
+  void Run(const std::string& part, const MediaInfo& info, const Mp4Job& job) {
     m_part = part;
     m_info = info;
-    m_audio = audio;
+    m_audio = job.audio;
+    m_video = job.video;
+    m_overlay = job.overlay;
     m_dual = info.rearFrameCount > 0;
     bool ended = false;
     while (m_step.ok() && !m_cancelled) {
@@ -346,7 +369,8 @@ class CMp4Copy {
     const bool readFailed = ended && m_parser.ReadFailed();
     if (ended && !readFailed && !m_started && m_step.ok()) m_step = Start();
     if (m_started && m_step.ok() && !m_cancelled && !readFailed) {
-      const int finished = m_writer.Finish();
+      int finished = m_reencode ? m_reencode->Finish(Sink()) : 0;
+      if (finished >= 0) finished = m_writer.Finish();
       if (finished < 0) m_step = Failed(ExportOutcome::kWriteFailed, AvErrorText(finished));
     }
     Report(readFailed);
@@ -356,6 +380,10 @@ class CMp4Copy {
   bool Progress() {
     return !m_progress || m_progress(m_result.framesCopied + m_result.rearCopied,
                                      m_result.framesExpected + m_result.rearExpected);
+  }
+
+  Mp4PacketSink Sink() {
+    return [this](int track, AVPacket* packet) { return m_writer.WriteEncoded(track, packet); };
   }
 
   void Take(int kind, const uint8_t* data, int size) {
@@ -402,7 +430,16 @@ class CMp4Copy {
       return Failed(ExportOutcome::kDamaged, "audio of " + std::to_string(bits) + " bits at " +
                                                  std::to_string(rate) + " Hz");
     }
-    Step opened = m_writer.Open(m_part, front, m_dual ? &rear : nullptr, m_audio ? rate : 0, bits);
+    if (m_video != Mp4Video::kCopy) {
+      m_reencode = std::make_unique<CMp4Reencode>();
+      const Mp4Picture pictures[2] = {{front.width, front.height, front.fps},
+                                      {rear.width, rear.height, rear.fps}};
+      const std::string why = m_reencode->Open(pictures[0], m_dual ? &pictures[1] : nullptr,
+                                               m_video == Mp4Video::kSideBySide, m_overlay);
+      if (!why.empty()) return Failed(ExportOutcome::kNotCreated, why);
+    }
+    Step opened = m_writer.Open(m_part, front, m_dual ? &rear : nullptr, m_audio ? rate : 0, bits,
+                                m_reencode.get());
     if (!opened.ok()) return opened;
     m_started = true;
     for (const HeldChunk& held : m_held) {
@@ -438,7 +475,8 @@ class CMp4Copy {
         m_cancelled = true;
         return;
       }
-      wrote = m_writer.WriteVideo(camera, data, size, index++);
+      wrote = m_reencode ? m_reencode->Put(camera, data, size, index++, Sink())
+                         : m_writer.WriteVideo(camera, data, size, index++);
       ++(camera == 0 ? m_result.framesCopied : m_result.rearCopied);
     }
     if (wrote < 0) m_step = Failed(ExportOutcome::kWriteFailed, AvErrorText(wrote));
@@ -466,6 +504,9 @@ class CMp4Copy {
   std::string m_part;
   MediaInfo m_info;
   bool m_audio = false, m_dual = false;
+  Mp4Video m_video = Mp4Video::kCopy;
+  VFrameOverlay* m_overlay = nullptr;
+  std::unique_ptr<CMp4Reencode> m_reencode;  // when the video is re-encoded
   CMp4Writer m_writer;
   bool m_started = false, m_cancelled = false;
   Step m_step;
@@ -504,7 +545,7 @@ Mp4Result CMp4Export::ConvertRecording(const Mp4Job& job, const std::string& des
     return result;
   }
   const std::string part = TemporaryPath(destination);
-  CMp4Copy(m_parser, m_buffer, progress, result).Run(part, info, job.audio);
+  CMp4Copy(m_parser, m_buffer, progress, result).Run(part, info, job);
   m_parser.Close();
   const bool keep =
       result.outcome == ExportOutcome::kComplete || result.outcome == ExportOutcome::kFramesLost;

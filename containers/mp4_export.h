@@ -4,6 +4,8 @@
 // and the first key frame's SPS/PPS into the track's avcC. Frame i of a camera is at i / its
 // frame rate. The PCM chunks are encoded to AAC (FFmpeg's native encoder); the sensor text
 // stays out. The moov goes to the front (faststart) so a player can start before the end.
+// A job may ask for the video re-encoded instead (containers/mp4_reencode.h): an overlay
+// drawn onto every picture, or the front and the rear side by side in one track.
 //
 // Threads: one exporter is driven by one thread at a time; the parser is borrowed for the
 // duration of a call.
@@ -16,7 +18,12 @@
 
 #include "containers/recording_export.h"
 
+class VFrameOverlay;
 class VMediaParser;
+
+// How the video reaches the file: copied, re-encoded a track per camera, or re-encoded as one
+// track of the front with the scaled rear to its right.
+enum class Mp4Video { kCopy, kReencode, kSideBySide };
 
 // One recording to write: what the parser opens ("NAME, index"), the name reports show, the
 // file it becomes in the folder, and whether the card counts audio chunks for it (the audio
@@ -26,6 +33,9 @@ struct Mp4Job {
   std::string name;
   std::string fileName;
   bool audio = false;
+  Mp4Video video = Mp4Video::kCopy;
+  // Borrowed; drawn onto each re-encoded picture when not null (ignored by kCopy).
+  VFrameOverlay* overlay = nullptr;
 };
 
 // The AVI export's outcomes and counts; an MP4 is never left behind a read error (kReadError
@@ -36,8 +46,9 @@ struct Mp4Result : ExportResult {
                             // audio of a recording the card counted none for
 };
 
-// Called before each video frame is written and while the card makes the copy wait, with
-// the front and rear frames written so far and the count the recording states; false cancels.
+// Called before each video frame is written (handed to the re-encode) and while the card makes the
+// copy wait, with the front and rear frames written so far and the count the recording states;
+// false cancels.
 using Mp4Progress = std::function<bool(int done, int total)>;
 
 class CMp4Export {

@@ -64,15 +64,21 @@ class CPageWriter {
 }  // namespace
 
 std::string EvidenceReportPdf(const EvidenceReport& report, std::string* error) {
-  // Qt's own warnings (no runtime folder, fonts) are not the tool's to print.
-  const QtMessageHandler previous =
-      qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+  // In a program of its own (the tool), Qt's warnings (no runtime folder, fonts) are not
+  // its to print. In the viewer, which may draw on a worker thread, the process-wide handler
+  // is left alone.
+  const bool own = QGuiApplication::instance() == nullptr;
   struct Restore {
+    bool swapped;
     QtMessageHandler handler;
-    ~Restore() { qInstallMessageHandler(handler); }
-  } restore{previous};
+    ~Restore() {
+      if (swapped) qInstallMessageHandler(handler);
+    }
+  } restore{own, own ? qInstallMessageHandler(
+                           [](QtMsgType, const QMessageLogContext&, const QString&) {})
+                     : nullptr};
   std::unique_ptr<QGuiApplication> app;
-  if (QGuiApplication::instance() == nullptr) {
+  if (own) {
     // Fonts need a GUI application; no display is used.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;

@@ -1,6 +1,8 @@
 // The evidence package's report.pdf: what the recordings show and every file's SHA-256, on
 // one or two A4 pages, drawn with Qt's PDF writer. The header is Qt-free; the drawing runs in
-// a QGuiApplication made here (offscreen) when the program has none. Main thread only.
+// a QGuiApplication made here (offscreen) when the program has none: then on the main thread
+// only. In a program with one (the viewer) any thread may draw (a QPdfWriter is a paint
+// device Qt lets threads use).
 #pragma once
 
 #include <cstdint>

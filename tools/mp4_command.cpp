@@ -1,23 +1,31 @@
 // mp4: writes recordings of a card as MP4 files (H.264 copied, audio as AAC) through FFmpeg's
-// muxer; a progress line on standard error and one line per recording on standard output. A
-// file already in OUT_DIR is never replaced.
+// muxer; --overlay re-encodes the video with the facts band burned in, --side-by-side
+// re-encodes the front and the rear into one picture. A progress line with the time left on
+// standard error (a terminal only) and one line per recording on standard output. A file
+// already in OUT_DIR is never replaced.
 #include <unistd.h>
 
 extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "concurrency/trace.h"
 #include "containers/mp4_export.h"
+#include "sensors/recording_track.h"
 #include "tat/card.h"
 #include "tat/tat_library.h"
 #include "tat/tat_parser.h"
+#include "tat/trips.h"
 #include "tools/commands.h"
+#include "tools/overlay_band.h"
 
 namespace {
 
@@ -30,9 +38,11 @@ std::string Mp4FileName(const std::string& name) {
 }
 
 // Each recording of the names given (all of a name the card holds more than once, those after
-// the first numbered as the AVI export numbers them).
+// the first numbered as the AVI export numbers them); *recordings gets the card's facts of
+// each job, none for a name the card does not hold.
 std::vector<Mp4Job> JobsFor(TatHandle* handle, const std::string& folder,
-                            const std::vector<std::string>& names) {
+                            const std::vector<std::string>& names,
+                            std::vector<std::optional<Recording>>* recordings) {
   // PlanExportFiles names each file after the job's name: the planned names are the files'.
   std::vector<ExportJob> planned;
   std::vector<std::string> shown;
@@ -43,11 +53,13 @@ std::vector<Mp4Job> JobsFor(TatHandle* handle, const std::string& folder,
       planned.push_back({r.Source(), Mp4FileName(r.name), {}, false});
       shown.push_back(r.name);
       audio.push_back(r.counts.audio > 0);
+      recordings->push_back(r);
     }
     if (named.empty()) {  // reported as unreadable
       planned.push_back({name, Mp4FileName(name), {}, false});
       shown.push_back(name);
       audio.push_back(false);
+      recordings->push_back(std::nullopt);
     }
   }
   // Repeated names are numbered; a file in the folder stays and its recording is refused.
@@ -59,11 +71,69 @@ std::vector<Mp4Job> JobsFor(TatHandle* handle, const std::string& folder,
   return jobs;
 }
 
+// "[2/5] NAME 120/240 frames, 0:14 left" on standard error, one line rewritten in place, when
+// it is a terminal; the time left from the recording's rate so far.
+class CMp4ProgressLine {
+ public:
+  void Start(int index, int count, const std::string& name) {
+    m_index = index;
+    m_count = count;
+    m_name = name;
+    m_start = m_shown = std::chrono::steady_clock::now();
+    Print(0, 0, "");
+  }
+  bool OnFrame(int done, int total) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_tty || now - m_shown < std::chrono::milliseconds(250)) return true;
+    m_shown = now;
+    const double seconds = std::chrono::duration<double>(now - m_start).count();
+    std::string left;
+    if (done > 0 && total > done && seconds > 0.5) {
+      const long s = static_cast<long>((total - done) * seconds / done + 0.5);
+      char text[32];
+      std::snprintf(text, sizeof text, ", %ld:%02ld left", s / 60, s % 60);
+      left = text;
+    }
+    Print(done, total, left);
+    return true;
+  }
+  void Done() const {
+    if (m_tty) std::fputc('\n', stderr);
+  }
+
+ private:
+  void Print(int done, int total, const std::string& left) const {
+    if (!m_tty) return;
+    // \033[K clears what a longer line before left behind.
+    std::fprintf(stderr, "\r[%d/%d] %s %d/%d frames%s\033[K", m_index + 1, m_count, m_name.c_str(),
+                 done, total, left.c_str());
+  }
+  bool m_tty = isatty(STDERR_FILENO) != 0;
+  int m_index = 0, m_count = 0;
+  std::string m_name;
+  std::chrono::steady_clock::time_point m_start, m_shown;
+};
+
+
 }  // namespace
 
 int Mp4Command(int argc, char** argv) {
+  std::vector<char*> args;
+  bool overlay = false, sideBySide = false;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--overlay") == 0) {
+      overlay = true;
+    } else if (std::strcmp(argv[i], "--side-by-side") == 0) {
+      sideBySide = true;
+    } else {
+      args.push_back(argv[i]);
+    }
+  }
+  argc = static_cast<int>(args.size());
+  argv = args.data();
   if (argc < 3 || argv[1][0] == '\0') {
-    std::fprintf(stderr, "usage: roadkeep-tool mp4 DIR OUT_DIR NAME...\n");
+    std::fprintf(stderr,
+                 "usage: roadkeep-tool mp4 DIR OUT_DIR NAME... [--overlay] [--side-by-side]\n");
     return 2;
   }
   roadkeep::SetTraceEnabled(false);  // standard output holds one line per recording
@@ -76,24 +146,35 @@ int Mp4Command(int argc, char** argv) {
   }
   TatOnCardFound(handle);
   const std::string folder = argv[1];
-  const std::vector<Mp4Job> jobs =
-      JobsFor(handle, folder, std::vector<std::string>(argv + 2, argv + argc));
+  std::vector<std::optional<Recording>> recordings;
+  std::vector<Mp4Job> jobs =
+      JobsFor(handle, folder, std::vector<std::string>(argv + 2, argv + argc), &recordings);
   int problems = 0;
   {
+    // Fonts for the band; none loaded unless it is drawn.
+    std::unique_ptr<COverlayFonts> fonts;
+    if (overlay) fonts = std::make_unique<COverlayFonts>();
     CTATParser parser;
     parser.SetLibrary(handle);
     parser.Start();
     CMp4Export exporter(parser);
-    const bool tty = isatty(STDERR_FILENO) != 0;
-    for (const Mp4Job& job : jobs) {
-      const auto progress = [&](int done, int total) {
-        if (tty && done % 30 == 0) {
-          std::fprintf(stderr, "\r%s %d/%d frames   ", job.name.c_str(), done, total);
-        }
-        return true;
-      };
-      const Mp4Result r = exporter.ExportAll(folder, {job}, progress).front();
-      if (tty) std::fputc('\n', stderr);
+    CMp4ProgressLine line;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+      Mp4Job& job = jobs[i];
+      job.video = sideBySide ? Mp4Video::kSideBySide
+                  : overlay  ? Mp4Video::kReencode
+                             : Mp4Video::kCopy;
+      std::unique_ptr<COverlayBand> band;
+      const std::shared_ptr<CCard> card = TatCurrentCard(handle);
+      if (overlay && recordings[i] && card) band = MakeOverlayBand(*card, *recordings[i]);
+      job.overlay = band.get();
+      line.Start(static_cast<int>(i), static_cast<int>(jobs.size()), job.name);
+      const Mp4Result r =
+          exporter
+              .ExportAll(folder, {job},
+                         [&line](int done, int total) { return line.OnFrame(done, total); })
+              .front();
+      line.Done();
       const std::string as = r.path.empty() ? "" : " (" + job.fileName + ")";
       std::printf("%s: %s%s\n", r.name.c_str(), DescribeMp4Result(r).c_str(), as.c_str());
       problems += r.outcome == ExportOutcome::kComplete ? 0 : 1;

@@ -185,7 +185,8 @@ TEST_F(ViewerJourney, KeysAndMouseDoWhatAVideoPlayersUsersExpect) {
     // Through the window system's path, which makes the context menu event of a right-click.
     QTest::mouseClick(W().windowHandle(), Qt::RightButton, {},
                       list.viewport()->mapTo(&W(), ListRowRect(W(), 2).center()));
-    EXPECT_EQ(chooser.entries, (QStringList{"Play", "Export…", "Snapshot of its first frame…",
+    EXPECT_EQ(chooser.entries, (QStringList{"Play", "Export…", "Evidence package…",
+                                            "Snapshot of its first frame…",
                                             "Save GPS track (GPX)…", "Save sensor data (CSV)…",
                                             "Check all", "Uncheck all"}));
     EXPECT_TRUE(WaitFor([&] { return W().CurrentName() == ListName(W(), 2); }));

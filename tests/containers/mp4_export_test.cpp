@@ -1,7 +1,9 @@
 // The MP4 export from a made card (real H.264 from two cameras, PCM, sensor text), checked with
 // ffprobe / ffmpeg: tracks, sizes, frame counts, the front track default, AAC of the
 // recording's length, the video NAL units against the AVI export's, and copies that cannot
-// finish (cancel, full disk, a folder that cannot be written, a file already there).
+// finish (cancel, full disk, a folder that cannot be written, a file already there). The
+// re-encode: the band burned in by `roadkeep-tool mp4 --overlay` (the picture above it within
+// PSNR of the source), the side-by-side track, and what the overlay is handed.
 #include "containers/mp4_export.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +21,7 @@ extern "C" {
 #include <sstream>
 
 #include "concurrency/trace.h"
+#include "containers/frame_overlay.h"
 #include "tat/card.h"
 #include "tat/store_format.h"
 #include "tat/tat_library.h"
@@ -284,6 +287,193 @@ TEST_F(Mp4Export, LeavesNoFileWhenTheCopyCannotFinish) {
     if (c.cancelAt >= 0) {
       EXPECT_EQ(results[0].framesCopied + results[0].rearCopied, c.cancelAt);
     }
+  }
+}
+
+// PSNR (the average of Y, U and V, in dB) of a video track against the reference's track,
+// each through its filter (a region cropped, the reference scaled). -1 when ffmpeg gives none.
+double Psnr(const std::string& file, int track, const std::string& filter, const std::string& ref,
+            int refTrack, const std::string& refFilter) {
+  const std::string out = CommandOutput("ffmpeg -nostdin -v info -i " + Quote(file) + " -i " +
+                                        Quote(ref) + " -lavfi '[0:v:" + std::to_string(track) +
+                                        "]" + filter + "[a];[1:v:" + std::to_string(refTrack) +
+                                        "]" + refFilter + "[b];[a][b]psnr' -f null - 2>&1");
+  const size_t at = out.find("average:");
+  return at == std::string::npos ? -1 : std::atof(out.c_str() + at + 8);
+}
+
+std::string Crop(int width, int height, int x, int y) {
+  return "crop=" + std::to_string(width) + ":" + std::to_string(height) + ":" + std::to_string(x) +
+         ":" + std::to_string(y);
+}
+
+// A card of two short two-camera recordings, re-encoded through the tool and the exporter.
+class Mp4Reencode : public Mp4Export {
+ protected:
+  static void SetUpTestSuite() {
+    SetTraceEnabled(false);
+    av_log_set_level(AV_LOG_ERROR);
+    s_small = new TempDir;
+    s_smallMade = RunCommand(BinPath("roadkeep-tool") + " make-card " + Quote(s_small->Path()) +
+                             " --count 2 --seconds 3 --front 320x180@30 --rear 160x90@30"
+                             " >/dev/null") == 0;
+    s_card = s_small;
+    s_made = s_smallMade;
+  }
+  static void TearDownTestSuite() {
+    delete s_small;
+    s_small = nullptr;
+    s_card = nullptr;
+  }
+  static TempDir* s_small;
+  static bool s_smallMade;
+};
+
+TempDir* Mp4Reencode::s_small = nullptr;
+bool Mp4Reencode::s_smallMade = false;
+
+TEST_F(Mp4Reencode, BurnsTheBandInAndKeepsThePictureAboveIt) {
+  ASSERT_EQ(m_recordings.size(), 2u);
+  const std::string avi = m_dir.File("avi");
+  fs::create_directory(avi);
+  ASSERT_EQ(RunCommand(BinPath("roadkeep-tool") + " export " + Quote(s_card->Path()) + " " +
+                       Quote(avi) + " >/dev/null"),
+            0);
+  const struct {
+    const char* options;
+    bool band, sideBySide;
+  } cases[] = {
+      {"--overlay", true, false},
+      {"--side-by-side", false, true},
+      {"--overlay --side-by-side", true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
+    fs::remove_all(m_out);
+    fs::create_directory(m_out);
+    std::string command =
+        BinPath("roadkeep-tool") + " mp4 " + Quote(s_card->Path()) + " " + Quote(m_out);
+    for (const Recording& r : m_recordings) command += " " + Quote(r.name);
+    ASSERT_EQ(RunCommand(command + " " + c.options + " >/dev/null 2>&1"), 0);
+    for (const Recording& r : m_recordings) {
+      SCOPED_TRACE(r.name);
+      ASSERT_EQ(r.CameraCount(), 2);
+      const std::string file = m_out + "/" + Mp4Name(r);
+      const std::string source = avi + "/" + r.name;
+      const std::vector<Track> tracks = Probe(file);
+      const size_t videos = c.sideBySide ? 1 : 2;
+      ASSERT_EQ(tracks.size(), videos + 1);
+      EXPECT_EQ(tracks.back().codec, "aac");
+      const int rearWide = r.rearWidth * r.frontHeight / r.rearHeight;
+      const struct {
+        int width, height;
+        uint32_t frames;
+      } expected[2] = {
+          {r.frontWidth + (c.sideBySide ? rearWide : 0), r.frontHeight, r.counts.front},
+          {r.rearWidth, r.rearHeight, r.counts.rear}};
+      for (size_t t = 0; t < videos; ++t) {
+        EXPECT_EQ(tracks[t].codec, "h264");
+        EXPECT_EQ(tracks[t].width, expected[t].width);
+        EXPECT_EQ(tracks[t].height, expected[t].height);
+        EXPECT_EQ(tracks[t].packets, static_cast<long>(expected[t].frames));
+      }
+      // Each camera's picture as its own track or the left side of the one track; the band
+      // is at least 24 rows and at most a twelfth of the picture beyond that, so the top two
+      // thirds are outside it and the bottom 12 rows inside it.
+      const int cameras = c.sideBySide ? 1 : 2;
+      for (int cam = 0; cam < cameras; ++cam) {
+        const int w = cam == 0 ? r.frontWidth : r.rearWidth;
+        const int h = cam == 0 ? r.frontHeight : r.rearHeight;
+        const double above =
+            Psnr(file, cam, Crop(w, h * 2 / 3, 0, 0), source, cam, Crop(w, h * 2 / 3, 0, 0));
+        std::printf("  %s %s camera %d: PSNR above the band %.2f dB\n", c.options, r.name.c_str(),
+                    cam, above);
+        EXPECT_GE(above, 40.0) << "camera " << cam;
+        const double band =
+            Psnr(file, cam, Crop(w, 12, 0, h - 12), source, cam, Crop(w, 12, 0, h - 12));
+        if (c.band) {
+          EXPECT_LT(band, 25.0) << "camera " << cam;
+        } else {
+          EXPECT_GE(band, 40.0) << "camera " << cam;
+        }
+      }
+      if (c.sideBySide) {
+        // The rear beside the front: the source's rear scaled to the front's height, the
+        // frame of the same time (a frame off is some 20 dB lower on the made scene).
+        const int h = r.frontHeight * 2 / 3;
+        const double rear =
+            Psnr(file, 0, Crop(rearWide, h, r.frontWidth, 0), source, 1,
+                 "scale=" + std::to_string(rearWide) + ":" + std::to_string(r.frontHeight) +
+                     ":flags=bicubic," + Crop(rearWide, h, 0, 0));
+        std::printf("  %s %s rear beside the front: PSNR %.2f dB\n", c.options, r.name.c_str(),
+                    rear);
+        EXPECT_GE(rear, 40.0);
+      }
+    }
+  }
+}
+
+// Records what the exporter hands it and paints nothing.
+class CSeenFrames : public VFrameOverlay {
+ public:
+  struct Seen {
+    int camera, width, height, stride;
+    int64_t ms;
+  };
+  void Draw(uint8_t*, int width, int height, int stride, int camera, int64_t ms) override {
+    seen.push_back({camera, width, height, stride, ms});
+  }
+  std::vector<Seen> seen;
+};
+
+TEST_F(Mp4Reencode, HandsEachPictureToTheOverlayAtItsTime) {
+  OpenLibrary();
+  const Recording& r = m_recordings.front();
+  ASSERT_EQ(r.CameraCount(), 2);
+  const struct {
+    const char* what;
+    Mp4Video video;
+    int cancelAt;  // video frames read when the progress cancels; -1 never
+    ExportOutcome outcome;
+  } cases[] = {
+      {"a track per camera", Mp4Video::kReencode, -1, ExportOutcome::kComplete},
+      {"side by side", Mp4Video::kSideBySide, -1, ExportOutcome::kComplete},
+      {"cancelled midway", Mp4Video::kReencode, 100, ExportOutcome::kCancelled},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(m_out);
+    fs::create_directory(m_out);
+    CSeenFrames overlay;
+    CMp4Export exporter(m_parser);
+    const Mp4Progress progress = [&](int done, int) { return c.cancelAt < 0 || done < c.cancelAt; };
+    const Mp4Job job{r.Source(), r.name, Mp4Name(r), true, c.video, &overlay};
+    const Mp4Result result = exporter.ExportAll(m_out, {job}, progress).front();
+    EXPECT_EQ(result.outcome, c.outcome) << DescribeMp4Result(result);
+    if (c.cancelAt >= 0) {
+      EXPECT_TRUE(FilesIn(m_out).empty());
+      continue;
+    }
+    // Per camera (or the one picture): the pictures in order, frame i at i / the rate.
+    std::map<int, std::vector<CSeenFrames::Seen>> byCamera;
+    for (const CSeenFrames::Seen& s : overlay.seen) byCamera[s.camera].push_back(s);
+    const std::map<int, std::pair<uint32_t, int>> want =
+        c.video == Mp4Video::kSideBySide
+            ? std::map<int, std::pair<uint32_t, int>>{{VFrameOverlay::kSideBySide,
+                                                       {r.counts.front, r.frontFps}}}
+            : std::map<int, std::pair<uint32_t, int>>{{0, {r.counts.front, r.frontFps}},
+                                                      {1, {r.counts.rear, r.rearFps}}};
+    ASSERT_EQ(byCamera.size(), want.size());
+    for (const auto& entry : want) {
+      const std::vector<CSeenFrames::Seen>& frames = byCamera[entry.first];
+      ASSERT_EQ(frames.size(), entry.second.first) << "camera " << entry.first;
+      for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i].ms, static_cast<int64_t>(i) * 1000 / entry.second.second);
+        EXPECT_GE(frames[i].stride, frames[i].width * 4);
+      }
+      EXPECT_EQ(frames[0].height, entry.first == 1 ? r.rearHeight : r.frontHeight);
+    }
+    EXPECT_EQ(Probe(m_out + "/" + Mp4Name(r)).size(), c.video == Mp4Video::kSideBySide ? 2u : 3u);
   }
 }
 

@@ -30,7 +30,8 @@ constexpr char kEvent[] = "EVENT_20140301_093009_D.avi";
 
 std::string Tool(const std::string& args) { return BinPath("roadkeep-tool") + " " + args; }
 
-// One card and one package of both its recordings with their MP4s, made once for the suite.
+// One card and one package of both its recordings with their MP4s (the facts band burned in),
+// made once for the suite.
 class EvidenceCommand : public testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -41,7 +42,7 @@ class EvidenceCommand : public testing::Test {
                               " --rear 160x90@10 >/dev/null")),
               0);
     ASSERT_EQ(RunCommand(Tool("evidence " + Card() + " " + Package() + " " + kRec + " " + kEvent +
-                              " --mp4 >/dev/null")),
+                              " --overlay >/dev/null")),
               0);
   }
   static void TearDownTestSuite() {
