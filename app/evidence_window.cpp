@@ -19,6 +19,7 @@
 #include "app/main_window.h"
 #include "app/viewer_config.h"
 #include "controls/progress_dlg.h"
+#include "platform/time_left.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -60,8 +61,15 @@ void CZarezeRadidaDlg::ConnectEvidenceControls() {
   progress->OverallBar()->setRange(0, kBarSteps);
   m_evidence.SetGoOn([progress] { return progress->IsActive(); });
   connect(&m_evidence, &CEvidenceController::progress, this,
-          [progress](const QString& step, double done) {
-            progress->SetStatusText(step);
+          [this, progress](const QString& step, double done) {
+            // The MP4s, re-encoded above all, take minutes on long recordings: say how long.
+            const std::string left =
+                TimeLeftText(static_cast<double>(m_evidenceStarted.elapsed()) / 1000.0, done);
+            progress->SetStatusText(
+                left.empty() ? step
+                             : step + QStringLiteral("   ") +
+                                   PickText(m_language, "남은 시간 %1", "%1 left", "残り %1")
+                                       .arg(QString::fromStdString(left)));
             progress->OverallBar()->setValue(static_cast<int>(done * kBarSteps));
           });
   connect(&m_evidence, &CEvidenceController::finished, this,
@@ -135,6 +143,7 @@ bool CZarezeRadidaDlg::ChooseEvidenceFolder(std::vector<Recording> recordings) {
     return false;
   }
   m_evidenceProgress->SetActive(true);
+  m_evidenceStarted.start();
   m_evidenceProgress->SetStatusText(QDir::toNativeSeparators(folder));
   m_evidenceProgress->OverallBar()->setValue(0);
   if (!m_evidence.Begin(m_library, folder, std::move(recordings))) return false;

@@ -20,6 +20,7 @@
 
 #include <QBasicTimer>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -369,6 +370,7 @@ class CZarezeRadidaDlg : public QWidget {
   std::unique_ptr<CProgressDlg> m_progress;
   CExportController m_export;
   std::unique_ptr<CProgressDlg> m_evidenceProgress;  // the evidence package's
+  QElapsedTimer m_evidenceStarted;  // since the package began: the time left
   CEvidenceController m_evidence;
   QBasicTimer m_cardWatchTimer;  // 102
   std::unique_ptr<CCardWatch> m_cardWatch;

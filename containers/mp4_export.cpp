@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/mathematics.h>
 }
 
 #include <fcntl.h>
@@ -182,6 +183,17 @@ class CMp4Writer {
     return 0;
   }
 
+  // Silence up to sample count at, so that the next recording's sound starts with its
+  // video (a recording without sound, or with less than its video's length); nothing is cut.
+  // 0 or an AVERROR.
+  int PadAudio(int64_t at) {
+    if (!m_encoder) return 0;
+    m_carry.clear();  // half a sample at the end of the recording before
+    const int64_t have = m_samplesIn + static_cast<int64_t>(m_samples.size());
+    if (at > have) m_samples.insert(m_samples.end(), static_cast<size_t>(at - have), 0.0f);
+    return WriteAudio(nullptr, 0);
+  }
+
   // The encoder's last frames, the index and the moov moved to the front; the file closed.
   // 0 or an AVERROR.
   int Finish() {
@@ -333,23 +345,126 @@ struct HeldChunk {
   std::vector<uint8_t> bytes;
 };
 
-// One recording's copy: chunks from the parser into the writer, held until every camera's
-// parameter sets are known (the tracks need them before the first sample).
+// The tracks of the file, known from its recordings' headers before any chunk is read.
+struct TripTracks {
+  VideoTrack front, rear;   // each camera's size and rate; the sets are found while reading
+  bool dual = false;        // a rear track: some recording has rear frames
+  size_t rearFrom = 0;      // the first recording with rear frames
+  bool audio = false;       // an AAC track: the card counts audio for some recording
+  int audioBits = 0, audioRate = 0;
+};
+
+// Opens the recording (left open) and checks it against the tracks of the recordings before
+// it, adding the tracks it brings. false with result's outcome when it cannot be written.
+bool Survey(VMediaParser& parser, const Mp4Job& job, size_t at, TripTracks* tracks,
+            MediaInfo* info, Mp4Result* result) {
+  const auto refuse = [&](ExportOutcome outcome, std::string detail) {
+    result->outcome = outcome;
+    result->detail = std::move(detail);
+    result->recording = job.name;
+    return false;
+  };
+  if (parser.Open(job.source.c_str(), info) == 0) return refuse(ExportOutcome::kNotOpened, "");
+  const bool rateOk =
+      info->frontFrameRate > 0 && (info->rearFrameCount <= 0 || info->rearFrameRate > 0);
+  if (!info->damage.empty() || !rateOk) {
+    parser.Close();
+    return refuse(ExportOutcome::kDamaged, !info->damage.empty() ? info->damage : "no frame rate");
+  }
+  int size[2][2] = {};
+  parser.GetVideoSize(size[0], 0);
+  parser.GetVideoSize(size[1], 1);
+  int bits = 0, rate = 0;
+  parser.GetAudioFormat(&bits, &rate);
+  parser.Close();
+  const VideoTrack camera[2] = {{size[0][0], size[0][1], info->frontFrameRate, {}},
+                                {size[1][0], size[1][1], info->rearFrameRate, {}}};
+  // An MP4 track keeps one picture size and rate from its first sample to its last.
+  const auto differs = [&](const VideoTrack& track, const VideoTrack& now, const char* which) {
+    if (track.width == now.width && track.height == now.height && track.fps == now.fps) {
+      return std::string();
+    }
+    const auto text = [](const VideoTrack& t) {
+      return std::to_string(t.width) + "x" + std::to_string(t.height) + " at " +
+             std::to_string(t.fps) + " fps";
+    };
+    return std::string(which) + " camera " + text(now) + ", not the trip's " + text(track) +
+           ": an MP4 track cannot change";
+  };
+  std::string why;
+  if (at == 0) {
+    tracks->front = camera[0];
+  } else {
+    why = differs(tracks->front, camera[0], "front");
+  }
+  if (why.empty() && info->rearFrameCount > 0) {
+    if (!tracks->dual) {
+      tracks->dual = true;
+      tracks->rear = camera[1];
+      tracks->rearFrom = at;
+    } else {
+      why = differs(tracks->rear, camera[1], "rear");
+    }
+  }
+  if (why.empty() && job.audio) {
+    if (!tracks->audio) {
+      tracks->audio = true;
+      tracks->audioBits = bits;
+      tracks->audioRate = rate;
+    } else if (bits != tracks->audioBits || rate != tracks->audioRate) {
+      why = "sound of " + std::to_string(bits) + " bits at " + std::to_string(rate) +
+            " Hz, not the trip's: an MP4 track cannot change";
+    }
+  }
+  if (!why.empty()) return refuse(ExportOutcome::kNotCreated, why);
+  result->framesExpected += info->frontFrameCount;
+  result->rearExpected += std::max(info->rearFrameCount, 0);
+  return true;
+}
+
+// The copy of a trip's recordings (one, or several one after another): chunks from the parser
+// into the writer, held until every camera's parameter sets are known (the tracks need them
+// before the first sample).
 class CMp4Copy {
  public:
   CMp4Copy(VMediaParser& parser, std::vector<uint8_t>& buffer, const Mp4Progress& progress,
-           Mp4Result& result)
-      : m_parser(parser), m_buffer(buffer), m_progress(progress), m_result(result) {}
+           Mp4Result& result, const std::string& part, const TripTracks& tracks,
+           const Mp4Job& first)
+      : m_parser(parser),
+        m_buffer(buffer),
+        m_progress(progress),
+        m_result(result),
+        m_part(part),
+        m_tracks(tracks),
+        m_video(first.video),
+        m_overlay(first.overlay) {}
 
-  // Reads the recording to its end, a cancel or a failure; the file at part is whole only
-  // when the result's outcome is kComplete or kFramesLost.
-  void Run(const std::string& part, const MediaInfo& info, const Mp4Job& job) {
-    m_part = part;
-    m_info = info;
-    m_audio = job.audio;
-    m_video = job.video;
-    m_overlay = job.overlay;
-    m_dual = info.rearFrameCount > 0;
+  // The rear's parameter sets from the recording the parser has open, read ahead when the
+  // first recording has no rear camera: the rear track is declared before its first frame.
+  // false (the copy stopped) when cancelled, or when the recording has none.
+  bool FindRearSets() {
+    while (m_sets[1].empty() && !m_cancelled) {
+      char id[4] = {};
+      int size = static_cast<int>(m_buffer.size());
+      const ChunkStatus status = m_parser.NextChunk(id, m_buffer.data(), &size);
+      if (status == ChunkStatus::kNoData) {
+        m_cancelled = !Progress();
+      } else if (status != ChunkStatus::kChunk) {
+        break;
+      } else if (size >= 0 && size <= static_cast<int>(m_buffer.size()) &&
+                 ChunkKindOf(id) == kKindRearVideo) {
+        m_sets[1] = ParameterSets(m_buffer.data(), static_cast<size_t>(size));
+      }
+    }
+    if (m_sets[1].empty() && !m_cancelled) m_step = Failed(ExportOutcome::kDamaged, MissingSets());
+    return !m_sets[1].empty();
+  }
+
+  // Copies the recording the parser has open after the ones copied before. false when the
+  // copy stopped: a failure, a cancel or a read error.
+  bool Read(const MediaInfo& info) {
+    if (m_recordings++ > 0) Continue();
+    m_index[0] = m_index[1] = 0;
     bool ended = false;
     while (m_step.ok() && !m_cancelled) {
       char id[4] = {};
@@ -366,17 +481,47 @@ class CMp4Copy {
       if (size < 0 || size > static_cast<int>(m_buffer.size())) continue;
       Take(ChunkKindOf(id), m_buffer.data(), size);
     }
-    const bool readFailed = ended && m_parser.ReadFailed();
-    if (ended && !readFailed && !m_started && m_step.ok()) m_step = Start();
-    if (m_started && m_step.ok() && !m_cancelled && !readFailed) {
+    m_readFailed = ended && m_parser.ReadFailed();
+    if (ended && !m_readFailed && !m_started && m_step.ok()) m_step = Start();
+    const int32_t rear = std::max(info.rearFrameCount, 0);
+    m_short = m_short || m_index[0] < info.frontFrameCount || m_index[1] < rear;
+    // The next recording starts after this one's stated length even when frames were lost.
+    m_next[0] = m_base[0] + std::max<int64_t>(m_index[0], info.frontFrameCount);
+    m_next[1] = m_base[1] + std::max<int64_t>(m_index[1], rear);
+    return m_step.ok() && !m_cancelled && !m_readFailed;
+  }
+
+  // Stops the copy before the next recording: it could not be opened again.
+  void Stop(Step why) { m_step = std::move(why); }
+
+  // After the last recording read: the file finished when all went well, and the outcome.
+  // The file at part is whole only when the outcome is kComplete or kFramesLost.
+  void Finish() {
+    if (m_started && m_step.ok() && !m_cancelled && !m_readFailed) {
       int finished = m_reencode ? m_reencode->Finish(Sink()) : 0;
       if (finished >= 0) finished = m_writer.Finish();
       if (finished < 0) m_step = Failed(ExportOutcome::kWriteFailed, AvErrorText(finished));
     }
-    Report(readFailed);
+    Report();
   }
 
  private:
+  // Where the next recording's samples start: the front right after the frames before; the
+  // rear never before the front's time. A recording without the rear camera leaves the rear
+  // track without samples for its length (players hold the last picture there), and the
+  // sound is padded with silence to the front's time.
+  void Continue() {
+    m_base[0] = m_next[0];
+    if (m_tracks.dual) {
+      m_base[1] =
+          std::max(m_next[1], av_rescale(m_base[0], m_tracks.rear.fps, m_tracks.front.fps));
+    }
+    if (!m_started || !m_tracks.audio) return;
+    const int padded =
+        m_writer.PadAudio(av_rescale(m_base[0], m_tracks.audioRate, m_tracks.front.fps));
+    if (padded < 0) m_step = Failed(ExportOutcome::kWriteFailed, AvErrorText(padded));
+  }
+
   bool Progress() {
     return !m_progress || m_progress(m_result.framesCopied + m_result.rearCopied,
                                      m_result.framesExpected + m_result.rearExpected);
@@ -402,7 +547,7 @@ class CMp4Copy {
     if (camera >= 0 && m_sets[camera].empty()) {
       m_sets[camera] = ParameterSets(data, static_cast<size_t>(size));
     }
-    if (!m_sets[0].empty() && (!m_dual || !m_sets[1].empty())) {
+    if (!m_sets[0].empty() && (!m_tracks.dual || !m_sets[1].empty())) {
       m_step = Start();
     } else if (m_heldBytes > kMaxHeldBytes) {
       m_step = Failed(ExportOutcome::kDamaged, MissingSets() + " in the first 32 MiB");
@@ -416,17 +561,14 @@ class CMp4Copy {
 
   // Opens the file and writes what was held.
   Step Start() {
-    if (m_sets[0].empty() || (m_dual && m_sets[1].empty())) {
+    if (m_sets[0].empty() || (m_tracks.dual && m_sets[1].empty())) {
       return Failed(ExportOutcome::kDamaged, MissingSets());
     }
-    int size[2][2] = {};
-    m_parser.GetVideoSize(size[0], 0);
-    m_parser.GetVideoSize(size[1], 1);
-    const VideoTrack front{size[0][0], size[0][1], m_info.frontFrameRate, m_sets[0]};
-    const VideoTrack rear{size[1][0], size[1][1], m_info.rearFrameRate, m_sets[1]};
-    int bits = 0, rate = 0;
-    m_parser.GetAudioFormat(&bits, &rate);
-    if (m_audio && ((bits != 8 && bits != 16) || rate <= 0)) {
+    VideoTrack front = m_tracks.front, rear = m_tracks.rear;
+    front.extradata = m_sets[0];
+    rear.extradata = m_sets[1];
+    const int bits = m_tracks.audioBits, rate = m_tracks.audioRate;
+    if (m_tracks.audio && ((bits != 8 && bits != 16) || rate <= 0)) {
       return Failed(ExportOutcome::kDamaged, "audio of " + std::to_string(bits) + " bits at " +
                                                  std::to_string(rate) + " Hz");
     }
@@ -434,12 +576,12 @@ class CMp4Copy {
       m_reencode = std::make_unique<CMp4Reencode>();
       const Mp4Picture pictures[2] = {{front.width, front.height, front.fps},
                                       {rear.width, rear.height, rear.fps}};
-      const std::string why = m_reencode->Open(pictures[0], m_dual ? &pictures[1] : nullptr,
+      const std::string why = m_reencode->Open(pictures[0], m_tracks.dual ? &pictures[1] : nullptr,
                                                m_video == Mp4Video::kSideBySide, m_overlay);
       if (!why.empty()) return Failed(ExportOutcome::kNotCreated, why);
     }
-    Step opened = m_writer.Open(m_part, front, m_dual ? &rear : nullptr, m_audio ? rate : 0, bits,
-                                m_reencode.get());
+    Step opened = m_writer.Open(m_part, front, m_tracks.dual ? &rear : nullptr,
+                                m_tracks.audio ? rate : 0, bits, m_reencode.get());
     if (!opened.ok()) return opened;
     m_started = true;
     for (const HeldChunk& held : m_held) {
@@ -453,7 +595,7 @@ class CMp4Copy {
   void Put(int kind, const uint8_t* data, int size) {
     int wrote = 0;
     if (kind == kKindAudio) {
-      if (!m_audio) {
+      if (!m_tracks.audio) {
         ++m_result.leftOut;
         return;
       }
@@ -461,7 +603,7 @@ class CMp4Copy {
       ++m_result.audioChunks;
     } else {
       const int camera = kind == kKindFrontVideo ? 0 : 1;
-      if (camera == 1 && !m_dual) {
+      if (camera == 1 && !m_tracks.dual) {
         ++m_result.leftOut;  // never mixed into the front track
         return;
       }
@@ -475,46 +617,61 @@ class CMp4Copy {
         m_cancelled = true;
         return;
       }
-      wrote = m_reencode ? m_reencode->Put(camera, data, size, index++, Sink())
-                         : m_writer.WriteVideo(camera, data, size, index++);
+      const int64_t pts = m_base[camera] + index++;
+      wrote = m_reencode ? m_reencode->Put(camera, data, size, pts, Sink())
+                         : m_writer.WriteVideo(camera, data, size, pts);
       ++(camera == 0 ? m_result.framesCopied : m_result.rearCopied);
     }
     if (wrote < 0) m_step = Failed(ExportOutcome::kWriteFailed, AvErrorText(wrote));
   }
 
-  void Report(bool readFailed) {
-    const bool allFrames =
-        m_index[0] >= m_result.framesExpected && (!m_dual || m_index[1] >= m_result.rearExpected);
+  void Report() {
     if (!m_step.ok()) {
       m_result.outcome = m_step.outcome;
       m_result.detail = m_step.detail;
     } else if (m_cancelled) {
       m_result.outcome = ExportOutcome::kCancelled;
-    } else if (readFailed) {
+    } else if (m_readFailed) {
       m_result.outcome = ExportOutcome::kReadError;
     } else {
-      m_result.outcome = allFrames ? ExportOutcome::kComplete : ExportOutcome::kFramesLost;
+      m_result.outcome = m_short ? ExportOutcome::kFramesLost : ExportOutcome::kComplete;
     }
   }
 
+  // Set at construction.
   VMediaParser& m_parser;
   std::vector<uint8_t>& m_buffer;
   const Mp4Progress& m_progress;
   Mp4Result& m_result;
-  std::string m_part;
-  MediaInfo m_info;
-  bool m_audio = false, m_dual = false;
-  Mp4Video m_video = Mp4Video::kCopy;
-  VFrameOverlay* m_overlay = nullptr;
+  const std::string m_part;
+  const TripTracks m_tracks;
+  const Mp4Video m_video;
+  VFrameOverlay* const m_overlay;
+
   std::unique_ptr<CMp4Reencode> m_reencode;  // when the video is re-encoded
   CMp4Writer m_writer;
-  bool m_started = false, m_cancelled = false;
+  bool m_started = false, m_cancelled = false, m_readFailed = false;
+  bool m_short = false;  // a recording read to its end with fewer frames than it states
   Step m_step;
   std::vector<uint8_t> m_sets[2];  // each camera's SPS + PPS, Annex B
   std::deque<HeldChunk> m_held;
   size_t m_heldBytes = 0;
-  int64_t m_index[2] = {};  // frames of each camera read so far: the next one's time
+  int m_recordings = 0;     // recordings begun
+  int64_t m_index[2] = {};  // frames of each camera read from this recording: the next one's
+  int64_t m_base[2] = {};   // each track's time of this recording's first frame, in frames
+  int64_t m_next[2] = {};   // each track's time after the last recording read, in frames
 };
+
+// Sets result to a refusal when fileName cannot be written in folder. true when refused.
+bool RefuseName(const std::string& folder, const std::string& fileName, Mp4Result* result) {
+  if (!IsSafeExportName(fileName)) {
+    result->outcome = ExportOutcome::kBadName;
+  } else if (folder.empty() || JoinExportPath(folder, fileName).size() > kMaxExportPathBytes) {
+    result->outcome = ExportOutcome::kNotCreated;
+    result->detail = folder.empty() ? "no folder given" : "path too long";
+  }
+  return result->outcome != ExportOutcome::kComplete;
+}
 
 }  // namespace
 
@@ -522,37 +679,66 @@ CMp4Export::CMp4Export(VMediaParser& parser) : m_parser(parser), m_buffer(kExpor
 
 Mp4Result CMp4Export::ConvertRecording(const Mp4Job& job, const std::string& destination,
                                        const Mp4Progress& progress) {
+  return ConvertTrip({job}, job.name, destination, progress);
+}
+
+Mp4Result CMp4Export::ConvertTrip(const std::vector<Mp4Job>& recordings, const std::string& name,
+                                  const std::string& destination, const Mp4Progress& progress) {
   Mp4Result result;
-  result.name = job.name;
+  result.name = name;
   struct stat st {};
   if (::lstat(destination.c_str(), &st) == 0) {
     result.outcome = ExportOutcome::kExists;
     return result;
   }
-  MediaInfo info;
-  if (m_parser.Open(job.source.c_str(), &info) == 0) {
-    result.outcome = ExportOutcome::kNotOpened;
+  if (recordings.empty()) {
+    result.outcome = ExportOutcome::kNotCreated;
+    result.detail = "no recordings";
     return result;
   }
-  result.framesExpected = info.frontFrameCount;
-  result.rearExpected = std::max(info.rearFrameCount, 0);
-  const bool rateOk =
-      info.frontFrameRate > 0 && (info.rearFrameCount <= 0 || info.rearFrameRate > 0);
-  if (!info.damage.empty() || !rateOk) {
-    result.outcome = ExportOutcome::kDamaged;
-    result.detail = !info.damage.empty() ? info.damage : "no frame rate";
-    m_parser.Close();
+  if (recordings.size() > 1 && recordings[0].video != Mp4Video::kCopy) {
+    result.outcome = ExportOutcome::kNotCreated;
+    result.detail = "a trip is joined only as a copy, not re-encoded";
     return result;
+  }
+  // Every header first: the tracks are declared before any frame is written.
+  TripTracks tracks;
+  std::vector<MediaInfo> infos(recordings.size());
+  for (size_t i = 0; i < recordings.size(); ++i) {
+    if (!Survey(m_parser, recordings[i], i, &tracks, &infos[i], &result)) return result;
   }
   const std::string part = TemporaryPath(destination);
-  CMp4Copy(m_parser, m_buffer, progress, result).Run(part, info, job);
-  m_parser.Close();
+  CMp4Copy copy(m_parser, m_buffer, progress, result, part, tracks, recordings[0]);
+  const auto open = [&](const Mp4Job& job) {
+    MediaInfo again;
+    if (m_parser.Open(job.source.c_str(), &again) != 0) return true;
+    result.recording = job.name;
+    copy.Stop(Failed(ExportOutcome::kNotOpened, ""));
+    return false;
+  };
+  bool going = true;
+  if (tracks.dual && tracks.rearFrom > 0) {
+    going = open(recordings[tracks.rearFrom]);
+    if (going) {
+      going = copy.FindRearSets();
+      m_parser.Close();
+    }
+  }
+  for (size_t i = 0; going && i < recordings.size(); ++i) {
+    going = open(recordings[i]);
+    if (!going) break;
+    going = copy.Read(infos[i]);
+    m_parser.Close();
+    if (!going && recordings.size() > 1) result.recording = recordings[i].name;
+  }
+  copy.Finish();
   const bool keep =
       result.outcome == ExportOutcome::kComplete || result.outcome == ExportOutcome::kFramesLost;
   if (!keep) {
     ::unlink(part.c_str());
     return result;
   }
+  result.recording.clear();
   const int error = MoveIntoPlace(part, destination);
   if (error != 0) {
     ::unlink(part.c_str());
@@ -564,25 +750,21 @@ Mp4Result CMp4Export::ConvertRecording(const Mp4Job& job, const std::string& des
   return result;
 }
 
+Mp4Result CMp4Export::ExportTrip(const std::string& folder, const std::string& fileName,
+                                 const std::string& name, const std::vector<Mp4Job>& recordings,
+                                 const Mp4Progress& progress) {
+  Mp4Result refused;
+  refused.name = name;
+  if (RefuseName(folder, fileName, &refused)) return refused;
+  return ConvertTrip(recordings, name, JoinExportPath(folder, fileName), progress);
+}
+
 std::vector<Mp4Result> CMp4Export::ExportAll(const std::string& folder,
                                              const std::vector<Mp4Job>& jobs,
                                              const Mp4Progress& progress) {
   std::vector<Mp4Result> results;
   for (const Mp4Job& job : jobs) {
-    Mp4Result refused;
-    refused.name = job.name;
-    const std::string path = JoinExportPath(folder, job.fileName);
-    if (!IsSafeExportName(job.fileName)) {
-      refused.outcome = ExportOutcome::kBadName;
-    } else if (folder.empty() || path.size() > kMaxExportPathBytes) {
-      refused.outcome = ExportOutcome::kNotCreated;
-      refused.detail = folder.empty() ? "no folder given" : "path too long";
-    }
-    if (refused.outcome != ExportOutcome::kComplete) {
-      results.push_back(refused);
-      continue;
-    }
-    results.push_back(ConvertRecording(job, path, progress));
+    results.push_back(ExportTrip(folder, job.fileName, job.name, {job}, progress));
     if (results.back().outcome == ExportOutcome::kCancelled) break;
   }
   return results;
@@ -601,6 +783,9 @@ std::string DescribeMp4Result(const Mp4Result& result) {
   }
   if (result.leftOut > 0) {
     line += " (" + std::to_string(result.leftOut) + " chunks no MP4 track holds left out)";
+  }
+  if (!result.recording.empty() && result.recording != result.name) {
+    line += ", at " + result.recording;
   }
   return line;
 }

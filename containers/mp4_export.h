@@ -6,6 +6,9 @@
 // stays out. The moov goes to the front (faststart) so a player can start before the end.
 // A job may ask for the video re-encoded instead (containers/mp4_reencode.h): an overlay
 // drawn onto every picture, or the front and the rear side by side in one track.
+// A trip's recordings may go into one file, one after another: the tracks are declared once
+// and each recording's frames and samples continue the earlier ones' times (a recording is
+// written as a trip of one).
 //
 // Threads: one exporter is driven by one thread at a time; the parser is borrowed for the
 // duration of a call.
@@ -44,6 +47,7 @@ struct Mp4Result : ExportResult {
   int32_t audioChunks = 0;  // PCM chunks encoded
   int32_t leftOut = 0;      // chunks no MP4 track can hold: JPEG pictures among the video,
                             // audio of a recording the card counted none for
+  std::string recording;    // of a trip that stopped: the recording it stopped at
 };
 
 // Called before each video frame is written (handed to the re-encode) and while the card makes the
@@ -63,6 +67,19 @@ class CMp4Export {
   // (kExists). A cancel, a read error or a failed write leaves no file.
   Mp4Result ConvertRecording(const Mp4Job& job, const std::string& destination,
                              const Mp4Progress& progress);
+  // Writes the recordings (a trip's, in order) into one MP4 at destination, as
+  // ConvertRecording writes one: a front track, a rear one when any recording has rear frames,
+  // AAC when any has audio; each recording's frames follow the earlier ones' without a gap.
+  // A recording whose picture size or frame rate (or sound format) differs from the first
+  // one's stops it with kNotCreated, result.recording naming it; nothing is written. Only
+  // copied video joins (a re-encode of more than one recording: kNotCreated). The counts are
+  // the trip's sums; result.name is name.
+  Mp4Result ConvertTrip(const std::vector<Mp4Job>& recordings, const std::string& name,
+                        const std::string& destination, const Mp4Progress& progress);
+  // ConvertTrip into folder under fileName, checked as ExportAll checks names.
+  Mp4Result ExportTrip(const std::string& folder, const std::string& fileName,
+                       const std::string& name, const std::vector<Mp4Job>& recordings,
+                       const Mp4Progress& progress);
   // ConvertRecording for each job into folder, names checked as the AVI export checks them
   // (kBadName: nothing read). Stops after a cancel. One result per job tried.
   std::vector<Mp4Result> ExportAll(const std::string& folder, const std::vector<Mp4Job>& jobs,

@@ -4,6 +4,9 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -11,6 +14,7 @@ extern "C" {
 #include <vector>
 
 #include "concurrency/trace.h"
+#include "platform/time_left.h"
 #include "tat/card.h"
 #include "tat/tat_library.h"
 #include "tools/commands.h"
@@ -39,7 +43,22 @@ int MakePackage(TatHandle* handle, const std::string& out, const std::vector<std
     }
     recordings.insert(recordings.end(), named.begin(), named.end());
   }
-  const EvidenceResult result = MakeEvidencePackage(handle, out, recordings, options, {});
+  // "STEP  42%, 0:31 left" on standard error, rewritten in place, when it is a terminal.
+  const bool tty = isatty(STDERR_FILENO) != 0;
+  const auto started = std::chrono::steady_clock::now();
+  auto shown = started;
+  const EvidenceProgress progress = [&](const std::string& step, double done) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!tty || now - shown < std::chrono::milliseconds(250)) return true;
+    shown = now;
+    const std::string left =
+        TimeLeftText(std::chrono::duration<double>(now - started).count(), done);
+    std::fprintf(stderr, "\r%s  %d%%%s\033[K", step.c_str(), static_cast<int>(done * 100),
+                 left.empty() ? "" : (", " + left + " left").c_str());
+    return true;
+  };
+  const EvidenceResult result = MakeEvidencePackage(handle, out, recordings, options, progress);
+  if (tty) std::fputs("\r\033[K", stderr);
   if (!result.begun) return Fail(result.failure);
   for (const std::string& line : result.copies) std::printf("%s\n", line.c_str());
   if (!result.complete) {

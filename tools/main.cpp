@@ -27,7 +27,7 @@ const Command kCommands[] = {
      "[--step N] [--audio DRIVER] [--audio-file FILE] [--max-seconds S] [--trace]",
      PlayCommand},
     {"export", "export CARD_DIR OUT_DIR [NAME...]", ExportCommand},
-    {"mp4", "mp4 DIR OUT_DIR NAME...", Mp4Command},
+    {"mp4", "mp4 DIR OUT_DIR (NAME... | --trip N) [--overlay] [--side-by-side]", Mp4Command},
     {"frame", "frame DIR NAME --frame N --out FILE.jpg [--camera front|rear]", FrameCommand},
     {"gpx", "gpx DIR NAME... -o FILE.gpx", GpxCommand},
     {"csv", "csv DIR NAME... -o FILE.csv", CsvCommand},

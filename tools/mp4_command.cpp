@@ -2,14 +2,17 @@
 // muxer; --overlay re-encodes the video with the facts band burned in, --side-by-side
 // re-encodes the front and the rear into one picture. A progress line with the time left on
 // standard error (a terminal only) and one line per recording on standard output. A file
-// already in OUT_DIR is never replaced.
+// already in OUT_DIR is never replaced. --trip N writes the card's trip N (numbered as
+// `trips DIR` numbers them, the default gap) as one copied file, "trip-N.mp4".
 #include <unistd.h>
 
 extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -24,6 +27,7 @@ extern "C" {
 #include "tat/tat_library.h"
 #include "tat/tat_parser.h"
 #include "tat/trips.h"
+#include "platform/time_left.h"
 #include "tools/commands.h"
 #include "tools/overlay_band.h"
 
@@ -87,14 +91,8 @@ class CMp4ProgressLine {
     if (!m_tty || now - m_shown < std::chrono::milliseconds(250)) return true;
     m_shown = now;
     const double seconds = std::chrono::duration<double>(now - m_start).count();
-    std::string left;
-    if (done > 0 && total > done && seconds > 0.5) {
-      const long s = static_cast<long>((total - done) * seconds / done + 0.5);
-      char text[32];
-      std::snprintf(text, sizeof text, ", %ld:%02ld left", s / 60, s % 60);
-      left = text;
-    }
-    Print(done, total, left);
+    const std::string time = TimeLeftText(seconds, total > 0 ? static_cast<double>(done) / total : 0);
+    Print(done, total, time.empty() ? time : ", " + time + " left");
     return true;
   }
   void Done() const {
@@ -115,13 +113,57 @@ class CMp4ProgressLine {
 };
 
 
+constexpr char kUsage[] =
+    "usage: roadkeep-tool mp4 DIR OUT_DIR (NAME... | --trip N) [--overlay] [--side-by-side]\n";
+
+// Trip text (from 1) as an index into trips; -1 when it names none.
+long TripIndex(const std::string& text, size_t trips) {
+  char* end = nullptr;
+  errno = 0;
+  const long n = std::strtol(text.c_str(), &end, 10);
+  const bool whole = !text.empty() && *end == '\0' && errno == 0;
+  return whole && n >= 1 && static_cast<size_t>(n) <= trips ? n - 1 : -1;
+}
+
+// Writes the card's trip (its text as given) into folder as one file: one line, 0 or 1.
+int WriteTrip(TatHandle* handle, const std::string& folder, const std::string& number) {
+  const std::vector<roadkeep::tat::Trip> trips = CardTrips(handle);
+  const long index = TripIndex(number, trips.size());
+  if (index < 0) {
+    std::fprintf(stderr, "roadkeep-tool: no trip %s on the card (it has %zu)\n", number.c_str(),
+                 trips.size());
+    return 1;
+  }
+  std::vector<Mp4Job> jobs;
+  for (const Recording& r : trips[static_cast<size_t>(index)].recordings) {
+    jobs.push_back({r.Source(), r.name, {}, r.counts.audio > 0});
+  }
+  const std::string name = "trip " + std::to_string(index + 1);
+  const std::string fileName = "trip-" + std::to_string(index + 1) + ".mp4";
+  CTATParser parser;
+  parser.SetLibrary(handle);
+  parser.Start();
+  CMp4ProgressLine line;
+  line.Start(0, 1, name);
+  const Mp4Result r = CMp4Export(parser).ExportTrip(
+      folder, fileName, name, jobs, [&line](int done, int total) { return line.OnFrame(done, total); });
+  line.Done();
+  parser.Stop();
+  const std::string as = r.path.empty() ? "" : " (" + fileName + ")";
+  std::printf("%s: %s%s\n", name.c_str(), DescribeMp4Result(r).c_str(), as.c_str());
+  return r.outcome == ExportOutcome::kComplete ? 0 : 1;
+}
+
 }  // namespace
 
 int Mp4Command(int argc, char** argv) {
   std::vector<char*> args;
   bool overlay = false, sideBySide = false;
+  const char* trip = nullptr;
   for (int i = 0; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--overlay") == 0) {
+    if (std::strcmp(argv[i], "--trip") == 0) {
+      trip = i + 1 < argc ? argv[++i] : "";
+    } else if (std::strcmp(argv[i], "--overlay") == 0) {
       overlay = true;
     } else if (std::strcmp(argv[i], "--side-by-side") == 0) {
       sideBySide = true;
@@ -131,9 +173,13 @@ int Mp4Command(int argc, char** argv) {
   }
   argc = static_cast<int>(args.size());
   argv = args.data();
-  if (argc < 3 || argv[1][0] == '\0') {
-    std::fprintf(stderr,
-                 "usage: roadkeep-tool mp4 DIR OUT_DIR NAME... [--overlay] [--side-by-side]\n");
+  // A trip is joined only as a copy: re-encoded stretches would need one encoder across them.
+  const bool tripOk = trip == nullptr || (argc == 2 && !overlay && !sideBySide);
+  if (argc < (trip ? 2 : 3) || argv[1][0] == '\0' || !tripOk || (trip && *trip == '\0')) {
+    std::fprintf(stderr, "%s", kUsage);
+    if (!tripOk) {
+      std::fprintf(stderr, "--trip takes no NAMEs, --overlay or --side-by-side\n");
+    }
     return 2;
   }
   roadkeep::SetTraceEnabled(false);  // standard output holds one line per recording
@@ -146,6 +192,11 @@ int Mp4Command(int argc, char** argv) {
   }
   TatOnCardFound(handle);
   const std::string folder = argv[1];
+  if (trip != nullptr) {
+    const int status = WriteTrip(handle, folder, trip);
+    TatRelease(handle);
+    return status;
+  }
   std::vector<std::optional<Recording>> recordings;
   std::vector<Mp4Job> jobs =
       JobsFor(handle, folder, std::vector<std::string>(argv + 2, argv + argc), &recordings);
