@@ -180,15 +180,54 @@ TEST_F(EvidenceCommand, RefusesAFolderThatHoldsAFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(out.Path()), fs::directory_iterator()), 1);
 }
 
-TEST_F(EvidenceCommand, NameNotOnTheCardLeavesAnIncompletePackage) {
+// What keeps a package from being whole: no SHA256SUMS, a manifest that says so, a line that
+// names the cause, and verify refusing it.
+TEST_F(EvidenceCommand, PackagesThatCannotBeWholeSayWhyAndHaveNoSums) {
+  const struct {
+    const char* what;
+    std::string command;
+    const char* said;
+  } cases[] = {
+      {"a name not on the card", "evidence " + Card() + " FOLDER " + kRec + " NOT_THERE.avi",
+       "NOT_THERE.avi"},
+      // 64 blocks: the first copy cannot be written whole; the signal would end the tool.
+      {"a full disk", "evidence " + Card() + " FOLDER " + kRec, "REC_20140301_093000_D.avi"},
+  };
+  for (const auto& c : cases) {
+    const TempDir out;
+    const std::string folder = out.File("package");
+    std::string command = Tool(c.command);
+    command.replace(command.find("FOLDER"), 6, folder);
+    if (std::string(c.what) == "a full disk") command = "trap '' XFSZ; ulimit -f 64; " + command;
+    const std::string said = CommandOutput("(" + command + ") 2>&1 >/dev/null; echo exit=$?");
+    EXPECT_EQ(said.find("exit=0"), std::string::npos) << c.what;
+    EXPECT_NE(said.find(c.said), std::string::npos) << c.what << ": " << said;
+    EXPECT_FALSE(fs::exists(folder + "/SHA256SUMS")) << c.what;
+    EXPECT_NE(ReadText(folder + "/manifest.json").find("\"complete\": false"), std::string::npos) << c.what;
+    EXPECT_NE(RunCommand(Tool("verify " + folder + " >/dev/null")), 0) << c.what;
+  }
+}
+
+// A chunk damaged on the card: the copy leaves that frame out, the package is whole, and its
+// manifest says what was skipped.
+TEST_F(EvidenceCommand, ADamagedChunkIsCountedAsSkipped) {
+  const TempDir copy;
+  fs::copy(Card(), copy.Path(), fs::copy_options::recursive);
+  // The first recording's entry, as the manifest states it; its first chunk is a front frame.
+  const std::string manifest = ReadText(Package() + "/manifest.json");
+  const size_t key = manifest.find("\"store_entry\": {\"file\": \"TAT/REC.TAT\", \"offset\": ");
+  ASSERT_NE(key, std::string::npos);
+  const long entry = std::atol(manifest.c_str() + manifest.find("\"offset\": ", key) + 10);
+  const std::string store = copy.Path().string() + "/TAT/REC.TAT";
+  std::vector<uint8_t> bytes = ReadAll(store);
+  ASSERT_GT(bytes.size(), static_cast<size_t>(entry) + 400);
+  bytes[static_cast<size_t>(entry) + 212 + 16 + 40] ^= 0x08;  // a payload bit: its checksum fails
+  WriteAll(store, bytes);
   const TempDir out;
   const std::string folder = out.File("package");
-  EXPECT_NE(RunCommand(Tool("evidence " + Card() + " " + folder + " " + kRec +
-                            " NOT_THERE.avi 2>/dev/null >/dev/null")),
-            0);
-  EXPECT_FALSE(fs::exists(folder + "/SHA256SUMS"));
-  EXPECT_NE(ReadText(folder + "/manifest.json").find("\"complete\": false"), std::string::npos);
-  EXPECT_NE(RunCommand(Tool("verify " + folder + " >/dev/null")), 0);
+  ASSERT_EQ(RunCommand(Tool("evidence " + copy.Path().string() + " " + folder + " " + kRec + " >/dev/null")), 0);
+  EXPECT_NE(ReadText(folder + "/manifest.json").find("\"front_frames_skipped\": 1"), std::string::npos);
+  EXPECT_EQ(RunCommand(Tool("verify " + folder + " >/dev/null")), 0);
 }
 
 }  // namespace
