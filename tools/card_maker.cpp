@@ -144,7 +144,7 @@ bool WriteRecording(const std::string& dir, const CardOptions& o, const Recordin
       rearKey = false;
       ++rearFrame;
     }
-    for (; ok && audioMs <= t; audioMs += kAudioChunkMs) {
+    for (; ok && o.audio && audioMs <= t; audioMs += kAudioChunkMs) {
       const auto pcm = AudioChunk(audioMs);
       ok = writer.AddChunk(kTypeAudio, 0, true, audioMs, pcm.data(), static_cast<uint32_t>(pcm.size()));
     }

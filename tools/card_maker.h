@@ -20,6 +20,7 @@ struct CardOptions {
   uint32_t seed = 1;
   bool filler = false;      // chunks of realistic sizes without encoding
   bool text = true;         // the sensor text stream (GPS fixes, G-sensor samples)
+  bool audio = true;        // the sound chunks
   int64_t startTime = 1393666200;  // 2014-03-01 09:30:00 UTC, the first recording's start
   int gapSeconds = 5;       // from the end of one recording to the start of the next
   int tripEvery = 0;        // after every n-th recording a pause of kTripPauseSeconds (0: none)

@@ -17,7 +17,7 @@ const Command kCommands[] = {
     {"avi-copy", "avi-copy IN OUT", AviCopyCommand},
     {"make-card",
      "make-card DIR [--per-kind N] [--count N] [--seconds S] [--front WxH@FPS] [--rear WxH@FPS] "
-     "[--front-only-every N] [--seed N] [--filler] [--no-text] [--gap S] [--trip-every N] [--impact-g G] [--impact-from front|rear|left|right]",
+     "[--front-only-every N] [--seed N] [--filler] [--no-text] [--no-audio] [--gap S] [--trip-every N] [--impact-g G] [--impact-from front|rear|left|right]",
      MakeCardCommand},
     {"list", "list DIR", ListCommand},
     {"dump", "dump DIR NAME", DumpCommand},

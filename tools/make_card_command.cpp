@@ -66,6 +66,7 @@ int MakeCardCommand(int argc, char** argv) {
     else if (arg == "--impact-from") ok = ParseSide(value, &o.impactSide), ++i;
     else if (arg == "--filler") o.filler = true;
     else if (arg == "--no-text") o.text = false;
+    else if (arg == "--no-audio") o.audio = false;
     else if (arg.rfind("--", 0) != 0 && dir.empty()) dir = arg;
     else ok = false;
     if (!ok) return Fail("make-card: bad argument '" + arg + "'");
@@ -74,7 +75,7 @@ int MakeCardCommand(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: roadkeep-tool make-card DIR [--per-kind N] [--count N] [--seconds S] "
                  "[--front WxH@FPS] [--rear WxH@FPS] [--front-only-every N] [--seed N] [--filler] "
-                 "[--no-text] [--gap S] [--trip-every N] [--impact-g G] "
+                 "[--no-text] [--no-audio] [--gap S] [--trip-every N] [--impact-g G] "
                  "[--impact-from front|rear|left|right]\n");
     return 2;
   }

@@ -283,6 +283,26 @@ TEST_F(EvidenceJourney, CancelLeavesAnIncompletePackageWithoutSums) {
   EXPECT_NE(Verify(folder), 0);
 }
 
+// The card pulled out during the package: the card watch sees it go, the package stops
+// incomplete, and nothing says it is whole.
+TEST_F(EvidenceJourney, ACardPulledOutLeavesAnIncompletePackage) {
+  StepGate gate("AVI ");
+  W().Evidence().SetStepProbe(std::ref(gate));
+  User user(QString::fromStdString(m_out));
+  RightClickRow(1);
+  ASSERT_TRUE(WaitFor([&] { return gate.Reached(); }, kWaitMs));
+  const std::string watched = m_work.File("card");
+  for (const char* part : {"TAT", "SETTING"}) fs::rename(watched + "/" + part, m_card->dir.Path() / part);
+  ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 0; }, kWaitMs)) << "the card watch did not see it go";
+  gate.Release();
+  ASSERT_TRUE(WaitFor([&] { return !W().Evidence().IsBusy(); }, kWaitMs));
+  const std::string folder = PackageFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_FALSE(fs::exists(folder + "/SHA256SUMS"));
+  EXPECT_NE(ReadText(folder + "/manifest.json").find("\"complete\": false"), std::string::npos);
+  EXPECT_NE(Verify(folder), 0);
+}
+
 // The closing window cancels the package and waits for its thread: the package stays
 // incomplete, no MP4 part is left, and the close does not wait for the package's end.
 TEST_F(EvidenceJourney, ClosingTheWindowLeavesAnIncompletePackageAndNoPart) {

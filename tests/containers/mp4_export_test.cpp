@@ -736,5 +736,23 @@ TEST_F(Mp4TripFrontOnly, JoinsInAnyOrderAndStopsAtAPictureThatDiffers) {
   }
 }
 
+// A recording without sound: its cameras' tracks and no audio track, not a silent one.
+TEST(Mp4WithoutSound, HasVideoTracksOnly) {
+  if (!HaveProgram("ffprobe")) GTEST_SKIP() << "needs ffprobe";
+  const TempDir card, out;
+  ASSERT_EQ(RunCommand(BinPath("roadkeep-tool") + " make-card " + Quote(card.Path()) +
+                       " --count 1 --seconds 2 --front 320x180@30 --rear 160x90@30 --no-audio"
+                       " >/dev/null"),
+            0);
+  const Recording r = CCard(card.Path().string()).Recordings(tat::kKindDriving).at(0);
+  ASSERT_EQ(r.counts.audio, 0u);
+  ASSERT_EQ(RunCommand(BinPath("roadkeep-tool") + " mp4 " + Quote(card.Path()) + " " +
+                       Quote(out.Path()) + " " + r.name + " >/dev/null"),
+            0);
+  const std::vector<Track> tracks = Probe(out.File(Mp4Name(r)));
+  ASSERT_EQ(tracks.size(), 2u);
+  for (const Track& t : tracks) EXPECT_EQ(t.type, "video");
+}
+
 }  // namespace
 }  // namespace roadkeep::test
