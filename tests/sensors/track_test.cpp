@@ -160,7 +160,7 @@ PlayedPart Part(const std::string& name, int64_t offsetMs, int seconds, double f
                 int64_t blowMs = -1) {
   std::vector<Chunk> chunks;
   for (int s = 0; s < seconds; ++s) {
-    char lat[16], time[8];
+    char lat[32], time[16];
     std::snprintf(lat, sizeof lat, "37%07.4f", fromMinutes + s * 0.01);
     std::snprintf(time, sizeof time, "0500%02d", s);
     chunks.push_back({s * 1000, Rmc(time, "A", lat, kLon)});
