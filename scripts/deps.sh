@@ -12,7 +12,8 @@ PACKAGES="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   fonts-noto-cjk qt6-translations-l10n
   desktop-file-utils appstream
   gpsbabel python3-gpxpy
-  poppler-utils"
+  poppler-utils
+  gdb"
 missing=""
 for p in $PACKAGES; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

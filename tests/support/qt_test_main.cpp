@@ -1,15 +1,50 @@
 // main() for GoogleTest suites that need Qt widgets: a QApplication on the offscreen
 // platform unless the caller chose another (test discovery runs without the environment).
 // Each run keeps the viewer's settings and caches (the map's tiles) in a folder of its own,
-// never the user's.
+// never the user's. A crash prints every thread's stack (through gdb when it is there) before
+// the process dies, so a crash seen once on a CI machine says where it was.
+#include <execinfo.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <filesystem>
 #include <string>
 
+namespace {
+
+void OnCrash(int signal) {
+  void* frames[64];
+  const int count = backtrace(frames, 64);
+  backtrace_symbols_fd(frames, count, STDERR_FILENO);
+  char pid[16];
+  snprintf(pid, sizeof pid, "%d", static_cast<int>(getpid()));
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+    execlp("gdb", "gdb", "-q", "-batch", "-p", pid, "-ex", "thread apply all bt 40", nullptr);
+    _exit(127);
+  }
+  if (child > 0) waitpid(child, nullptr, 0);
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+void ReportCrashes() {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  prctl(PR_SET_PTRACER, PR_SET_PTRACER_ANY, 0, 0, 0);  // gdb, our child, may look at us
+  for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) ::signal(signal, OnCrash);
+#endif
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  ReportCrashes();
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   char config[] = "/tmp/roadkeep-test-config-XXXXXX";
   const bool ownConfig = mkdtemp(config) != nullptr;
