@@ -1,8 +1,6 @@
 #include "containers/recording_export.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +12,7 @@
 
 #include "containers/avi_writer.h"
 #include "containers/media_parser.h"
+#include "containers/part_file.h"
 
 namespace {
 
@@ -26,49 +25,6 @@ int64_t FileSize(const char* path) {
 }
 
 constexpr char kPartPrefix[] = ".rk-export-";
-constexpr char kPartSuffix[] = ".part";
-
-// A temporary file beside destination, named for this process: ".rk-export-PID-N.part".
-std::string TemporaryPath(const char* destination) {
-  static std::atomic<unsigned> counter{0};
-  const std::string path = destination;
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  return folder + kPartPrefix + std::to_string(::getpid()) + "-" +
-         std::to_string(counter.fetch_add(1)) + kPartSuffix;
-}
-
-// Renames the finished part to destination: over an existing file only when replace (and
-// never over anything that appeared meanwhile otherwise). 0 or an errno value.
-int MoveIntoPlace(const std::string& part, const char* destination, bool replace) {
-  if (replace) return ::rename(part.c_str(), destination) == 0 ? 0 : errno;
-  if (::renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, destination, RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-  // A file system without the flag: check, then rename.
-  struct stat st {};
-  if (::lstat(destination, &st) == 0) return EEXIST;
-  return ::rename(part.c_str(), destination) == 0 ? 0 : errno;
-}
-
-// Removes our temporary files in folder whose process is gone (an export that died).
-void RemoveStaleParts(const std::string& folder) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return;
-  const size_t prefix = sizeof kPartPrefix - 1, suffix = sizeof kPartSuffix - 1;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name.size() <= prefix + suffix || name.compare(0, prefix, kPartPrefix) != 0 ||
-        name.compare(name.size() - suffix, suffix, kPartSuffix) != 0) {
-      continue;
-    }
-    const long pid = std::strtol(name.c_str() + prefix, nullptr, 10);
-    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)) continue;
-    struct stat st {};
-    const std::string path = JoinExportPath(folder, name);
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
-  }
-  ::closedir(dir);
-}
 
 // "NAME (n).avi" for "NAME.avi"; the number goes before the extension.
 std::string Numbered(const std::string& name, int n) {
@@ -141,7 +97,7 @@ ExportResult CRecordingExport::ConvertRecording(const char* source, const char* 
     if (!S_ISREG(st.st_mode)) return refuse(ExportOutcome::kNotCreated, "not a regular file");
     if (!replace) return refuse(ExportOutcome::kExists, {});
   }
-  const std::string part = TemporaryPath(destination);
+  const std::string part = PartPath(destination, kPartPrefix);
   errno = 0;
   if (!m_writer.Open(part.c_str())) {
     return refuse(ExportOutcome::kNotCreated, ErrorText(errno));
@@ -275,7 +231,7 @@ std::vector<ExportResult> CRecordingExport::ExportAll(const std::string& folder,
                                                       const std::vector<ExportJob>& jobs,
                                                       Observer& observer) {
   std::vector<ExportResult> results;
-  if (!folder.empty()) RemoveStaleParts(folder);
+  if (!folder.empty()) RemoveStaleParts(folder, kPartPrefix);
   const int count = static_cast<int>(jobs.size());
   for (int i = 0; i < count && m_busy.load(); ++i) {
     const ExportJob& job = jobs[static_cast<size_t>(i)];
