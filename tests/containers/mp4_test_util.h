@@ -1,0 +1,157 @@
+// What the MP4 export's tests share: ffprobe's view of a file's tracks, a camera's NAL units
+// as ffmpeg writes them out, and a fixture with a made card of four two-camera recordings.
+#pragma once
+
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "concurrency/trace.h"
+#include "tat/card.h"
+#include "tat/store_format.h"
+#include "tat/tat_library.h"
+#include "tat/tat_parser.h"
+#include "tests/support/made_card.h"
+#include "tests/support/temp_dir.h"
+
+namespace roadkeep::test {
+
+namespace fs = std::filesystem;
+
+namespace fs = std::filesystem;
+
+inline std::string Quote(const std::string& path) { return "'" + path + "'"; }
+
+struct Track {
+  std::string type, codec;
+  int width = 0, height = 0, isDefault = 0;
+  long packets = 0;
+  double seconds = 0;
+};
+
+inline std::vector<Track> Probe(const std::string& path) {
+  std::istringstream lines(CommandOutput(
+      "ffprobe -v error -count_packets -show_entries stream=codec_type,codec_name,width,height,"
+      "nb_read_packets,duration:stream_disposition=default -of compact=p=0 " +
+      Quote(path)));
+  std::vector<Track> tracks;
+  for (std::string line; std::getline(lines, line);) {
+    std::map<std::string, std::string> f;
+    std::istringstream parts(line);
+    for (std::string part; std::getline(parts, part, '|');) {
+      const size_t eq = part.find('=');
+      if (eq != std::string::npos) f[part.substr(0, eq)] = part.substr(eq + 1);
+    }
+    tracks.push_back({f["codec_type"], f["codec_name"], std::atoi(f["width"].c_str()),
+                      std::atoi(f["height"].c_str()), std::atoi(f["disposition:default"].c_str()),
+                      std::atol(f["nb_read_packets"].c_str()), std::atof(f["duration"].c_str())});
+  }
+  return tracks;
+}
+
+// The NAL units of a camera's track as an Annex B stream, start codes and the zero bytes
+// before them dropped: FFmpeg writes a track out of an MP4 with start codes of its own
+// lengths, so the units, not the separators, are what must match.
+inline std::vector<std::string> NalUnits(const std::string& file, int camera) {
+  const std::string stream =
+      CommandOutput("ffmpeg -nostdin -v error -i " + Quote(file) +
+                    " -map 0:v:" + std::to_string(camera) + " -c copy -f h264 -");
+  std::vector<std::string> units;
+  size_t begin = std::string::npos;
+  const auto close = [&](size_t end) {
+    while (end > begin && stream[end - 1] == '\0') --end;
+    units.push_back(stream.substr(begin, end - begin));
+  };
+  for (size_t i = 0; i + 3 <= stream.size();) {
+    if (stream.compare(i, 3, std::string("\0\0\1", 3)) != 0) {
+      ++i;
+      continue;
+    }
+    if (begin != std::string::npos) close(i);
+    begin = i += 3;
+  }
+  if (begin != std::string::npos) close(stream.size());
+  return units;
+}
+
+inline std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    files.push_back(entry.path().filename().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+inline std::string Mp4Name(const Recording& r) { return r.name.substr(0, r.name.size() - 4) + ".mp4"; }
+
+class Mp4Export : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    SetTraceEnabled(false);
+    av_log_set_level(AV_LOG_ERROR);
+    s_card = new TempDir;
+    s_made = RunCommand(BinPath("roadkeep-tool") + " make-card " + Quote(s_card->Path()) +
+                        " --count 4 --seconds 4 --front 320x180@30 --rear 160x90@30"
+                        " >/dev/null") == 0;
+  }
+  static void TearDownTestSuite() {
+    delete s_card;
+    s_card = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(s_made) << "roadkeep-tool make-card failed";
+    if (!HaveProgram("ffprobe") || !HaveProgram("ffmpeg")) GTEST_SKIP() << "needs ffmpeg";
+    CCard card(s_card->Path().string());
+    for (int kind = 0; kind < tat::kKindCount; ++kind) {
+      for (const Recording& r : card.Recordings(kind)) m_recordings.push_back(r);
+    }
+    m_out = m_dir.File("out");
+    fs::create_directory(m_out);
+  }
+
+  // A parser on the made card, for the exporter called directly.
+  void OpenLibrary() {
+    m_library = TatCreate();
+    setenv("ROADKEEP_CARD_DIRS", s_card->Path().c_str(), 1);
+    char letter = 0;
+    TatPollCard(m_library, &letter);
+    ASSERT_NE(letter, 0);
+    TatOnCardFound(m_library);
+    m_parser.SetLibrary(m_library);
+    m_parser.Start();
+  }
+  void TearDown() override {
+    m_parser.Stop();
+    if (m_library != nullptr) TatRelease(m_library);
+  }
+
+  int RunTool(const std::vector<std::string>& names, std::string* out) {
+    std::string command =
+        BinPath("roadkeep-tool") + " mp4 " + Quote(s_card->Path()) + " " + Quote(m_out);
+    for (const std::string& name : names) command += " " + Quote(name);
+    const std::string status = m_dir.File("status");
+    *out = CommandOutput(command + "; echo $? > " + Quote(status));
+    return std::atoi(ReadText(status).c_str());
+  }
+
+  inline static TempDir* s_card = nullptr;
+  inline static bool s_made = false;
+  TempDir m_dir;
+  std::string m_out;
+  std::vector<Recording> m_recordings;
+  TatHandle* m_library = nullptr;
+  CTATParser m_parser;
+};
+
+}  // namespace roadkeep::test
