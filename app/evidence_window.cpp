@@ -8,7 +8,6 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -114,20 +113,13 @@ void CZarezeRadidaDlg::ShowEvidenceDone(const QString& folder, bool complete, bo
 
 bool CZarezeRadidaDlg::ChooseEvidenceFolder(std::vector<Recording> recordings) {
   if (m_evidence.IsBusy() || recordings.empty()) return false;
-  QFileDialog dialog(this, PickText(m_language, "증거 패키지를 만들 폴더",
-                                    "Folder for the evidence package", "証拠パッケージのフォルダー"));
-  dialog.setObjectName(QStringLiteral("EvidenceFolderDialog"));
-  dialog.setFileMode(QFileDialog::Directory);
-  dialog.setOption(QFileDialog::ShowDirsOnly);
-  const bool remembered = !m_targetFolder.isEmpty() && QDir(m_targetFolder).exists();
-  dialog.setDirectory(remembered ? m_targetFolder : QDir::homePath());
-  if (dialog.exec() != QDialog::Accepted) return false;
-  const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty() || chosen.front().isEmpty()) return false;
+  if (!AskTargetFolder(PickText(m_language, "증거 패키지를 만들 폴더", "Folder for the evidence package",
+                                "証拠パッケージのフォルダー"),
+                       QStringLiteral("EvidenceFolderDialog"))) {
+    return false;
+  }
   // The dialog was modal: another package may have begun from a second menu meanwhile.
   if (m_evidence.IsBusy()) return false;
-  m_targetFolder = QDir::cleanPath(chosen.front());
-  WriteTargetFolder(m_targetFolder);
 
   QString why;
   const QString folder = MakeEvidenceFolder(m_targetFolder, &why);

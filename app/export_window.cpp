@@ -227,9 +227,9 @@ void CZarezeRadidaDlg::OnFileDownload() {
   ChooseExportFolder();
 }
 
-bool CZarezeRadidaDlg::ChooseExportFolder() {
-  QFileDialog dialog(this, LoadString(IDS_TARGET_FOLDER_EN, m_language));
-  dialog.setObjectName(QStringLiteral("ExportFolderDialog"));
+bool CZarezeRadidaDlg::AskTargetFolder(const QString& title, const QString& objectName) {
+  QFileDialog dialog(this, title);
+  dialog.setObjectName(objectName);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   // The folder of the last export, while it is still there.
@@ -240,6 +240,13 @@ bool CZarezeRadidaDlg::ChooseExportFolder() {
   if (chosen.isEmpty() || chosen.front().isEmpty()) return false;
   m_targetFolder = QDir::cleanPath(chosen.front());
   WriteTargetFolder(m_targetFolder);
+  return true;
+}
+
+bool CZarezeRadidaDlg::ChooseExportFolder() {
+  if (!AskTargetFolder(LoadString(IDS_TARGET_FOLDER_EN, m_language), QStringLiteral("ExportFolderDialog"))) {
+    return false;
+  }
 
   std::vector<ExportJob> jobs;
   for (const Recording& r : m_exportRecordings) jobs.push_back({r.Source(), r.name, r.name, false});

@@ -172,6 +172,9 @@ class CZarezeRadidaDlg : public QWidget {
   // The folder dialog; on a choice it remembers the folder and arms the export. False when
   // the dialog was cancelled.
   bool ChooseExportFolder();
+  // Asks for a folder to write into, starting at the last one chosen, and remembers the
+  // answer as the new one; false when the user cancels.
+  bool AskTargetFolder(const QString& title, const QString& objectName);
   // After an export that saved every recording: how many, where, and a button that opens the
   // folder in the desktop's file manager.
   void ShowExportDone(const std::vector<ExportResult>& results);

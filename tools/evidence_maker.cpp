@@ -1,7 +1,6 @@
 #include "tools/evidence_maker.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -10,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "containers/avi_writer.h"
 #include "containers/mp4_export.h"
 #include "containers/recording_export.h"
 #include "platform/ini_profile.h"
@@ -23,6 +21,7 @@
 #include "sensors/track_export.h"
 #include "settings/recorder_settings.h"
 #include "tat/card.h"
+#include "tat/card_export.h"
 #include "tat/store_reader.h"
 #include "tat/tat_library.h"
 #include "tat/tat_parser.h"
@@ -247,9 +246,12 @@ struct Item {
   RecordingTrack track;
 };
 
-// Each recording's MP4 beside its AVI ("NAME.mp4"), through the same parser.
-void CopyMp4s(CTATParser& parser, CPackage& package, std::vector<Item>& items, CSteps& steps,
+// Each recording's MP4 beside its AVI ("NAME.mp4"), through a card reader of its own.
+void CopyMp4s(TatHandle* handle, CPackage& package, std::vector<Item>& items, CSteps& steps,
               bool overlay, EvidenceResult* result) {
+  CTATParser parser;
+  parser.SetLibrary(handle);
+  parser.Start();
   CMp4Export exporter(parser);
   const double first = static_cast<double>(items.size());
   for (size_t i = 0; i < items.size(); ++i) {
@@ -258,7 +260,7 @@ void CopyMp4s(CTATParser& parser, CPackage& package, std::vector<Item>& items, C
     // The AVI's name, checked and planned by the export, with the MP4's ending.
     const std::string file = Stem(item.job.fileName) + ".mp4";
     const double units = first + static_cast<double>(i);
-    if (!steps.At("MP4 " + file, units)) return;
+    if (!steps.At("MP4 " + file, units)) break;
     Mp4Job job{r.Source(), r.name, file, r.counts.audio > 0};
     std::unique_ptr<COverlayBand> band;
     if (overlay) {
@@ -272,7 +274,7 @@ void CopyMp4s(CTATParser& parser, CPackage& package, std::vector<Item>& items, C
           return steps.At("MP4 " + file, units, total > 0 ? static_cast<double>(done) / total : 0);
         });
     result->copies.push_back(file + ": " + DescribeMp4Result(mp4));
-    if (steps.cancelled()) return;
+    if (steps.cancelled()) break;
     const bool kept =
         mp4.outcome == ExportOutcome::kComplete || mp4.outcome == ExportOutcome::kFramesLost;
     if (!kept || mp4.path.empty()) {
@@ -281,6 +283,7 @@ void CopyMp4s(CTATParser& parser, CPackage& package, std::vector<Item>& items, C
       item.manifest.files.push_back(file);
     }
   }
+  parser.Stop();
 }
 
 // The AVI copies, through the parser and the export code the export command uses.
@@ -290,14 +293,8 @@ void CopyRecordings(TatHandle* handle, CPackage& package, std::vector<Item>& ite
   std::vector<ExportJob> jobs;
   for (const Item& item : items) jobs.push_back(item.job);
   PlanExportFiles(package.folder(), ExistingFiles::kRefuse, &jobs);
-  CTATParser parser;
-  parser.SetLibrary(handle);
-  parser.Start();
-  CAVIWriter writer;
-  std::atomic<bool> busy{true};
-  CRecordingExport exporter(parser, writer, busy);
   CCopyProgress progress(steps);
-  const std::vector<ExportResult> results = exporter.ExportAll(package.folder(), jobs, progress);
+  const std::vector<ExportResult> results = ExportFromCard(handle, package.folder(), jobs, progress);
   // A cancelled copy leaves no file; the package says why it stopped before any file does.
   if (steps.cancelled()) package.Failed(kCancelled);
   for (size_t i = 0; i < items.size(); ++i) {
@@ -322,10 +319,9 @@ void CopyRecordings(TatHandle* handle, CPackage& package, std::vector<Item>& ite
     }
   }
   if ((options.mp4 || options.overlay) && !package.failed()) {
-    CopyMp4s(parser, package, items, steps, options.overlay, result);
+    CopyMp4s(handle, package, items, steps, options.overlay, result);
   }
   if (steps.cancelled()) package.Failed(kCancelled);
-  parser.Stop();
 }
 
 // Tracks, entry hashes, GPX and CSV of each recording.

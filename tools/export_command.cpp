@@ -4,7 +4,6 @@
 // --overwrite.
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <cstdio>
@@ -13,11 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "containers/avi_writer.h"
 #include "containers/recording_export.h"
 #include "tat/card.h"
+#include "tat/card_export.h"
 #include "tat/store_format.h"
-#include "tat/tat_parser.h"
 #include "concurrency/trace.h"
 #include "tat/tat_library.h"
 #include "tools/commands.h"
@@ -118,14 +116,8 @@ int ExportCommand(int argc, char** argv) {
   // A file already there is kept unless --overwrite: the export of it is refused.
   PlanExportFiles(args[1], overwrite ? ExistingFiles::kReplace : ExistingFiles::kRefuse, &jobs);
   {
-    CTATParser parser;
-    parser.SetLibrary(handle);
-    parser.Start();
-    CAVIWriter writer;
-    std::atomic<bool> busy{true};
-    CRecordingExport exporter(parser, writer, busy);
     CProgressLine progress;
-    const std::vector<ExportResult> results = exporter.ExportAll(args[1], jobs, progress);
+    const std::vector<ExportResult> results = ExportFromCard(handle, args[1], jobs, progress);
     progress.Done();
     for (size_t i = 0; i < results.size(); ++i) {
       const ExportResult& r = results[i];
@@ -136,7 +128,6 @@ int ExportCommand(int argc, char** argv) {
       std::printf("%s: %s%s\n", r.name.c_str(), DescribeExportResult(r).c_str(), as.c_str());
       problems += IsExportProblem(r) ? 1 : 0;
     }
-    parser.Stop();
   }
   TatRelease(handle);
   return problems == 0 ? 0 : 1;
