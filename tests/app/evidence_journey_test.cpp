@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
@@ -22,13 +21,10 @@
 #include <QTest>
 #include <QTreeView>
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <regex>
 #include <string>
-#include <thread>
 
 #include "app/main_window.h"
 #include "app/video_pane.h"
@@ -81,12 +77,7 @@ class User : public QObject {
       } else if (auto* dialog = qobject_cast<QFileDialog*>(top)) {
         if (dialog->objectName() != QLatin1String("EvidenceFolderDialog")) continue;
         ++folderDialogs;
-        dialog->setDirectory(m_folder);
-        dialog->selectFile(m_folder);
-        if (QDir(dialog->selectedFiles().value(0)) != QDir(m_folder)) {
-          dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(m_folder);
-        }
-        static_cast<QDialog*>(dialog)->accept();
+        ChooseFolder(dialog, m_folder);
       }
     }
   }
@@ -98,21 +89,15 @@ class User : public QObject {
 
 // Holds the package's thread at the first step whose name starts with `prefix` until
 // released (or a generous timeout).
-class StepGate {
+class StepGate : public ThreadGate {
  public:
-  explicit StepGate(std::string prefix) : m_prefix(std::move(prefix)) {}
+  explicit StepGate(std::string prefix) : ThreadGate(kWaitMs), m_prefix(std::move(prefix)) {}
   void operator()(const std::string& step, double) {
-    if (m_reached || step.rfind(m_prefix, 0) != 0) return;
-    m_reached = true;
-    for (int waited = 0; !m_released && waited < kWaitMs; waited += 5)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (step.rfind(m_prefix, 0) == 0) Hold();
   }
-  bool Reached() const { return m_reached; }
-  void Release() { m_released = true; }
 
  private:
   const std::string m_prefix;
-  std::atomic<bool> m_reached{false}, m_released{false};
 };
 
 class EvidenceJourney : public ::testing::Test {
@@ -306,19 +291,16 @@ TEST_F(EvidenceJourney, ACardPulledOutLeavesAnIncompletePackage) {
 // The closing window cancels the package and waits for its thread: the package stays
 // incomplete, no MP4 part is left, and the close does not wait for the package's end.
 TEST_F(EvidenceJourney, ClosingTheWindowLeavesAnIncompletePackageAndNoPart) {
-  std::atomic<bool> reached{false};
+  ThreadGate gate(kWaitMs);
   CZarezeRadidaDlg* window = m_window.get();
   // Holds the package at its MP4 until the closing window asks it to stop.
-  W().Evidence().SetStepProbe([&reached, window](const std::string& step, double) {
-    if (reached || step.rfind("MP4 ", 0) != 0) return;
-    reached = true;
-    for (int waited = 0; !window->Evidence().CancelRequested() && waited < kWaitMs; waited += 5)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  W().Evidence().SetStepProbe([&gate, window](const std::string& step, double) {
+    if (step.rfind("MP4 ", 0) == 0) gate.Hold([window] { return window->Evidence().CancelRequested(); });
   });
   User user(QString::fromStdString(m_out));
   const std::string name = ListName(W(), 1).toStdString();
   RightClickRow(1);
-  ASSERT_TRUE(WaitFor([&] { return reached.load(); }, kWaitMs));
+  ASSERT_TRUE(WaitFor([&] { return gate.Reached(); }, kWaitMs));
   QElapsedTimer clock;
   clock.start();
   m_window.reset();

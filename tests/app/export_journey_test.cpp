@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
@@ -22,11 +21,9 @@
 #include <QTest>
 #include <QTreeView>
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <sstream>
-#include <thread>
 
 #include "app/main_window.h"
 #include "app/viewer_config.h"
@@ -78,13 +75,7 @@ class DialogAnswerer : public QObject {
         if (m_folder.isEmpty()) {
           dialog->reject();
         } else {
-          dialog->setDirectory(m_folder);
-          dialog->selectFile(m_folder);
-          // The dialog leaves its name field alone while that has the focus: type it there.
-          if (QDir(dialog->selectedFiles().value(0)) != QDir(m_folder)) {
-            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(m_folder);
-          }
-          static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept
+          ChooseFolder(dialog, m_folder);
         }
       }
     }
@@ -96,21 +87,15 @@ class DialogAnswerer : public QObject {
 };
 
 // Holds the export thread at one frame of one file until released (or a generous timeout).
-class FrameGate {
+class FrameGate : public ThreadGate {
  public:
-  FrameGate(int file, int frame) : m_file(file), m_frame(frame) {}
+  FrameGate(int file, int frame) : ThreadGate(kWaitMs), m_file(file), m_frame(frame) {}
   void operator()(int file, int frame) {
-    if (file != m_file || frame != m_frame) return;
-    m_reached = true;
-    for (int waited = 0; !m_released && waited < kWaitMs; waited += 5)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (file == m_file && frame == m_frame) Hold();
   }
-  bool Reached() const { return m_reached; }
-  void Release() { m_released = true; }
 
  private:
   int m_file, m_frame;
-  std::atomic<bool> m_reached{false}, m_released{false};
 };
 
 // Counts the times a widget is shown.
@@ -388,18 +373,15 @@ TEST_F(ExportJourney, AFolderThatCannotBeWrittenIsReportedByName) {
 TEST_F(ExportJourney, ClosingTheWindowDuringAnExportLeavesNoPartialFile) {
   DialogAnswerer answerer(QString::fromStdString(m_out));
   // Holds the copy until the closing window clears the busy flag.
-  std::atomic<bool> reached{false};
+  ThreadGate gate(kWaitMs);
   CZarezeRadidaDlg* window = m_window.get();
-  W().ExportWorker().SetFrameProbe([&reached, window](int file, int frame) {
-    if (file != 0 || frame != 40) return;
-    reached = true;
-    for (int waited = 0; window->ExportBusy() && waited < kWaitMs; waited += 5)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  W().ExportWorker().SetFrameProbe([&gate, window](int file, int frame) {
+    if (file == 0 && frame == 40) gate.Hold([window] { return !window->ExportBusy(); });
   });
   CheckRow(1);
   const std::string file = Out(1);
   ClickDownload();
-  ASSERT_TRUE(WaitFor([&] { return reached.load(); }, kWaitMs));
+  ASSERT_TRUE(WaitFor([&] { return gate.Reached(); }, kWaitMs));
   QElapsedTimer clock;
   clock.start();
   m_window.reset();

@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QImage>
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "app/main_window.h"
 #include "app/window_controls.h"
@@ -108,6 +111,23 @@ bool MostlyNonBlack(const QImage& image, double fraction) {
     }
   }
   return lit > fraction * rgb.width() * rgb.height();
+}
+
+void ChooseFolder(QFileDialog* dialog, const QString& folder) {
+  dialog->setDirectory(folder);
+  dialog->selectFile(folder);
+  // The dialog leaves its name field alone while that has the focus: type it there.
+  if (QDir(dialog->selectedFiles().value(0)) != QDir(folder)) {
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(folder);
+  }
+  static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept
+}
+
+void ThreadGate::Hold(const std::function<bool()>& until) {
+  if (m_reached.exchange(true)) return;
+  for (int waited = 0; !m_released && !(until && until()) && waited < m_timeoutMs; waited += 5) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 }  // namespace roadkeep::test

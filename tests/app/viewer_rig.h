@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QRect>
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "tests/support/temp_dir.h"
 
 class CZarezeRadidaDlg;
+class QFileDialog;
 class QImage;
 class QString;
 
@@ -57,5 +59,22 @@ void SaveShot(const QImage& shot, const QString& name);
 
 // Whether more than `fraction` of the image's pixels are brighter than black.
 bool MostlyNonBlack(const QImage& image, double fraction = 0.5);
+
+// Answers a folder dialog with folder, as a user who typed it would.
+void ChooseFolder(QFileDialog* dialog, const QString& folder);
+
+// Holds a worker thread at a point where a test wants the user's action to land: the first
+// Hold blocks its thread until Release or until() holds, or timeoutMs at most.
+class ThreadGate {
+ public:
+  explicit ThreadGate(int timeoutMs) : m_timeoutMs(timeoutMs) {}
+  void Hold(const std::function<bool()>& until = {});
+  bool Reached() const { return m_reached; }
+  void Release() { m_released = true; }
+
+ private:
+  const int m_timeoutMs;
+  std::atomic<bool> m_reached{false}, m_released{false};
+};
 
 }  // namespace roadkeep::test
