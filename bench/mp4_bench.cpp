@@ -62,11 +62,11 @@ BenchCard& Card() {
   return card;
 }
 
-void BM_Mp4ExportAgainstFfmpeg(benchmark::State& state) {
-  BenchCard& card = Card();
+// The library on the bench's card, or null with the state told why.
+TatHandle* OpenCard(benchmark::State& state, const BenchCard& card) {
   if (!card.error.empty() || card.recording.name.empty()) {
     state.SkipWithError(card.error.empty() ? "no recording" : card.error.c_str());
-    return;
+    return nullptr;
   }
   roadkeep::SetTraceEnabled(false);
   av_log_set_level(AV_LOG_ERROR);
@@ -75,6 +75,13 @@ void BM_Mp4ExportAgainstFfmpeg(benchmark::State& state) {
   char letter = 0;
   TatPollCard(library, &letter);
   TatOnCardFound(library);
+  return library;
+}
+
+void BM_Mp4ExportAgainstFfmpeg(benchmark::State& state) {
+  BenchCard& card = Card();
+  TatHandle* library = OpenCard(state, card);
+  if (library == nullptr) return;
   double ours = 0, ffmpeg = 0;
   {
     CTATParser parser;
@@ -133,17 +140,8 @@ class CGreyBand : public VFrameOverlay {
 
 void BM_Mp4OverlayEncode(benchmark::State& state) {
   BenchCard& card = Card();
-  if (!card.error.empty() || card.recording.name.empty()) {
-    state.SkipWithError(card.error.empty() ? "no recording" : card.error.c_str());
-    return;
-  }
-  roadkeep::SetTraceEnabled(false);
-  av_log_set_level(AV_LOG_ERROR);
-  setenv("ROADKEEP_CARD_DIRS", card.dir.c_str(), 1);
-  TatHandle* library = TatCreate();
-  char letter = 0;
-  TatPollCard(library, &letter);
-  TatOnCardFound(library);
+  TatHandle* library = OpenCard(state, card);
+  if (library == nullptr) return;
   double ours = 0, ffmpeg = 0;
   const double frames =
       static_cast<double>(card.recording.counts.front + card.recording.counts.rear);
