@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <map>
 
 #include "containers/frame_overlay.h"
 #include "tests/containers/mp4_test_util.h"

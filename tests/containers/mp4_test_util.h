@@ -10,7 +10,6 @@ extern "C" {
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@ extern "C" {
 #include "tat/store_format.h"
 #include "tat/tat_library.h"
 #include "tat/tat_parser.h"
+#include "tests/support/ffprobe.h"
 #include "tests/support/made_card.h"
 #include "tests/support/temp_dir.h"
 
@@ -31,32 +31,8 @@ namespace fs = std::filesystem;
 
 inline std::string Quote(const std::string& path) { return "'" + path + "'"; }
 
-struct Track {
-  std::string type, codec;
-  int width = 0, height = 0, isDefault = 0;
-  long packets = 0;
-  double seconds = 0;
-};
-
-inline std::vector<Track> Probe(const std::string& path) {
-  std::istringstream lines(CommandOutput(
-      "ffprobe -v error -count_packets -show_entries stream=codec_type,codec_name,width,height,"
-      "nb_read_packets,duration:stream_disposition=default -of compact=p=0 " +
-      Quote(path)));
-  std::vector<Track> tracks;
-  for (std::string line; std::getline(lines, line);) {
-    std::map<std::string, std::string> f;
-    std::istringstream parts(line);
-    for (std::string part; std::getline(parts, part, '|');) {
-      const size_t eq = part.find('=');
-      if (eq != std::string::npos) f[part.substr(0, eq)] = part.substr(eq + 1);
-    }
-    tracks.push_back({f["codec_type"], f["codec_name"], std::atoi(f["width"].c_str()),
-                      std::atoi(f["height"].c_str()), std::atoi(f["disposition:default"].c_str()),
-                      std::atol(f["nb_read_packets"].c_str()), std::atof(f["duration"].c_str())});
-  }
-  return tracks;
-}
+using Track = ProbedStream;
+inline std::vector<Track> Probe(const std::string& path) { return ProbeStreams(path); }
 
 // The NAL units of a camera's track as an Annex B stream, start codes and the zero bytes
 // before them dropped: FFmpeg writes a track out of an MP4 with start codes of its own

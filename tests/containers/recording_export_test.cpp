@@ -13,7 +13,6 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <sstream>
 
 #include "containers/avi_writer.h"
@@ -22,6 +21,7 @@
 #include "tat/card.h"
 #include "tat/crc32c.h"
 #include "tat/tat_library.h"
+#include "tests/support/ffprobe.h"
 #include "tests/support/made_card.h"
 #include "tests/support/temp_dir.h"
 
@@ -33,34 +33,11 @@ namespace fs = std::filesystem;
 constexpr int kSeconds = 4;
 constexpr int kFrames = kSeconds * 30;
 
-struct Stream {
-  std::string type, codec;
-  int width = 0, height = 0;
-  long packets = 0;
-};
+using Stream = ProbedStream;
 
 std::string Quote(const std::string& path) { return "'" + path + "'"; }
 
-// The streams ffprobe finds, packets counted by reading the whole file.
-std::vector<Stream> Probe(const std::string& path) {
-  std::istringstream lines(CommandOutput(
-      "ffprobe -v error -count_packets -show_entries "
-      "stream=codec_type,codec_name,width,height,nb_read_packets -of compact=p=0 " +
-      Quote(path)));
-  std::vector<Stream> streams;
-  for (std::string line; std::getline(lines, line);) {
-    std::map<std::string, std::string> field;
-    std::istringstream parts(line);
-    for (std::string part; std::getline(parts, part, '|');) {
-      const size_t eq = part.find('=');
-      if (eq != std::string::npos) field[part.substr(0, eq)] = part.substr(eq + 1);
-    }
-    Stream s{field["codec_type"], field["codec_name"], std::atoi(field["width"].c_str()),
-             std::atoi(field["height"].c_str()), std::atol(field["nb_read_packets"].c_str())};
-    streams.push_back(s);
-  }
-  return streams;
-}
+std::vector<Stream> Probe(const std::string& path) { return ProbeStreams(path); }
 
 // Bytes of audio in the file (16-bit mono at 8000 Hz: 16000 a second).
 long AudioBytes(const std::string& path) {
