@@ -203,6 +203,13 @@ class CMp4Copy {
       int finished = m_reencode ? m_reencode->Finish(Sink()) : 0;
       if (finished >= 0) finished = m_writer.Finish();
       if (finished < 0) m_step = Failed(ExportOutcome::kWriteFailed, AvErrorText(finished));
+      if (m_reencode) {
+        // A unit that did not decode has no picture in the file: count what is there.
+        const int front = m_reencode->Pictures(0), rear = m_reencode->Pictures(1);
+        m_short = m_short || front < m_result.framesCopied || rear < m_result.rearCopied;
+        m_result.framesCopied = front;
+        m_result.rearCopied = rear;
+      }
     }
     Report();
   }
@@ -353,7 +360,7 @@ class CMp4Copy {
   std::unique_ptr<CMp4Reencode> m_reencode;  // when the video is re-encoded
   CMp4Writer m_writer;
   bool m_started = false, m_cancelled = false, m_readFailed = false;
-  bool m_short = false;  // a recording read to its end with fewer frames than it states
+  bool m_short = false;  // fewer frames read or decoded than the recordings state
   Step m_step;
   std::vector<uint8_t> m_sets[2];  // each camera's SPS + PPS, Annex B
   std::deque<HeldChunk> m_held;

@@ -136,6 +136,7 @@ int CMp4Reencode::Receive(int camera, const Mp4PacketSink& sink) {
 
 int CMp4Reencode::Decoded(int camera, const AVFrame* frame, const Mp4PacketSink& sink) {
   if (frame->best_effort_timestamp == AV_NOPTS_VALUE) return 0;
+  ++m_pictures[camera];
   if (!m_sideBySide) {
     const AVCodecContext* out = m_encoder[camera].get();
     ToCanvas(camera, frame, 0, out->width, out->height);

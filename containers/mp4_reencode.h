@@ -48,6 +48,9 @@ class CMp4Reencode {
   int Put(int camera, const uint8_t* data, int size, int64_t index, const Mp4PacketSink& sink);
   // The decoders' and encoders' last frames. 0 or an AVERROR.
   int Finish(const Mp4PacketSink& sink);
+  // Camera's pictures decoded and passed on to the encoder so far: after Finish, those in
+  // the file.
+  int Pictures(int camera) const { return m_pictures[camera]; }
 
  private:
   struct Free {
@@ -90,4 +93,5 @@ class CMp4Reencode {
   // frames decoded.
   std::deque<Frame> m_fronts;
   Frame m_rearBefore, m_rear;
+  int m_pictures[2] = {};
 };

@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -334,7 +335,57 @@ TEST_F(Mp4Reencode, HandsEachPictureToTheOverlayAtItsTime) {
   }
 }
 
-// Each packet's time (pts_time, in seconds) of a track ("v:0", "v:1", "a:0"), in file order.
+// The real parser, but one front frame's unit holds no picture (an access unit delimiter
+// alone), as a damaged chunk may.
+class CPictureless : public CForwardingParser {
+ public:
+  CPictureless(VMediaParser& real, int frame) : CForwardingParser(real), m_frame(frame) {}
+  ChunkStatus NextChunk(char id[4], void* buffer, int* size) override {
+    const ChunkStatus status = m_real.NextChunk(id, buffer, size);
+    if (status == ChunkStatus::kChunk && ChunkKindOf(id) == kKindFrontVideo && m_front++ == m_frame) {
+      static const uint8_t kDelimiter[] = {0, 0, 0, 1, 0x09, 0xF0};
+      std::memcpy(buffer, kDelimiter, sizeof kDelimiter);
+      *size = sizeof kDelimiter;
+    }
+    return status;
+  }
+
+ private:
+  const int m_frame;
+  int m_front = 0;
+};
+
+// A copy keeps the unit as the card holds it; a re-encode has no picture for it, and says a
+// frame is missing rather than complete.
+TEST_F(Mp4Reencode, AUnitWithoutAPictureIsCountedAsLost) {
+  OpenLibrary();
+  const Recording& r = m_recordings.front();
+  const long front = static_cast<long>(r.counts.front);
+  const struct {
+    Mp4Video video;
+    ExportOutcome outcome;
+    long frontFrames;
+  } cases[] = {
+      {Mp4Video::kCopy, ExportOutcome::kComplete, front},
+      {Mp4Video::kReencode, ExportOutcome::kFramesLost, front - 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.video));
+    fs::remove_all(m_out);
+    fs::create_directory(m_out);
+    CPictureless parser(m_parser, 10);
+    CMp4Export exporter(parser);
+    const Mp4Job job{r.Source(), r.name, Mp4Name(r), true, c.video, nullptr};
+    const Mp4Result result = exporter.ExportAll(m_out, {job}, nullptr).front();
+    EXPECT_EQ(result.outcome, c.outcome) << DescribeMp4Result(result);
+    EXPECT_EQ(result.framesCopied, c.frontFrames);
+    EXPECT_EQ(result.rearCopied, static_cast<long>(r.counts.rear));
+    const std::vector<Track> tracks = Probe(m_out + "/" + Mp4Name(r));
+    ASSERT_EQ(tracks.size(), 3u);
+    EXPECT_EQ(tracks[0].packets, c.frontFrames);
+  }
+}
+
 // A recording without sound: its cameras' tracks and no audio track, not a silent one.
 TEST(Mp4WithoutSound, HasVideoTracksOnly) {
   if (!HaveProgram("ffprobe")) GTEST_SKIP() << "needs ffprobe";

@@ -15,6 +15,7 @@ extern "C" {
 #include <vector>
 
 #include "concurrency/trace.h"
+#include "containers/media_parser.h"
 #include "tat/card.h"
 #include "tat/store_format.h"
 #include "tat/tat_library.h"
@@ -69,6 +70,40 @@ inline std::vector<std::string> FilesIn(const std::string& folder) {
 }
 
 inline std::string Mp4Name(const Recording& r) { return r.name.substr(0, r.name.size() - 4) + ".mp4"; }
+
+// A parser that passes every call on to a real one; tests override what they change.
+class CForwardingParser : public VMediaParser {
+ public:
+  explicit CForwardingParser(VMediaParser& real) : m_real(real) {}
+  bool Start() override { return m_real.Start(); }
+  void Stop() override { m_real.Stop(); }
+  int Open(const char* path, MediaInfo* info) override { return m_real.Open(path, info); }
+  void Close() override { m_real.Close(); }
+  int ReadNext(void* buffer, int* size) override { return m_real.ReadNext(buffer, size); }
+  int ReadChunk(char id[4], void* buffer, int* size) override {
+    return m_real.ReadChunk(id, buffer, size);
+  }
+  ChunkStatus NextChunk(char id[4], void* buffer, int* size) override {
+    return m_real.NextChunk(id, buffer, size);
+  }
+  bool BuildIndex(const char* path, MediaInfo* info) override {
+    return m_real.BuildIndex(path, info);
+  }
+  void Hook(int value) override { m_real.Hook(value); }
+  int* GetVideoSize(int out[2], int stream) override { return m_real.GetVideoSize(out, stream); }
+  int GetFrameRate(int stream) override { return m_real.GetFrameRate(stream); }
+  void GetAudioFormat(int* bits, int* rate) override { m_real.GetAudioFormat(bits, rate); }
+  int Read(void* buffer, int count) override { return m_real.Read(buffer, count); }
+  int Seek(int offset, int origin) override { return m_real.Seek(offset, origin); }
+  int Tell() override { return m_real.Tell(); }
+  int GetTotalFrames() override { return m_real.GetTotalFrames(); }
+  int SeekToTime(float seconds) override { return m_real.SeekToTime(seconds); }
+  bool SeekReportsTime() override { return m_real.SeekReportsTime(); }
+  bool ReadFailed() override { return m_real.ReadFailed(); }
+
+ protected:
+  VMediaParser& m_real;
+};
 
 class Mp4Export : public ::testing::Test {
  protected:

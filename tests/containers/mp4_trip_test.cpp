@@ -165,47 +165,23 @@ TEST_F(Mp4Trip, ToolRefusesABadTripAndWritesNothing) {
 
 // The real parser, but the front picture of one recording stated at another size or rate:
 // a trip that cannot be one MP4 track.
-class CResizedParser : public VMediaParser {
+class CResizedParser : public CForwardingParser {
  public:
   CResizedParser(VMediaParser& real, std::string source, int grow, int fps)
-      : m_real(real), m_source(std::move(source)), m_grow(grow), m_fps(fps) {}
-  bool Start() override { return m_real.Start(); }
-  void Stop() override { m_real.Stop(); }
+      : CForwardingParser(real), m_source(std::move(source)), m_grow(grow), m_fps(fps) {}
   int Open(const char* path, MediaInfo* info) override {
     m_changed = m_source == path;
     const int opened = m_real.Open(path, info);
     if (m_changed) info->frontFrameRate += m_fps;
     return opened;
   }
-  void Close() override { m_real.Close(); }
-  int ReadNext(void* buffer, int* size) override { return m_real.ReadNext(buffer, size); }
-  int ReadChunk(char id[4], void* buffer, int* size) override {
-    return m_real.ReadChunk(id, buffer, size);
-  }
-  ChunkStatus NextChunk(char id[4], void* buffer, int* size) override {
-    return m_real.NextChunk(id, buffer, size);
-  }
-  bool BuildIndex(const char* path, MediaInfo* info) override {
-    return m_real.BuildIndex(path, info);
-  }
-  void Hook(int value) override { m_real.Hook(value); }
   int* GetVideoSize(int out[2], int stream) override {
     m_real.GetVideoSize(out, stream);
     if (m_changed && stream == 0) out[0] += m_grow;
     return out;
   }
-  int GetFrameRate(int stream) override { return m_real.GetFrameRate(stream); }
-  void GetAudioFormat(int* bits, int* rate) override { m_real.GetAudioFormat(bits, rate); }
-  int Read(void* buffer, int count) override { return m_real.Read(buffer, count); }
-  int Seek(int offset, int origin) override { return m_real.Seek(offset, origin); }
-  int Tell() override { return m_real.Tell(); }
-  int GetTotalFrames() override { return m_real.GetTotalFrames(); }
-  int SeekToTime(float seconds) override { return m_real.SeekToTime(seconds); }
-  bool SeekReportsTime() override { return m_real.SeekReportsTime(); }
-  bool ReadFailed() override { return m_real.ReadFailed(); }
 
  private:
-  VMediaParser& m_real;
   const std::string m_source;
   const int m_grow, m_fps;
   bool m_changed = false;
