@@ -17,6 +17,8 @@
 
 namespace {
 
+// Sanitizer builds print their own report.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 void OnCrash(int signal) {
   void* frames[64];
   const int count = backtrace(frames, 64);
@@ -35,11 +37,12 @@ void OnCrash(int signal) {
 }
 
 void ReportCrashes() {
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
   prctl(PR_SET_PTRACER, PR_SET_PTRACER_ANY, 0, 0, 0);  // gdb, our child, may look at us
   for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) ::signal(signal, OnCrash);
-#endif
 }
+#else
+void ReportCrashes() {}
+#endif
 
 }  // namespace
 
