@@ -1,6 +1,6 @@
-// The AVI export of recordings of the library's card, through a card reader of its own: what
-// the tool's export and evidence commands run on their own thread (the viewer's export runs
-// on its worker with a cancel of its own).
+// The AVI export of recordings of the library's card, through a card reader of its own, on
+// the calling thread: what `roadkeep-tool export` and the evidence package run (the viewer's
+// own export runs on its worker, with a cancel of its own). The observer may cancel.
 #pragma once
 
 #include <string>
