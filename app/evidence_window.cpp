@@ -3,15 +3,12 @@
 // that is there), and the evidence controller makes the package into it on its own thread
 // while playback goes on; a progress dialog with Cancel shows meanwhile, and a message at
 // the end says where the package is and whether it is complete. GUI thread only.
-#include <QAbstractButton>
 #include <QDateTime>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QUrl>
 #include <filesystem>
 #include <system_error>
 
@@ -99,16 +96,8 @@ void CZarezeRadidaDlg::ShowEvidenceDone(const QString& folder, bool complete, bo
                     "証拠パッケージは不完全です: %2\nフォルダー: %1")
                .arg(where, failure);
   }
-  QMessageBox message(complete ? QMessageBox::Information : QMessageBox::Warning,
-                      LoadString(IDS_APP_TITLE), text, QMessageBox::Ok, this);
-  message.setObjectName(QStringLiteral("EvidenceDoneMessage"));
-  QAbstractButton* open = message.addButton(
-      PickText(m_language, "폴더 열기", "Open folder", "フォルダーを開く"), QMessageBox::ActionRole);
-  open->setObjectName(QStringLiteral("OpenFolder"));
-  message.exec();
-  if (message.clickedButton() == open) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));  // the desktop's file manager
-  }
+  ShowFolderMessage(complete ? QMessageBox::Information : QMessageBox::Warning,
+                    QStringLiteral("EvidenceDoneMessage"), text, folder);
 }
 
 bool CZarezeRadidaDlg::ChooseEvidenceFolder(std::vector<Recording> recordings) {

@@ -143,15 +143,20 @@ void CZarezeRadidaDlg::ShowExportDone(const std::vector<ExportResult>& results) 
                "エクスポートした録画: %1 件\nフォルダー: %2")
           .arg(saved)
           .arg(folder);
-  QMessageBox message(QMessageBox::Information, LoadString(IDS_APP_TITLE), text, QMessageBox::Ok,
-                      this);
-  message.setObjectName(QStringLiteral("ExportDoneMessage"));
+  ShowFolderMessage(QMessageBox::Information, QStringLiteral("ExportDoneMessage"), text,
+                    m_targetFolder);
+}
+
+void CZarezeRadidaDlg::ShowFolderMessage(QMessageBox::Icon icon, const QString& objectName,
+                                         const QString& text, const QString& folder) {
+  QMessageBox message(icon, LoadString(IDS_APP_TITLE), text, QMessageBox::Ok, this);
+  message.setObjectName(objectName);
   QAbstractButton* open = message.addButton(
       PickText(m_language, "폴더 열기", "Open folder", "フォルダーを開く"), QMessageBox::ActionRole);
   open->setObjectName(QStringLiteral("OpenFolder"));
   message.exec();
   if (message.clickedButton() == open) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(m_targetFolder));  // the desktop's file manager
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));  // the desktop's file manager
   }
 }
 

@@ -22,6 +22,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMessageBox>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -178,6 +179,10 @@ class CZarezeRadidaDlg : public QWidget {
   // After an export that saved every recording: how many, where, and a button that opens the
   // folder in the desktop's file manager.
   void ShowExportDone(const std::vector<ExportResult>& results);
+  // A message box of text with OK and "Open folder", which opens folder in the desktop's file
+  // manager.
+  void ShowFolderMessage(QMessageBox::Icon icon, const QString& objectName, const QString& text,
+                         const QString& folder);
   // After a dialog that paused playback: it plays on when it played before (statusBefore, a
   // CQMVMediaPlayer status).
   void ResumeAfterDialog(int statusBefore);

@@ -62,6 +62,14 @@ BenchCard& Card() {
   return card;
 }
 
+// Seconds the shell command took; negative when it failed.
+double SecondsOf(const std::string& command) {
+  const int64_t start = roadkeep::bench::MonotonicNs();
+  const int status = roadkeep::test::RunCommand(command);
+  const double seconds = static_cast<double>(roadkeep::bench::MonotonicNs() - start) / 1e9;
+  return status == 0 ? seconds : -1;
+}
+
 // The library on the bench's card, or null with the state told why.
 TatHandle* OpenCard(benchmark::State& state, const BenchCard& card) {
   if (!card.error.empty() || card.recording.name.empty()) {
@@ -99,12 +107,10 @@ void BM_Mp4ExportAgainstFfmpeg(benchmark::State& state) {
         state.SkipWithError(DescribeMp4Result(result).c_str());
         break;
       }
-      start = roadkeep::bench::MonotonicNs();
-      const int status = roadkeep::test::RunCommand(
+      const double ffmpegS = SecondsOf(
           "ffmpeg -nostdin -v error -y -i " + Quoted(card.avi) +
           " -map 0:v -map 0:a -c:v copy -c:a aac -movflags +faststart " + Quoted(theirs));
-      const double ffmpegS = static_cast<double>(roadkeep::bench::MonotonicNs() - start) / 1e9;
-      if (status != 0) {
+      if (ffmpegS < 0) {
         state.SkipWithError("ffmpeg failed");
         break;
       }
@@ -165,14 +171,12 @@ void BM_Mp4OverlayEncode(benchmark::State& state) {
         state.SkipWithError(DescribeMp4Result(result).c_str());
         break;
       }
-      start = roadkeep::bench::MonotonicNs();
-      const int status = roadkeep::test::RunCommand(
+      const double ffmpegS = SecondsOf(
           "ffmpeg -nostdin -v error -y -i " + Quoted(card.avi) +
           " -map 0:v -map 0:a -c:v libx264 -preset veryfast -crf 18 -g 60 -c:a aac"
           " -movflags +faststart " +
           Quoted(theirs));
-      const double ffmpegS = static_cast<double>(roadkeep::bench::MonotonicNs() - start) / 1e9;
-      if (status != 0) {
+      if (ffmpegS < 0) {
         state.SkipWithError("ffmpeg failed");
         break;
       }

@@ -74,21 +74,12 @@ class CardJourney : public ::testing::Test {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", m_audio.c_str(), 1);
     m_window = std::make_unique<CZarezeRadidaDlg>(0x09);
-    m_window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    ASSERT_TRUE(ShowActive(m_window.get()));
   }
 
   // The card's folders moved in (or out) at once, as a card is put in or pulled out.
-  void Insert() {
-    for (const char* part : {"TAT", "SETTING"})
-      fs::rename(m_card->dir.Path() / part, fs::path(m_watched) / part);
-  }
-  void Pull() {
-    for (const char* part : {"TAT", "SETTING"})
-      fs::rename(fs::path(m_watched) / part, m_card->dir.Path() / part);
-  }
+  void Insert() { MoveCard(m_card->dir.Path(), m_watched); }
+  void Pull() { MoveCard(m_watched, m_card->dir.Path()); }
 
   CZarezeRadidaDlg& W() { return *m_window; }
   QTreeView& List() { return *W().Controls().List(); }
@@ -213,7 +204,7 @@ TEST_F(CardJourney, ACardGoesInItsRecordingsPlayAndItCanBePulledOutAndPutBack) {
 TEST_F(CardJourney, ACardNamedOrDroppedOpensAsIfInserted) {
   const fs::path mount = fs::path(m_work.File("media")) / "user" / "CARD";
   fs::create_directories(mount);
-  for (const char* part : {"TAT", "SETTING"}) fs::rename(m_card->dir.Path() / part, mount / part);
+  MoveCard(m_card->dir.Path(), mount);
   const std::function<void()> ways[] = {
       [&] {
         const CommandLine line = ParseCommandLine({m_work.File("media/user")});
@@ -354,7 +345,7 @@ TEST_F(CardJourney, ATripPlaysAsOneJourneyAcrossItsRecordings) {
   ASSERT_EQ(RunCommand(BinPath("roadkeep-tool") + " make-card " + made.string() +
                        " --count 3 --seconds 5 --gap 0 --front-only-every 3 >/dev/null"),
             0);
-  for (const char* part : {"TAT", "SETTING"}) fs::rename(made / part, fs::path(m_watched) / part);
+  MoveCard(made, m_watched);
   ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 3; }, kListedMs));
 
   auto* tripsButton = W().findChild<QAbstractButton*>(QStringLiteral("TripsButton"));

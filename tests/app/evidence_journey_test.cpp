@@ -114,13 +114,10 @@ class EvidenceJourney : public ::testing::Test {
     fs::create_directory(m_out);
     const std::string watched = m_work.File("card");
     fs::create_directory(watched);
-    for (const char* part : {"TAT", "SETTING"}) fs::rename(m_card->dir.Path() / part, watched + "/" + part);
+    MoveCard(m_card->dir.Path(), watched);
     setenv("ROADKEEP_CARD_DIRS", watched.c_str(), 1);
     m_window = std::make_unique<CZarezeRadidaDlg>(0x09);
-    m_window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    ASSERT_TRUE(ShowActive(m_window.get()));
     ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 4; }, kWaitMs));
   }
   void TearDown() override {
@@ -277,7 +274,7 @@ TEST_F(EvidenceJourney, ACardPulledOutLeavesAnIncompletePackage) {
   RightClickRow(1);
   ASSERT_TRUE(WaitFor([&] { return gate.Reached(); }, kWaitMs));
   const std::string watched = m_work.File("card");
-  for (const char* part : {"TAT", "SETTING"}) fs::rename(watched + "/" + part, m_card->dir.Path() / part);
+  MoveCard(watched, m_card->dir.Path());
   ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 0; }, kWaitMs)) << "the card watch did not see it go";
   gate.Release();
   ASSERT_TRUE(WaitFor([&] { return !W().Evidence().IsBusy(); }, kWaitMs));

@@ -147,17 +147,9 @@ class ExportJourney : public ::testing::Test {
     fs::create_directory(m_watched);
     setenv("ROADKEEP_CARD_DIRS", m_watched.c_str(), 1);
     m_window = std::make_unique<CZarezeRadidaDlg>(0x09);
-    m_window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
-    Move(m_card->dir.Path(), m_watched);
+    ASSERT_TRUE(ShowActive(m_window.get()));
+    MoveCard(m_card->dir.Path(), m_watched);
     ASSERT_TRUE(WaitFor([&] { return ListRows(W()) == 4; }, kWaitMs));
-  }
-
-  // The card's folders moved at once, as a card is put in or pulled out.
-  static void Move(const fs::path& from, const fs::path& to) {
-    for (const char* part : {"TAT", "SETTING"}) fs::rename(from / part, to / part);
   }
 
   CZarezeRadidaDlg& W() { return *m_window; }
@@ -331,7 +323,7 @@ TEST_F(ExportJourney, PullingTheCardStopsTheExportAndLeavesNoPartialFile) {
   const std::string first = Out(0), second = Out(1);
   ClickDownload();
   ASSERT_TRUE(WaitFor([&] { return gate.Reached(); }, kWaitMs));
-  Move(m_watched, m_card->dir.Path());
+  MoveCard(m_watched, m_card->dir.Path());
   ASSERT_TRUE(WaitFor([&] { return !W().ExportBusy() && !Progress().isVisible(); }, kWaitMs));
   gate.Release();
   ASSERT_TRUE(WaitFor([&] { return answerer.messages.size() == 2; }, kWaitMs))

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTest>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QThread>
@@ -111,6 +112,17 @@ bool MostlyNonBlack(const QImage& image, double fraction) {
     }
   }
   return lit > fraction * rgb.width() * rgb.height();
+}
+
+void MoveCard(const std::filesystem::path& from, const std::filesystem::path& to) {
+  for (const char* part : {"TAT", "SETTING"}) std::filesystem::rename(from / part, to / part);
+}
+
+bool ShowActive(QWidget* window, int timeoutMs) {
+  window->show();
+  if (!QTest::qWaitForWindowExposed(window, timeoutMs)) return false;
+  window->activateWindow();
+  return QTest::qWaitForWindowActive(window, timeoutMs);
 }
 
 void ChooseFolder(QFileDialog* dialog, const QString& folder) {

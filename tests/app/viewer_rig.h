@@ -5,6 +5,7 @@
 
 #include <QRect>
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -15,6 +16,7 @@ class CZarezeRadidaDlg;
 class QFileDialog;
 class QImage;
 class QString;
+class QWidget;
 
 namespace roadkeep::test {
 
@@ -59,6 +61,14 @@ void SaveShot(const QImage& shot, const QString& name);
 
 // Whether more than `fraction` of the image's pixels are brighter than black.
 bool MostlyNonBlack(const QImage& image, double fraction = 0.5);
+
+// The card's folders (TAT, SETTING) moved from one folder to another at once, as a card is
+// put in or pulled out.
+void MoveCard(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Shows window and makes it the active one, as the window system does for a program just
+// started; false when it does not become so within timeoutMs.
+bool ShowActive(QWidget* window, int timeoutMs = 5000);
 
 // Answers a folder dialog with folder, as a user who typed it would.
 void ChooseFolder(QFileDialog* dialog, const QString& folder);
