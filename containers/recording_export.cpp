@@ -12,7 +12,8 @@
 
 #include "containers/avi_writer.h"
 #include "containers/media_parser.h"
-#include "containers/part_file.h"
+#include "platform/part_file.h"
+#include "platform/safe_text.h"
 
 namespace {
 
@@ -39,9 +40,14 @@ bool IsSafeExportName(const std::string& name) {
   if (name.empty() || name.size() > kMaxExportNameBytes) return false;
   if (name.find("..") != std::string::npos) return false;
   bool usable = false;
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) return false;
+  // Valid UTF-8 without controls, line breaks or reordering marks: the name shows as it is in
+  // a file manager, a terminal and the viewer.
+  for (size_t at = 0; at < name.size();) {
+    char32_t c = 0;
+    const size_t length = roadkeep::platform::Utf8At(name, at, &c);
+    if (length == 0 || c == '/' || c == '\\' || roadkeep::platform::IsHiddenCharacter(c)) {
+      return false;
+    }
     if (c != '.' && c != ' ') usable = true;
   }
   return usable;

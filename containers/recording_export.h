@@ -66,7 +66,8 @@ void PlanExportFiles(const std::string& folder, ExistingFiles existing,
 using ExportFrameCallback = bool (*)(void* context, int frame, int total);
 
 // Whether a name from the card can be a file name in the export folder: not empty, not only
-// dots and blanks, no path separator, no "..", no control character, at most NAME_MAX bytes.
+// dots and blanks, no path separator, no "..", valid UTF-8 without a control character, line
+// separator or bidirectional mark (platform/safe_text.h), at most NAME_MAX bytes.
 bool IsSafeExportName(const std::string& name);
 // folder "/" name (no second "/" after a folder that ends in one); the name alone for an
 // empty folder.

@@ -111,6 +111,12 @@ std::string Sha256OfFile(const std::string& path, int* error) {
     if (error != nullptr) *error = errno;
     return {};
   }
+  std::string hash = Sha256OfFd(fd, error);
+  ::close(fd);
+  return hash;
+}
+
+std::string Sha256OfFd(int fd, int* error) {
   std::vector<uint8_t> buffer(1 << 20);
   CSha256 sha;
   for (;;) {
@@ -119,12 +125,10 @@ std::string Sha256OfFile(const std::string& path, int* error) {
     if (n < 0) {
       if (errno == EINTR) continue;
       if (error != nullptr) *error = errno;
-      ::close(fd);
       return {};
     }
     sha.Update(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(n)));
   }
-  ::close(fd);
   if (error != nullptr) *error = 0;
   return sha.FinishHex();
 }

@@ -28,3 +28,5 @@ std::string Sha256Hex(std::span<const uint8_t> bytes);
 // The file's digest, read 1 MiB at a time. Empty, with *error (optional) the errno, when the
 // file cannot be opened or read.
 std::string Sha256OfFile(const std::string& path, int* error = nullptr);
+// The same of what is left to read from fd; the caller keeps the fd and closes it.
+std::string Sha256OfFd(int fd, int* error = nullptr);

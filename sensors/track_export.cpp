@@ -1,27 +1,13 @@
 #include "sensors/track_export.h"
 
+#include "platform/safe_text.h"
 #include "sensors/fixed_text.h"
 #include "sensors/impacts.h"
 
 namespace roadkeep::sensors {
 namespace {
 
-// Text for XML character data and attribute values.
-std::string XmlEscaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default:
-        // Control characters are not allowed in XML 1.0.
-        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
-    }
-  }
-  return out;
-}
+using roadkeep::platform::XmlText;
 
 // utcMs: the fix's own UTC, else the recording's start plus its time (kNoTime: left out).
 void AddPoint(const GpsFix& f, int64_t utcMs, std::string* out) {
@@ -46,7 +32,7 @@ std::string Cell(double value, int decimals, bool known) {
 std::string GpxText(std::span<const NamedTrack> tracks, const std::string& creator) {
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<gpx version=\"1.1\" creator=\"" + XmlEscaped(creator) + "\"\n"
+      "<gpx version=\"1.1\" creator=\"" + XmlText(creator) + "\"\n"
       "     xmlns=\"http://www.topografix.com/GPX/1/1\"\n"
       "     xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v2\"\n"
       "     xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\n"
@@ -54,7 +40,7 @@ std::string GpxText(std::span<const NamedTrack> tracks, const std::string& creat
       "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n";
   for (const NamedTrack& named : tracks) {
     if (named.track.fixes.empty()) continue;
-    out += "  <trk>\n    <name>" + XmlEscaped(named.name) + "</name>\n";
+    out += "  <trk>\n    <name>" + XmlText(named.name) + "</name>\n";
     for (size_t i = 0; i < named.track.fixes.size(); ++i) {
       const GpsFix& f = named.track.fixes[i];
       if (f.startsRun) out += i == 0 ? "    <trkseg>\n" : "    </trkseg>\n    <trkseg>\n";

@@ -10,14 +10,17 @@
 
 #include "containers/avi_extractor.h"
 #include "containers/avi_writer.h"
+#include "platform/safe_text.h"
 #include "tools/commands.h"
+
+using roadkeep::platform::TerminalText;
 
 namespace {
 
 constexpr int kChunkCapacity = 0x200000;
 
 int Fail(const char* what, const char* path) {
-  std::fprintf(stderr, "roadkeep-tool: %s: %s\n", path, what);
+  std::fprintf(stderr, "roadkeep-tool: %s: %s\n", TerminalText(path).c_str(), what);
   return 1;
 }
 
@@ -42,7 +45,8 @@ int AviInfoCommand(int argc, char** argv) {
   if (moviSize == 0) return Fail("not a readable AVI recording", argv[0]);
   const bool indexed = !info.frameIndex.empty() || info.rearFrameCount > 0;
 
-  std::printf("file: %s\nmovi size: %d\ntotal frames (header): %d\n", argv[0], moviSize,
+  std::printf("file: %s\nmovi size: %d\ntotal frames (header): %d\n", TerminalText(argv[0]).c_str(),
+              moviSize,
               reader.GetTotalFrames());
   for (int stream = 0; stream < reader.VideoStreamCount() && stream < 2; ++stream) {
     int size[2];
@@ -69,7 +73,7 @@ int AviInfoCommand(int argc, char** argv) {
     ++perId[std::string(id, 4)];
     payload += size;
   }
-  for (const auto& [id, count] : perId) std::printf("chunks %s: %d\n", id.c_str(), count);
+  for (const auto& [id, count] : perId) std::printf("chunks %s: %d\n", TerminalText(id).c_str(), count);
   std::printf("payload bytes: %lld\n", payload);
   reader.Close();
   return 0;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/safe_text.h"
 #include "tat/card.h"
 #include "tat/recording_list.h"
 #include "tat/store_reader.h"
@@ -18,11 +19,12 @@
 #include "tools/commands.h"
 
 using namespace roadkeep::tat;
+using roadkeep::platform::TerminalText;
 
 namespace {
 
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "roadkeep-tool: %s\n", why.c_str());
+  std::fprintf(stderr, "roadkeep-tool: %s\n", TerminalText(why).c_str());
   return 1;
 }
 
@@ -93,7 +95,8 @@ int ListCommand(int argc, char** argv) {
       const std::string why = StoreErrorText(card->StoreError(kind));
       const auto path = std::filesystem::path(argv[0]) / kStoreFolder / StoreFileName(kind);
       std::printf("%s (cannot be read: %s)\n", KindWord(kind), why.c_str());
-      std::fprintf(stderr, "roadkeep-tool: cannot read %s: %s\n", path.c_str(), why.c_str());
+      std::fprintf(stderr, "roadkeep-tool: cannot read %s: %s\n", TerminalText(path.string()).c_str(),
+                   why.c_str());
       ++unreadable;
       continue;
     }
@@ -101,9 +104,9 @@ int ListCommand(int argc, char** argv) {
     std::printf("%s (%zu)\n", KindWord(kind), recordings.size());
     for (const Recording& r : recordings) {
       const bool listed = static_cast<int32_t>(r.sizeBytes) >= kListingFloor;
-      std::printf("  %-32s %10u bytes %7.1f s%s%s\n", r.name.c_str(), r.sizeBytes,
+      std::printf("  %-32s %10u bytes %7.1f s%s%s\n", TerminalText(r.name).c_str(), r.sizeBytes,
                   r.durationMs / 1000.0, listed ? "" : "  (below 512 KiB: not listed)",
-                  r.damage.empty() ? "" : ("  (damaged: " + r.damage + ")").c_str());
+                  r.damage.empty() ? "" : ("  (damaged: " + TerminalText(r.damage) + ")").c_str());
     }
   }
   TatRelease(handle);
@@ -131,7 +134,9 @@ int DumpCommand(int argc, char** argv) {
     if (std::strcmp(e.header.name, argv[1]) != 0) continue;
     if (found++ > 0) std::printf("\n");  // each recording of the name, in store order
     const EntryHeader& h = e.header;
-    std::printf("name %s\nkind %d (%s)\nposition %lld\nsize %u\nfinished %s\n", h.name, h.kindCode,
+    const std::string name(h.name, strnlen(h.name, sizeof h.name));
+    std::printf("name %s\nkind %d (%s)\nposition %lld\nsize %u\nfinished %s\n",
+                TerminalText(name).c_str(), h.kindCode,
                 KindWord(h.kindCode), static_cast<long long>(e.position), e.size,
                 e.finished ? "yes" : "no (cut short)");
     std::printf("cameras %d\nfront %ux%u at %u fps, %u frames\nrear %ux%u at %u fps, %u frames\n",

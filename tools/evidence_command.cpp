@@ -14,6 +14,7 @@ extern "C" {
 #include <vector>
 
 #include "concurrency/trace.h"
+#include "platform/safe_text.h"
 #include "platform/time_left.h"
 #include "tat/card.h"
 #include "tat/tat_library.h"
@@ -22,12 +23,14 @@ extern "C" {
 #include "tools/evidence_package.h"
 #include "tools/overlay_band.h"
 
+using roadkeep::platform::TerminalText;
+
 namespace {
 
 constexpr char kUsage[] = "usage: roadkeep-tool evidence DIR OUT_DIR NAME... [--mp4] [--overlay]\n";
 
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "roadkeep-tool: evidence: %s\n", why.c_str());
+  std::fprintf(stderr, "roadkeep-tool: evidence: %s\n", TerminalText(why).c_str());
   return 1;
 }
 
@@ -53,19 +56,20 @@ int MakePackage(TatHandle* handle, const std::string& out, const std::vector<std
     shown = now;
     const std::string left =
         TimeLeftText(std::chrono::duration<double>(now - started).count(), done);
-    std::fprintf(stderr, "\r%s  %d%%%s\033[K", step.c_str(), static_cast<int>(done * 100),
+    std::fprintf(stderr, "\r%s  %d%%%s\033[K", TerminalText(step).c_str(), static_cast<int>(done * 100),
                  left.empty() ? "" : (", " + left + " left").c_str());
     return true;
   };
   const EvidenceResult result = MakeEvidencePackage(handle, out, recordings, options, progress);
   if (tty) std::fputs("\r\033[K", stderr);
   if (!result.begun) return Fail(result.failure);
-  for (const std::string& line : result.copies) std::printf("%s\n", line.c_str());
+  for (const std::string& line : result.copies) std::printf("%s\n", TerminalText(line).c_str());
   if (!result.complete) {
     if (!result.manifestSaved) Fail(std::string(kManifestFile) + ": cannot be written");
     return Fail(result.failure + "; no " + kSumsFile + " written");
   }
-  std::printf("%s: %zu files and %s\n", out.c_str(), result.files.size() + 1, kSumsFile);
+  std::printf("%s: %zu files and %s\n", TerminalText(out).c_str(), result.files.size() + 1,
+              kSumsFile);
   return 0;
 }
 

@@ -1,38 +1,32 @@
 #include "tools/evidence_package.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <map>
+#include <set>
+#include <string_view>
+#include <utility>
 #include <sstream>
 
+#include "platform/safe_text.h"
 #include "platform/sha256.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quoted(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
+std::string Quoted(const std::string& text) { return roadkeep::platform::JsonString(text); }
 
-// The string starting at the quote at text[at]; npos past its end when there is none.
+// The string starting at the quote at text[at], as JsonString writes one (its "\uXXXX" read
+// as UTF-8); npos past its end when there is none.
 size_t ReadQuoted(const std::string& text, size_t at, std::string* value) {
   value->clear();
   if (at >= text.size() || text[at] != '"') return std::string::npos;
@@ -41,7 +35,9 @@ size_t ReadQuoted(const std::string& text, size_t at, std::string* value) {
     if (text[i] == '\\' && i + 1 < text.size()) {
       ++i;
       if (text[i] == 'u' && i + 4 < text.size()) {
-        *value += static_cast<char>(std::strtol(text.substr(i + 1, 4).c_str(), nullptr, 16));
+        auto code = static_cast<char32_t>(std::strtoul(text.substr(i + 1, 4).c_str(), nullptr, 16));
+        if (code >= 0xD800 && code <= 0xDFFF) code = 0xFFFD;  // we never write surrogates
+        roadkeep::platform::AppendUtf8(code, value);
         i += 4;
         continue;
       }
@@ -154,37 +150,148 @@ OutFolder OutFolderState(const std::string& path) {
   return it == fs::directory_iterator() ? OutFolder::kEmpty : OutFolder::kHoldsFiles;
 }
 
-std::vector<VerifyLine> VerifyPackage(const std::string& folder) {
-  std::ifstream in(fs::path(folder) / kSumsFile, std::ios::binary);
-  if (!in) return {{VerifyStatus::kNoSums, kSumsFile}};
-  std::vector<PackageFile> sums;
-  if (!ParseSums(std::string(std::istreambuf_iterator<char>(in), {}), &sums)) {
-    return {{VerifyStatus::kBadSums, kSumsFile}};
+namespace {
+
+// An open file descriptor, closed when dropped.
+class CFd {
+ public:
+  explicit CFd(int fd = -1) : m_fd(fd) {}
+  CFd(CFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+  CFd& operator=(CFd&& other) noexcept {
+    std::swap(m_fd, other.m_fd);
+    return *this;
   }
+  CFd(const CFd&) = delete;
+  CFd& operator=(const CFd&) = delete;
+  ~CFd() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  int Get() const { return m_fd; }
+
+ private:
+  int m_fd;
+};
+
+// A name SHA256SUMS may hold: "a" or "a/b", no empty, "." or ".." part, no NUL.
+bool IsPlainRelativePath(const std::string& name) {
+  if (name.empty() || name.find('\0') != std::string::npos) return false;
+  for (size_t start = 0;;) {
+    const size_t end = name.find('/', start);
+    const std::string_view part = std::string_view(name).substr(start, end - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
+
+// Opens name in the package folder for reading, following no link on the way or at the end
+// and never blocking on a FIFO: kOk with *file a regular file, else why not.
+VerifyStatus OpenInside(int folder, const std::string& name, CFd* file) {
+  if (!IsPlainRelativePath(name)) return VerifyStatus::kRefused;
+  CFd owned;
+  int at = folder;
+  size_t start = 0;
+  for (size_t slash; (slash = name.find('/', start)) != std::string::npos; start = slash + 1) {
+    const std::string part = name.substr(start, slash - start);
+    CFd next(::openat(at, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (next.Get() < 0) {
+      const int error = errno;
+      struct stat st;
+      if (error == ENOTDIR && ::fstatat(at, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          S_ISLNK(st.st_mode)) {
+        return VerifyStatus::kRefused;
+      }
+      return error == ENOENT || error == ENOTDIR ? VerifyStatus::kMissing
+                                                 : VerifyStatus::kUnreadable;
+    }
+    owned = std::move(next);
+    at = owned.Get();
+  }
+  CFd opened(::openat(at, name.c_str() + start, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (opened.Get() < 0) {
+    switch (errno) {
+      case ENOENT: return VerifyStatus::kMissing;
+      case ELOOP: return VerifyStatus::kRefused;
+      case ENXIO: return VerifyStatus::kNotRegular;  // a socket
+      default: return VerifyStatus::kUnreadable;
+    }
+  }
+  struct stat st;
+  if (::fstat(opened.Get(), &st) != 0) return VerifyStatus::kUnreadable;
+  if (!S_ISREG(st.st_mode)) return VerifyStatus::kNotRegular;
+  *file = std::move(opened);
+  return VerifyStatus::kOk;
+}
+
+// The whole of a regular file of the package; kOk or why not.
+VerifyStatus ReadInside(int folder, const std::string& name, std::string* text) {
+  CFd file;
+  const VerifyStatus status = OpenInside(folder, name, &file);
+  if (status != VerifyStatus::kOk) return status;
+  text->clear();
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
+    if (n == 0) return VerifyStatus::kOk;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return VerifyStatus::kUnreadable;
+    text->append(buffer, static_cast<size_t>(n));
+  }
+}
+
+// Each file of the sums hashed through the descriptor OpenInside gave.
+VerifyStatus CheckFile(int folder, const PackageFile& f) {
+  CFd file;
+  const VerifyStatus status = OpenInside(folder, f.name, &file);
+  if (status != VerifyStatus::kOk) return status;
+  int error = 0;
+  const std::string hash = Sha256OfFd(file.Get(), &error);
+  if (hash.empty()) return VerifyStatus::kUnreadable;
+  return hash == f.sha256 ? VerifyStatus::kOk : VerifyStatus::kChanged;
+}
+
+}  // namespace
+
+std::vector<VerifyLine> VerifyPackage(const std::string& folderPath) {
+  const CFd folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.Get() < 0) return {{VerifyStatus::kNoSums, kSumsFile}};
+  std::string text;
+  switch (ReadInside(folder.Get(), kSumsFile, &text)) {
+    case VerifyStatus::kOk: break;
+    case VerifyStatus::kMissing: return {{VerifyStatus::kNoSums, kSumsFile}};
+    default: return {{VerifyStatus::kBadSums, kSumsFile}};
+  }
+  std::vector<PackageFile> sums;
+  if (!ParseSums(text, &sums)) return {{VerifyStatus::kBadSums, kSumsFile}};
   std::map<std::string, VerifyStatus> lines;
   std::map<std::string, std::string> listed;
+  std::set<std::string> topLevel;  // the first part of each name listed
   for (const PackageFile& f : sums) {
-    listed[f.name] = f.sha256;
-    int error = 0;
-    const std::string hash = Sha256OfFile((fs::path(folder) / f.name).string(), &error);
-    lines[f.name] = hash.empty()
-                        ? (error == ENOENT ? VerifyStatus::kMissing : VerifyStatus::kChanged)
-                    : hash == f.sha256 ? VerifyStatus::kOk
-                                       : VerifyStatus::kChanged;
+    // A second line for a name fails it, whatever either says.
+    if (!listed.emplace(f.name, f.sha256).second) {
+      lines[f.name] = VerifyStatus::kDuplicate;
+      continue;
+    }
+    lines[f.name] = CheckFile(folder.Get(), f);
+    topLevel.insert(f.name.substr(0, f.name.find('/')));
   }
-  std::error_code error;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder, error)) {
-    const std::string name = e.path().filename().string();
-    if (name != kSumsFile && listed.count(name) == 0) lines[name] = VerifyStatus::kAdded;
+  if (DIR* dir = ::fdopendir(::dup(folder.Get()))) {
+    while (const dirent* e = ::readdir(dir)) {
+      const std::string name = e->d_name;
+      if (name == "." || name == ".." || name == kSumsFile) continue;
+      if (topLevel.count(name) == 0) lines[name] = VerifyStatus::kAdded;
+    }
+    ::closedir(dir);
   }
   // The manifest's own list must say what SHA256SUMS says of the same files.
-  std::ifstream manifest(fs::path(folder) / kManifestFile, std::ios::binary);
   std::vector<PackageFile> described;
-  if (manifest &&
-      ReadManifestFiles(std::string(std::istreambuf_iterator<char>(manifest), {}), &described)) {
+  if (ReadInside(folder.Get(), kManifestFile, &text) == VerifyStatus::kOk &&
+      ReadManifestFiles(text, &described)) {
     for (const PackageFile& f : described) {
       const auto it = listed.find(f.name);
-      if ((it == listed.end() || it->second != f.sha256) && lines[f.name] == VerifyStatus::kOk) {
+      const auto line = lines.find(f.name);
+      if (it != listed.end() && it->second == f.sha256) continue;
+      if (line == lines.end() || line->second == VerifyStatus::kOk) {
         lines[f.name] = VerifyStatus::kManifestDiffers;
       }
     }
@@ -197,21 +304,29 @@ std::vector<VerifyLine> VerifyPackage(const std::string& folder) {
 }
 
 std::string VerifyLineText(const VerifyLine& line) {
+  const std::string file = roadkeep::platform::TerminalText(line.file);
   switch (line.status) {
     case VerifyStatus::kOk:
-      return "OK  " + line.file;
+      return "OK  " + file;
     case VerifyStatus::kChanged:
-      return "CHANGED  " + line.file;
+      return "CHANGED  " + file;
     case VerifyStatus::kMissing:
-      return "MISSING  " + line.file;
+      return "MISSING  " + file;
     case VerifyStatus::kAdded:
-      return "ADDED  " + line.file;
+      return "ADDED  " + file;
     case VerifyStatus::kNoSums:
       return "NO SHA256SUMS";
     case VerifyStatus::kBadSums:
-      return "UNREADABLE  " + line.file;
+    case VerifyStatus::kUnreadable:
+      return "UNREADABLE  " + file;
     case VerifyStatus::kManifestDiffers:
-      return "MANIFEST DIFFERS  " + line.file;
+      return "MANIFEST DIFFERS  " + file;
+    case VerifyStatus::kRefused:
+      return "REFUSED  " + file;
+    case VerifyStatus::kNotRegular:
+      return "NOT A FILE  " + file;
+    case VerifyStatus::kDuplicate:
+      return "DUPLICATE  " + file;
   }
-  return line.file;
+  return file;
 }

@@ -59,13 +59,28 @@ std::string IsoTime(int64_t seconds, bool utc);
 enum class OutFolder { kMissing, kEmpty, kHoldsFiles, kNotFolder, kUnreadable };
 OutFolder OutFolderState(const std::string& path);
 
-enum class VerifyStatus { kOk, kChanged, kMissing, kAdded, kNoSums, kBadSums, kManifestDiffers };
+enum class VerifyStatus {
+  kOk,
+  kChanged,
+  kMissing,
+  kAdded,
+  kNoSums,
+  kBadSums,
+  kManifestDiffers,
+  kRefused,     // not a plain relative path inside the package, or a link on the way
+  kNotRegular,  // a FIFO, device, socket or folder: never read
+  kDuplicate,   // named twice in SHA256SUMS
+  kUnreadable,  // there, but it cannot be opened or read
+};
 struct VerifyLine {
   VerifyStatus status = VerifyStatus::kOk;
   std::string file;
 };
 // Every file of SHA256SUMS hashed again, every other file of the folder reported as added,
-// and the manifest's file hashes held against SHA256SUMS. Lines by file name.
+// and the manifest's file hashes held against SHA256SUMS. Lines by file name. Nothing outside
+// the folder is opened: each name is walked from the folder's descriptor part by part without
+// following a link, and only a regular file is read.
 std::vector<VerifyLine> VerifyPackage(const std::string& folder);
-// "OK  FILE", "CHANGED  FILE", "MISSING  FILE", "ADDED  FILE", "NO SHA256SUMS", ...
+// "OK  FILE", "CHANGED  FILE", "MISSING  FILE", "ADDED  FILE", "NO SHA256SUMS", "REFUSED  FILE",
+// "NOT A FILE  FILE", "DUPLICATE  FILE", ...; the name as TerminalText shows it.
 std::string VerifyLineText(const VerifyLine& line);

@@ -11,10 +11,17 @@
 #include <QPdfWriter>
 #include <memory>
 
+#include "platform/safe_text.h"
+
 namespace {
 
 constexpr int kDpi = 300;
 constexpr int kPictureHeight = 420;  // dots: 3.5 cm at 300 dpi
+
+// Names from the card as one line each, with what cannot be shown as it is spelled out.
+QString Shown(const std::string& text) {
+  return QString::fromStdString(roadkeep::platform::TerminalText(text));
+}
 
 class CPageWriter {
  public:
@@ -25,8 +32,7 @@ class CPageWriter {
     m_painter.setFont(font);
     const int height = QFontMetrics(font, &m_writer).lineSpacing();
     Room(height);
-    m_painter.drawText(0, m_y + QFontMetrics(font, &m_writer).ascent(),
-                       QString::fromStdString(text));
+    m_painter.drawText(0, m_y + QFontMetrics(font, &m_writer).ascent(), Shown(text));
     m_y += height;
   }
   void Pictures(const std::vector<ReportPicture>& pictures, const QFont& font) {
@@ -43,7 +49,7 @@ class CPageWriter {
       } else {
         m_painter.drawRect(QRect(x, m_y, width, kPictureHeight));
       }
-      m_painter.drawText(x, m_y + kPictureHeight + labelHeight, QString::fromStdString(p.label));
+      m_painter.drawText(x, m_y + kPictureHeight + labelHeight, Shown(p.label));
       x += width + 40;
     }
     m_y += kPictureHeight + labelHeight + 20;

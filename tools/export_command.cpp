@@ -13,12 +13,15 @@
 #include <vector>
 
 #include "containers/recording_export.h"
+#include "platform/safe_text.h"
 #include "tat/card.h"
 #include "tat/card_export.h"
 #include "tat/store_format.h"
 #include "concurrency/trace.h"
 #include "tat/tat_library.h"
 #include "tools/commands.h"
+
+using roadkeep::platform::TerminalText;
 
 namespace {
 
@@ -52,7 +55,7 @@ int ReportUnreadableStores(TatHandle* handle) {
     if (card->Refresh(kind) >= 0) continue;
     const auto path = std::filesystem::path(card->Root()) / roadkeep::tat::kStoreFolder /
                       roadkeep::tat::StoreFileName(kind);
-    std::fprintf(stderr, "roadkeep-tool: cannot read %s: %s\n", path.c_str(),
+    std::fprintf(stderr, "roadkeep-tool: cannot read %s: %s\n", TerminalText(path.string()).c_str(),
                  StoreErrorText(card->StoreError(kind)).c_str());
     ++unreadable;
   }
@@ -78,7 +81,8 @@ class CProgressLine : public CRecordingExport::Observer {
  private:
   void Print(int frame, int total) const {
     if (!m_tty) return;
-    std::fprintf(stderr, "\r[%d/%d] %s %d/%d frames   ", m_index + 1, m_count, m_name.c_str(),
+    std::fprintf(stderr, "\r[%d/%d] %s %d/%d frames   ", m_index + 1, m_count,
+                 TerminalText(m_name).c_str(),
                  frame, total);
   }
   bool m_tty = isatty(STDERR_FILENO) != 0;
@@ -106,7 +110,7 @@ int ExportCommand(int argc, char** argv) {
   std::string problem;
   TatHandle* handle = OpenCardAt(args[0], &problem);
   if (handle == nullptr) {
-    std::fprintf(stderr, "roadkeep-tool: %s\n", problem.c_str());
+    std::fprintf(stderr, "roadkeep-tool: %s\n", TerminalText(problem).c_str());
     return 1;
   }
   TatOnCardFound(handle);
@@ -125,7 +129,7 @@ int ExportCommand(int argc, char** argv) {
       const std::string& file = jobs[i].fileName;
       std::string as = !r.path.empty() && file != r.name ? " (as " + file + ")" : "";
       if (r.outcome == ExportOutcome::kExists) as = " (--overwrite replaces it)";
-      std::printf("%s: %s%s\n", r.name.c_str(), DescribeExportResult(r).c_str(), as.c_str());
+      std::printf("%s\n", TerminalText(r.name + ": " + DescribeExportResult(r) + as).c_str());
       problems += IsExportProblem(r) ? 1 : 0;
     }
   }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "decoding/decoder.h"
+#include "platform/safe_text.h"
 #include "playback/player.h"
 #include "platform/video_surface.h"
 #include "tat/card.h"
@@ -15,13 +16,15 @@
 #include "tat/tat_parser.h"
 #include "tools/commands.h"
 
+using roadkeep::platform::TerminalText;
+
 namespace {
 
 constexpr char kUsage[] =
     "usage: roadkeep-tool frame DIR NAME --frame N --out FILE.jpg [--camera front|rear]\n";
 
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "roadkeep-tool: frame: %s\n", why.c_str());
+  std::fprintf(stderr, "roadkeep-tool: frame: %s\n", TerminalText(why).c_str());
   return 1;
 }
 
@@ -78,7 +81,7 @@ int FrameCommand(int argc, char** argv) {
     player.SetParser(&parser);
     player.SetDecoder(&decoder);
     player.StartEngine(&front, &rear);
-    player.OpenMedia(named[0].Source().c_str());
+    player.OpenMedia(named[0].Identity());
     player.PausePlayback();
     player.SeekToFrame(static_cast<int>(frame));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -92,7 +95,8 @@ int FrameCommand(int argc, char** argv) {
     } else if (!player.SaveSnapshot(camera == "rear" ? 1 : 0, out.c_str())) {
       status = Fail("could not write " + out);
     } else {
-      std::printf("%s: frame %lld of %s, %s camera\n", out.c_str(), frame, name.c_str(),
+      std::printf("%s: frame %lld of %s, %s camera\n", TerminalText(out).c_str(), frame,
+                  TerminalText(name).c_str(),
                   camera.c_str());
     }
     player.StopMedia();

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/safe_text.h"
 #include "tools/commands.h"
 
 namespace {
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
     }
     return c.run(argc - 2, argv + 2);
   }
-  std::fprintf(stderr, "roadkeep-tool: unknown command '%s'\n", argv[1]);
+  std::fprintf(stderr, "roadkeep-tool: unknown command '%s'\n",
+               roadkeep::platform::TerminalText(argv[1]).c_str());
   return Usage(stderr, 2);
 }

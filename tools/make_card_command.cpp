@@ -4,10 +4,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/safe_text.h"
 #include "tools/card_maker.h"
 #include "tools/commands.h"
 
 using roadkeep::tools::CardOptions;
+
+using roadkeep::platform::TerminalText;
 
 namespace {
 
@@ -40,7 +43,7 @@ bool ParseSide(const std::string& text, int* side) {
 }
 
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "roadkeep-tool: %s\n", why.c_str());
+  std::fprintf(stderr, "roadkeep-tool: %s\n", TerminalText(why).c_str());
   return 1;
 }
 

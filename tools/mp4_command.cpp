@@ -22,6 +22,7 @@ extern "C" {
 
 #include "concurrency/trace.h"
 #include "containers/mp4_export.h"
+#include "platform/safe_text.h"
 #include "sensors/recording_track.h"
 #include "tat/card.h"
 #include "tat/tat_library.h"
@@ -30,6 +31,8 @@ extern "C" {
 #include "platform/time_left.h"
 #include "tools/commands.h"
 #include "tools/overlay_band.h"
+
+using roadkeep::platform::TerminalText;
 
 namespace {
 
@@ -103,7 +106,8 @@ class CMp4ProgressLine {
   void Print(int done, int total, const std::string& left) const {
     if (!m_tty) return;
     // \033[K clears what a longer line before left behind.
-    std::fprintf(stderr, "\r[%d/%d] %s %d/%d frames%s\033[K", m_index + 1, m_count, m_name.c_str(),
+    std::fprintf(stderr, "\r[%d/%d] %s %d/%d frames%s\033[K", m_index + 1, m_count,
+                 TerminalText(m_name).c_str(),
                  done, total, left.c_str());
   }
   bool m_tty = isatty(STDERR_FILENO) != 0;
@@ -130,7 +134,8 @@ int WriteTrip(TatHandle* handle, const std::string& folder, const std::string& n
   const std::vector<roadkeep::tat::Trip> trips = CardTrips(handle);
   const long index = TripIndex(number, trips.size());
   if (index < 0) {
-    std::fprintf(stderr, "roadkeep-tool: no trip %s on the card (it has %zu)\n", number.c_str(),
+    std::fprintf(stderr, "roadkeep-tool: no trip %s on the card (it has %zu)\n",
+                 TerminalText(number).c_str(),
                  trips.size());
     return 1;
   }
@@ -150,7 +155,7 @@ int WriteTrip(TatHandle* handle, const std::string& folder, const std::string& n
   line.Done();
   parser.Stop();
   const std::string as = r.path.empty() ? "" : " (" + fileName + ")";
-  std::printf("%s: %s%s\n", name.c_str(), DescribeMp4Result(r).c_str(), as.c_str());
+  std::printf("%s\n", TerminalText(name + ": " + DescribeMp4Result(r) + as).c_str());
   return r.outcome == ExportOutcome::kComplete ? 0 : 1;
 }
 
@@ -187,7 +192,7 @@ int Mp4Command(int argc, char** argv) {
   std::string problem;
   TatHandle* handle = OpenCardAt(argv[0], &problem);
   if (handle == nullptr) {
-    std::fprintf(stderr, "roadkeep-tool: %s\n", problem.c_str());
+    std::fprintf(stderr, "roadkeep-tool: %s\n", TerminalText(problem).c_str());
     return 1;
   }
   TatOnCardFound(handle);
@@ -227,7 +232,7 @@ int Mp4Command(int argc, char** argv) {
               .front();
       line.Done();
       const std::string as = r.path.empty() ? "" : " (" + job.fileName + ")";
-      std::printf("%s: %s%s\n", r.name.c_str(), DescribeMp4Result(r).c_str(), as.c_str());
+      std::printf("%s\n", TerminalText(r.name + ": " + DescribeMp4Result(r) + as).c_str());
       problems += r.outcome == ExportOutcome::kComplete ? 0 : 1;
     }
     parser.Stop();

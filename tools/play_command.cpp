@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "decoding/decoder.h"
+#include "platform/safe_text.h"
 #include "playback/player.h"
 #include "playback/recording_sequence.h"
 #include "tat/card.h"
@@ -26,6 +27,8 @@
 #include "tat/tat_library.h"
 #include "tat/trips.h"
 #include "tools/commands.h"
+
+using roadkeep::platform::TerminalText;
 
 namespace {
 
@@ -185,7 +188,7 @@ bool ParseArgs(int argc, char** argv, PlayOptions* o) {
     else if (o->dir.empty()) o->dir = arg;
     else o->names.push_back(arg);
     if (!ok) {
-      std::fprintf(stderr, "roadkeep-tool: play: bad argument '%s'\n", arg.c_str());
+      std::fprintf(stderr, "roadkeep-tool: play: bad argument '%s'\n", TerminalText(arg).c_str());
       return false;
     }
   }
@@ -303,7 +306,7 @@ Ending PlayTrip(Engine& e, const PlayOptions& o, const roadkeep::tat::Trip& trip
   for (const Recording& r : trip.recordings) sources.push_back(r.Source());
   e.sequence.SetSkipped([&](size_t index) {
     std::fprintf(stderr, "roadkeep-tool: play: %s could not be opened: skipped\n",
-                 trip.recordings[index].name.c_str());
+                 TerminalText(trip.recordings[index].name).c_str());
   });
   e.sequence.Open(std::move(sources), 0, 0);
   const double limit = o.maxSeconds > 0 ? o.maxSeconds : trip.lengthMs / 1000.0 / o.speed + 30;
@@ -352,7 +355,7 @@ void PrintSummary(Engine& e, const std::string& name, Ending ending) {
   double mean = 0, worst = 0, rearMean = 0, rearWorst = 0;
   e.front.Stats(&frontShown, &mean, &worst);
   e.rear.Stats(&rearShown, &rearMean, &rearWorst);
-  std::printf("%s\n", name.c_str());
+  std::printf("%s\n", TerminalText(name).c_str());
   std::printf("  frames shown: front %d, rear %d\n", frontShown, rearShown);
   std::printf("  duration: %d ms, position at end: %d ms\n", e.player.DurationMs(),
               e.player.GetPositionMs());
@@ -374,7 +377,7 @@ int PlayCommand(int argc, char** argv) {
   std::string cardProblem;
   TatHandle* library = OpenCardAt(o.dir, &cardProblem);
   if (library == nullptr) {
-    std::fprintf(stderr, "roadkeep-tool: play: %s\n", cardProblem.c_str());
+    std::fprintf(stderr, "roadkeep-tool: play: %s\n", TerminalText(cardProblem).c_str());
     return 1;
   }
   // Each recording of a name the card holds more than once.
@@ -431,7 +434,7 @@ int PlayCommand(int argc, char** argv) {
         problem = "the audio output failed";
       }
       if (problem != nullptr) {
-        std::fprintf(stderr, "roadkeep-tool: play: %s: %s\n", name.c_str(), problem);
+        std::fprintf(stderr, "roadkeep-tool: play: %s: %s\n", TerminalText(name).c_str(), problem);
         ++failures;
       }
     }

@@ -7,8 +7,11 @@
 #include <ctime>
 #include <string>
 
+#include "platform/safe_text.h"
 #include "settings/recorder_settings.h"
 #include "tools/commands.h"
+
+using roadkeep::platform::TerminalText;
 
 namespace {
 
@@ -94,7 +97,7 @@ bool Apply(const std::string& key, const std::string& value, SettingsForm* form,
 }
 
 void Print(const std::string& path, const SettingsForm& form) {
-  std::printf("file=%s\n", path.c_str());
+  std::printf("file=%s\n", TerminalText(path).c_str());
   for (int i = 0; i < kShareCount; ++i) {
     if (form.shares[i] < 0) {
       std::printf("%s=(none)\n", kShareKeys[i]);
@@ -110,7 +113,8 @@ void Print(const std::string& path, const SettingsForm& form) {
   } else {
     std::printf("power_off_vlt=%d\n", VoltageFromEntry(VoltageEntries()[form.voltage]));
   }
-  std::printf("model=%s\nversion=%s\n", form.model.c_str(), form.version.c_str());
+  std::printf("model=%s\nversion=%s\n", TerminalText(form.model).c_str(),
+              TerminalText(form.version).c_str());
 }
 
 }  // namespace
@@ -123,7 +127,7 @@ int SettingsCommand(int argc, char** argv) {
   const SettingsLocation location = FindCardSettings(argv[0]);
   if (!location.Editable()) {
     std::fprintf(stderr, "settings: %s; nothing read or written\n",
-                 SettingsProblem(location).c_str());
+                 TerminalText(SettingsProblem(location)).c_str());
     return 1;
   }
   const std::string& path = location.path;
@@ -139,13 +143,13 @@ int SettingsCommand(int argc, char** argv) {
     const char* key = argv[i];
     std::string error = std::string(argv[i]) + ": expected key=value";
     if (equals == nullptr || !Apply(std::string(key, equals), equals + 1, &form, &error)) {
-      std::fprintf(stderr, "settings: %s; nothing saved\n", error.c_str());
+      std::fprintf(stderr, "settings: %s; nothing saved\n", TerminalText(error).c_str());
       return 1;
     }
   }
   switch (SaveSettingsForm(file, opened, form)) {
     case SaveResult::kSaved:
-      std::printf("saved %s\n", path.c_str());
+      std::printf("saved %s\n", TerminalText(path).c_str());
       return 0;
     case SaveResult::kBadShares:
       std::fprintf(stderr,
@@ -157,6 +161,6 @@ int SettingsCommand(int argc, char** argv) {
       break;
   }
   std::fprintf(stderr, "settings: cannot write %s (card read-only or removed?); left as it was\n",
-               path.c_str());
+               TerminalText(path).c_str());
   return 1;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/ini_profile.h"
+#include "platform/safe_text.h"
 #include "platform/version.h"
 #include "sensors/fixed_text.h"
 #include "sensors/impacts.h"
@@ -22,12 +23,14 @@
 
 using namespace roadkeep::sensors;
 
+using roadkeep::platform::TerminalText;
+
 namespace {
 
 const std::string kCreator = std::string("Roadkeep ") + kViewerVersion;
 
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "roadkeep-tool: %s\n", why.c_str());
+  std::fprintf(stderr, "roadkeep-tool: %s\n", TerminalText(why).c_str());
   return 1;
 }
 
@@ -97,7 +100,9 @@ int WriteTrackFile(const char* command, int argc, char** argv,
   CCardTracks card;
   if (!card.Read(args[0], std::vector<std::string>(args.begin() + 1, args.end()))) return 1;
   for (const NamedTrack& t : card.tracks) {
-    if (t.track.fixes.empty()) std::fprintf(stderr, "%s: no GPS in this recording\n", t.name.c_str());
+    if (t.track.fixes.empty()) {
+      std::fprintf(stderr, "%s: no GPS in this recording\n", TerminalText(t.name).c_str());
+    }
   }
   if (!SaveFileWhole(out, text(card.tracks))) return Fail("cannot write " + out);
   return 0;
@@ -139,7 +144,8 @@ int ImpactsCommand(int argc, char** argv) {
   if (threshold < 0) threshold = ImpactThresholdG(CardImpactLevel(card.Root()));
   for (const NamedTrack& t : card.tracks) {
     for (const Impact& impact : FindImpacts(t.track, threshold)) {
-      std::printf("%s  %lld ms  %s g  %s\n", t.name.c_str(), static_cast<long long>(impact.ms),
+      std::printf("%s  %lld ms  %s g  %s\n", TerminalText(t.name).c_str(),
+                  static_cast<long long>(impact.ms),
                   FixedText(impact.peakG, 2).c_str(), SideName(impact.side));
     }
   }

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/safe_text.h"
 #include "tools/commands.h"
 
 namespace {
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
   } else {
     ::execv(full.c_str(), argv);
   }
-  std::fprintf(stderr, "roadkeep-tool: cannot run %s: %s\n", full.c_str(), std::strerror(errno));
+  std::fprintf(stderr, "roadkeep-tool: cannot run %s: %s\n",
+               roadkeep::platform::TerminalText(full).c_str(), std::strerror(errno));
   return 127;
 }

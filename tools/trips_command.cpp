@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/safe_text.h"
 #include "sensors/track_distance.h"
 #include "tat/card.h"
 #include "tat/store_format.h"
@@ -19,12 +20,14 @@
 
 using namespace roadkeep::tat;
 
+using roadkeep::platform::TerminalText;
+
 namespace {
 
 constexpr char kUsage[] = "usage: roadkeep-tool trips DIR [--gap S]\n";
 
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "roadkeep-tool: %s\n", why.c_str());
+  std::fprintf(stderr, "roadkeep-tool: %s\n", TerminalText(why).c_str());
   return 1;
 }
 
