@@ -12,7 +12,7 @@
 
 #include "containers/avi_writer.h"
 #include "containers/media_parser.h"
-#include "platform/part_file.h"
+#include "containers/part_file.h"
 #include "platform/safe_text.h"
 
 namespace {
