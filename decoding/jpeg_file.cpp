@@ -13,7 +13,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/leftover_files.h"
+#include "platform/part_file.h"
 
 namespace {
 
@@ -50,39 +50,8 @@ bool WriteAll(int fd, const unsigned char* data, size_t size) {
   return true;
 }
 
-// A name beside path that no other writer in this or another process uses at once.
-std::string TemporaryName(const char* path) {
-  static std::atomic<unsigned> counter{0};
-  char suffix[48];
-  std::snprintf(suffix, sizeof suffix, ".%d.%u.part", static_cast<int>(::getpid()),
-                counter.fetch_add(1));
-  return std::string(path) + suffix;
-}
-
-// Strips a run of decimal digits from the end of *name; false when there is none.
-bool DropNumber(std::string_view* name) {
-  size_t digits = 0;
-  while (digits < name->size() && (*name)[name->size() - 1 - digits] >= '0' &&
-         (*name)[name->size() - 1 - digits] <= '9') {
-    ++digits;
-  }
-  name->remove_suffix(digits);
-  return digits > 0;
-}
-
-// A name TemporaryName makes: "<picture>.jpg.<pid>.<counter>.part".
-bool IsPartName(std::string_view name) {
-  constexpr std::string_view kPart = ".part";
-  if (name.size() <= kPart.size() || name.substr(name.size() - kPart.size()) != kPart) {
-    return false;
-  }
-  name.remove_suffix(kPart.size());
-  for (int i = 0; i < 2; ++i) {
-    if (!DropNumber(&name) || name.empty() || name.back() != '.') return false;
-    name.remove_suffix(1);
-  }
-  return IsJpegName(std::string(name).c_str());
-}
+// The hidden part a snapshot is written as before it takes its name.
+constexpr char kPartPrefix[] = ".rk-snapshot-";
 
 std::string FolderOf(const char* path) {
   const char* slash = std::strrchr(path, '/');
@@ -114,17 +83,11 @@ bool WriteJpegFile(const char* path, const uint8_t* bgrx, int width, int height,
   const Buffer jpeg(out);
   if (status != 0 || out == nullptr || outSize == 0) return false;
 
-  RemoveLeftovers(FolderOf(path), IsPartName);
-  const std::string part = TemporaryName(path);
-  const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, jpeg.get(), outSize);
-  const bool closed = ::close(fd) == 0;  // a full disk may show only here (NFS, quotas)
-  if (!written || !closed || std::rename(part.c_str(), path) != 0) {
-    ::unlink(part.c_str());
-    return false;
-  }
-  return true;
+  RemoveDeadParts(FolderOf(path), kPartPrefix);
+  CPartFile part;
+  if (part.Create(path, kPartPrefix) != 0) return false;
+  // A snapshot the user named replaces the file of that name, never a link or anything else.
+  return WriteAll(part.Fd(), jpeg.get(), outSize) && part.MoveIntoPlace(true) == 0;
 }
 
 bool ReadJpegFile(const char* path, JpegPicture* picture) {

@@ -13,9 +13,10 @@ bool IsJpegName(const char* path);
 // Writes width x height pixels of 4 bytes (B, G, R, unused), rowStride bytes apart, to path
 // as a baseline 3-component JPEG. The file appears whole or not at all: the bytes go to a
 // temporary file beside it, which is renamed over path only when everything was written, so
-// a failed write (full disk, unwritable folder) leaves an older file of that name untouched.
+// a failed write (full disk, unwritable folder) leaves an older file of that name untouched;
+// a link or anything but a regular file at path is never replaced or written through.
 // Temporary files of earlier writes cut off there (a card pulled mid-write) are removed
-// first (platform/leftover_files.h). False on bad arguments or any failure.
+// first (platform/part_file.h). False on bad arguments or any failure.
 bool WriteJpegFile(const char* path, const uint8_t* bgrx, int width, int height, int rowStride,
                    int quality = kJpegQuality);
 

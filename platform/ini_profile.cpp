@@ -10,14 +10,14 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/leftover_files.h"
+#include "platform/part_file.h"
 
 namespace {
 
 std::atomic<IniSaveHook> g_saveHook{nullptr};
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kTempPrefix = ".rk-save-";  // then mkstemp's six characters
+constexpr char kTempPrefix[] = ".rk-save-";  // a CPartFile beside the file it replaces
 
 // A lone carriage return (a last line without its line feed) counts as a blank.
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -116,33 +116,15 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool IsSaveTemp(std::string_view name) {
-  if (name.size() != kTempPrefix.size() + 6 || name.substr(0, kTempPrefix.size()) != kTempPrefix) {
-    return false;
-  }
-  for (char c : name.substr(kTempPrefix.size())) {
-    const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (!alnum) return false;
-  }
-  return true;
-}
-
 // The file a save replaces: path itself, or the file a link there leads to, so the link
 // stays a link. Empty for a link to nothing.
-std::string SaveTarget(const std::string& path) {
+std::string SaveTarget(const std::string& path, LinkPolicy links) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+  if (links == LinkPolicy::kRefuse) return std::string();
   const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
                                                          &std::free);
   return real ? std::string(real.get()) : std::string();
-}
-
-// Makes the rename itself durable; file systems without directory sync are let be.
-void SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
 }
 
 }  // namespace
@@ -232,14 +214,20 @@ std::string CIniText::Bytes() const {
   return out;
 }
 
-bool LoadIniFile(const std::string& path, std::string* bytes) {
+bool LoadIniFile(const std::string& path, std::string* bytes, LinkPolicy links) {
   bytes->clear();
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return errno == ENOENT;
-  // Sizes come from this stat, not from a seek that folders and devices answer with nonsense.
-  if (!S_ISREG(info.st_mode) || static_cast<size_t>(info.st_size) > kMaxIniBytes) return false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT;
+  if (S_ISLNK(info.st_mode) && links == LinkPolicy::kRefuse) return false;
+  const int fd = links == LinkPolicy::kRefuse ? OpenRegularFile(path)
+                                              : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT;  // gone since the lstat: missing
+  // Sizes come from this fstat, not from a seek that folders and devices answer with nonsense.
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<size_t>(info.st_size) > kMaxIniBytes) {
+    ::close(fd);
+    return false;
+  }
   char chunk[16384];
   ssize_t n = 0;
   while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
@@ -255,58 +243,46 @@ bool LoadIniFile(const std::string& path, std::string* bytes) {
   return true;
 }
 
-bool SaveFileWhole(const std::string& linkOrFile, std::string_view bytes) {
-  const std::string path = SaveTarget(linkOrFile);
+bool SaveFileWhole(const std::string& linkOrFile, std::string_view bytes, LinkPolicy links) {
+  const std::string path = SaveTarget(linkOrFile, links);
   if (path.empty()) return false;
   struct stat old {};
-  const bool exists = ::stat(path.c_str(), &old) == 0;
-  if (exists && !S_ISREG(old.st_mode)) return false;
-  const std::string folder = FolderOf(path);
-  RemoveLeftovers(folder, IsSaveTemp);
-  // A short name, so that the temporary file fits wherever the file's own name does.
-  std::string temp = folder + "/" + std::string(kTempPrefix) + "XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  ::fchmod(fd, exists ? (old.st_mode & 07777) : 0644);
-  ok = ::close(fd) == 0 && ok;
-  if (ok) {
-    if (IniSaveHook hook = g_saveHook.load()) hook(temp);
-    ok = std::rename(temp.c_str(), path.c_str()) == 0;
-  }
-  if (!ok) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  SyncFolder(folder);
-  return true;
+  if (::lstat(path.c_str(), &old) == 0 && !S_ISREG(old.st_mode)) return false;
+  RemoveDeadParts(FolderOf(path), kTempPrefix);
+  CPartFile part;
+  if (part.Create(path, kTempPrefix) != 0) return false;
+  if (!WriteAll(part.Fd(), bytes)) return false;
+  if (IniSaveHook hook = g_saveHook.load()) hook(part.Path());
+  return part.MoveIntoPlace(true) == 0;
 }
 
 void SetIniSaveHookForTest(IniSaveHook hook) { g_saveHook.store(hook); }
 
 std::string ReadIniString(const char* section, const char* key, const char* defaultValue, int size,
-                          const char* path) {
+                          const char* path, LinkPolicy links) {
   const std::string_view fallback = defaultValue ? defaultValue : "";
   std::string bytes;
-  if (path == nullptr || section == nullptr || key == nullptr || !LoadIniFile(path, &bytes)) {
+  if (path == nullptr || section == nullptr || key == nullptr || !LoadIniFile(path, &bytes, links)) {
     return Cut(fallback, size);
   }
   const auto value = CIniText(bytes).Get(section, key);
   return Cut(value ? std::string_view(*value) : fallback, size);
 }
 
-bool WriteIniString(const char* section, const char* key, const char* value, const char* path) {
+bool WriteIniString(const char* section, const char* key, const char* value, const char* path,
+                    LinkPolicy links) {
   if (path == nullptr || section == nullptr || key == nullptr || value == nullptr) return false;
   const IniEntry entry{section, key, value};
-  return WriteIniStrings(path, std::span<const IniEntry>(&entry, 1));
+  return WriteIniStrings(path, std::span<const IniEntry>(&entry, 1), links);
 }
 
-bool WriteIniStrings(const std::string& path, std::span<const IniEntry> entries) {
+bool WriteIniStrings(const std::string& path, std::span<const IniEntry> entries,
+                     LinkPolicy links) {
   std::string bytes;
-  if (path.empty() || !LoadIniFile(path, &bytes)) return false;
+  if (path.empty() || !LoadIniFile(path, &bytes, links)) return false;
   CIniText text(bytes);
   for (const IniEntry& e : entries) {
     if (!text.Set(e.section, e.key, e.value)) return false;
   }
-  return SaveFileWhole(path, text.Bytes());
+  return SaveFileWhole(path, text.Bytes(), links);
 }

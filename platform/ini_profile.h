@@ -11,10 +11,12 @@
 // anything else, are kept and never matched. The first section of a name and the first key of a
 // name in it are the ones read and set.
 //
-// Saving: a temporary file (".rk-save-" and six characters) in the same folder, flushed to
-// the device, then renamed over the old one, so an interrupted or failed save leaves the old
-// file whole; the next save there removes what such a save left (platform/leftover_files.h).
-// A path that is a symbolic link saves the file it leads to, in that file's folder, and the
+// Saving: a temporary file (platform/part_file.h, ".rk-save-...part") in the same folder,
+// flushed to the device, then renamed over the old one, so an interrupted or failed save leaves
+// the old file whole; the next save there removes what such a save left. A path that is a
+// symbolic link is refused (read as missing-or-unreadable, never written), unless the caller
+// owns the folder and asks to follow it (LinkPolicy::kFollow: the viewer's own config, which a
+// user may keep as a link): then the file it leads to is saved, in that file's folder, and the
 // link stays. Any thread; no locking between processes.
 #pragma once
 
@@ -52,6 +54,10 @@ class CIniText {
   std::vector<Line> m_lines;
 };
 
+// Whether a link at the path's end is refused (files on a card or beside a user's files) or
+// followed (the viewer's own settings, in the user's own folder).
+enum class LinkPolicy { kRefuse, kFollow };
+
 struct IniEntry {
   std::string section;
   std::string key;
@@ -62,24 +68,28 @@ struct IniEntry {
 // profile read into a size-byte buffer). defaultValue (cut the same way) when the file,
 // the section or the key is missing or the file cannot be read. size < 1 gives "".
 std::string ReadIniString(const char* section, const char* key, const char* defaultValue, int size,
-                          const char* path);
+                          const char* path, LinkPolicy links = LinkPolicy::kRefuse);
 
 // Sets key in section (both made when missing) and saves the file. False, with the file
 // unchanged, when it cannot be read or written.
-bool WriteIniString(const char* section, const char* key, const char* value, const char* path);
+bool WriteIniString(const char* section, const char* key, const char* value, const char* path,
+                    LinkPolicy links = LinkPolicy::kRefuse);
 
 // Sets every entry, in order, and saves the file once. False, with the file unchanged, when
 // it cannot be read, an entry cannot be set or the file cannot be written.
-bool WriteIniStrings(const std::string& path, std::span<const IniEntry> entries);
+bool WriteIniStrings(const std::string& path, std::span<const IniEntry> entries,
+                     LinkPolicy links = LinkPolicy::kRefuse);
 
 // The whole file at path into bytes. A missing file is empty and true; a folder, device,
-// unreadable file or one over kMaxIniBytes is false.
+// unreadable file, one over kMaxIniBytes or (with kRefuse) a link is false. A FIFO never blocks.
 constexpr size_t kMaxIniBytes = 4u << 20;
-bool LoadIniFile(const std::string& path, std::string* bytes);
-// Replaces (or creates) path with bytes through a flushed temporary file renamed over it;
-// a link is followed to the file it leads to (a link to nothing is refused). False, with the
-// old file as it was and no temporary file left, when any step fails.
-bool SaveFileWhole(const std::string& path, std::string_view bytes);
+bool LoadIniFile(const std::string& path, std::string* bytes,
+                 LinkPolicy links = LinkPolicy::kRefuse);
+// Replaces (or creates) path with bytes through a flushed temporary file renamed over it. A
+// link is refused (kRefuse) or followed to the file it leads to (kFollow; a link to nothing is
+// refused). False, with the old file as it was and no temporary file left, when any step fails.
+bool SaveFileWhole(const std::string& path, std::string_view bytes,
+                   LinkPolicy links = LinkPolicy::kRefuse);
 
 // Runs after the temporary file is flushed and before the rename; tests stop a save there
 // as a pulled card would. Null (the default) runs nothing.

@@ -111,23 +111,19 @@ TEST(JpegFile, AFailedWriteLeavesNoFileAndKeepsAnOlderOneWhole) {
   EXPECT_FALSE(WriteJpegFile(nullptr, pixels.data(), 16, 16, 64));
 }
 
-// A write cut off between its temporary file and the rename (a card pulled) leaves a
-// "<name>.<pid>.<n>.part" file; the next write in that folder removes old ones of that naming.
-TEST(JpegFile, AWriteRemovesOldPartFilesOfEarlierWrites) {
+// A write cut off between its temporary file and the rename (a card pulled, the viewer killed)
+// leaves a hidden part that nobody holds; the next write in that folder removes it, and only it.
+TEST(JpegFile, AWriteRemovesThePartsOfEarlierWritesThatDied) {
   const struct {
     const char* name;
     bool removed;
   } cases[] = {
-      {"snap_front.jpg.4711.0.part", true},
+      {".rk-snapshot-AbCdEfGhIj.part", true},
+      {".rk-export-AbCdEfGhIj.part", false},
       {"snap_front.jpg.part", false},
-      {"notes.txt.4711.0.part", false},
   };
   TempDir dir;
-  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
-  for (const auto& c : cases) {
-    WriteAll(dir.File(c.name), {1});
-    fs::last_write_time(dir.File(c.name), old);
-  }
+  for (const auto& c : cases) WriteAll(dir.File(c.name), {1});
   const std::vector<uint8_t> pixels = Quadrants(8, 8, 32);
   ASSERT_TRUE(WriteJpegFile(dir.File("new.jpg").c_str(), pixels.data(), 8, 8, 32));
   for (const auto& c : cases) EXPECT_EQ(fs::exists(dir.File(c.name)), !c.removed) << c.name;

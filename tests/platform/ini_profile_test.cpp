@@ -21,14 +21,6 @@ using roadkeep::test::TempDir;
 using roadkeep::test::WriteText;
 using roadkeep::test::ReadText;
 
-// Sets the last change of path itself (a link, not what it leads to) to now + seconds.
-void Age(const std::filesystem::path& path, int seconds) {
-  timespec times[2] = {};
-  times[0].tv_nsec = UTIME_OMIT;
-  times[1].tv_sec = std::time(nullptr) + seconds;
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
-
 int EntriesIn(const std::filesystem::path& folder) {
   int count = 0;
   for (auto it = std::filesystem::directory_iterator(folder);
@@ -255,23 +247,20 @@ TEST(IniProfileDeathTest, SaveStoppedBeforeTheRenameLeavesTheOldFileWhole) {
   EXPECT_EQ(ReadText(path), "[capacity]\r\nconst=40\r\nevent=20\r\n");
 }
 
-// What a save removes beside the file: only regular files of its own temporary naming that
-// are too old (or too new) to be a save still writing.
-TEST(IniProfile, ASaveRemovesOnlyItsOwnStaleTemporaryFiles) {
+// What a save removes beside the file: only regular files of its own temporary naming that no
+// save holds any more; links and folders of that naming, and other files, stay.
+TEST(IniProfile, ASaveRemovesOnlyItsOwnDeadTemporaryFiles) {
   enum Kind { kFile, kFolder, kLink };
   const struct {
     const char* name;
     Kind kind;
-    int ageSeconds;  // negative: in the past
     bool removed;
   } cases[] = {
-      {".rk-save-Ab12Cd", kFile, -3600, true},
-      {".rk-save-Ab12Ce", kFile, 7200, true},  // a card written under another clock
-      {".rk-save-Ab12Cf", kFile, -5, false},
-      {".rk-save-Ab12C", kFile, -3600, false},
-      {".rk-save-DIR000", kFolder, -3600, false},
-      {".rk-save-LNK000", kLink, -3600, false},
-      {"photo.jpg.12.3.part", kFile, -3600, false},
+      {".rk-save-Ab12Cd34Ef.part", kFile, true},
+      {".rk-save-Ab12Cd34E.part", kFile, false},
+      {".rk-save-DIR0000000.part", kFolder, false},
+      {".rk-save-LNK0000000.part", kLink, false},
+      {".rk-snapshot-Ab12Cd34Ef.part", kFile, false},
   };
   TempDir dir;
   const std::filesystem::path target = dir.Path() / "target";
@@ -281,7 +270,6 @@ TEST(IniProfile, ASaveRemovesOnlyItsOwnStaleTemporaryFiles) {
     if (c.kind == kFile) WriteText(path.string(), "x");
     if (c.kind == kFolder) std::filesystem::create_directory(path);
     if (c.kind == kLink) std::filesystem::create_symlink(target, path);
-    Age(path, c.ageSeconds);
   }
   ASSERT_TRUE(WriteIniString("config", "volume", "1", dir.File("config.cfg").c_str()));
   for (const auto& c : cases) {
@@ -290,6 +278,26 @@ TEST(IniProfile, ASaveRemovesOnlyItsOwnStaleTemporaryFiles) {
         << c.name;
   }
   EXPECT_EQ(ReadText(target.string()), "kept");
+}
+
+// A file that is a link is neither read nor written unless the caller follows links (the
+// viewer's own config); a followed link stays a link and its file takes the save.
+TEST(IniProfile, ALinkIsRefusedUnlessTheCallerFollowsIt) {
+  const struct {
+    LinkPolicy links;
+    bool saved;
+  } cases[] = {{LinkPolicy::kRefuse, false}, {LinkPolicy::kFollow, true}};
+  for (const auto& c : cases) {
+    TempDir dir, elsewhere;
+    const std::string target = elsewhere.File("target.cfg"), link = dir.File("config.cfg");
+    WriteText(target, "[config]\nvolume=7\n");
+    std::filesystem::create_symlink(target, link);
+    EXPECT_EQ(ReadIniString("config", "volume", "-", 10, link.c_str(), c.links),
+              c.saved ? "7" : "-");
+    EXPECT_EQ(WriteIniString("config", "volume", "9", link.c_str(), c.links), c.saved);
+    EXPECT_EQ(ReadText(target), c.saved ? "[config]\nvolume=9\n" : "[config]\nvolume=7\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+  }
 }
 
 TEST(IniProfile, UnreadableAndGarbageFilesGiveTheDefault) {
