@@ -35,6 +35,7 @@ bool CZarezeRadidaDlg::LocateSettingsFile() {
   }
   // The message says what is wrong when it is the file; anything else is no usable card.
   const int text = location.place == SettingsPlace::kTooLarge ? IDS_SETTINGS_TOO_LARGE_EN
+                   : location.place == SettingsPlace::kLink   ? IDS_SETTINGS_LINK_EN
                                                               : IDS_NO_SETTINGS_FILE_EN;
   QMessageBox message(QMessageBox::Warning, LoadString(IDS_APP_TITLE),
                       FormatResourceText(LoadString(text, m_language)), QMessageBox::Ok, this);

@@ -114,6 +114,9 @@ constexpr int IDS_SETTINGS_WRITE_FAILED_KO = 620, IDS_SETTINGS_WRITE_FAILED_EN =
 // The card's settings file is too large to be one, and is left alone.
 constexpr int IDS_SETTINGS_TOO_LARGE_KO = 623, IDS_SETTINGS_TOO_LARGE_EN = 624,
               IDS_SETTINGS_TOO_LARGE_JA = 625;
+// The card's settings file (or its SETTING folder) is a link, which no recorder makes; it is
+// neither read nor written.
+constexpr int IDS_SETTINGS_LINK_KO = 626, IDS_SETTINGS_LINK_EN = 627, IDS_SETTINGS_LINK_JA = 628;
 
 // Captions of the settings dialog.
 constexpr int IDS_SET_TITLE_KO = 398, IDS_SET_TITLE_EN = 399, IDS_SET_TITLE_JA = 539;

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/part_file.h"
 #include "tat/tat_library.h"
 
 namespace {
@@ -60,9 +61,14 @@ class CFormReader {
   CIniText m_factory;
 };
 
+bool IsLink(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 bool IsFolder(const std::string& path) {
   struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // The entry of folder named name without regard to case (the exact name first); empty when
@@ -85,12 +91,13 @@ std::string ChildIgnoringCase(const std::string& folder, const char* name) {
 
 SettingsPlace PlaceOf(const std::string& path) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
+  if (::lstat(path.c_str(), &info) != 0) {
     return errno == ENOENT ? SettingsPlace::kNotAFile : SettingsPlace::kUnreadable;
   }
+  if (S_ISLNK(info.st_mode)) return SettingsPlace::kLink;
   if (!S_ISREG(info.st_mode)) return SettingsPlace::kNotAFile;
   if (static_cast<size_t>(info.st_size) > kMaxIniBytes) return SettingsPlace::kTooLarge;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularFile(path);
   if (fd < 0) return SettingsPlace::kUnreadable;
   ::close(fd);
   return SettingsPlace::kFile;
@@ -220,6 +227,12 @@ SaveResult SaveSettingsForm(const SettingsFile& file, const SettingsForm& opened
                             const SettingsForm& form) {
   struct stat info {};
   const bool exists = ::lstat(file.path.c_str(), &info) == 0;
+  // A SETTING folder turned into a link since the file was found would lead the save off the
+  // card; the file itself is refused as a link by the load and the save.
+  const size_t slash = file.path.rfind('/');
+  if (slash != std::string::npos && slash > 0 && IsLink(file.path.substr(0, slash))) {
+    return SaveResult::kWriteFailed;
+  }
   std::string bytes;
   if (file.path.empty() || !LoadIniFile(file.path, &bytes)) return SaveResult::kWriteFailed;
   CIniText text(exists ? std::string_view(bytes) : std::string_view(file.factory));
@@ -245,6 +258,7 @@ int CardImpactLevel(const std::string& cardRoot) {
 
 SettingsLocation FindCardSettings(const std::string& cardRoot) {
   const std::string folder = ChildIgnoringCase(cardRoot, "SETTING");
+  if (!folder.empty() && IsLink(folder)) return {SettingsPlace::kLink, folder};
   if (folder.empty() || !IsFolder(folder)) return {SettingsPlace::kNoFolder, cardRoot + "/SETTING"};
   // A save writes a file beside the old one and renames it over: the folder must take writes.
   struct statvfs volume {};
@@ -264,6 +278,10 @@ std::string SettingsProblem(const SettingsLocation& location) {
       return location.path + ": no such folder";
     case SettingsPlace::kNotAFile:
       return location.path + ": not a settings file (a folder, device or broken link)";
+    case SettingsPlace::kLink:
+      return location.path +
+             ": a link, which no recorder makes; not followed, so nothing outside the card is "
+             "read or written";
     case SettingsPlace::kTooLarge:
       return location.path + ": too large to be a settings file (over " +
              std::to_string(kMaxIniBytes >> 20) + " MiB)";

@@ -110,6 +110,8 @@ enum class SettingsPlace {
   kNoFile,      // the SETTING folder holds none: the first save makes it
   kNoFolder,    // no SETTING folder (it is never made)
   kNotAFile,    // a folder, device or link to nothing stands in its place
+  kLink,        // the file or the SETTING folder is a link: a recorder's card has none, and a
+                // save through it would write outside the card
   kTooLarge,    // over kMaxIniBytes: no settings file, left alone
   kUnreadable,  // permissions or an I/O error
 };

@@ -69,6 +69,9 @@ const Expected kExpected[] = {
      nullptr},
     {623, 624, 625,
      "The card's blackbox.cfg is too large to be a settings file.\nIt was left as it is.", nullptr},
+    {626, 627, 628,
+     "The card's settings file is a link, which no recorder makes.\nIt was neither read nor written.",
+     nullptr},
 };
 
 bool HasHangul(const QString& s) {

@@ -250,8 +250,9 @@ TEST(RecorderSettings, SaveChangesOnlyTheLinesOfChangedKeys) {
        "[blackbox]\r\ntat_update = 1\r\nmic_in = 1 \r\nacc_level=2\r\n[capacity]\r\n"
        "CONST = 50 \r\nevent=\"20\"\r\npark=20\r\nmanual=10\r\n",
        false},
-      {"through a link", std::string("[blackbox]\r\ntat_update=1\r\nmic_in=0\r\n") + kSection,
-       MicOn, std::string("[blackbox]\r\ntat_update=1\r\nmic_in=1\r\n") + kSection, true},
+      // A recorder's card holds no links: one would lead the save off the card, so it is refused.
+      {"through a link: refused", std::string("[blackbox]\r\ntat_update=0\r\nmic_in=0\r\n") + kSection,
+       MicOn, std::string("[blackbox]\r\ntat_update=0\r\nmic_in=0\r\n") + kSection, true},
       {"no file yet: the factory text, CR LF", std::nullopt, VoiceOff,
        "[blackbox]\r\ntat_update=1\r\nacc_level=5\r\nmotion_level=1\r\nmic_in=1\r\nvoice_out=0\r\n"
        "power_off_vlt=12400\r\nversion=F1\r\nmodel=Factory\r\n[capacity]\r\nconst=40\r\n"
@@ -276,7 +277,9 @@ TEST(RecorderSettings, SaveChangesOnlyTheLinesOfChangedKeys) {
     const SettingsForm opened = ReadSettingsForm(file, Clock(2014, 3, 1, 9, 30, 5));
     SettingsForm form = opened;
     c.change(&form);
-    ASSERT_EQ(SaveSettingsForm(file, opened, form), SaveResult::kSaved) << c.name;
+    ASSERT_EQ(SaveSettingsForm(file, opened, form),
+              c.throughLink ? SaveResult::kWriteFailed : SaveResult::kSaved)
+        << c.name;
     EXPECT_EQ(ReadText(real), c.after) << c.name;
     EXPECT_EQ(fs::is_symlink(path), c.throughLink) << c.name;
     // No temporary file is left in either folder.
@@ -387,7 +390,21 @@ TEST(RecorderSettings, FindsTheCardsSettingsFileWithoutWritingAnything) {
          fs::create_directory(card / "SETTING");
          fs::create_symlink("gone.cfg", card / "SETTING" / "blackbox.cfg");
        },
-       SettingsPlace::kNotAFile, "SETTING/blackbox.cfg"},
+       SettingsPlace::kLink, "SETTING/blackbox.cfg"},
+      {"a link to a file off the card",
+       [](const fs::path& card) {
+         fs::create_directory(card / "SETTING");
+         WriteText((card / "victim.cfg").string(), "[blackbox]\n");
+         fs::create_symlink(card / "victim.cfg", card / "SETTING" / "blackbox.cfg");
+       },
+       SettingsPlace::kLink, "SETTING/blackbox.cfg"},
+      {"SETTING links to a folder off the card",
+       [](const fs::path& card) {
+         fs::create_directory(card / "elsewhere");
+         WriteText((card / "elsewhere" / "blackbox.cfg").string(), "[blackbox]\n");
+         fs::create_directory_symlink(card / "elsewhere", card / "SETTING");
+       },
+       SettingsPlace::kLink, "SETTING"},
       {"10 MB",
        [](const fs::path& card) {
          fs::create_directory(card / "SETTING");

@@ -100,6 +100,34 @@ TEST(SettingsCommand, ACardWhoseSettingsCannotBeEditedIsRefusedWithTheReason) {
   EXPECT_EQ(fs::file_size(huge), 10u << 20);
 }
 
+// A settings file or SETTING folder that is a link (which no recorder's card holds) would lead
+// a save outside the card: it is refused with the reason, and what it leads to stays as it was.
+TEST(SettingsCommand, ALinkAsTheSettingsFileOrFolderIsRefusedAndNothingOutsideIsWritten) {
+  const struct {
+    const char* name;
+    bool folderLink;  // SETTING itself links to the outside folder, else SETTING/blackbox.cfg
+  } cases[] = {{"file link", false}, {"folder link", true}};
+  for (const auto& c : cases) {
+    TempDir card, outside;
+    const std::string victim = (outside.Path() / "blackbox.cfg").string();
+    const std::string before = "Host *\n  ForwardAgent no\n";
+    std::ofstream(victim, std::ios::binary) << before;
+    if (c.folderLink) {
+      fs::create_directory_symlink(outside.Path(), card.Path() / "SETTING");
+    } else {
+      fs::create_directory(card.Path() / "SETTING");
+      fs::create_symlink(victim, card.Path() / "SETTING" / "blackbox.cfg");
+    }
+    const std::string run = Tool() + " settings " + card.Path().string();
+    const std::string out = CommandOutput(run + " const=40 event=20 park=20 manual=20 2>&1; echo exit=$?");
+    EXPECT_NE(out.find("a link"), std::string::npos) << c.name << ": " << out;
+    EXPECT_EQ(out.find("exit=0"), std::string::npos) << c.name << ": " << out;
+    EXPECT_EQ(ReadText(victim), before) << c.name;
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside.Path()), fs::directory_iterator()), 1)
+        << c.name << ": no temporary file beside the victim";
+  }
+}
+
 // An empty SETTING folder shows the factory settings and stays empty until a save, which
 // makes the file from the factory text with the recorder's CR LF endings.
 TEST(SettingsCommand, OnlyASaveMakesTheFile) {
