@@ -32,25 +32,12 @@ std::string ViewerConfigPath() {
   return (std::filesystem::path(base.toStdString()) / "roadkeep" / "config.cfg").string();
 }
 
-std::string ViewerConfigToRead() {
-  const std::string path = ViewerConfigPath();
-  std::error_code error;
-  if (std::filesystem::exists(path, error)) return path;
-  if (std::filesystem::is_regular_file(kLegacyConfigPath, error)) return kLegacyConfigPath;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-  EnsureConfigFile(path.c_str());
-  return path;
-}
+std::string ViewerConfigToRead() { return ViewerConfigPath(); }
 
 bool PrepareViewerConfig() {
   const std::filesystem::path path = ViewerConfigPath();
   std::error_code error;
-  if (std::filesystem::exists(path, error)) return true;
   std::filesystem::create_directories(path.parent_path(), error);
-  if (std::filesystem::is_regular_file(kLegacyConfigPath, error)) {
-    // Every line of the older file comes along, not only the keys this viewer writes.
-    return std::filesystem::copy_file(kLegacyConfigPath, path, error);
-  }
   return EnsureConfigFile(path.c_str());
 }
 
@@ -67,18 +54,20 @@ bool EnsureConfigFile(const char* path) {
 
 int ReadConfigInt(const char* path, const char* key, int fallback) {
   const std::string absent = std::to_string(kAbsentValue);
-  const std::string text = ReadIniString(kSection, key, absent.c_str(), kValueBuffer, path);
+  const std::string text =
+      ReadIniString(kSection, key, absent.c_str(), kValueBuffer, path, LinkPolicy::kFollow);
   const int value = static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
   return value == kAbsentValue ? fallback : value;
 }
 
 bool WriteConfigInt(const char* path, const char* key, int value) {
-  return WriteIniString(kSection, key, std::to_string(value).c_str(), path);
+  return WriteIniString(kSection, key, std::to_string(value).c_str(), path, LinkPolicy::kFollow);
 }
 
 QString ReadTileUrl() {
   const std::string path = ViewerConfigToRead();
-  return QString::fromStdString(ReadIniString(kSection, "tile_url", "", kUrlBuffer, path.c_str()));
+  return QString::fromStdString(
+      ReadIniString(kSection, "tile_url", "", kUrlBuffer, path.c_str(), LinkPolicy::kFollow));
 }
 
 QString ReadTargetFolder() {

@@ -1,26 +1,24 @@
 // The viewer's own settings: config.cfg (section "config": "brightness", "volume", the
 // window's place, "tile_url") in $XDG_CONFIG_HOME/roadkeep/ (~/.config/roadkeep/ when unset),
-// and the export and snapshot folders in the per-application profile. A ./config.cfg in the
-// working folder, where older set-ups kept it, is read while the XDG file does not exist yet
-// and copied there at the first save. GUI thread.
+// and the export and snapshot folders in the per-application profile. Nothing is read from the
+// working folder: the viewer is often started inside a card, and a card's file must not pick
+// the tile server (and so learn the places viewed). GUI thread.
 #pragma once
 
 #include <QRect>
 #include <QString>
 #include <string>
 
-constexpr const char* kLegacyConfigPath = "./config.cfg";
 constexpr int kAbsentValue = -200;  // what a missing key reads as
 constexpr int kDefaultBrightness = 0;
 constexpr int kDefaultVolume = 50;
 
 // $XDG_CONFIG_HOME/roadkeep/config.cfg, where the settings are saved.
 std::string ViewerConfigPath();
-// Where the settings are read from: the XDG file when it exists, else ./config.cfg when that
-// exists, else the XDG file (made empty, with its folder, when it can be).
+// Where the settings are read from: the XDG file (a missing one reads as empty).
 std::string ViewerConfigToRead();
-// Readies the XDG file for a save: its folder made and, when the file is not there yet,
-// ./config.cfg copied into it whole. False when the file cannot be made.
+// Readies the XDG file for a save: its folder and the file made when missing. False when the
+// file cannot be made.
 bool PrepareViewerConfig();
 
 // Makes sure path exists: created empty when it cannot be opened for reading. False when

@@ -37,16 +37,17 @@ std::string Text(const std::filesystem::path& path) {
 struct ConfigCase {
   const char* name;
   const char* xdg;     // $XDG_CONFIG_HOME/roadkeep/config.cfg; nullptr: none
-  const char* legacy;  // ./config.cfg of an older set-up; nullptr: none
+  const char* workDir;  // a config.cfg in the working folder (say, a card's); nullptr: none
   bool readOnly;       // the XDG folder takes no file
   int brightness, volume;   // slider positions after start
   const char* volumeSaved;  // in the XDG file after the window is gone; nullptr: no file
   const char* brightnessSaved;
+  const char* tileUrl = "";  // what the map would ask its tiles of
 };
 
-// The settings are read from the XDG file, else from an older ./config.cfg, clamped and
-// applied; at the end they are written to the XDG file (the older file's other lines come
-// along; the older file itself is left as it was, and nothing is made in the working folder).
+// The settings are read from the XDG file alone, clamped and applied; at the end they are
+// written to the XDG file. A config.cfg in the working folder is never read, copied or changed:
+// started inside a card, the viewer would otherwise take its tile server from the card.
 TEST(ViewerConfig, StartReadsClampsAppliesAndEndWritesBack) {
   const ConfigCase cases[] = {
       {"missing", nullptr, nullptr, false, 0, 50, "50", "0"},
@@ -61,10 +62,15 @@ TEST(ViewerConfig, StartReadsClampsAppliesAndEndWritesBack) {
       {"number then text", "[CONFIG]\nVolume=12abc\n", nullptr, false, 0, 12, "12", "0"},
       {"more than nine digits", "[config]\nvolume=0000000001234\n", nullptr, false, 0, 0, "0", "0"},
       {"other section", "[other]\nvolume=10\n", nullptr, false, 0, 50, "50", "0"},
-      {"older file only", nullptr, "[config]\nvolume=30\nkept=1\n", false, 0, 30, "30", "0"},
-      {"XDG file first", "[config]\nvolume=20\n", "[config]\nvolume=30\n", false, 0, 20, "20", "0"},
+      {"working folder's file only", nullptr,
+       "[config]\nvolume=30\ntile_url=http://attacker.invalid/{z}/{x}/{y}.png\n", false, 0, 50,
+       "50", "0"},
+      {"both files", "[config]\nvolume=20\ntile_url=https://tiles.example/{z}/{x}/{y}.png\n",
+       "[config]\nvolume=30\ntile_url=http://attacker.invalid/{z}/{x}/{y}.png\n", false, 0, 20,
+       "20", "0", "https://tiles.example/{z}/{x}/{y}.png"},
       {"read-only folder", nullptr, nullptr, true, 0, 50, nullptr, nullptr},
-      {"read-only, older file", nullptr, "[config]\nvolume=7\n", true, 0, 7, nullptr, nullptr},
+      {"read-only, working folder's file", nullptr, "[config]\nvolume=7\n", true, 0, 50, nullptr,
+       nullptr},
   };
   const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
   const std::string restore = oldXdg != nullptr ? oldXdg : "";
@@ -80,7 +86,8 @@ TEST(ViewerConfig, StartReadsClampsAppliesAndEndWritesBack) {
       std::filesystem::create_directories(xdgFile.parent_path());
       std::ofstream(xdgFile) << c.xdg;
     }
-    if (c.legacy != nullptr) std::ofstream(kLegacyConfigPath) << c.legacy;
+    if (c.workDir != nullptr) std::ofstream("config.cfg") << c.workDir;
+    EXPECT_EQ(ReadTileUrl().toStdString(), c.tileUrl) << c.name;
     SetWaveOutVolume(0x12345678);  // whatever the window applies replaces this
     {
       CZarezeRadidaDlg window(0x09);
@@ -102,19 +109,14 @@ TEST(ViewerConfig, StartReadsClampsAppliesAndEndWritesBack) {
       answer.stop();
       EXPECT_FALSE(window.isVisible()) << c.name;
     }
-    EXPECT_EQ(std::filesystem::exists(kLegacyConfigPath), c.legacy != nullptr) << c.name;
-    if (c.legacy != nullptr) {
-      EXPECT_EQ(Text(kLegacyConfigPath), c.legacy) << c.name;
-    }
+    EXPECT_EQ(std::filesystem::exists("config.cfg"), c.workDir != nullptr) << c.name;
+    if (c.workDir != nullptr) EXPECT_EQ(Text("config.cfg"), c.workDir) << c.name;
     if (c.volumeSaved == nullptr) {
       EXPECT_FALSE(std::filesystem::exists(xdgFile)) << c.name;
       continue;
     }
     EXPECT_EQ(ConfigValue(xdgFile, "volume"), c.volumeSaved) << c.name;
     EXPECT_EQ(ConfigValue(xdgFile, "brightness"), c.brightnessSaved) << c.name;
-    if (c.legacy != nullptr && c.xdg == nullptr) {
-      EXPECT_EQ(ConfigValue(xdgFile, "kept"), "1") << c.name << ": the older file's other lines";
-    }
   }
   restore.empty() ? unsetenv("XDG_CONFIG_HOME") : setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
 }
