@@ -110,7 +110,9 @@ TEST(ViewerConfig, StartReadsClampsAppliesAndEndWritesBack) {
       EXPECT_FALSE(window.isVisible()) << c.name;
     }
     EXPECT_EQ(std::filesystem::exists("config.cfg"), c.workDir != nullptr) << c.name;
-    if (c.workDir != nullptr) EXPECT_EQ(Text("config.cfg"), c.workDir) << c.name;
+    if (c.workDir != nullptr) {
+      EXPECT_EQ(Text("config.cfg"), c.workDir) << c.name;
+    }
     if (c.volumeSaved == nullptr) {
       EXPECT_FALSE(std::filesystem::exists(xdgFile)) << c.name;
       continue;
