@@ -3,16 +3,20 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QUrl>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <cerrno>
 #include <cstdlib>
@@ -187,22 +191,87 @@ xcb_window_t TopLevelAncestor(xcb_connection_t* c, xcb_window_t window, xcb_wind
 // or "open" and the paths as encoded file URLs (no blank, no line break), blank-separated.
 constexpr char kActivate[] = "activate\n";
 constexpr char kOpen[] = "open";
-constexpr qint64 kMaxMessageBytes = 1 << 20;
+constexpr qint64 kMaxMessageBytes = 64 * 1024;  // with its line end
+constexpr int kMessageWaitMs = 2000;            // a connection says what it wants within this
+constexpr int kMaxConnections = 16;             // served at once; later ones are closed at once
 constexpr int kHolderWaitMs = 2000;  // a holder still starting up gets this long to listen
 constexpr int kRetryMs = 50;
 constexpr int kSendMs = 1000;
 
-// Lock and socket share this stem: $XDG_RUNTIME_DIR/roadkeep or /tmp/roadkeep-<uid>.
-std::string PathStem() {
-  const char* dir = std::getenv("XDG_RUNTIME_DIR");
-  if (dir && *dir) return std::string(dir) + "/roadkeep";
-  return "/tmp/roadkeep-" + std::to_string(::getuid());
+// path without trailing slashes (which would make open() follow a final link); empty unless
+// absolute.
+std::string AbsoluteFolder(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return !path.empty() && path.front() == '/' ? path : std::string();
 }
 
+// True when dir is a directory (not a link to one) of this user with none of the forbidden
+// mode bits.
+bool OwnFolder(const std::string& dir, mode_t forbidden) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool own = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+                   (st.st_mode & forbidden) == 0;
+  ::close(fd);
+  return own;
+}
+
+// The folder lock and socket live in: $XDG_RUNTIME_DIR when nobody else may write to it, else
+// (without it) roadkeep-<uid> in $TMPDIR or /tmp, made 0700 and then checked, since anyone
+// may have made it first. Empty when the folder is not this user's alone: then there is no
+// single instance rather than one on a name others can take.
+std::string RuntimeFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime) {
+    const std::string dir = AbsoluteFolder(runtime);
+    return !dir.empty() && OwnFolder(dir, S_IWGRP | S_IWOTH) ? dir : std::string();
+  }
+  const char* tmp = std::getenv("TMPDIR");
+  std::string base = AbsoluteFolder(tmp && *tmp ? tmp : "/tmp");
+  if (base.empty()) base = "/tmp";
+  const std::string dir = base + "/roadkeep-" + std::to_string(::getuid());
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return {};
+  return OwnFolder(dir, S_IRWXG | S_IRWXO) ? dir : std::string();
+}
+
+// The X server of an X display name: "host:0.1" and "host:0" share one.
+QByteArray X11Server(const QByteArray& display) {
+  const qsizetype colon = display.lastIndexOf(':');
+  const qsizetype dot = display.indexOf('.', colon < 0 ? 0 : colon);
+  return dot < 0 ? display : display.left(dot);
+}
+
+// Which desktop this start shows on, as a file-name part, so a viewer on one display never
+// takes over a start on another: the Wayland display, else the X server, else the session.
+std::string DesktopKey() {
+  QByteArray where;
+  if (const QByteArray wayland = qgetenv("WAYLAND_DISPLAY"); !wayland.isEmpty()) {
+    where = "wayland " + wayland;
+  } else if (const QByteArray x11 = qgetenv("DISPLAY"); !x11.isEmpty()) {
+    where = "x11 " + X11Server(x11);
+  } else {
+    where = "session " + qgetenv("XDG_SESSION_ID");
+  }
+  return QCryptographicHash::hash(where, QCryptographicHash::Sha256).toHex().left(16).toStdString();
+}
+
+// Lock and socket share this stem: <runtime folder>/roadkeep-<desktop key>; empty without a
+// folder of our own.
+std::string PathStem() {
+  const std::string dir = RuntimeFolder();
+  return dir.empty() ? dir : dir + "/roadkeep-" + DesktopKey();
+}
+
+// As many of the paths as fit the holder's limit; the rest are not sent.
 QByteArray StartMessage(const QStringList& paths) {
   if (paths.isEmpty()) return kActivate;
   QByteArray line = kOpen;
-  for (const QString& path : paths) line += ' ' + QUrl::fromLocalFile(path).toEncoded();
+  for (const QString& path : paths) {
+    const QByteArray url = QUrl::fromLocalFile(path).toEncoded();
+    if (line.size() + 1 + url.size() + 1 > kMaxMessageBytes) break;
+    line += ' ' + url;
+  }
   return line + '\n';
 }
 
@@ -218,8 +287,16 @@ QStringList OpenedPaths(const QByteArray& line) {
   return paths;
 }
 
+// A socket file this user made (a listening copy's); a start sends nothing to anything else.
+bool OurSocketFile(const QString& path) {
+  struct stat st {};
+  return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISSOCK(st.st_mode) &&
+         st.st_uid == ::getuid();
+}
+
 // True once the message has been handed to the holder's socket.
 bool AskHolderToActivate(const QString& socketPath, const QByteArray& message) {
+  if (!OurSocketFile(socketPath)) return false;
   QLocalSocket socket;
   socket.connectToServer(socketPath, QIODevice::WriteOnly);
   if (!socket.waitForConnected(kSendMs)) return false;
@@ -231,12 +308,27 @@ bool AskHolderToActivate(const QString& socketPath, const QByteArray& message) {
   return sent;
 }
 
+// Whether the peer of a connection runs as this user (the folder should already see to it).
+bool FromThisUser(const QLocalSocket& socket) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  return ::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) ==
+             0 &&
+         peer.uid == ::getuid();
+}
+
+void Drop(QLocalSocket* socket) {
+  socket->abort();
+  socket->deleteLater();
+}
+
 }  // namespace
 
 CSingleInstance::CSingleInstance(QObject* parent)
     : QObject(parent),
-      m_lockPath(PathStem() + ".lock"),
-      m_socketPath(QString::fromStdString(PathStem() + ".socket")) {}
+      m_stem(PathStem()),
+      m_lockPath(m_stem.empty() ? m_stem : m_stem + ".lock"),
+      m_socketPath(QString::fromStdString(m_stem.empty() ? m_stem : m_stem + ".socket")) {}
 
 CSingleInstance::~CSingleInstance() {
   m_server.reset();                      // removes the socket file while the lock is still held
@@ -244,8 +336,8 @@ CSingleInstance::~CSingleInstance() {
 }
 
 bool CSingleInstance::Acquire(const QStringList& paths) {
+  if (m_stem.empty() || m_lockFd >= 0) return true;
   const QByteArray message = StartMessage(paths);
-  if (m_lockFd >= 0) return true;
   QElapsedTimer waited;
   waited.start();
   for (;;) {
@@ -269,9 +361,9 @@ bool CSingleInstance::Acquire(const QStringList& paths) {
 CSingleInstance::LockResult CSingleInstance::TryLock() {
   const int fd = ::open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return LockResult::kUnusable;
-  // A file someone else planted (shared /tmp) must not keep this user's viewer from starting.
+  // Only a plain file of this user's is a lock; anything else never stops the start.
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()) {
     ::close(fd);
     return LockResult::kUnusable;
   }
@@ -299,15 +391,28 @@ void CSingleInstance::Listen() {
 
 void CSingleInstance::OnConnection() {
   while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+    if (m_connections >= kMaxConnections || !FromThisUser(*socket)) {
+      Drop(socket);
+      continue;
+    }
+    ++m_connections;
+    connect(socket, &QObject::destroyed, this, [this] { --m_connections; });
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    // A start says what it wants at once; an idle or endless connection is no start.
+    socket->setReadBufferSize(kMaxMessageBytes);
+    auto* deadline = new QTimer(socket);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, socket, [socket] { Drop(socket); });
+    deadline->start(kMessageWaitMs);
     const auto read = [this, socket] {
       if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > kMaxMessageBytes) socket->abort();  // not a start
+        if (socket->bytesAvailable() >= kMaxMessageBytes) Drop(socket);
         return;
       }
-      const QByteArray line = socket->readLine(kMaxMessageBytes);
+      const QByteArray line = socket->readLine(kMaxMessageBytes + 1);
+      if (!line.endsWith('\n')) return Drop(socket);
       socket->disconnectFromServer();
-      const QStringList paths = OpenedPaths(line.chopped(line.endsWith('\n') ? 1 : 0));
+      const QStringList paths = OpenedPaths(line.chopped(1));
       if (!paths.isEmpty() && m_openPaths) m_openPaths(paths);
       if (line == kActivate || !paths.isEmpty()) Activate();
     };

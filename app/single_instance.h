@@ -1,12 +1,20 @@
-// CSingleInstance: decides at start-up whether this process may run as the one viewer, on any
-// Qt platform. A per-user lock file, $XDG_RUNTIME_DIR/roadkeep.lock or
-// /tmp/roadkeep-<uid>.lock, held with flock for the object's life, is the arbiter: only one
-// live process can hold it, so two quick starts give one viewer. Its holder listens on a
-// per-user local socket beside it (roadkeep.socket, or /tmp/roadkeep-<uid>.socket); a start
-// that finds the lock held sends "activate" there (or "open" and the paths it was given, each
-// as an encoded file URL) and must not run, and the holder then opens them and brings its
-// window forward. A lock file that cannot be used never stops the start (there is
-// then no socket either). Nothing here reads window titles, which change during an export.
+// CSingleInstance: decides at start-up whether this process may run as the one viewer of this
+// user on this desktop, on any Qt platform. A lock file, held with flock for the object's life,
+// is the arbiter: only one live process can hold it, so two quick starts give one viewer. Its
+// holder listens on a local socket beside it; a start that finds the lock held sends
+// "activate" there (or "open" and the paths it was given, each as an encoded file URL) and
+// must not run, and the holder then opens them and brings its window forward.
+//
+// Both live in a folder nobody else can write to: $XDG_RUNTIME_DIR (a directory of this user,
+// not a link, without group or other write), else roadkeep-<uid> in $TMPDIR or /tmp (made
+// 0700, then checked to be this user's with no group or other access). Their names carry a
+// hash of the desktop ($WAYLAND_DISPLAY, else $DISPLAY's X server, else $XDG_SESSION_ID),
+// so a viewer on one display never takes over a start on another. Without such a folder, and
+// with a lock file that is not this user's plain file, the process runs alone; a socket file
+// that is not this user's socket is never sent anything.
+//
+// The holder serves at most 16 connections at once; each must send its line, at most 64 KiB,
+// within 2 s or is closed. Nothing here reads window titles, which change during an export.
 //
 // Threads: GUI thread only, after the QApplication exists; the activation arrives through the
 // GUI thread's event loop. The X11 helpers use the xcb connection Qt already has.
@@ -34,7 +42,8 @@ class CSingleInstance : public QObject {
 
   // True when this process may run; false when another copy holds the lock (it has been
   // asked to activate its window and to open `paths`, or could not be reached within about
-  // two seconds). Calling it again after it has taken the lock returns true.
+  // two seconds). Calling it again after it has taken the lock returns true. Paths beyond
+  // what fits one 64 KiB line are not handed over.
   bool Acquire(const QStringList& paths = {});
 
   // The window a later start brings forward; not owned, may be destroyed before this object.
@@ -50,13 +59,15 @@ class CSingleInstance : public QObject {
   void OnConnection();
   void Activate();
 
-  // Set at construction.
+  // Set at construction; all empty when there is no folder of our own.
+  const std::string m_stem;
   const std::string m_lockPath;
   const QString m_socketPath;
 
   // Set by Acquire, released by the destructor.
   int m_lockFd = -1;                       // open, flock-ed lock file; -1 when none is held
   std::unique_ptr<QLocalServer> m_server;  // listening; null unless the lock is held
+  int m_connections = 0;                   // accepted sockets not yet destroyed
 
   // Set by SetWindow and SetOpenPaths.
   QPointer<QWidget> m_window;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -44,6 +45,8 @@ QProcessEnvironment HelperEnvironment(const QString& runtimeDir) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", QGuiApplication::platformName());
   env.insert("XDG_RUNTIME_DIR", runtimeDir);
+  env.remove("WAYLAND_DISPLAY");  // the X display, or none, names the desktop
+  if (env.value("DISPLAY").isEmpty()) env.insert("DISPLAY", ":90");
   return env;
 }
 
@@ -101,6 +104,24 @@ class Helper {
 
 int RunAcquire(const QProcessEnvironment& env) { return Helper({"--acquire"}, env).ExitCode(); }
 
+// The one file in dir whose name ends with suffix; empty when there is none.
+fs::path InstanceFile(const QString& dir, const std::string& suffix) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(dir.toStdString(), error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() > suffix.size() && name.ends_with(suffix)) return entry.path();
+  }
+  return {};
+}
+
+// The names lock and socket get ("<stem>.lock", "<stem>.socket") for the X display of env,
+// from a start in a folder of its own.
+std::string InstanceStem() {
+  QTemporaryDir runtime;
+  if (RunAcquire(HelperEnvironment(runtime.path())) != kMayRun) return {};
+  return InstanceFile(runtime.path(), ".lock").stem().string();
+}
+
 void WriteFile(const fs::path& path, const char* text) { std::ofstream(path) << text; }
 
 // Holds an flock on path for the object's life, as another live process would (none when
@@ -117,6 +138,36 @@ class HeldLock {
 
  private:
   int m_fd;
+};
+
+// A live copy as a test plays it in folder dir: the lock held and (when listens) a socket
+// whose messages the test reads.
+class FakeHolder {
+ public:
+  FakeHolder(const fs::path& dir, const std::string& stem, bool listens)
+      : m_lock((WriteFile(dir / (stem + ".lock"), ""), (dir / (stem + ".lock")).string())),
+        m_listens(listens) {
+    if (listens) m_server.listen(QString::fromStdString((dir / (stem + ".socket")).string()));
+  }
+  bool Ready() const { return m_lock.Held() && (m_server.isListening() || !m_listens); }
+  // What has been sent so far, once every sender has closed (the helper has ended).
+  QByteArray Received() {
+    QByteArray received;
+    while (m_server.isListening() && m_server.waitForNewConnection(100)) {
+      QLocalSocket* socket = m_server.nextPendingConnection();
+      if (!QTest::qWaitFor([&] { return socket->state() != QLocalSocket::ConnectedState; },
+                           kWaitMs)) {
+        received += "(still connected)";
+      }
+      received += socket->readAll();
+    }
+    return received;
+  }
+
+ private:
+  HeldLock m_lock;
+  bool m_listens;
+  QLocalServer m_server;
 };
 
 TEST(SingleInstance, TwoQuickStartsGiveOneRunningViewer) {
@@ -201,10 +252,12 @@ TEST(SingleInstance, ACopyThatEndedOrCrashedDoesNotStopTheNextOne) {
     SCOPED_TRACE(crash ? "crashed" : "ended");
     QTemporaryDir runtime;
     const auto env = HelperEnvironment(runtime.path());
-    const fs::path socket = runtime.filePath("roadkeep.socket").toStdString();
+    fs::path socket;
     {
       Helper gone({"--viewer", UniqueTitle("gone")}, env);
       ASSERT_TRUE(gone.WaitForLine("ready"));
+      socket = InstanceFile(runtime.path(), ".socket");
+      ASSERT_FALSE(socket.empty());
       crash ? gone.Crash() : gone.End();
     }
     EXPECT_EQ(fs::exists(fs::symlink_status(socket)), crash);  // a crash leaves its socket
@@ -218,19 +271,27 @@ TEST(SingleInstance, ACopyThatEndedOrCrashedDoesNotStopTheNextOne) {
 }
 
 TEST(SingleInstance, WhileAnotherProcessHoldsTheLockAStartNeverRuns) {
-  // The holder is this test: it starts listening late, or never.
-  for (const bool listens : {true, false}) {
-    SCOPED_TRACE(listens ? "listens late" : "never listens");
+  const std::string stem = InstanceStem();
+  ASSERT_FALSE(stem.empty());
+  // The holder is this test: it starts listening late, never, or (as root, who can give the
+  // socket file away) on a socket file of another user, which must not be sent anything.
+  enum Listens { kLate, kNever, kForeign };
+  for (const Listens listens : {kLate, kNever, kForeign}) {
+    SCOPED_TRACE(listens);
+    if (listens == kForeign && ::geteuid() != 0) continue;
     QTemporaryDir runtime;
-    WriteFile(runtime.filePath("roadkeep.lock").toStdString(), "");
-    const HeldLock held(runtime.filePath("roadkeep.lock").toStdString());
-    ASSERT_TRUE(held.Held());
+    const fs::path dir = runtime.path().toStdString();
+    FakeHolder holder(dir, stem, listens == kForeign);
+    ASSERT_TRUE(holder.Ready());
+    if (listens == kForeign) {
+      ASSERT_EQ(::lchown((dir / (stem + ".socket")).c_str(), 65534, 65534), 0);
+    }
     Helper second({"--acquire"}, HelperEnvironment(runtime.path()));
     QLocalServer server;
     QByteArray received;
-    if (listens) {
+    if (listens == kLate) {
       QTest::qWait(300);  // the second has most likely found nobody listening by now
-      ASSERT_TRUE(server.listen(runtime.filePath("roadkeep.socket")));
+      ASSERT_TRUE(server.listen(QString::fromStdString((dir / (stem + ".socket")).string())));
       ASSERT_TRUE(server.waitForNewConnection(kWaitMs));
       QLocalSocket* socket = server.nextPendingConnection();
       ASSERT_TRUE(QTest::qWaitFor(
@@ -242,31 +303,196 @@ TEST(SingleInstance, WhileAnotherProcessHoldsTheLockAStartNeverRuns) {
       received += socket->readAll();
     }
     EXPECT_EQ(second.ExitCode(), kMustNotRun);
-    EXPECT_EQ(received, listens ? QByteArray("activate\n") : QByteArray());
+    EXPECT_EQ(received + holder.Received(), listens == kLate ? QByteArray("activate\n") : "");
   }
 }
 
 TEST(SingleInstance, AnUnusableLockFileNeverStopsTheStart) {
+  const std::string stem = InstanceStem();
+  ASSERT_FALSE(stem.empty());
   QTemporaryDir temp;
   const fs::path t = temp.path().toStdString();
-  WriteFile(t / "file", "x");
   WriteFile(t / "target", "");
-  fs::create_directory(t / "linked");
-  fs::create_symlink(t / "target", t / "linked" / "roadkeep.lock");
   const HeldLock heldTarget((t / "target").string());
-  std::vector<const char*> dirs = {"missing", "file", "linked"};
   std::unique_ptr<HeldLock> heldForeign;
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path& lock)> plant;
+  };
+  std::vector<Case> cases = {
+      {"a link to a held file", [&](const fs::path& lock) { fs::create_symlink(t / "target", lock); }},
+      {"a folder", [](const fs::path& lock) { fs::create_directory(lock); }},
+  };
   if (::geteuid() == 0) {  // only root can plant a lock file owned by someone else
-    fs::create_directory(t / "foreign");
-    WriteFile(t / "foreign" / "roadkeep.lock", "");
-    ASSERT_EQ(::chown((t / "foreign" / "roadkeep.lock").c_str(), 65534, 65534), 0);
-    heldForeign = std::make_unique<HeldLock>((t / "foreign" / "roadkeep.lock").string());
-    dirs.push_back("foreign");
+    cases.push_back({"another user's held file", [&](const fs::path& lock) {
+                       WriteFile(lock, "");
+                       ASSERT_EQ(::chown(lock.c_str(), 65534, 65534), 0);
+                       heldForeign = std::make_unique<HeldLock>(lock.string());
+                     }});
   }
-  for (const char* dir : dirs) {
-    SCOPED_TRACE(dir);
-    EXPECT_EQ(RunAcquire(HelperEnvironment(QString::fromStdString((t / dir).string()))), kMayRun);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QTemporaryDir runtime;
+    c.plant(fs::path(runtime.path().toStdString()) / (stem + ".lock"));
+    EXPECT_EQ(RunAcquire(HelperEnvironment(runtime.path())), kMayRun);
   }
+}
+
+// A folder that is not this user's alone is never used, for the lock or the socket: the start
+// runs on its own although a copy seems to hold the lock there and listens.
+TEST(SingleInstance, ARuntimeFolderOthersCanReachIsNeverUsed) {
+  const std::string stem = InstanceStem();
+  ASSERT_FALSE(stem.empty());
+  const std::string fallback = "roadkeep-" + std::to_string(::getuid());
+  struct Case {
+    const char* name;
+    bool runtime;        // as $XDG_RUNTIME_DIR; else as the folder in $TMPDIR made without it
+    const char* folder;  // the folder's name in the temporary folder
+    mode_t mode;         // the held folder's
+    bool link;           // the folder is a link to the held one
+    bool foreign;        // the held folder belongs to another user (root only)
+  };
+  const Case cases[] = {
+      {"runtime: a link", true, "link", 0700, true, false},
+      {"runtime: group may write", true, "held", 0770, false, false},
+      {"runtime: others may write", true, "held", 0703, false, false},
+      {"runtime: another user's", true, "held", 0700, false, true},
+      {"without: a link", false, fallback.c_str(), 0700, true, false},
+      {"without: others may read", false, fallback.c_str(), 0755, false, false},
+      {"without: group may enter", false, fallback.c_str(), 0710, false, false},
+      {"without: another user's", false, fallback.c_str(), 0700, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.foreign && ::geteuid() != 0) continue;
+    QTemporaryDir temp;
+    const fs::path t = temp.path().toStdString();
+    const fs::path held = c.link ? t / "target" : t / c.folder;
+    fs::create_directory(held);
+    FakeHolder holder(held, stem, true);
+    ASSERT_TRUE(holder.Ready());
+    ASSERT_EQ(::chmod(held.c_str(), c.mode), 0);
+    if (c.foreign) {
+      ASSERT_EQ(::chown(held.c_str(), 65534, 65534), 0);
+    }
+    if (c.link) fs::create_symlink(held, t / c.folder);
+    QProcessEnvironment env = HelperEnvironment(QString::fromStdString((t / c.folder).string()));
+    if (!c.runtime) {
+      env.remove("XDG_RUNTIME_DIR");
+      env.insert("TMPDIR", temp.path());
+    }
+    EXPECT_EQ(RunAcquire(env), kMayRun);
+    EXPECT_EQ(holder.Received(), "");
+  }
+}
+
+// Without $XDG_RUNTIME_DIR the copies meet in a folder of this user's made for them.
+TEST(SingleInstance, WithoutARuntimeFolderTheCopiesMeetInOneOfTheirOwn) {
+  QTemporaryDir temp;
+  QProcessEnvironment env = HelperEnvironment({});
+  env.remove("XDG_RUNTIME_DIR");
+  env.insert("TMPDIR", temp.path());
+  Helper first({"--viewer", UniqueTitle("own folder")}, env);
+  ASSERT_TRUE(first.WaitForLine("ready"));
+  struct stat st {};
+  const fs::path folder = temp.filePath(QString("roadkeep-%1").arg(::getuid())).toStdString();
+  ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  const qsizetype before = first.Lines().size();
+  EXPECT_EQ(RunAcquire(env), kMustNotRun);
+  EXPECT_TRUE(first.WaitForLineAfter(before, "activated"));
+}
+
+// One viewer per desktop: a start on another display runs on its own, one on the same X
+// server (whatever its screen) is handed over.
+TEST(SingleInstance, AStartOnAnotherDisplayRunsOnItsOwn) {
+  QTemporaryDir runtime;
+  const auto env = HelperEnvironment(runtime.path());
+  const QString display = env.value("DISPLAY");
+  Helper first({"--viewer", UniqueTitle("display")}, env);
+  ASSERT_TRUE(first.WaitForLine("ready"));
+  struct Case {
+    const char* name;
+    QString display, wayland;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {"the same display", display, {}, kMustNotRun},
+      {"another screen of it", display.contains('.') ? display : display + ".1", {}, kMustNotRun},
+      {"another X server", display == ":97" ? ":98" : ":97", {}, kMayRun},
+      {"a Wayland display", display, "wayland-rk", kMayRun},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QProcessEnvironment second = env;
+    second.insert("QT_QPA_PLATFORM", "offscreen");  // the display named need not exist
+    second.insert("DISPLAY", c.display);
+    if (!c.wayland.isEmpty()) second.insert("WAYLAND_DISPLAY", c.wayland);
+    EXPECT_EQ(RunAcquire(second), c.exitCode);
+  }
+  EXPECT_FALSE(first.Ended());
+}
+
+// A connection to the running copy that does not send one line of at most 64 KiB at once is
+// closed, and what it sent is never acted on; one that does is.
+TEST(SingleInstance, TheHolderClosesConnectionsThatSayTooLittleOrTooMuch) {
+  QTemporaryDir runtime;
+  const auto env = HelperEnvironment(runtime.path());
+  Helper first({"--viewer", UniqueTitle("connections")}, env);
+  ASSERT_TRUE(first.WaitForLine("ready"));
+  const QString socketPath = QString::fromStdString(InstanceFile(runtime.path(), ".socket"));
+  const QByteArray fits = "/fits" + QByteArray(60 * 1024, 'a');
+  const QByteArray tooLong = "/too-long" + QByteArray(64 * 1024, 'b');
+  struct Case {
+    const char* name;
+    QByteArray sent;
+  };
+  const Case cases[] = {
+      {"nothing", ""},
+      {"an unended MiB", QByteArray(1 << 20, 'c')},
+      {"a line past 64 KiB", "open file://" + tooLong + "\n"},
+      {"a line within 64 KiB", "open file://" + fits + "\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QLocalSocket socket;
+    socket.connectToServer(socketPath);
+    ASSERT_TRUE(socket.waitForConnected(kWaitMs));
+    socket.write(c.sent);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return socket.state() == QLocalSocket::UnconnectedState; }, kWaitMs));
+  }
+  // Handled in order, so a line acted on would have been seen before this one.
+  EXPECT_EQ(Helper({"--acquire", "/after"}, env).ExitCode(), kMustNotRun);
+  ASSERT_TRUE(first.WaitForLine("opened file:///after"));
+  EXPECT_TRUE(first.Lines().contains("opened file://" + fits));
+  EXPECT_FALSE(first.Lines().join('\n').contains("too-long"));
+}
+
+// A flood of connections: the 17th at once is closed unheard while 16 wait.
+TEST(SingleInstance, TheHolderServesSixteenConnectionsAtOnce) {
+  QTemporaryDir runtime;
+  const auto env = HelperEnvironment(runtime.path());
+  Helper first({"--viewer", UniqueTitle("flood")}, env);
+  ASSERT_TRUE(first.WaitForLine("ready"));
+  const QString socketPath = QString::fromStdString(InstanceFile(runtime.path(), ".socket"));
+  std::vector<std::unique_ptr<QLocalSocket>> idle;
+  for (int i = 0; i < 16; ++i) {
+    idle.push_back(std::make_unique<QLocalSocket>());
+    idle.back()->connectToServer(socketPath);
+    ASSERT_TRUE(idle.back()->waitForConnected(kWaitMs));
+  }
+  QLocalSocket seventeenth;
+  seventeenth.connectToServer(socketPath);
+  ASSERT_TRUE(seventeenth.waitForConnected(kWaitMs));
+  seventeenth.write("open file:///seventeenth\n");
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return seventeenth.state() == QLocalSocket::UnconnectedState; }, kWaitMs));
+  idle.clear();
+  EXPECT_EQ(Helper({"--acquire", "/after"}, env).ExitCode(), kMustNotRun);
+  ASSERT_TRUE(first.WaitForLine("opened file:///after"));
+  EXPECT_FALSE(first.Lines().contains("opened file:///seventeenth"));
 }
 
 // The X11 helpers the viewer's journeys find its window with.

@@ -1,13 +1,15 @@
 // main() for GoogleTest suites that need Qt widgets: a QApplication on the offscreen
 // platform unless the caller chose another (test discovery runs without the environment).
-// Each run keeps the viewer's settings and caches (the map's tiles) in a folder of its own,
-// never the user's. A crash prints every thread's stack (through gdb when it is there) before
+// Each run keeps the viewer's settings, caches (the map's tiles) and runtime folder (the
+// single instance's lock and socket) in a folder of its own, never the user's. A crash prints every thread's stack (through gdb when it is there) before
 // the process dies, so a crash seen once on a CI machine says where it was.
 #include <execinfo.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,12 +51,18 @@ void ReportCrashes() {}
 int main(int argc, char** argv) {
   ReportCrashes();
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  char config[] = "/tmp/roadkeep-test-config-XXXXXX";
-  const bool ownConfig = mkdtemp(config) != nullptr;
-  if (ownConfig) {
-    setenv("XDG_CONFIG_HOME", config, 1);
-    setenv("XDG_CACHE_HOME", (std::string(config) + "/cache").c_str(), 1);
+  // Before the QApplication and any child process, which inherit it: the user's own viewer
+  // may be running, with its lock and socket in the real runtime folder.
+  char config[] = "/tmp/roadkeep-test-XXXXXX";
+  if (mkdtemp(config) == nullptr) {
+    perror("roadkeep tests: no folder of their own");
+    return 1;
   }
+  const std::string own = config;  // 0700, as mkdtemp makes it
+  for (const char* sub : {"/runtime", "/cache"}) mkdir((own + sub).c_str(), 0700);
+  setenv("XDG_RUNTIME_DIR", (own + "/runtime").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", config, 1);
+  setenv("XDG_CACHE_HOME", (own + "/cache").c_str(), 1);
   int result = 0;
   {
     QApplication app(argc, argv);
@@ -62,6 +70,6 @@ int main(int argc, char** argv) {
     result = RUN_ALL_TESTS();
   }
   std::error_code ignored;
-  if (ownConfig) std::filesystem::remove_all(config, ignored);
+  std::filesystem::remove_all(config, ignored);
   return result;
 }
