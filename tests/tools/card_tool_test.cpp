@@ -10,6 +10,7 @@
 #include <regex>
 #include <string>
 
+#include "tat/store_format.h"
 #include "tat/tat_parser.h"
 #include "tat/tat_library.h"
 #include "tests/support/temp_dir.h"
@@ -298,6 +299,74 @@ TEST(ToolInput, BadInputGivesOneLineAndAFailure) {
     const std::string err = CommandOutput(Tool() + args + " 2>&1 >/dev/null | head -1");
     EXPECT_NE(err.find("roadkeep-tool"), std::string::npos) << args;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A name that would clear the screen, forge an "OK" line, and is not UTF-8.
+const std::string kHostileName = "REC\n\x1b[2JOK  fake.avi\xff\xfe\xe2\x80\xa8x";
+
+// Renames the first recording of the store file to name, its header's checksum made anew.
+void RenameFirstEntry(const std::string& store, const std::string& name) {
+  std::vector<uint8_t> bytes = roadkeep::test::ReadAll(store);
+  for (size_t at = 0; at + roadkeep::tat::kEntryHeaderSize <= bytes.size(); at += 4) {
+    roadkeep::tat::EntryHeader h;
+    if (!roadkeep::tat::DecodeEntryHeader(bytes.data() + at, &h)) continue;
+    std::memset(h.name, 0, sizeof h.name);
+    std::memcpy(h.name, name.data(), name.size());
+    roadkeep::tat::EncodeEntryHeader(h, bytes.data() + at);
+    roadkeep::test::WriteAll(store, bytes);
+    return;
+  }
+  FAIL() << "no entry in " << store;
+}
+
+// Each command that shows the name on a terminal, and the files that carry it: standard
+// output holds no control character and no line the name made; manifest.json and the GPX
+// parse, with the name in them as the card spells it (invalid bytes as U+FFFD).
+TEST(HostileName, StaysOneEscapedLineAndValidInTheFiles) {
+  TempDir dir;
+  const std::string card = dir.File("card");
+  ASSERT_EQ(RunCommand(Tool() + " make-card " + card +
+                       " --count 1 --seconds 4 --front 160x90@10 --rear 160x90@10 >/dev/null"),
+            0);
+  RenameFirstEntry(card + "/TAT/REC.TAT", kHostileName);
+  roadkeep::test::WriteText(dir.File("name"), kHostileName);
+  const std::string name = " \"$(cat " + dir.File("name") + ")\"";
+  const std::string shown = "REC\\x0a\\x1b[2JOK  fake.avi\\xff\\xfe\\xe2\\x80\\xa8x";
+  const struct {
+    std::string args;
+    int lines;  // on standard output
+  } cases[] = {
+      {" list " + card, 5},  // a heading per kind and the recording
+      {" export " + card + " " + dir.File("out") + name, 1},
+      {" evidence " + card + " " + dir.File("package") + name, 1},
+      {" gpx " + card + name + " -o " + dir.File("track.gpx"), 0},
+  };
+  for (const auto& c : cases) {
+    const std::string out = CommandOutput(Tool() + c.args + " 2>/dev/null");
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), c.lines) << c.args << "\n" << out;
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << c.args;
+    EXPECT_EQ(out.find("\nOK"), std::string::npos) << c.args;
+    if (c.lines > 0) {
+      EXPECT_NE(out.find(shown), std::string::npos) << c.args << "\n" << out;
+    }
+  }
+  const std::string check =
+      "import json, sys, xml.etree.ElementTree as et\n"
+      "want = 'REC\\n\\x1b[2JOK  fake.avi\\ufffd\\ufffd\\u2028x'\n"
+      "m = json.load(open(sys.argv[1], encoding='utf-8'))\n"
+      "assert m['recordings'][0]['name'] == want, m['recordings'][0]['name']\n"
+      "ns = {'g': 'http://www.topografix.com/GPX/1/1'}\n"
+      "gpx = et.parse(sys.argv[2]).getroot().find('g:trk/g:name', ns).text\n"
+      "assert gpx == want.replace('\\x1b', '\\ufffd'), repr(gpx)\n"
+      "print('parsed')\n";
+  roadkeep::test::WriteText(dir.File("check.py"), check);
+  EXPECT_EQ(CommandOutput("python3 " + dir.File("check.py") + " " + dir.File("package") +
+                          "/manifest.json " + dir.File("track.gpx") + " 2>&1"),
+            "parsed\n");
 }
 
 }  // namespace
