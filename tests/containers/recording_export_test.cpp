@@ -151,12 +151,12 @@ TEST(ExportNames, OnlyPlainNamesBecomeFilesInTheFolder) {
       {"a/b.avi", false}, {"/etc/passwd", false}, {"a\\b", false}, {"x..y", false},
       {std::string("a\x01.avi"), false}, {"tab\t.avi", false}, {"del\x7f", false},
       {std::string(255, 'n'), true}, {std::string(256, 'n'), false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(IsSafeExportName(c.name), c.safe) << "'" << c.name << "'";
       // Bytes a terminal or file manager would not show as they are.
       {"\xff\xfe.avi", false}, {"\xc0\xaf.avi", false}, {"a\xc2\x85.avi", false},
       {"a\xe2\x80\xa8.avi", false}, {"\xe2\x80\xae" "iva.avi", false},
       {"\xec\xa3\xbc\xed\x96\x89.avi", true}, {"car \xf0\x9f\x9a\x97.avi", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsSafeExportName(c.name), c.safe) << "'" << c.name << "'";
   EXPECT_EQ(JoinExportPath("/media/out", "A.avi"), "/media/out/A.avi");
   EXPECT_EQ(JoinExportPath("/", "A.avi"), "/A.avi");
   EXPECT_EQ(JoinExportPath("", "A.avi"), "A.avi");
