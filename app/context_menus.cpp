@@ -38,7 +38,7 @@ void CZarezeRadidaDlg::ShowRowMenu(int row, const QPoint& at) {
       PickText(m_language, "증거 패키지…", "Evidence package…", "証拠パッケージ…"));
   QAction* snapshot = menu.addAction(PickText(m_language, "첫 화면 스냅샷…",
                                               "Snapshot of its first frame…", "最初のフレームのスナップショット…"));
-  const Recording* recording = m_shown->RecordingOf(RowName(row));
+  const Recording* recording = m_shown->RecordingAt(row);
   snapshot->setEnabled(recording != nullptr && recording->kindCode != kFileKind);
   save->setEnabled(save->isEnabled() && recording != nullptr && recording->kindCode != kFileKind);
   // For the checked recordings, or this one when none is checked.
@@ -64,7 +64,7 @@ void CZarezeRadidaDlg::ShowRowMenu(int row, const QPoint& at) {
     OnListDoubleClick(row);
   } else if (chosen == save) {
     // This row alone, whatever is checked.
-    const Recording* recording = m_shown->RecordingOf(RowName(row));
+    const Recording* recording = m_shown->RecordingAt(row);
     if (recording == nullptr) return;
     m_exportList = {RowName(row)};
     m_exportRecordings = {*recording};

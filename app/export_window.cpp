@@ -254,7 +254,7 @@ bool CZarezeRadidaDlg::ChooseExportFolder() {
   }
 
   std::vector<ExportJob> jobs;
-  for (const Recording& r : m_exportRecordings) jobs.push_back({r.Source(), r.name, r.name, false});
+  for (const Recording& r : m_exportRecordings) jobs.push_back({r.Identity(), r.name, r.name, false});
   const std::string folder = QFile::encodeName(m_targetFolder).toStdString();
   PlanExportFiles(folder, ExistingFiles::kRefuse, &jobs);
   QStringList existing;

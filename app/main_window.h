@@ -217,8 +217,8 @@ class CZarezeRadidaDlg : public QWidget {
   CWindowControls& Controls() { return *m_controls; }
   CMapPane& Map() { return *m_map; }
   CTelemetryView& Telemetry() { return *m_telemetry; }
-  // The card's recording that name opens (the list's name: "NAME" or "NAME @ ROOT" for
-  // another card present), the first of that name; none for a file or a name not on a card.
+  // The recording of the row named name (the row in hand when it bears it, else the first),
+  // or for a name no row bears the first of that name on the card in use; none for a file.
   std::vector<Recording> RecordingsNamed(const QString& name) const;
   // Played time ms of the recording or trip that is open, exactly.
   void SeekPlayed(int64_t ms);

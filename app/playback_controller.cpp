@@ -77,12 +77,23 @@ void CPlaybackController::StopSequence() {
 }
 
 void CPlaybackController::Open(const QString& name) {
+  if (IsFileName(name)) {
+    OpenSource(&m_fileParser, MediaSource::Named(QFile::encodeName(name).toStdString()));
+  } else {
+    OpenSource(&m_parser, MediaSource::Named(name.toLocal8Bit().toStdString()));
+  }
+}
+
+void CPlaybackController::Open(const Recording& recording) {
+  OpenSource(&m_parser, recording.Identity());
+}
+
+void CPlaybackController::OpenSource(VMediaParser* parser, const MediaSource& source) {
   StopSequence();
   m_samples.Clear();
   m_open = true;
-  m_player.SetParser(IsFileName(name) ? static_cast<VMediaParser*>(&m_fileParser) : &m_parser);
-  m_player.OpenMedia(IsFileName(name) ? QFile::encodeName(name).constData()
-                                      : name.toLocal8Bit().constData());
+  m_player.SetParser(parser);
+  m_player.OpenMedia(source);
   m_positionTimer.start();
 }
 
@@ -92,8 +103,8 @@ void CPlaybackController::OpenTrip(const roadkeep::tat::Trip& trip, size_t first
   if (trip.recordings.empty()) return;
   m_trip = trip;
   m_open = true;
-  std::vector<std::string> sources;
-  for (const Recording& recording : m_trip.recordings) sources.push_back(recording.Source());
+  std::vector<MediaSource> sources;
+  for (const Recording& recording : m_trip.recordings) sources.push_back(recording.Identity());
   const size_t playing = m_tripPlayer.Open(std::move(sources), first, static_cast<int>(withinMs));
   m_positionTimer.start();
   emit tripMoved(static_cast<int>(playing));

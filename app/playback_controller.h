@@ -42,10 +42,12 @@ class CPlaybackController : public QObject {
   // Stops playback and the engine's threads. Safe to call twice.
   void Shutdown();
 
-  // Stops what plays, empties the samples and plays name from its start: a recording of the
-  // card, or an AVI file named by its absolute path (IsFileName). A recording that cannot be
-  // read plays nothing and fails.
+  // Stops what plays, empties the samples and plays name from its start: an AVI file named by
+  // its absolute path (IsFileName), or the first recording of that whole name on the card in
+  // use. A recording that cannot be read plays nothing and fails.
   void Open(const QString& name);
+  // The same for a recording of a card, opened by its identity (its name is never read).
+  void Open(const Recording& recording);
   // Whether name is an AVI file's path rather than a recording of the card.
   static bool IsFileName(const QString& name) { return name.startsWith(QLatin1Char('/')); }
   void Play();
@@ -100,6 +102,8 @@ class CPlaybackController : public QObject {
   static void OnNextRecording(void* self, int tag);
   // Stops what plays and forgets the trip: later reports of it are dropped.
   void StopSequence();
+  // Open's steps: source played through parser (not owned) from its start.
+  void OpenSource(VMediaParser* parser, const MediaSource& source);
 
   // The engine. m_player last: it is shut down before the parts it uses go.
   CTATParser m_parser;

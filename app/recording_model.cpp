@@ -17,9 +17,9 @@ void CRecordingModel::SetRecordings(std::vector<Recording> recordings, Qt::Check
   std::vector<std::string> otherCards;  // numbered 2, 3... in the order first met
   for (Recording& r : recordings) {
     Row row;
-    // A recording on another card than the one in use is named with its card, so that the
-    // name opens it there (Recording::Source's mark).
-    row.name = QString::fromLocal8Bit(r.card.empty() ? r.name : r.name + Recording::kCardMark + r.card);
+    // A recording on another card than the one in use is shown with its card. Display text
+    // only: what opens a row is its recording's identity.
+    row.name = QString::fromLocal8Bit(r.card.empty() ? r.name : r.name + " @ " + r.card);
     if (r.kindCode == kFileKind) {
       // A file opened by path: its name's date when it has one, else when it was written.
       const QFileInfo file(QFile::decodeName(r.name.c_str()));
@@ -188,6 +188,11 @@ QString CKindFilter::NameAt(int row) const {
 const Recording* CKindFilter::RecordingOf(const QString& name) const {
   const int row = RowOf(name);
   return row < 0 ? nullptr : &m_recordings->At(mapToSource(index(row, 0)).row());
+}
+
+const Recording* CKindFilter::RecordingAt(int row) const {
+  if (row < 0 || row >= rowCount()) return nullptr;
+  return &m_recordings->At(mapToSource(index(row, 0)).row());
 }
 
 int CKindFilter::RowOf(const QString& name) const {

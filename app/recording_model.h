@@ -79,6 +79,8 @@ class CKindFilter : public QSortFilterProxyModel {
   int RowOf(const QString& name) const;
   // The recording named name among the shown rows; null when it is not shown.
   const Recording* RecordingOf(const QString& name) const;
+  // The recording on shown row; null when there is none.
+  const Recording* RecordingAt(int row) const;
   // The shown rows next to row in time: the newer one and the older one (may be out of the
   // rows: before the first or after the last).
   static int NewerRow(int row) { return row - 1; }

@@ -114,8 +114,7 @@ void CZarezeRadidaDlg::OnCapture() {
 }
 
 void CZarezeRadidaDlg::OnRowSnapshot(int row) {
-  const QString name = RowName(row);
-  const Recording* recording = m_shown->RecordingOf(name);
+  const Recording* recording = m_shown->RecordingAt(row);
   if (recording == nullptr || recording->kindCode == kFileKind) return;
   // Its own card: the one in use, or another inserted beside it.
   const std::shared_ptr<CCard> card =
@@ -124,7 +123,7 @@ void CZarezeRadidaDlg::OnRowSnapshot(int row) {
                                 : TatCardAt(m_library, recording->card);
   if (card == nullptr) return;
   const QStringList files =
-      AskSnapshotFiles(RecordedAt(recording->startTime, name, 0), recording->CameraCount());
+      AskSnapshotFiles(RecordedAt(recording->startTime, RowName(row), 0), recording->CameraCount());
   if (files.isEmpty()) return;
   // Its own reader: the recording that plays keeps its place.
   const std::unique_ptr<CRecordingReader> reader =

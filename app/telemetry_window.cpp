@@ -66,15 +66,16 @@ void CZarezeRadidaDlg::LoadTelemetry(const std::vector<Recording>& recordings,
 
 std::vector<Recording> CZarezeRadidaDlg::RecordingsNamed(const QString& name) const {
   if (CPlaybackController::IsFileName(name)) return {};
-  // The list's row when it has one; recordings under the list's size floor are not listed.
-  if (const Recording* listed = m_recordings->RecordingOf(name)) return {*listed};
-  std::string plain = name.toLocal8Bit().toStdString();
-  std::string root;
-  if (const size_t mark = plain.find(Recording::kCardMark); mark != std::string::npos) {
-    root = plain.substr(mark + std::strlen(Recording::kCardMark));
-    plain.resize(mark);
+  // The row in hand when it bears the name (names may repeat), else the first row of it. A
+  // row's name is display text: matched whole, never taken apart.
+  if (const Recording* inHand = m_shown->RecordingAt(m_state.currentRow);
+      inHand != nullptr && m_shown->NameAt(m_state.currentRow) == name) {
+    return {*inHand};
   }
-  const std::shared_ptr<CCard> card = root.empty() ? TatCurrentCard(m_library) : TatCardAt(m_library, root);
+  if (const Recording* listed = m_recordings->RecordingOf(name)) return {*listed};
+  // A name as typed, on the card in use: recordings under the list's size floor are not listed.
+  const std::string plain = name.toLocal8Bit().toStdString();
+  const std::shared_ptr<CCard> card = TatCurrentCard(m_library);
   const int kind = CCard::KindOfName(plain);
   if (!card || kind < 0) return {};
   for (const Recording& r : card->Recordings(kind)) {

@@ -43,9 +43,15 @@ bool CZarezeRadidaDlg::OpenRecording(const QString& name) {
   ResetGraph(*m_controls->Graph(), m_traces);
   // The engine takes every name; one it cannot read fails at once.
   if (auto* line = findChild<QLabel*>(QStringLiteral("StatusLine"))) line->hide();
-  m_playback.Open(name);
+  // A recording of a card opens by its identity; a file, or a name no row bears, by the name.
+  const std::vector<Recording> recordings = RecordingsNamed(name);
+  if (recordings.empty()) {
+    m_playback.Open(name);
+  } else {
+    m_playback.Open(recordings[0]);
+  }
   LeaveTrip();
-  LoadTelemetry(RecordingsNamed(name), {0});
+  LoadTelemetry(recordings, {0});
   m_lengthSeconds = LengthSeconds(m_playback.DurationMs());
   m_controls->Slider(IDC_POS_SLIDER)->SetRange(0, static_cast<int>(m_lengthSeconds), true);
   SetLabelText(IDC_LENGTH_LABEL, TimeText(m_lengthSeconds));

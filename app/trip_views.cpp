@@ -83,7 +83,7 @@ void CTripModel::SetTrips(std::vector<Trip> trips) {
   m_trips = std::move(trips);
   m_listRows.clear();
   for (int row = 0; m_recordings != nullptr && row < m_recordings->rowCount(); ++row) {
-    m_listRows.insert(QString::fromStdString(m_recordings->At(row).Source()), row);
+    m_listRows.emplace(m_recordings->At(row).Identity(), row);
   }
   endResetModel();
 }
@@ -93,8 +93,9 @@ std::vector<int> CTripModel::ListRows(size_t trip, int recording) const {
   const std::vector<Recording>& recordings = m_trips[trip].recordings;
   for (size_t i = 0; i < recordings.size(); ++i) {
     if (recording >= 0 && static_cast<size_t>(recording) != i) continue;
-    const int row = m_listRows.value(QString::fromStdString(recordings[i].Source()), -1);
-    if (row >= 0) rows.push_back(row);
+    if (const auto at = m_listRows.find(recordings[i].Identity()); at != m_listRows.end()) {
+      rows.push_back(at->second);
+    }
   }
   return rows;
 }

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "tat/trips.h"
@@ -57,7 +58,7 @@ class CTripModel : public QAbstractItemModel {
   std::vector<roadkeep::tat::Trip> m_trips;  // oldest first
   UiLanguage m_language{};
   CRecordingModel* m_recordings = nullptr;
-  QHash<QString, int> m_listRows;  // a recording's source to its row in m_recordings
+  std::map<MediaSource, int> m_listRows;  // a recording's identity to its row in m_recordings
 };
 
 // One line saying a trip: "2014-03-01 09:30:00–09:31:55  1:55  3.2 km  2 events".

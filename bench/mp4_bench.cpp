@@ -97,7 +97,7 @@ void BM_Mp4ExportAgainstFfmpeg(benchmark::State& state) {
     parser.Start();
     CMp4Export exporter(parser);
     const std::string mine = card.out.File("ours.mp4"), theirs = card.out.File("ffmpeg.mp4");
-    const Mp4Job job{card.recording.Source(), card.recording.name, "ours.mp4", true};
+    const Mp4Job job{card.recording.Identity(), card.recording.name, "ours.mp4", true};
     for (auto _ : state) {
       fs::remove(mine);
       int64_t start = roadkeep::bench::MonotonicNs();
@@ -158,7 +158,7 @@ void BM_Mp4OverlayEncode(benchmark::State& state) {
     CMp4Export exporter(parser);
     CGreyBand band;
     const std::string mine = card.out.File("overlay.mp4"), theirs = card.out.File("x264.mp4");
-    const Mp4Job job{card.recording.Source(), card.recording.name,
+    const Mp4Job job{card.recording.Identity(), card.recording.name,
                      "overlay.mp4",           true,
                      Mp4Video::kReencode,     &band};
     for (auto _ : state) {

@@ -2,6 +2,7 @@
 // through it, from an AVI file (CAVIExtractor) or from the card store (CTATParser).
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -53,12 +54,44 @@ struct MediaInfo {
 // front camera, anything else the rear. Returns a StreamKind.
 int ChunkKindOf(const char id[4]);
 
+// Which recording a parser opens, as typed values, never text to be split again: a recording
+// of a card by the card's root folder, its kind code and its index among that kind's entries
+// (what CCard::OpenReader takes), or a file path or a plain name a user typed.
+struct MediaSource {
+  // A card's recording: root empty means the card in use.
+  static MediaSource CardEntry(std::string root, int kindCode, int index) {
+    MediaSource source;
+    source.cardRoot = std::move(root);
+    source.kindCode = kindCode;
+    source.index = index;
+    return source;
+  }
+  // An AVI file's path, or a recording's name as a user typed it (the parser looks it up).
+  static MediaSource Named(std::string path) {
+    MediaSource source;
+    source.path = std::move(path);
+    return source;
+  }
+  bool IsCardEntry() const { return index >= 0; }
+  auto operator<=>(const MediaSource&) const = default;
+
+  std::string path;      // for Named; empty for a card entry
+  std::string cardRoot;  // for CardEntry; empty: the card in use
+  int kindCode = -1;     // roadkeep::tat::KindCode
+  int index = -1;        // among the kind's entries in store order
+};
+
 class VMediaParser {
  public:
   virtual bool Start() = 0;
   virtual void Stop() = 0;
   // Returns nonzero on success (the AVI reader: the movi list size).
   virtual int Open(const char* path, MediaInfo* info) = 0;
+  // Opens the recording source names, as Open. A parser of files opens a Named source's path
+  // and fails a card entry as it fails a path it cannot open.
+  virtual int OpenSource(const MediaSource& source, MediaInfo* info) {
+    return Open(source.IsCardEntry() ? "" : source.path.c_str(), info);
+  }
   virtual void Close() = 0;
   // Reads one chunk into buffer (size: capacity in, payload size out); returns a StreamKind.
   virtual int ReadNext(void* buffer, int* size) = 0;

@@ -66,7 +66,7 @@ bool Survey(VMediaParser& parser, const Mp4Job& job, size_t at, TripTracks* trac
     result->recording = job.name;
     return false;
   };
-  if (parser.Open(job.source.c_str(), info) == 0) return refuse(ExportOutcome::kNotOpened, "");
+  if (parser.OpenSource(job.source, info) == 0) return refuse(ExportOutcome::kNotOpened, "");
   const bool rateOk =
       info->frontFrameRate > 0 && (info->rearFrameCount <= 0 || info->rearFrameRate > 0);
   if (!info->damage.empty() || !rateOk) {
@@ -420,7 +420,7 @@ Mp4Result CMp4Export::ConvertTrip(const std::vector<Mp4Job>& recordings, const s
   CMp4Copy copy(m_parser, m_buffer, progress, result, part, tracks, recordings[0]);
   const auto open = [&](const Mp4Job& job) {
     MediaInfo again;
-    if (m_parser.Open(job.source.c_str(), &again) != 0) return true;
+    if (m_parser.OpenSource(job.source, &again) != 0) return true;
     result.recording = job.name;
     copy.Stop(Failed(ExportOutcome::kNotOpened, ""));
     return false;

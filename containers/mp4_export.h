@@ -28,11 +28,11 @@ class VMediaParser;
 // track of the front with the scaled rear to its right.
 enum class Mp4Video { kCopy, kReencode, kSideBySide };
 
-// One recording to write: what the parser opens ("NAME, index"), the name reports show, the
-// file it becomes in the folder, and whether the card counts audio chunks for it (the audio
-// track is declared before the first chunk is read).
+// One recording to write: what the parser opens, the name reports show, the file it becomes
+// in the folder, and whether the card counts audio chunks for it (the audio track is declared
+// before the first chunk is read).
 struct Mp4Job {
-  std::string source;
+  MediaSource source;
   std::string name;
   std::string fileName;
   bool audio = false;

@@ -62,13 +62,13 @@ CRecordingExport::CRecordingExport(VMediaParser& parser, CAVIWriter& writer,
                                    std::atomic<bool>& busy)
     : m_parser(parser), m_writer(writer), m_busy(busy), m_buffer(kExportChunkBufferSize + 1) {}
 
-ExportResult CRecordingExport::ConvertRecording(const char* source, const char* destination,
-                                                bool replace, void* context,
-                                                ExportFrameCallback callback) {
+ExportResult CRecordingExport::ConvertRecording(const MediaSource& source,
+                                                const char* destination, bool replace,
+                                                void* context, ExportFrameCallback callback) {
   ExportResult result;
-  result.name = source != nullptr ? source : "";
+  result.name = source.path;
   MediaInfo info;
-  if (source == nullptr || destination == nullptr || m_parser.Open(source, &info) == 0) {
+  if (destination == nullptr || m_parser.OpenSource(source, &info) == 0) {
     result.outcome = ExportOutcome::kNotOpened;
     return result;
   }
@@ -257,7 +257,7 @@ std::vector<ExportResult> CRecordingExport::ExportAll(const std::string& folder,
       continue;
     }
     ExportResult result =
-        ConvertRecording(job.source.c_str(), path.c_str(), job.replace, &observer, &ObserverFrame);
+        ConvertRecording(job.source, path.c_str(), job.replace, &observer, &ObserverFrame);
     result.name = job.name;
     results.push_back(std::move(result));
   }

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "containers/media_parser.h"
+
 class CAVIWriter;
-class VMediaParser;
 
 inline constexpr int kExportChunkBufferSize = 0x100000;  // 1 MiB, the largest chunk
 inline constexpr size_t kMaxExportPathBytes = 4095;      // PATH_MAX less the terminator
@@ -44,10 +45,10 @@ struct ExportResult {
   int32_t rearExpected = 0;    // rear frame count the recording states; 0 without a rear camera
 };
 
-// One recording to copy: what the parser opens ("NAME", or "NAME, index" where names repeat),
-// the name reports show, and the file it becomes in the export folder.
+// One recording to copy: what the parser opens, the name reports show, and the file it
+// becomes in the export folder.
 struct ExportJob {
-  std::string source;
+  MediaSource source;
   std::string name;
   std::string fileName;
   bool replace = false;  // a file of that name in the folder may be replaced
@@ -95,7 +96,7 @@ class CRecordingExport {
   // temporary name in the same folder and renamed into place only when it holds what it
   // says and has reached the disk; a cancelled, stopped or failed copy leaves nothing. An
   // existing file there is replaced only when `replace` (and only a regular file).
-  ExportResult ConvertRecording(const char* source, const char* destination, bool replace,
+  ExportResult ConvertRecording(const MediaSource& source, const char* destination, bool replace,
                                 void* context, ExportFrameCallback callback);
 
   // Copies the jobs into folder, one file each, while the busy flag stays set before each

@@ -76,7 +76,10 @@ void CQMVMediaPlayer::Shutdown() {
 }
 
 bool CQMVMediaPlayer::OpenMedia(const char* name, int tag) {
-  const char* text = name ? name : "";
+  return OpenMedia(MediaSource::Named(name ? name : ""), tag);
+}
+
+bool CQMVMediaPlayer::OpenMedia(const MediaSource& source, int tag) {
   m_command = kIdle;
   {
     OwnerLock guard(*this);
@@ -84,9 +87,7 @@ bool CQMVMediaPlayer::OpenMedia(const char* name, int tag) {
     ForgetQueued();
     m_shownTag = tag;
     MediaInfo info;
-    if (m_parser && m_parser->Open(text, &info) != 0) {
-      std::strncpy(m_currentName, text, sizeof m_currentName - 1);
-      m_currentName[sizeof m_currentName - 1] = '\0';
+    if (m_parser && m_parser->OpenSource(source, &info) != 0) {
       int bits = m_audioBits, rate = m_audioRate;
       m_parser->GetAudioFormat(&bits, &rate);
       if (bits != m_audioBits || rate != m_audioRate) {

@@ -76,8 +76,10 @@ class CQMVMediaPlayer {
   // Starts the parser, the codecs, the audio output and the clock's thread, then the worker.
   // The surfaces (not owned, may be null) must outlive Shutdown. Always true.
   bool StartEngine(VideoSurface* front, VideoSurface* rear);
-  // Opens name and starts playing at once. Always true: a recording that cannot be opened
+  // Opens source and starts playing at once. Always true: a recording that cannot be opened
   // plays nothing and ends through the status callback.
+  bool OpenMedia(const MediaSource& source, int tag = 0);
+  // A file path or a recording's name as a user typed it (MediaSource::Named).
   bool OpenMedia(const char* name, int tag = 0);
   // parser (not owned) holds the recording that follows the open one, opened by the owner
   // (info: what its Open gave); it is read as soon as the open recording's chunks run out
@@ -256,7 +258,6 @@ class CQMVMediaPlayer {
   bool m_droppedBeforeKey = false;  // front frames dropped while waiting for the key frame
   int32_t m_audioBits = 16;
   int32_t m_audioRate = 8000;
-  char m_currentName[128] = {};
   int32_t m_heldFrontSize = 0;  // bytes of the front packet held in m_frameBuffer; 0 none
   bool m_readError = false;     // the parser's last read was an error, not the end
   // After an exact seek: the first front frame to show (those before it are decoded unseen),

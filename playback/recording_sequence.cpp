@@ -15,7 +15,7 @@ void CRecordingSequence::Stop() {
   m_sources.clear();
 }
 
-size_t CRecordingSequence::Open(std::vector<std::string> sources, size_t first, int withinMs) {
+size_t CRecordingSequence::Open(std::vector<MediaSource> sources, size_t first, int withinMs) {
   Stop();
   if (sources.empty()) return 0;
   m_sources = std::move(sources);
@@ -24,13 +24,13 @@ size_t CRecordingSequence::Open(std::vector<std::string> sources, size_t first, 
   // The first one that opens plays; those before it that do not are named.
   for (; first + 1 < m_sources.size(); ++first) {
     MediaInfo info;
-    const bool opens = m_parsers[0]->Open(m_sources[first].c_str(), &info) != 0;
+    const bool opens = m_parsers[0]->OpenSource(m_sources[first], &info) != 0;
     m_parsers[0]->Close();
     if (opens) break;
     if (m_skipped) m_skipped(first);
     withinMs = 0;
   }
-  m_player.OpenMedia(m_sources[first].c_str(), static_cast<int>(first));
+  m_player.OpenMedia(m_sources[first], static_cast<int>(first));
   if (withinMs > 0) m_player.SeekToMs(withinMs, true);
   QueueFrom(first + 1);
   return first;
@@ -47,7 +47,7 @@ void CRecordingSequence::QueueFrom(size_t index) {
   VMediaParser* spare = m_parsers[1 - m_reading];
   for (; index < m_sources.size(); ++index) {
     MediaInfo info;
-    if (spare->Open(m_sources[index].c_str(), &info) != 0) {
+    if (spare->OpenSource(m_sources[index], &info) != 0) {
       m_player.QueueNext(spare, info, static_cast<int>(index));
       return;
     }

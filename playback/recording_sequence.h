@@ -10,8 +10,9 @@
 
 #include <cstddef>
 #include <functional>
-#include <string>
 #include <vector>
+
+#include "containers/media_parser.h"
 
 class CQMVMediaPlayer;
 class VMediaParser;
@@ -25,11 +26,11 @@ class CRecordingSequence {
   // index: the recording left out (it could not be opened).
   void SetSkipped(std::function<void(size_t index)> skipped) { m_skipped = std::move(skipped); }
 
-  // Stops what plays and plays sources (as the parsers open them) from first at withinMs;
+  // Stops what plays and plays sources (each opened by OpenSource) from first at withinMs;
   // the player's tags are the indexes into sources. Those that cannot be opened before the
   // first that can are skipped; when none can, the last is given to the player, which
   // reports it as unreadable. Returns the index of the one that plays.
-  size_t Open(std::vector<std::string> sources, size_t first, int withinMs);
+  size_t Open(std::vector<MediaSource> sources, size_t first, int withinMs);
   // The player reported (next-callback) that it plays sources[tag] now.
   void Entered(int tag);
   // Stops the player and closes both parsers; the sequence is empty and the player reads the
@@ -46,6 +47,6 @@ class CRecordingSequence {
   CQMVMediaPlayer& m_player;
   VMediaParser* m_parsers[2];
   int m_reading = 0;  // which parser the player reads; the other is the spare
-  std::vector<std::string> m_sources;
+  std::vector<MediaSource> m_sources;
   std::function<void(size_t)> m_skipped;
 };

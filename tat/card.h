@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "containers/media_parser.h"
 #include "tat/store_format.h"
 #include "tat/tat_library.h"
 
@@ -56,12 +57,9 @@ struct Recording {
   // empty for the card in use.
   std::string card;
 
-  // What a parser opens to read this very recording: "NAME, index", and " @ ROOT" for a
-  // recording on another card than the one in use.
-  std::string Source() const {
-    return name + ", " + std::to_string(index) + (card.empty() ? "" : kCardMark + card);
-  }
-  static constexpr const char* kCardMark = " @ ";
+  // What a parser opens to read this very recording, whatever its name holds: its card, kind
+  // and index.
+  MediaSource Identity() const { return MediaSource::CardEntry(card, kindCode, index); }
 };
 
 // The limits a recorder's header is held to.

@@ -32,25 +32,6 @@ int KindOfLetter(char c, int previous) {
   }
 }
 
-// Splits "NAME, 12" at commas and blanks into the entry name and an index (-1 for none).
-void SplitName(const char* text, std::string* entry, int* index) {
-  std::string tokens[2];
-  int count = 0;
-  std::string current;
-  for (const char* p = text;; ++p) {
-    const bool separator = *p == ',' || *p == ' ' || *p == '\t' || *p == '\0';
-    if (!separator) {
-      current += *p;
-    } else if (!current.empty()) {
-      if (count < 2) tokens[count++] = current;
-      current.clear();
-    }
-    if (*p == '\0') break;
-  }
-  *entry = tokens[0];
-  *index = count >= 2 ? static_cast<int>(std::strtol(tokens[1].c_str(), nullptr, 10)) : -1;
-}
-
 }  // namespace
 
 CTATParser::CTATParser() = default;
@@ -108,27 +89,33 @@ int CTATParser::Open(const char* name, MediaInfo* info) {
   const char* text = name ? name : "";
   if (*text == '/') ++text;
   m_kind = KindOfLetter(*text, m_kind);
+  // The name as typed, whole: the kind word in any case finds the recording; a name without
+  // one goes by its letter. The first entry of that name on the card in use.
+  std::shared_ptr<CCard> card = TatCurrentCard(m_library);
+  const int named = CCard::KindOfName(text);
+  const int code = named >= 0 ? named : KindCode(m_kind);
+  const int position = card ? card->Find(code, text) : -1;
+  return OpenEntry(std::move(card), code, position, info);
+}
+
+int CTATParser::OpenSource(const MediaSource& source, MediaInfo* info) {
+  if (!source.IsCardEntry()) return Open(source.path.c_str(), info);
+  PauseReader();
+  for (int kind = 0; kind < 4; ++kind) {
+    if (kKindCodes[kind] == source.kindCode) m_kind = kind;
+  }
+  std::shared_ptr<CCard> card = source.cardRoot.empty() ? TatCurrentCard(m_library)
+                                                        : TatCardAt(m_library, source.cardRoot);
+  return OpenEntry(std::move(card), source.kindCode, source.index, info);
+}
+
+int CTATParser::OpenEntry(std::shared_ptr<CCard> card, int kindCode, int index, MediaInfo* info) {
   m_videoFramesRead = 0;
   m_frameReached = -1;
-  // "NAME[, index] @ ROOT" names a recording on another card than the one in use.
-  std::string source = text;
-  std::string root;
-  if (const size_t mark = source.rfind(Recording::kCardMark); mark != std::string::npos) {
-    root = source.substr(mark + std::strlen(Recording::kCardMark));
-    source.resize(mark);
-  }
-  std::string entry;
-  int index = -1;
-  SplitName(source.c_str(), &entry, &index);
-
-  // The recording gets a reader of its own on the card that is current now (or the one named).
+  // The recording gets a reader of its own; the card refuses a kind or index it does not hold.
   m_reader.reset();
-  m_card = root.empty() ? TatCurrentCard(m_library) : TatCardAt(m_library, root);
-  // The kind word in any case finds the recording; a name without one goes by its letter.
-  const int named = CCard::KindOfName(entry);
-  const int code = named >= 0 ? named : KindCode(m_kind);
-  const int position = !m_card ? -1 : index >= 0 ? index : m_card->Find(code, entry);
-  if (m_card && position >= 0) m_reader = m_card->OpenReader(code, position);
+  m_card = std::move(card);
+  if (m_card && index >= 0) m_reader = m_card->OpenReader(kindCode, index);
   // The card's checked numbers, not the header's raw bytes.
   const Recording recording = m_reader ? m_reader->Info() : Recording();
   const RecordingCounts& counts = recording.counts;

@@ -56,10 +56,13 @@ class CTATParser : public VMediaParser {
 
   bool Start() override;
   void Stop() override;
-  // name: "NAME" or "NAME, index", optionally with a leading '/'. Returns nonzero when the
-  // library opened and selected the recording; 0 otherwise (the reader then delivers only
-  // the end, and ReadFailed is true).
+  // name: a recording's whole name as a user typed it, optionally with a leading '/': the
+  // first entry of that name on the card in use. Returns nonzero when the recording opened;
+  // 0 otherwise (the reader then delivers only the end, and ReadFailed is true).
   int Open(const char* name, MediaInfo* info) override;
+  // As Open, for the card entry source names (its card found by root, the entry by kind code
+  // and index, nothing looked up by name); a Named source as Open.
+  int OpenSource(const MediaSource& source, MediaInfo* info) override;
   void Close() override;
   int ReadNext(void* buffer, int* size) override;
   // Returns 4 with the chunk's id, or -1 at the end or after about a second without data.
@@ -99,6 +102,8 @@ class CTATParser : public VMediaParser {
 
  private:
   static bool ReaderStep(void* self);
+  // Opens entry index of kindCode on card (null: none) for the reader; the rest of Open.
+  int OpenEntry(std::shared_ptr<CCard> card, int kindCode, int index, MediaInfo* info);
   // The kind of a chunk the library delivered (counting front frames), or -1 for none.
   int KindOfChunk(uint8_t camera, uint8_t type);
   // The whole chunks of one store read into room, as records for the queue; 0 when the next

@@ -261,7 +261,7 @@ void CopyMp4s(TatHandle* handle, CPackage& package, std::vector<Item>& items, CS
     const std::string file = Stem(item.job.fileName) + ".mp4";
     const double units = first + static_cast<double>(i);
     if (!steps.At("MP4 " + file, units)) break;
-    Mp4Job job{r.Source(), r.name, file, r.counts.audio > 0};
+    Mp4Job job{r.Identity(), r.name, file, r.counts.audio > 0};
     std::unique_ptr<COverlayBand> band;
     if (overlay) {
       band = MakeOverlayBand(package.card(), r);
@@ -399,7 +399,7 @@ std::string NowUtc() { return IsoTime(static_cast<int64_t>(std::time(nullptr)), 
 Item ItemOf(const Recording& r) {
   Item item;
   item.recording = r;
-  item.job = {r.Source(), r.name, r.name, false};
+  item.job = {r.Identity(), r.name, r.name, false};
   ManifestRecording& m = item.manifest;
   m.name = r.name;
   m.index = r.index;

@@ -30,7 +30,7 @@ namespace {
 std::vector<ExportJob> JobsFor(TatHandle* handle, const std::vector<std::string>& names) {
   std::vector<ExportJob> jobs;
   const auto add = [&](const Recording& r) {
-    jobs.push_back({r.Source(), r.name, r.name, false});
+    jobs.push_back({r.Identity(), r.name, r.name, false});
   };
   if (names.empty()) {
     const std::shared_ptr<CCard> card = TatCurrentCard(handle);
@@ -42,7 +42,7 @@ std::vector<ExportJob> JobsFor(TatHandle* handle, const std::vector<std::string>
   for (const std::string& name : names) {
     const std::vector<Recording> named = RecordingsNamed(handle, name);
     for (const Recording& r : named) add(r);
-    if (named.empty()) jobs.push_back({name, name, name, false});  // reported as unreadable
+    if (named.empty()) jobs.push_back({MediaSource::Named(name), name, name, false});  // unreadable
   }
   return jobs;
 }

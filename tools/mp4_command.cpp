@@ -57,13 +57,13 @@ std::vector<Mp4Job> JobsFor(TatHandle* handle, const std::string& folder,
   for (const std::string& name : names) {
     const std::vector<Recording> named = RecordingsNamed(handle, name);
     for (const Recording& r : named) {
-      planned.push_back({r.Source(), Mp4FileName(r.name), {}, false});
+      planned.push_back({r.Identity(), Mp4FileName(r.name), {}, false});
       shown.push_back(r.name);
       audio.push_back(r.counts.audio > 0);
       recordings->push_back(r);
     }
     if (named.empty()) {  // reported as unreadable
-      planned.push_back({name, Mp4FileName(name), {}, false});
+      planned.push_back({MediaSource::Named(name), Mp4FileName(name), {}, false});
       shown.push_back(name);
       audio.push_back(false);
       recordings->push_back(std::nullopt);
@@ -141,7 +141,7 @@ int WriteTrip(TatHandle* handle, const std::string& folder, const std::string& n
   }
   std::vector<Mp4Job> jobs;
   for (const Recording& r : trips[static_cast<size_t>(index)].recordings) {
-    jobs.push_back({r.Source(), r.name, {}, r.counts.audio > 0});
+    jobs.push_back({r.Identity(), r.name, {}, r.counts.audio > 0});
   }
   const std::string name = "trip " + std::to_string(index + 1);
   const std::string fileName = "trip-" + std::to_string(index + 1) + ".mp4";

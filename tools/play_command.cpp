@@ -267,13 +267,13 @@ void PauseAndStep(Engine& e, int steps) {
 enum class Ending { kEnd, kUnreadable, kTimeLimit };
 
 // Plays one recording until its end event or the time limit.
-Ending PlayOne(Engine& e, const PlayOptions& o, const std::string& name) {
+Ending PlayOne(Engine& e, const PlayOptions& o, const MediaSource& source) {
   e.text.Clear();
   e.front.Reset();
   e.rear.Reset();
   e.player.PausePlayback();  // as the window's open does before it opens the next
   e.player.StopMedia();
-  e.player.OpenMedia(name.c_str());
+  e.player.OpenMedia(source);
   const double limit =
       o.maxSeconds > 0 ? o.maxSeconds : e.player.DurationMs() / 1000.0 / o.speed + 30;
   const auto start = Clock::now();
@@ -302,8 +302,8 @@ Ending PlayTrip(Engine& e, const PlayOptions& o, const roadkeep::tat::Trip& trip
   e.text.Clear();
   e.front.Reset();
   e.rear.Reset();
-  std::vector<std::string> sources;
-  for (const Recording& r : trip.recordings) sources.push_back(r.Source());
+  std::vector<MediaSource> sources;
+  for (const Recording& r : trip.recordings) sources.push_back(r.Identity());
   e.sequence.SetSkipped([&](size_t index) {
     std::fprintf(stderr, "roadkeep-tool: play: %s could not be opened: skipped\n",
                  TerminalText(trip.recordings[index].name).c_str());
@@ -383,14 +383,14 @@ int PlayCommand(int argc, char** argv) {
   // Each recording of a name the card holds more than once.
   struct Source {
     std::string name;    // as the user gave it
-    std::string opened;  // as the parser opens it
+    MediaSource opened;
     bool onCard;
   };
   std::vector<Source> sources;
   for (const std::string& name : o.names) {
     const std::vector<Recording> named = RecordingsNamed(library, name);
-    for (const Recording& r : named) sources.push_back({name, r.Source(), true});
-    if (named.empty()) sources.push_back({name, name, false});
+    for (const Recording& r : named) sources.push_back({name, r.Identity(), true});
+    if (named.empty()) sources.push_back({name, MediaSource::Named(name), false});
   }
   ChooseAudioDriver();
   int failures = 0;

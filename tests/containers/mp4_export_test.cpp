@@ -131,7 +131,7 @@ TEST_F(Mp4Export, LeavesNoFileWhenTheCopyCannotFinish) {
     };
     CMp4Export exporter(m_parser);
     const std::vector<Mp4Result> results =
-        exporter.ExportAll(folder, {{dual->Source(), dual->name, name, true}}, progress);
+        exporter.ExportAll(folder, {{dual->Identity(), dual->name, name, true}}, progress);
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, SIG_DFL);
     fs::permissions(m_out, fs::perms::owner_all);
@@ -305,7 +305,7 @@ TEST_F(Mp4Reencode, HandsEachPictureToTheOverlayAtItsTime) {
     CSeenFrames overlay;
     CMp4Export exporter(m_parser);
     const Mp4Progress progress = [&](int done, int) { return c.cancelAt < 0 || done < c.cancelAt; };
-    const Mp4Job job{r.Source(), r.name, Mp4Name(r), true, c.video, &overlay};
+    const Mp4Job job{r.Identity(), r.name, Mp4Name(r), true, c.video, &overlay};
     const Mp4Result result = exporter.ExportAll(m_out, {job}, progress).front();
     EXPECT_EQ(result.outcome, c.outcome) << DescribeMp4Result(result);
     if (c.cancelAt >= 0) {
@@ -375,7 +375,7 @@ TEST_F(Mp4Reencode, AUnitWithoutAPictureIsCountedAsLost) {
     fs::create_directory(m_out);
     CPictureless parser(m_parser, 10);
     CMp4Export exporter(parser);
-    const Mp4Job job{r.Source(), r.name, Mp4Name(r), true, c.video, nullptr};
+    const Mp4Job job{r.Identity(), r.name, Mp4Name(r), true, c.video, nullptr};
     const Mp4Result result = exporter.ExportAll(m_out, {job}, nullptr).front();
     EXPECT_EQ(result.outcome, c.outcome) << DescribeMp4Result(result);
     EXPECT_EQ(result.framesCopied, c.frontFrames);

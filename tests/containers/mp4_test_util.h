@@ -78,6 +78,9 @@ class CForwardingParser : public VMediaParser {
   bool Start() override { return m_real.Start(); }
   void Stop() override { m_real.Stop(); }
   int Open(const char* path, MediaInfo* info) override { return m_real.Open(path, info); }
+  int OpenSource(const MediaSource& source, MediaInfo* info) override {
+    return m_real.OpenSource(source, info);
+  }
   void Close() override { m_real.Close(); }
   int ReadNext(void* buffer, int* size) override { return m_real.ReadNext(buffer, size); }
   int ReadChunk(char id[4], void* buffer, int* size) override {

@@ -167,11 +167,11 @@ TEST_F(Mp4Trip, ToolRefusesABadTripAndWritesNothing) {
 // a trip that cannot be one MP4 track.
 class CResizedParser : public CForwardingParser {
  public:
-  CResizedParser(VMediaParser& real, std::string source, int grow, int fps)
+  CResizedParser(VMediaParser& real, MediaSource source, int grow, int fps)
       : CForwardingParser(real), m_source(std::move(source)), m_grow(grow), m_fps(fps) {}
-  int Open(const char* path, MediaInfo* info) override {
-    m_changed = m_source == path;
-    const int opened = m_real.Open(path, info);
+  int OpenSource(const MediaSource& source, MediaInfo* info) override {
+    m_changed = m_source == source;
+    const int opened = m_real.OpenSource(source, info);
     if (m_changed) info->frontFrameRate += m_fps;
     return opened;
   }
@@ -182,7 +182,7 @@ class CResizedParser : public CForwardingParser {
   }
 
  private:
-  const std::string m_source;
+  const MediaSource m_source;
   const int m_grow, m_fps;
   bool m_changed = false;
 };
@@ -220,9 +220,10 @@ TEST_F(Mp4TripFrontOnly, JoinsInAnyOrderAndStopsAtAPictureThatDiffers) {
     for (int i : c.order) {
       const Recording& r = trip[static_cast<size_t>(i)];
       order.push_back(r);
-      jobs.push_back({r.Source(), r.name, {}, r.counts.audio > 0});
+      jobs.push_back({r.Identity(), r.name, {}, r.counts.audio > 0});
     }
-    const std::string changed = c.changed < 0 ? "" : trip[static_cast<size_t>(c.changed)].Source();
+    const MediaSource changed =
+        c.changed < 0 ? MediaSource() : trip[static_cast<size_t>(c.changed)].Identity();
     CResizedParser parser(m_parser, changed, c.grow, c.fps);
     CMp4Export exporter(parser);
     const Mp4Result result = exporter.ExportTrip(m_out, "joined.mp4", "joined", jobs, {});

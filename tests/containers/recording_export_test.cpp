@@ -62,7 +62,7 @@ long CountOf(const std::vector<Stream>& streams, const std::string& type) {
 // Jobs for names as they are, files named alike.
 std::vector<ExportJob> ExportJobsFor(const std::vector<std::string>& names) {
   std::vector<ExportJob> jobs;
-  for (const std::string& name : names) jobs.push_back({name, name, name, false});
+  for (const std::string& name : names) jobs.push_back({MediaSource::Named(name), name, name, false});
   return jobs;
 }
 

@@ -19,6 +19,12 @@ using roadkeep::test::FrontChunkHashes;
 using roadkeep::test::MadeCard;
 using roadkeep::test::PlayerRig;
 
+std::vector<MediaSource> Named(const std::vector<std::string>& names) {
+  std::vector<MediaSource> sources;
+  for (const std::string& name : names) sources.push_back(MediaSource::Named(name));
+  return sources;
+}
+
 // Tags the player reported entering, in order.
 struct Entered {
   std::mutex mutex;
@@ -81,7 +87,7 @@ TEST(RecordingSequence, PlaysEachRecordingsFramesInOrderWithoutAStop) {
       expected.insert(expected.end(), hashes.begin(), hashes.end());
       if (c.names[i].find("_D.avi") != std::string::npos) rearFrames += 30;  // 2 s at 15 fps
     }
-    sequence.Open(c.names, 0, 0);
+    sequence.Open(Named(c.names), 0, 0);
     // The owner's side of the sequence: each recording entered gets the one after it queued.
     const bool ended = PlayerRig::WaitUntil(
         [&] {
@@ -132,7 +138,7 @@ TEST(RecordingSequence, ASeekBeforeTheBoundaryIsInTheRecordingShown) {
   const std::vector<std::string> names = {card.Name(0), card.Name(2)};
   const auto first = FrontChunkHashes(rig.Library(), names[0]);
   const auto second = FrontChunkHashes(rig.Library(), names[1]);
-  sequence.Open(names, 0, 0);
+  sequence.Open(Named(names), 0, 0);
   // The worker has begun reading the second while the first is still on screen.
   ASSERT_TRUE(PlayerRig::WaitUntil([&] { return !rig.player.HasQueuedNext(); }, 30s));
   int tag = -1;

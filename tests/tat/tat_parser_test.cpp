@@ -15,6 +15,7 @@
 
 namespace {
 
+using roadkeep::tat::kKindEvent;
 using roadkeep::test::SyntheticRecording;
 using roadkeep::test::TempDir;
 using roadkeep::test::WriteSyntheticCard;
@@ -147,14 +148,14 @@ TEST_F(ParserOnCard, ChunksUpToTheLargestArriveWhole) {
   }
 }
 
-TEST_F(ParserOnCard, OpensByIndexUnderTheFirstToken) {
+TEST_F(ParserOnCard, OpensAnEntryByItsKindAndIndex) {
   std::vector<SyntheticRecording> recs;
   for (int i = 0; i < 5; ++i) {
     recs.push_back({"EVENT_20140301_09300" + std::to_string(i) + "_D.avi", 1 + i % 3, 24, true, 600});
   }
   Make(recs);
   MediaInfo info;
-  m_parser.Open("EVENT_20140301_093000_D.avi, 3", &info);
+  m_parser.OpenSource(MediaSource::CardEntry("", kKindEvent, 3), &info);
   EXPECT_EQ(m_parser.Kind(), 1);
   EXPECT_EQ(info.frontFrameCount, 24 * (1 + 3 % 3));
   m_parser.Open("EVENT_20140301_093002_D.avi", &info);
@@ -237,9 +238,20 @@ TEST_F(ParserOnCard, SeekAfterTheEndReadsAgain) {
 
 TEST_F(ParserOnCard, OpenReportsARecordingTheLibraryCannotOpen) {
   Make({{"REC_20140301_093000_D.avi", 1}, {"EVENT_20140301_093100_D.avi", 1}});
-  for (const char* name : {"REC_20990101_000000_D.avi", "EVENT_20140301_093100_D.avi, 7", ""}) {
+  const struct {
+    const char* name;
+    MediaSource source;
+  } cases[] = {
+      {"a name not on the card", MediaSource::Named("REC_20990101_000000_D.avi")},
+      {"a name with an index after it", MediaSource::Named("EVENT_20140301_093100_D.avi, 0")},
+      {"no name", MediaSource::Named("")},
+      {"an index past the kind's entries", MediaSource::CardEntry("", kKindEvent, 1)},
+      {"no such kind", MediaSource::CardEntry("", 9, 0)},
+      {"a card not present", MediaSource::CardEntry("/no/such/card", kKindEvent, 0)},
+  };
+  for (const auto& [name, source] : cases) {
     MediaInfo info;
-    EXPECT_EQ(m_parser.Open(name, &info), 0) << name;
+    EXPECT_EQ(m_parser.OpenSource(source, &info), 0) << name;
     EXPECT_EQ(info.frontFrameCount, 0);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(ReadToEnd().empty()) << name;
@@ -249,7 +261,7 @@ TEST_F(ParserOnCard, OpenReportsARecordingTheLibraryCannotOpen) {
     EXPECT_TRUE(ReadToEnd().empty()) << name;
   }
   // The next good open reads and ends normally.
-  EXPECT_NE(m_parser.Open("EVENT_20140301_093100_D.avi, 0", nullptr), 0);
+  EXPECT_NE(m_parser.Open("EVENT_20140301_093100_D.avi", nullptr), 0);
   EXPECT_FALSE(m_parser.ReadFailed());
   EXPECT_EQ(ReadToEnd().size(), 30u + 30u + 5u + 11u);
   EXPECT_FALSE(m_parser.ReadFailed());
