@@ -120,6 +120,7 @@ bool CZarezeRadidaDlg::ChooseEvidenceFolder(std::vector<Recording> recordings) {
                             .arg(why),
                         QMessageBox::Ok, this);
     message.setObjectName(QStringLiteral("EvidenceMessage"));
+    message.setTextFormat(Qt::PlainText);
     message.exec();
     return false;
   }

@@ -118,6 +118,7 @@ std::optional<ExistingFiles> CZarezeRadidaDlg::AskAboutExistingFiles(const QStri
                   question.In(m_language) + QStringLiteral("\n") + shown.join('\n'),
                   QMessageBox::Cancel, this);
   box.setObjectName(QStringLiteral("ExportExistingQuestion"));
+  box.setTextFormat(Qt::PlainText);  // file names from the card
   QAbstractButton* replaceButton = box.addButton(replace.In(m_language), QMessageBox::DestructiveRole);
   QAbstractButton* skipButton = box.addButton(skip.In(m_language), QMessageBox::RejectRole);
   QAbstractButton* keepButton = box.addButton(keepBoth.In(m_language), QMessageBox::AcceptRole);
@@ -151,6 +152,7 @@ void CZarezeRadidaDlg::ShowFolderMessage(QMessageBox::Icon icon, const QString& 
                                          const QString& text, const QString& folder) {
   QMessageBox message(icon, LoadString(IDS_APP_TITLE), text, QMessageBox::Ok, this);
   message.setObjectName(objectName);
+  message.setTextFormat(Qt::PlainText);
   QAbstractButton* open = message.addButton(
       PickText(m_language, "폴더 열기", "Open folder", "フォルダーを開く"), QMessageBox::ActionRole);
   open->setObjectName(QStringLiteral("OpenFolder"));
@@ -167,6 +169,7 @@ void CZarezeRadidaDlg::ConnectExportControls() {
   // dialog is minimised or closed.
   auto* status = new QLabel(this);
   status->setObjectName(QStringLiteral("ExportStatus"));
+  status->setTextFormat(Qt::PlainText);
   status->setStyleSheet(QStringLiteral("color: rgb(247, 88, 46); font-size: 11px;"));
   status->setGeometry(770, 218, 200, 20);
   status->hide();
@@ -213,6 +216,7 @@ void CZarezeRadidaDlg::ConnectExportControls() {
             QMessageBox message(QMessageBox::Warning, LoadString(IDS_APP_TITLE),
                                 ProblemsText(results, m_language), QMessageBox::Ok, this);
             message.setObjectName(QStringLiteral("ExportMessage"));
+            message.setTextFormat(Qt::PlainText);
             message.exec();
           });
   auto* button = qobject_cast<QAbstractButton*>(m_controls->Find(IDC_DOWNLOAD));

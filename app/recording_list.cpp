@@ -22,6 +22,7 @@
 #include "app/avi_files.h"
 #include "app/card_watch.h"
 #include "app/main_window.h"
+#include "app/plain_tip.h"
 #include "app/recording_model.h"
 #include "app/window_controls.h"
 #include "controls/bitmap_slider.h"
@@ -239,7 +240,7 @@ void CZarezeRadidaDlg::MarkUnreadableStores() {
     }
     const QWidget* button = m_controls->Find(id);
     mark->move(button->geometry().topRight() + QPoint(-15, 1));
-    mark->setToolTip(why);
+    mark->setToolTip(PlainToolTip(why));
     mark->show();
     mark->raise();
   }

@@ -9,6 +9,7 @@
 #include <numeric>
 
 #include "app/avi_files.h"
+#include "app/plain_tip.h"
 #include "app/recording_names.h"
 
 void CRecordingModel::SetRecordings(std::vector<Recording> recordings, Qt::CheckState check) {
@@ -113,7 +114,9 @@ QVariant CRecordingModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::CheckStateRole && index.column() == kType) {
     return Checkable(index.row()) ? QVariant(row.check) : QVariant();
   }
-  if (role == Qt::ToolTipRole && row.recording.kindCode == kFileKind) return row.name;
+  if (role == Qt::ToolTipRole && row.recording.kindCode == kFileKind) {
+    return PlainToolTip(row.name);
+  }
   if (role == Qt::TextAlignmentRole) {
     return index.column() == kName ? int{Qt::AlignLeft | Qt::AlignVCenter} : int{Qt::AlignCenter};
   }
@@ -127,7 +130,7 @@ QVariant CRecordingModel::data(const QModelIndex& index, int role) const {
              QString::fromLocal8Bit(row.recording.card);
     }
     if (!damage.empty()) tip += QStringLiteral("\ndamaged: ") + QString::fromStdString(damage);
-    return tip.isEmpty() ? QVariant() : tip;
+    return tip.isEmpty() ? QVariant() : PlainToolTip(tip);
   }
   if (role == Qt::ForegroundRole && !damage.empty()) return QColor(255, 140, 90);
   if (role != Qt::DisplayRole) return {};

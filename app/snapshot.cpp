@@ -34,6 +34,7 @@ bool ConfirmReplace(QWidget* parent, UiLanguage lang, const QStringList& existin
   QMessageBox question(QMessageBox::Warning, LoadString(IDS_APP_TITLE), text,
                        QMessageBox::Yes | QMessageBox::No, parent);
   question.setObjectName(QStringLiteral("SnapshotReplaceQuestion"));
+  question.setTextFormat(Qt::PlainText);
   question.setDefaultButton(QMessageBox::No);
   return question.exec() == QMessageBox::Yes;
 }
@@ -46,6 +47,7 @@ void ReportFailures(QWidget* parent, UiLanguage lang, const QStringList& failed)
                            .arg(failed.join(QLatin1Char('\n')));
   QMessageBox box(QMessageBox::Warning, LoadString(IDS_APP_TITLE), text, QMessageBox::Ok, parent);
   box.setObjectName(QStringLiteral("SnapshotError"));
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 

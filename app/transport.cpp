@@ -152,6 +152,7 @@ void CZarezeRadidaDlg::ShowStatusLine(const QString& text, int hideAfterMs) {
   auto* line = findChild<QLabel*>(QStringLiteral("StatusLine"));
   if (line == nullptr) {
     line = new QLabel(this);
+    line->setTextFormat(Qt::PlainText);  // it may name recordings
     line->setObjectName(QStringLiteral("StatusLine"));
     line->setAlignment(Qt::AlignCenter);
     line->setWordWrap(true);

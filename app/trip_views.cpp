@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "app/plain_tip.h"
 #include "app/recording_model.h"
 #include "app/recording_names.h"
 #include "resources/resources.h"
@@ -208,7 +209,7 @@ QVariant CTripModel::data(const QModelIndex& index, int role) const {
              LengthText(r.durationMs));
   }
   if (role == Qt::ForegroundRole && IsEvent(r)) return QColor(247, 88, 46);
-  if (role == Qt::ToolTipRole) return QString::fromLocal8Bit(r.name.c_str());
+  if (role == Qt::ToolTipRole) return PlainToolTip(QString::fromLocal8Bit(r.name.c_str()));
   return {};
 }
 

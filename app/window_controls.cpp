@@ -85,6 +85,7 @@ class CBarImage : public QWidget {
 QLabel* MakeLabel(int id, QWidget* parent) {
   auto* label = new QLabel(parent);
   SetControlId(label, id);
+  label->setTextFormat(Qt::PlainText);  // names and times from the card
   label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   QFont font = label->font();
   font.setPixelSize(11);

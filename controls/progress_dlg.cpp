@@ -52,6 +52,7 @@ CProgressDlg::CProgressDlg(QWidget* parent, unsigned langId)
   setFixedSize(DialogUnitsToPixels(font, QRect(0, 0, 317, 73)).size());
 
   m_status = new QLabel(QStringLiteral("Static"), this);
+  m_status->setTextFormat(Qt::PlainText);  // file names from the card
   SetControlId(m_status, IDC_PROGRESS_STATUS);
   m_status->setGeometry(DialogUnitsToPixels(font, QRect(5, 5, 310, 8)));
   m_fileBar = MakeBar(IDC_PROGRESS_FILE, this);

@@ -296,6 +296,9 @@ void CSettingDlg::CreateControls() {
   m_viewerVersion = findChild<QLabel*>(QString::number(IDC_SET_VIEWER_VERSION));
   m_firmwareLabel = findChild<QLabel*>(QString::number(IDC_SET_FIRMWARE));
   m_modelLabel = findChild<QLabel*>(QString::number(IDC_SET_MODEL));
+  // The card's settings file names the model and firmware: shown as text, never as markup.
+  m_firmwareLabel->setTextFormat(Qt::PlainText);
+  m_modelLabel->setTextFormat(Qt::PlainText);
   ConnectPair(m_micOn, m_micOff);
   ConnectPair(m_voiceOn, m_voiceOff);
   connect(m_sync, &QCheckBox::clicked, this, [this] { OnTimeSyncClicked(); });
