@@ -81,19 +81,20 @@ TEST(RecordingListNames, ShowTypeAndDateFromTheNameAlone) {
 // box is its recordings' boxes in the recording list (which the export reads), and a box
 // changed there shows in the trip's.
 TEST(TripList, TripsNewestFirstWhoseBoxesAreTheirRecordingsBoxes) {
-  const auto recording = [](const char* name, int kind, uint32_t start) {
+  const auto recording = [](const char* name, int kind, int index, uint32_t start) {
     Recording r;
     r.name = name;
     r.kindCode = kind;
+    r.index = index;
     r.startTime = start;
     r.durationMs = 60000;
     return r;
   };
   const uint32_t t0 = 1393666200;  // 2014-03-01 09:30:00
   CRecordingModel recordings;
-  recordings.SetRecordings({recording("REC_20140301_093000_D.avi", kKindDriving, t0),
-                            recording("EVENT_20140301_093100_D.avi", kKindEvent, t0 + 60),
-                            recording("REC_20140301_100000_D.avi", kKindDriving, t0 + 1800)},
+  recordings.SetRecordings({recording("REC_20140301_093000_D.avi", kKindDriving, 0, t0),
+                            recording("EVENT_20140301_093100_D.avi", kKindEvent, 0, t0 + 60),
+                            recording("REC_20140301_100000_D.avi", kKindDriving, 1, t0 + 1800)},
                            Qt::Unchecked);
   CTripModel trips;
   trips.SetRecordings(&recordings);
