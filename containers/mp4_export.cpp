@@ -18,7 +18,7 @@ extern "C" {
 #include "containers/media_parser.h"
 #include "containers/mp4_reencode.h"
 #include "containers/mp4_writer.h"
-#include "containers/part_file.h"
+#include "platform/part_file.h"
 
 namespace {
 
@@ -31,15 +31,6 @@ bool IsJpeg(const uint8_t* data, size_t size) {
 }
 
 constexpr char kPartPrefix[] = ".rk-mp4-";
-
-// The file's bytes to the disk. 0 or an errno value.
-int SyncFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  const int synced = ::fsync(fd) == 0 ? 0 : errno;
-  ::close(fd);
-  return synced;
-}
 
 // A chunk read before the muxer could start.
 struct HeldChunk {
@@ -416,8 +407,14 @@ Mp4Result CMp4Export::ConvertTrip(const std::vector<Mp4Job>& recordings, const s
   for (size_t i = 0; i < recordings.size(); ++i) {
     if (!Survey(m_parser, recordings[i], i, &tracks, &infos[i], &result)) return result;
   }
-  const std::string part = PartPath(destination, kPartPrefix);
-  CMp4Copy copy(m_parser, m_buffer, progress, result, part, tracks, recordings[0]);
+  CPartFile part;
+  if (const int made = part.Create(destination, kPartPrefix); made != 0) {
+    result.outcome = ExportOutcome::kNotCreated;
+    result.detail = std::strerror(made);
+    return result;
+  }
+  // The muxer opens files by name: it gets the part's own descriptor's, which no one can swap.
+  CMp4Copy copy(m_parser, m_buffer, progress, result, part.FdPath(), tracks, recordings[0]);
   const auto open = [&](const Mp4Job& job) {
     MediaInfo again;
     if (m_parser.OpenSource(job.source, &again) != 0) return true;
@@ -444,14 +441,12 @@ Mp4Result CMp4Export::ConvertTrip(const std::vector<Mp4Job>& recordings, const s
   const bool keep =
       result.outcome == ExportOutcome::kComplete || result.outcome == ExportOutcome::kFramesLost;
   if (!keep) {
-    ::unlink(part.c_str());
+    part.Discard();
     return result;
   }
   result.recording.clear();
-  int error = SyncFile(part);
-  if (error == 0) error = MoveIntoPlace(part, destination, false);
+  const int error = part.MoveIntoPlace(false);
   if (error != 0) {
-    ::unlink(part.c_str());
     result.outcome = error == EEXIST ? ExportOutcome::kExists : ExportOutcome::kWriteFailed;
     result.detail = error == EEXIST ? std::string() : std::strerror(error);
     return result;
@@ -466,7 +461,7 @@ Mp4Result CMp4Export::ExportTrip(const std::string& folder, const std::string& f
   Mp4Result refused;
   refused.name = name;
   if (RefuseName(folder, fileName, &refused)) return refused;
-  if (!folder.empty()) RemoveStaleParts(folder, kPartPrefix);  // of an export that died
+  if (!folder.empty()) RemoveDeadParts(folder, kPartPrefix);  // of an export that died
   return ConvertTrip(recordings, name, JoinExportPath(folder, fileName), progress);
 }
 

@@ -12,7 +12,7 @@
 
 #include "containers/avi_writer.h"
 #include "containers/media_parser.h"
-#include "containers/part_file.h"
+#include "platform/part_file.h"
 #include "platform/safe_text.h"
 
 namespace {
@@ -49,6 +49,7 @@ bool IsSafeExportName(const std::string& name) {
       return false;
     }
     if (c != '.' && c != ' ') usable = true;
+    at += length;
   }
   return usable;
 }
@@ -103,9 +104,13 @@ ExportResult CRecordingExport::ConvertRecording(const MediaSource& source,
     if (!S_ISREG(st.st_mode)) return refuse(ExportOutcome::kNotCreated, "not a regular file");
     if (!replace) return refuse(ExportOutcome::kExists, {});
   }
-  const std::string part = PartPath(destination, kPartPrefix);
+  CPartFile part;
+  if (const int made = part.Create(destination, kPartPrefix); made != 0) {
+    return refuse(ExportOutcome::kNotCreated, ErrorText(made));
+  }
   errno = 0;
-  if (!m_writer.Open(part.c_str())) {
+  // Written through the part's own descriptor: its name could be swapped, the file cannot.
+  if (!m_writer.Open(part.FdPath().c_str())) {
     return refuse(ExportOutcome::kNotCreated, ErrorText(errno));
   }
 
@@ -156,7 +161,7 @@ ExportResult CRecordingExport::ConvertRecording(const MediaSource& source,
   result.rearCopied = rear;
   // The index and the final header go through the stdio buffer: a full disk shows as a file
   // shorter than its RIFF size says (the file is the RIFF size plus 12 bytes).
-  if (!writeFailed && FileSize(part.c_str()) != int64_t{riff} + 12) {
+  if (!writeFailed && FileSize(part.FdPath().c_str()) != int64_t{riff} + 12) {
     writeFailed = true;
     result.detail = ErrorText(ENOSPC);
   }
@@ -179,12 +184,11 @@ ExportResult CRecordingExport::ConvertRecording(const MediaSource& source,
                     result.outcome == ExportOutcome::kFramesLost ||
                     result.outcome == ExportOutcome::kReadError;
   if (!keep) {
-    ::unlink(part.c_str());
+    part.Discard();
     return result;
   }
-  const int error = MoveIntoPlace(part, destination, replace);
+  const int error = part.MoveIntoPlace(replace);
   if (error != 0) {
-    ::unlink(part.c_str());
     result.outcome = error == EEXIST ? ExportOutcome::kExists : ExportOutcome::kNotCreated;
     result.detail = error == EEXIST ? std::string() : ErrorText(error);
     return result;
@@ -237,7 +241,7 @@ std::vector<ExportResult> CRecordingExport::ExportAll(const std::string& folder,
                                                       const std::vector<ExportJob>& jobs,
                                                       Observer& observer) {
   std::vector<ExportResult> results;
-  if (!folder.empty()) RemoveStaleParts(folder, kPartPrefix);
+  if (!folder.empty()) RemoveDeadParts(folder, kPartPrefix);
   const int count = static_cast<int>(jobs.size());
   for (int i = 0; i < count && m_busy.load(); ++i) {
     const ExportJob& job = jobs[static_cast<size_t>(i)];

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -230,6 +232,29 @@ TEST_F(RecordingExport, UnusableNamesAndDestinationsAreSkippedAndReported) {
   m_out.clear();  // no folder at all: never the current one
   EXPECT_EQ(Export({good})[0].outcome, ExportOutcome::kNotCreated);
   EXPECT_FALSE(fs::exists(good));
+}
+
+// A neighbour who plants links in a shared export folder, at the names parts had (process id
+// and a count) or at names of the present form, gets nothing written through them, and the
+// links are neither followed nor removed.
+TEST_F(RecordingExport, LinksPlantedAtPartNamesAreNeverWrittenThrough) {
+  const std::string victim = m_dir.File("victim");
+  WriteText(victim, "private");
+  ::chmod(victim.c_str(), 0600);
+  std::vector<std::string> planted;
+  for (int n = 0; n < 8; ++n) {
+    planted.push_back(".rk-export-" + std::to_string(::getpid()) + "-" + std::to_string(n) + ".part");
+    planted.push_back(".rk-export-" + std::string(9, 'a') + std::to_string(n) + ".part");
+  }
+  for (const std::string& name : planted) fs::create_symlink(victim, Out(name));
+  const std::string good = s_card->Name(1);
+  const std::vector<ExportResult> results = Export({good});
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].outcome, ExportOutcome::kComplete) << DescribeExportResult(results[0]);
+  EXPECT_EQ(ReadText(victim), "private");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(Out(good))));
+  for (const std::string& name : planted) EXPECT_TRUE(fs::is_symlink(Out(name))) << name;
+  EXPECT_EQ(FilesIn(m_out).size(), planted.size() + 1);
 }
 
 // Where a file of the name is already there, or an earlier recording of the batch took it.
