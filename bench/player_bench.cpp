@@ -399,8 +399,9 @@ void BM_TripBoundary(benchmark::State& state) {
   }, &entered);
   player.StartEngine(&front, &rear);
   CRecordingSequence sequence(player, parser, spare);
-  const std::vector<std::string> names = {"REC_20140301_093000_D.avi", "EVENT_20140301_093005_D.avi",
-                                          "PARKING_20140301_093010_D.avi"};
+  const std::vector<MediaSource> names = {MediaSource::Named("REC_20140301_093000_D.avi"),
+                                          MediaSource::Named("EVENT_20140301_093005_D.avi"),
+                                          MediaSource::Named("PARKING_20140301_093010_D.avi")};
   for (auto _ : state) {
     sequence.Open(names, 0, 0);
     size_t handled = 0;
