@@ -22,7 +22,9 @@ class VMapView {
 
   // The view's widget, owned by the parent it was created with.
   virtual QWidget* Widget() = 0;
-  // Starts loading address; returns at once.
+  // Starts loading the page at address, which must be one of the module's resources (qrc:),
+  // with its policy for the tile server; returns at once. Any other address loads nothing.
+  // Once loaded, the page goes nowhere else: its own navigation and new windows are refused.
   virtual void Navigate(const QString& address) = 0;
   // True from the end of a successful load until the next load starts.
   virtual bool PageLoaded() const = 0;

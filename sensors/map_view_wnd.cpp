@@ -1,17 +1,24 @@
 #include "sensors/map_view_wnd.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QOpenGLContext>
 #include <QQuickWindow>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestInterceptor>
 
 #include "platform/network_state.h"
 #include "sensors/gps_data.h"
 #include "sensors/map_profile.h"
+#include "sensors/map_view_policy.h"
 #include "sensors/script_call.h"
+
+using roadkeep::sensors::TileHost;
 
 // Qt's process-wide OpenGL share context. QGuiApplication makes it only when
 // Qt::AA_ShareOpenGLContexts is set before it starts, which would cost every start-up a GL
@@ -29,57 +36,130 @@ void EnsureShareContext() {
   qt_gl_set_global_share_context(context);
 }
 
-// The map page's own messages (tile loads failing offline, script errors it catches) are
-// not the viewer's to print; those meant for the viewer ("roadkeep:...") go to its receiver.
-class CQuietPage : public QWebEnginePage {
+// The map page shows text from the card. Its own messages (tile loads failing offline,
+// script errors it catches) are not the viewer's to print; those meant for the viewer
+// ("roadkeep:...") go to its receiver. It goes nowhere but the page the viewer loads, and opens
+// no windows.
+class CMapPage : public QWebEnginePage {
  public:
-  CQuietPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
+  CMapPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
   std::function<void(const QString&)> receiver;
+  bool loadAsked = false;  // Navigate's load: the one navigation let through
 
  protected:
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
                                 const QString&) override {
     if (receiver && message.startsWith(QLatin1String("roadkeep:"))) receiver(message);
   }
+
+  // Only the viewer's own load of the page (typed, as from an address bar; setHtml loads it
+  // as data: under the page's address), once; links, script, redirects, reloads and frames
+  // are refused.
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+    const bool own = loadAsked && isMainFrame && type == NavigationTypeTyped &&
+                     url.scheme() == QLatin1String("data");
+    if (own) loadAsked = false;
+    return own;
+  }
+
+  QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
 };
 
-// ROADKEEP_TILE_URL, when set, is handed to the page before its scripts run.
-void AddTileUrlScript(QWebEnginePage* page) {
+// Lets the page's requests through only to its own resources and to the tile server.
+class CPageGate : public QWebEngineUrlRequestInterceptor {
+ public:
+  CPageGate(std::optional<TileHost> tiles, QObject* parent)
+      : QWebEngineUrlRequestInterceptor(parent), m_tiles(std::move(tiles)) {}
+
+  void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+    const QUrl url = info.requestUrl();
+    // data: is the page itself (setHtml); what the page asks of data: its policy decides.
+    if (url.scheme() == QLatin1String("qrc") || url.scheme() == QLatin1String("data")) return;
+    if (m_tiles && m_tiles->Matches(url.scheme().toStdString(), url.host().toStdString(),
+                                    url.port())) {
+      return;
+    }
+    info.block(true);
+  }
+
+ private:
+  const std::optional<TileHost> m_tiles;
+};
+
+// The tile server's address template: ROADKEEP_TILE_URL, else OpenStreetMap's.
+std::string TileUrl() {
   const QByteArray url = qgetenv("ROADKEEP_TILE_URL");
-  if (url.isEmpty()) return;
+  return url.isEmpty() ? std::string(roadkeep::sensors::kDefaultTileUrl) : url.toStdString();
+}
+
+// The tile server's address template is handed to the page before its scripts run: "" when
+// its origin was refused, and the page shows no tiles.
+void AddTileUrlScript(QWebEnginePage* page, const std::string& tileUrl) {
   QWebEngineScript script;
   script.setName(QStringLiteral("tile-url"));
   script.setInjectionPoint(QWebEngineScript::DocumentCreation);
   script.setWorldId(QWebEngineScript::MainWorld);
   script.setSourceCode(QStringLiteral("window.roadkeepTileUrl = %1;")
-                           .arg(QString::fromStdString(ScriptString(url.toStdString()))));
+                           .arg(QString::fromStdString(ScriptString(tileUrl))));
   page->scripts().insert(script);
+}
+
+// The page's text with its policy's content replaced by policy (which holds no '"').
+QByteArray WithPolicy(QByteArray html, const std::string& policy) {
+  static const QByteArray kMeta =
+      QByteArrayLiteral("http-equiv=\"Content-Security-Policy\" content=\"");
+  const qsizetype start = html.indexOf(kMeta);
+  if (start < 0) return html;
+  const qsizetype begin = start + kMeta.size();
+  const qsizetype end = html.indexOf('"', begin);
+  if (end < 0) return html;
+  return html.replace(begin, end - begin, QByteArray::fromStdString(policy));
 }
 
 }  // namespace
 
 CExplorerMapViewWnd::CExplorerMapViewWnd(QWidget* parent) : QWebEngineView(parent) {
-  auto* page = new CQuietPage(MapProfile(), this);
-  // The page comes from the resources, its tiles from the network.
-  page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-  AddTileUrlScript(page);
+  auto* page = new CMapPage(MapProfile(), this);
+  const std::string tileUrl = TileUrl();
+  m_tiles = roadkeep::sensors::ParseTileHost(tileUrl);
+  // Tiles are images, which a page from the resources may show without reading them; it may
+  // read nothing remote, no file, and open no window.
+  QWebEngineSettings* settings = page->settings();
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+  settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+  settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+  page->setUrlRequestInterceptor(new CPageGate(m_tiles, page));
+  AddTileUrlScript(page, m_tiles ? tileUrl : std::string());
   setPage(page);
   setContextMenuPolicy(Qt::NoContextMenu);
-  connect(this, &QWebEngineView::loadStarted, this, [this] {
-    m_loaded = false;
-    m_loading = true;
-  });
-  connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
-    m_loaded = ok;
+  // Only Navigate's loads get past the page's navigation check, so a load that succeeds or
+  // fails is the viewer's; one the page tried and was refused ends as stopped and leaves the
+  // loaded page as it was.
+  connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+    const QWebEngineLoadingInfo::LoadStatus status = info.status();
+    if (status != QWebEngineLoadingInfo::LoadSucceededStatus &&
+        status != QWebEngineLoadingInfo::LoadFailedStatus) {
+      return;
+    }
+    m_loaded = status == QWebEngineLoadingInfo::LoadSucceededStatus;
     m_loading = false;
     ApplyLifecycle();
   });
 }
 
 void CExplorerMapViewWnd::Navigate(const QString& address) {
-  m_loading = true;  // loadStarted comes later, and a sleep before it would stop the load
+  const QUrl url(address);
+  QFile file(QLatin1Char(':') + url.path());
+  if (url.scheme() != QLatin1String("qrc") || !file.open(QIODevice::ReadOnly)) return;
+  // The page's policy is written in before it loads, with the tile server the view was made
+  // for; the page keeps its address, so its resources are its own origin.
+  const QByteArray html = WithPolicy(file.readAll(), roadkeep::sensors::MapContentPolicy(m_tiles));
+  m_loaded = false;
+  m_loading = true;  // a sleep before the load ends would stop it
   ApplyLifecycle();
-  load(QUrl(address));
+  static_cast<CMapPage*>(page())->loadAsked = true;
+  setHtml(QString::fromUtf8(html), url);
 }
 
 void CExplorerMapViewWnd::CallScript(const QString& callText, ScriptDone done) {
@@ -102,7 +182,7 @@ void CExplorerMapViewWnd::RunScript(const QString& script, ScriptDone done) {
 }
 
 void CExplorerMapViewWnd::SetPageMessages(std::function<void(const QString&)> receiver) {
-  static_cast<CQuietPage*>(page())->receiver = std::move(receiver);
+  static_cast<CMapPage*>(page())->receiver = std::move(receiver);
 }
 
 void CExplorerMapViewWnd::SetAwake(bool awake) {

@@ -9,8 +9,10 @@
 #pragma once
 
 #include <QWebEngineView>
+#include <optional>
 
 #include "sensors/map_view.h"
+#include "sensors/map_view_policy.h"
 
 class CExplorerMapViewWnd : public QWebEngineView, public VMapView {
  public:
@@ -28,6 +30,7 @@ class CExplorerMapViewWnd : public QWebEngineView, public VMapView {
  private:
   void ApplyLifecycle();
 
+  std::optional<roadkeep::sensors::TileHost> m_tiles;  // from ROADKEEP_TILE_URL; none: refused
   bool m_loading = false;  // from Navigate to the end of the load
   bool m_loaded = false;
   bool m_awake = true;

@@ -1,7 +1,8 @@
 // The map view with the real web engine (under an X server, no network needed): the page
 // from the resources, DrawCurrent read back from the page, calls that must do nothing, the
-// page's own marker functions, the tile server setting, and what the tile requests carry to a
-// tile server of the test's own. Skips without a display.
+// page's own marker functions, the tile server setting, what the tile requests carry to a
+// tile server of the test's own, and what the page may do with text from the card: show it,
+// run no script of it, reach no other host, go nowhere. Skips without a display.
 #include "sensors/map_view.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QImage>
 #include <QMap>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -25,6 +27,7 @@
 
 #include "platform/version.h"
 #include "sensors/gps_data.h"
+#include "sensors/route_script.h"
 #include "sensors/script_call.h"
 
 // Readable failures.
@@ -301,6 +304,103 @@ TEST_F(MapViewInBrowser, TilesAreKeptInTheCacheFolderOnDisk) {
     return false;
   };
   EXPECT_TRUE(WaitFor(holdsTile)) << "no tile in " << MapCacheFolder().toStdString();
+}
+
+// Names a card may give its recordings, each meant to make the page build elements or run
+// script of its own: the tooltip holds each as text, exactly, and nothing else.
+TEST_F(MapViewInBrowser, MarkTextFromTheCardShowsAsTextOnly) {
+  VMapView* view = LoadedView();
+  ASSERT_NE(view, nullptr);
+  roadkeep::sensors::RecordingTrack track;
+  track.fixes = {{.ms = 0, .latitude = 37.5660, .longitude = 126.9779, .startsRun = true},
+                 {.ms = 1000, .latitude = 37.5662, .longitude = 126.9781}};
+  const std::string names[] = {
+      "E<img/src/onerror=import('http://0:8')>",
+      "<b>x</b>",
+      "\"><script>document.title='taken'</script>",
+      "</span><svg onload=\"document.title='taken'\">",
+      "<iframe src=\"http://example.invalid/\"></iframe>",
+      "&lt;b&gt; &amp; \\u2028 \xE2\x80\xA8 end",
+  };
+  // Each mark's tooltip opened: the elements inside its text node's span, then its text.
+  const QString tooltips = QStringLiteral(
+      "(function () { var out = []; routeLayer.eachLayer(function (l) {"
+      "  if (!l.getTooltip || !l.getTooltip()) return; l.openTooltip();"
+      "  var e = l.getTooltip().getElement();"
+      "  out.push(e.querySelectorAll('span *').length + ':' + e.textContent); });"
+      "  return out.join('|'); })()");
+  // Elements or handlers no name may make, anywhere in the page, and the page's own scripts.
+  const QString page = QStringLiteral(
+      "document.querySelectorAll('b, iframe, [onerror], [onload]').length + ' ' +"
+      "document.scripts.length + ' ' + document.title");
+  for (const std::string& name : names) {
+    const roadkeep::sensors::RouteMark marks[] = {{.ms = 500, .impact = false, .text = name}};
+    Eval(view, QString::fromStdString(roadkeep::sensors::SetRouteScript(track, marks) + "; 0"));
+    EXPECT_EQ(Eval(view, tooltips), QStringLiteral("0:") + QString::fromStdString(name)) << name;
+    EXPECT_EQ(Eval(view, page), "0 2 Remove Markers") << name;
+  }
+}
+
+// Script of the page's own making (as a name turned into markup would make it) still cannot
+// run inline script or eval, or reach a host that is not the tile server; the refusals are
+// the page's security policy violations, reported as they happen.
+TEST_F(MapViewInBrowser, PagePolicyRefusesInlineScriptEvalAndOtherHosts) {
+  CTileServer tiles;
+  CTileServer elsewhere;
+  qputenv("ROADKEEP_TILE_URL", tiles.TileUrl());
+  VMapView* view = LoadedView();
+  qunsetenv("ROADKEEP_TILE_URL");
+  ASSERT_NE(view, nullptr);
+  const QString other = QStringLiteral("http://127.0.0.1:") +
+                        QString::fromLatin1(elsewhere.TileUrl().split(':').last().split('/').first());
+  Eval(view, QStringLiteral(
+                 "window.refused = []; document.addEventListener('securitypolicyviolation',"
+                 "  function (e) { refused.push(e.effectiveDirective); });"
+                 "var d = document.createElement('div');"
+                 "d.innerHTML = '<img src=\"%1/a.png\" onerror=\"window.ran = 1\">';"
+                 "document.body.appendChild(d);"
+                 "fetch('%1/b').catch(function () {});"
+                 "try { eval('window.ran = 1'); } catch (e) { refused.push('eval'); } 0")
+                 .arg(other));
+  const auto refused = [&](const char* directive) {
+    return WaitFor([&] {
+      return Eval(view, QStringLiteral("String(refused.indexOf('%1') >= 0)").arg(directive)) ==
+             "true";
+    });
+  };
+  for (const char* directive : {"img-src", "connect-src", "script-src-attr", "eval"}) {
+    EXPECT_TRUE(refused(directive)) << directive;
+  }
+  EXPECT_EQ(Eval(view, QStringLiteral("String(window.ran)")), "undefined");
+  EXPECT_TRUE(elsewhere.Requests().empty());
+  // The tile server is still reached.
+  EXPECT_TRUE(WaitFor([&] { return !tiles.Requests().empty(); }));
+}
+
+// The page goes nowhere and opens nothing: script and links leave it where it is, loaded,
+// and taking the viewer's calls. Each refused navigation still ends a load (not a success),
+// which is what the test waits for.
+TEST_F(MapViewInBrowser, PageCannotNavigateAwayOrOpenWindows) {
+  VMapView* view = LoadedView();
+  ASSERT_NE(view, nullptr);
+  QSignalSpy ended(view->Widget(), SIGNAL(loadFinished(bool)));
+  EXPECT_EQ(Eval(view, QStringLiteral("String(window.open('http://example.invalid/'))")), "null");
+  const char* leaves[] = {
+      "location.href = 'http://example.invalid/'",
+      "location.replace('qrc:/html/501.html?again')",
+      "var a = document.createElement('a'); a.href = 'http://example.invalid/';"
+      "document.body.appendChild(a); a.click()",
+  };
+  for (const char* leave : leaves) {
+    const qsizetype before = ended.count();
+    Eval(view, QStringLiteral("window.stays = 'yes'; %1; 0").arg(QLatin1String(leave)));
+    EXPECT_TRUE(WaitFor([&] { return ended.count() > before; })) << leave;
+    EXPECT_EQ(Eval(view, QStringLiteral("window.stays + ' ' + typeof SetRoute")), "yes function")
+        << leave;
+    EXPECT_TRUE(view->PageLoaded()) << leave;
+  }
+  EXPECT_EQ(Call(view, QString::fromStdString(DrawCurrentCall(1.5, 2.5))), "");
+  EXPECT_EQ(Marker(view), "1.500000,2.500000");
 }
 
 }  // namespace
