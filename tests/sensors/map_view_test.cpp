@@ -377,6 +377,26 @@ TEST_F(MapViewInBrowser, PagePolicyRefusesInlineScriptEvalAndOtherHosts) {
   EXPECT_TRUE(WaitFor([&] { return !tiles.Requests().empty(); }));
 }
 
+// Under the policy the page's own look still applies: its style sheet, and the car's arrow
+// turned to its course by script.
+TEST_F(MapViewInBrowser, PageKeepsItsOwnStyleUnderThePolicy) {
+  VMapView* view = LoadedView();
+  ASSERT_NE(view, nullptr);
+  roadkeep::sensors::RecordingTrack track;
+  track.fixes = {{.ms = 0, .latitude = 37.5660, .longitude = 126.9779, .courseDeg = 90,
+                  .startsRun = true},
+                 {.ms = 1000, .latitude = 37.5660, .longitude = 126.9790, .courseDeg = 90}};
+  Eval(view, QString::fromStdString(roadkeep::sensors::SetRouteScript(track, {}) + "; " +
+                                    roadkeep::sensors::SetClockScript(500, 1, false, 0) + "; 0"));
+  EXPECT_EQ(Eval(view, QStringLiteral("var arrow = document.querySelector('.car-arrow');"
+                                      "arrow.style.transform + ' ' +"
+                                      "(getComputedStyle(arrow).transform !== 'none')")),
+            "rotate(90deg) true");
+  EXPECT_TRUE(Eval(view, QStringLiteral("getComputedStyle(document.querySelector("
+                                        "'.speed-legend .bar')).backgroundImage"))
+                  .startsWith("linear-gradient"));
+}
+
 // The page goes nowhere and opens nothing: script and links leave it where it is, loaded,
 // and taking the viewer's calls. Each refused navigation still ends a load (not a success),
 // which is what the test waits for.
