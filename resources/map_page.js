@@ -217,7 +217,8 @@ function SetRoute(json) {
         radius: m.impact ? 8 : 6, color: '#fff', weight: 2,
         fillColor: m.impact ? 'rgb(247,88,46)' : 'rgb(255,200,0)', fillOpacity: 1,
         renderer: renderer
-      }).bindTooltip(TextNode(m.text)).on('click', function () { console.info('roadkeep:seek:' + ms); })
+      }).bindTooltip(TextNode(m.text))
+        .on('click', function () { console.info('roadkeep:seek:' + ms); })
         .addTo(routeLayer);
     });
     if (!route.runs.length) return;

@@ -255,6 +255,14 @@ TEST_F(MapViewInBrowser, TileServerComesFromTheEnvironmentOrOpenStreetMap) {
   qunsetenv("ROADKEEP_TILE_URL");
   ASSERT_NE(own, nullptr);
   EXPECT_EQ(Eval(own, tileUrl), "http://tiles.example/{z}/{x}/{y}.png?a=\"b\"");
+  // An address whose origin cannot go into the page's policy: no tiles at all.
+  qputenv("ROADKEEP_TILE_URL", "javascript:alert(1)//{z}/{x}/{y}");
+  VMapView* refused = LoadedView();
+  qunsetenv("ROADKEEP_TILE_URL");
+  ASSERT_NE(refused, nullptr);
+  EXPECT_EQ(Eval(refused, QStringLiteral("String(window.roadkeepTileUrl) + ' ' + "
+                                         "document.querySelectorAll('.leaflet-tile').length")),
+            " 0");
 }
 
 // Tile servers ask a program to name itself and to send a Referer (OpenStreetMap blocks
@@ -351,8 +359,9 @@ TEST_F(MapViewInBrowser, PagePolicyRefusesInlineScriptEvalAndOtherHosts) {
   VMapView* view = LoadedView();
   qunsetenv("ROADKEEP_TILE_URL");
   ASSERT_NE(view, nullptr);
-  const QString other = QStringLiteral("http://127.0.0.1:") +
-                        QString::fromLatin1(elsewhere.TileUrl().split(':').last().split('/').first());
+  // The other server's origin, from its tile address "http://127.0.0.1:PORT/{z}/...".
+  const QByteArray otherTiles = elsewhere.TileUrl();
+  const QString other = QString::fromLatin1(otherTiles.left(otherTiles.indexOf("/{")));
   Eval(view, QStringLiteral(
                  "window.refused = []; document.addEventListener('securitypolicyviolation',"
                  "  function (e) { refused.push(e.effectiveDirective); });"
