@@ -3,6 +3,10 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "platform/safe_text.h"
 
 namespace roadkeep {
 namespace {
@@ -14,7 +18,11 @@ void SetTraceEnabled(bool enabled) { g_enabled = enabled; }
 void SetTraceSink(TraceSink sink) { g_sink = sink; }
 
 void TraceToStdout(const char*, const char* line) {
-  std::fputs(line, stdout);
+  // A line may carry a card's names: escaped, so it stays one line on the terminal.
+  std::string_view text = line;
+  const bool ended = !text.empty() && text.back() == '\n';
+  if (ended) text.remove_suffix(1);
+  std::fputs((roadkeep::platform::TerminalText(text) + (ended ? "\n" : "")).c_str(), stdout);
   std::fflush(stdout);
 }
 
