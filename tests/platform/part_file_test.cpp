@@ -24,36 +24,21 @@ namespace {
 
 constexpr char kPrefix[] = ".rk-test-";
 
-bool WriteAllText(int fd, const std::string& text) {
-  return ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-}
-
-TEST(PartFile, APartIsANewLockedFileOfOurOwnUnderAnUnguessableName) {
-  TempDir dir;
-  const std::string destination = dir.File("out.avi");
-  CPartFile first, second;
-  ASSERT_EQ(first.Create(destination, kPrefix), 0);
-  ASSERT_EQ(second.Create(destination, kPrefix), 0);
-  EXPECT_NE(first.Path(), second.Path());
-  for (const CPartFile* part : {&first, &second}) {
-    const fs::path path = part->Path();
-    EXPECT_EQ(path.parent_path(), dir.Path());
-    EXPECT_TRUE(IsPartName(path.filename().string(), kPrefix)) << path;
-    struct stat info {};
-    ASSERT_EQ(::lstat(part->Path().c_str(), &info), 0);
-    EXPECT_TRUE(S_ISREG(info.st_mode));
-    EXPECT_EQ(info.st_mode & 0777, 0600u) << "nobody else reads a part while it is written";
-    // Another open of the file cannot take the writer's lock.
-    const int other = ::open(part->Path().c_str(), O_RDONLY);
-    EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0);
-    ::close(other);
-    // The descriptor's name reaches this very file.
-    ASSERT_TRUE(WriteAllText(part->Fd(), "x"));
-    EXPECT_EQ(ReadText(part->FdPath()), "x");
-  }
-  const std::string path = first.Path();
-  first.Discard();
-  EXPECT_FALSE(fs::exists(path));
+// Writes "new" through a new part and moves it to destination; what MoveIntoPlace says.
+int WriteThroughPart(const std::string& destination, bool replace) {
+  CPartFile part;
+  if (part.Create(destination, kPrefix) != 0) return -1;
+  // A name the cleanup knows as a part's.
+  EXPECT_TRUE(IsPartName(fs::path(part.Path()).filename().string(), kPrefix)) << part.Path();
+  struct stat info {};
+  ::lstat(part.Path().c_str(), &info);
+  // Nobody else reads a part while it is written, nor takes its lock.
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  const int other = ::open(part.Path().c_str(), O_RDONLY);
+  EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0);
+  ::close(other);
+  EXPECT_EQ(::write(part.Fd(), "new", 3), 3);
+  return part.MoveIntoPlace(replace);
 }
 
 TEST(PartFile, MovingIntoPlaceReplacesOnlyARegularFileAndOnlyWhenAsked) {
@@ -64,55 +49,35 @@ TEST(PartFile, MovingIntoPlaceReplacesOnlyARegularFileAndOnlyWhenAsked) {
     bool replace;
     int error;
   } cases[] = {
-      {"new name", kNothing, false, 0},
-      {"file, keep", kFile, false, EEXIST},
-      {"file, replace", kFile, true, 0},
-      {"link, keep", kLink, false, ELOOP},
-      {"link, replace", kLink, true, ELOOP},
-      {"folder, replace", kFolder, true, ELOOP},
+      {"new name", kNothing, false, 0},         {"file, keep", kFile, false, EEXIST},
+      {"file, replace", kFile, true, 0},        {"link, keep", kLink, false, ELOOP},
+      {"link, replace", kLink, true, ELOOP},    {"folder, replace", kFolder, true, ELOOP},
   };
+  const mode_t mask = ::umask(022);
   for (const auto& c : cases) {
     TempDir dir, elsewhere;
-    const std::string destination = dir.File("out.avi");
-    const std::string victim = elsewhere.File("victim");
+    const std::string destination = dir.File("out.avi"), victim = elsewhere.File("victim");
     WriteText(victim, "victim");
-    if (c.stands == kFile) WriteText(destination, "old");
+    if (c.stands == kFile) {
+      WriteText(destination, "old");
+      ::chmod(destination.c_str(), 0640);
+    }
     if (c.stands == kLink) fs::create_symlink(victim, destination);
     if (c.stands == kFolder) fs::create_directory(destination);
-    CPartFile part;
-    ASSERT_EQ(part.Create(destination, kPrefix), 0) << c.name;
-    ASSERT_TRUE(WriteAllText(part.Fd(), "new")) << c.name;
-    EXPECT_EQ(part.MoveIntoPlace(c.replace), c.error) << c.name;
+    EXPECT_EQ(WriteThroughPart(destination, c.replace), c.error) << c.name;
     EXPECT_EQ(ReadText(victim), "victim") << c.name;
-    if (c.error == 0) {
-      EXPECT_EQ(ReadText(destination), "new") << c.name;
-    } else if (c.stands == kFile) {
-      EXPECT_EQ(ReadText(destination), "old") << c.name;
+    if (c.stands == kFile || c.error == 0) {
+      EXPECT_EQ(ReadText(destination), c.error == 0 ? "new" : "old") << c.name;
+      // A new file gets the usual permissions, a replaced one keeps its own.
+      EXPECT_EQ(fs::status(destination).permissions() & fs::perms::all,
+                c.stands == kFile ? fs::perms(0640) : fs::perms(0644))
+          << c.name;
     }
     // Moved or not, no part is left in the folder.
-    size_t entries = 0;
-    for (const auto& e : fs::directory_iterator(dir.Path())) entries += e.path() != destination;
-    EXPECT_EQ(entries, 0u) << c.name;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1)
+        << c.name;
   }
-}
-
-TEST(PartFile, ANewFileGetsTheUsualPermissionsAndAReplacedOneKeepsItsOwn) {
-  TempDir dir;
-  const mode_t old = ::umask(022);
-  CPartFile fresh;
-  ASSERT_EQ(fresh.Create(dir.File("new.jpg"), kPrefix), 0);
-  ASSERT_EQ(fresh.MoveIntoPlace(false), 0);
-  EXPECT_EQ(fs::status(dir.File("new.jpg")).permissions(),
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                fs::perms::others_read);
-  WriteText(dir.File("kept.jpg"), "old");
-  ::chmod(dir.File("kept.jpg").c_str(), 0640);
-  CPartFile again;
-  ASSERT_EQ(again.Create(dir.File("kept.jpg"), kPrefix), 0);
-  ASSERT_EQ(again.MoveIntoPlace(true), 0);
-  EXPECT_EQ(fs::status(dir.File("kept.jpg")).permissions(),
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  ::umask(old);
+  ::umask(mask);
 }
 
 // A cleanup removes what a writer that died left, and nothing else: a part still locked by its
@@ -131,63 +96,52 @@ TEST(PartFile, OnlyUnlockedRegularPartsOfThisUserAreRemoved) {
       {".rk-test-FolderFold.part", kFolder, false},
       {".rk-test-FifoFifoFi.part", kFifo, false},
       {".rk-test-OtherOther.part", kOtherUser, false},
-      {".rk-mp4-AbCdEfGhIj.part", kPlain, false},       // another prefix
-      {".rk-test-123-0.part", kPlain, false},           // not a name a part is given
-      {".rk-test-AbCdEfGhIj.partx", kPlain, false},
-      {"2026_front.jpg", kPlain, false},
+      {".rk-mp4-AbCdEfGhIj.part", kPlain, false},  // another prefix
+      {".rk-test-123-0.part", kPlain, false},      // not a name a part is given
   };
   TempDir dir, elsewhere;
   const std::string victim = elsewhere.File("victim");
   WriteText(victim, "victim");
-  int pipeFds[2];
-  ASSERT_EQ(::pipe(pipeFds), 0);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
   pid_t child = -1;
   for (const auto& c : cases) {
     const std::string path = dir.File(c.name);
-    switch (c.kind) {
-      case kPlain: WriteText(path, "x"); break;
-      case kLink: fs::create_symlink(victim, path); break;
-      case kFolder: fs::create_directory(path); break;
-      case kFifo: ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); break;
-      case kOtherUser:
-        WriteText(path, "x");
-        if (::geteuid() == 0) {
-          ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
-        }
-        break;
-      case kLockedByChild: {
-        WriteText(path, "x");
-        child = ::fork();
-        if (child == 0) {
-          const int fd = ::open(path.c_str(), O_RDONLY);
-          ::flock(fd, LOCK_EX);
-          char b = 1;
-          (void)!::write(pipeFds[1], &b, 1);
-          ::pause();
-          ::_exit(0);
-        }
-        char b = 0;
-        ASSERT_EQ(::read(pipeFds[0], &b, 1), 1);  // the child holds the lock now
-        break;
-      }
+    if (c.kind == kLink) fs::create_symlink(victim, path);
+    if (c.kind == kFolder) fs::create_directory(path);
+    if (c.kind == kFifo) {
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    }
+    if (c.kind != kPlain && c.kind != kOtherUser && c.kind != kLockedByChild) continue;
+    WriteText(path, "x");
+    // Only root can give a file to another user; otherwise that one is ours and dead too.
+    if (c.kind == kOtherUser && ::geteuid() == 0) {
+      ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    if (c.kind == kLockedByChild && (child = ::fork()) == 0) {
+      ::flock(::open(path.c_str(), O_RDONLY), LOCK_EX);
+      (void)!::write(ready[1], "1", 1);
+      ::pause();
+      ::_exit(0);
     }
   }
+  char b = 0;
+  ASSERT_EQ(::read(ready[0], &b, 1), 1);  // the child holds its lock now
   const int removed = RemoveDeadParts(dir.Path().string(), kPrefix);
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
   int expected = 0;
   for (const auto& c : cases) {
-    // Only root can give a file to another user; otherwise that one is ours and dead too.
-    const bool removed = c.removed || (c.kind == kOtherUser && ::geteuid() != 0);
-    EXPECT_EQ(!fs::exists(fs::symlink_status(dir.File(c.name))), removed) << c.name;
-    expected += removed;
+    const bool gone = c.removed || (c.kind == kOtherUser && ::geteuid() != 0);
+    EXPECT_EQ(!fs::exists(fs::symlink_status(dir.File(c.name))), gone) << c.name;
+    expected += gone;
   }
   EXPECT_EQ(removed, expected);
   EXPECT_EQ(ReadText(victim), "victim");
   // Once its writer is gone, the part that was locked goes too.
   EXPECT_EQ(RemoveDeadParts(dir.Path().string(), kPrefix), 1);
-  ::close(pipeFds[0]);
-  ::close(pipeFds[1]);
+  ::close(ready[0]);
+  ::close(ready[1]);
 }
 
 }  // namespace
