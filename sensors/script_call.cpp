@@ -1,5 +1,6 @@
 #include "sensors/script_call.h"
 
+#include "platform/safe_text.h"
 #include "sensors/fixed_text.h"
 
 namespace {
@@ -16,30 +17,9 @@ std::string_view Trimmed(std::string_view text) {
 
 }  // namespace
 
-// U+2028 and U+2029 are escaped too: older script engines end a line at them, even inside a
-// literal.
-std::string ScriptString(std::string_view text) {
-  std::string out = "\"";
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      static constexpr char kHex[] = "0123456789abcdef";
-      out += "\\u00";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    } else if (c == 0xE2 && i + 2 < text.size() && text[i + 1] == '\x80' &&
-               (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
-      out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
-      i += 2;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
+// A JSON string literal is a script string literal too; it escapes U+2028 and U+2029, which
+// older script engines take for line ends even inside a literal.
+std::string ScriptString(std::string_view text) { return roadkeep::platform::JsonString(text); }
 
 ScriptCall ParseScriptCall(std::string_view text) {
   ScriptCall call;
