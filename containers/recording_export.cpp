@@ -19,10 +19,10 @@ namespace {
 
 std::string ErrorText(int error) { return error != 0 ? std::strerror(error) : "write failed"; }
 
-// Size of path on disk, -1 when it cannot be read.
-int64_t FileSize(const char* path) {
+// Size of the open file on disk, -1 when it cannot be read.
+int64_t FileSize(int fd) {
   struct stat st {};
-  return ::stat(path, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+  return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 
 constexpr char kPartPrefix[] = ".rk-export-";
@@ -161,7 +161,7 @@ ExportResult CRecordingExport::ConvertRecording(const MediaSource& source,
   result.rearCopied = rear;
   // The index and the final header go through the stdio buffer: a full disk shows as a file
   // shorter than its RIFF size says (the file is the RIFF size plus 12 bytes).
-  if (!writeFailed && FileSize(part.FdPath().c_str()) != int64_t{riff} + 12) {
+  if (!writeFailed && FileSize(part.Fd()) != int64_t{riff} + 12) {
     writeFailed = true;
     result.detail = ErrorText(ENOSPC);
   }
