@@ -40,11 +40,13 @@ QString UniqueTitle(const char* what) {
 QString HelperPath() { return QCoreApplication::applicationDirPath() + "/roadkeep-title-window"; }
 
 // The helpers run on this process's platform (xcb under an X server, else offscreen), each
-// with the given runtime folder, so lock and socket are the test's own.
-QProcessEnvironment HelperEnvironment(const QString& runtimeDir) {
+// with dir as its runtime folder (or, without one, as $TMPDIR), so lock and socket are the
+// test's own.
+QProcessEnvironment HelperEnvironment(const QString& dir, bool runtime = true) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", QGuiApplication::platformName());
-  env.insert("XDG_RUNTIME_DIR", runtimeDir);
+  env.remove("XDG_RUNTIME_DIR");
+  env.insert(runtime ? "XDG_RUNTIME_DIR" : "TMPDIR", dir);
   env.remove("WAYLAND_DISPLAY");  // the X display, or none, names the desktop
   if (env.value("DISPLAY").isEmpty()) env.insert("DISPLAY", ":90");
   return env;
@@ -104,6 +106,14 @@ class Helper {
 
 int RunAcquire(const QProcessEnvironment& env) { return Helper({"--acquire"}, env).ExitCode(); }
 
+// The first copy, run as the viewer in a runtime folder of its own.
+struct FirstCopy {
+  explicit FirstCopy(const char* what) : helper({"--viewer", UniqueTitle(what)}, env) {}
+  QTemporaryDir runtime;
+  const QProcessEnvironment env = HelperEnvironment(runtime.path());
+  Helper helper;
+};
+
 // The one file in dir whose name ends with suffix; empty when there is none.
 fs::path InstanceFile(const QString& dir, const std::string& suffix) {
   std::error_code error;
@@ -140,16 +150,16 @@ class HeldLock {
   int m_fd;
 };
 
-// A live copy as a test plays it in folder dir: the lock held and (when listens) a socket
+// A live copy as a test plays it in folder dir: the lock held and, once it listens, a socket
 // whose messages the test reads.
 class FakeHolder {
  public:
-  FakeHolder(const fs::path& dir, const std::string& stem, bool listens)
+  FakeHolder(const fs::path& dir, const std::string& stem)
       : m_lock((WriteFile(dir / (stem + ".lock"), ""), (dir / (stem + ".lock")).string())),
-        m_listens(listens) {
-    if (listens) m_server.listen(QString::fromStdString((dir / (stem + ".socket")).string()));
-  }
-  bool Ready() const { return m_lock.Held() && (m_server.isListening() || !m_listens); }
+        m_socket(dir / (stem + ".socket")) {}
+  bool Held() const { return m_lock.Held(); }
+  bool Listen() { return m_server.listen(QString::fromStdString(m_socket.string())); }
+  const fs::path& Socket() const { return m_socket; }
   // What has been sent so far, once every sender has closed (the helper has ended).
   QByteArray Received() {
     QByteArray received;
@@ -166,15 +176,16 @@ class FakeHolder {
 
  private:
   HeldLock m_lock;
-  bool m_listens;
+  fs::path m_socket;
   QLocalServer m_server;
 };
 
+// Also without $XDG_RUNTIME_DIR, where both make the folder they meet in.
 TEST(SingleInstance, TwoQuickStartsGiveOneRunningViewer) {
-  for (int round = 0; round < 5; ++round) {
+  for (int round = 0; round < 6; ++round) {
     SCOPED_TRACE(round);
     QTemporaryDir runtime;
-    const auto env = HelperEnvironment(runtime.path());
+    const auto env = HelperEnvironment(runtime.path(), round % 2 == 0);
     Helper a({"--viewer", UniqueTitle("quick")}, env);
     Helper b({"--viewer", UniqueTitle("quick")}, env);
     const auto runs = [](Helper& h) { return h.Lines().contains("may run"); };
@@ -203,9 +214,8 @@ TEST(SingleInstance, SecondStartEndsAndBringsTheFirstWindowForward) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    QTemporaryDir runtime;
-    const auto env = HelperEnvironment(runtime.path());
-    Helper first({"--viewer", UniqueTitle("first")}, env);
+    FirstCopy copy("first");
+    Helper& first = copy.helper;
     ASSERT_TRUE(first.WaitForLine("ready"));
     if (c.command) {
       first.Send(c.command);
@@ -222,7 +232,7 @@ TEST(SingleInstance, SecondStartEndsAndBringsTheFirstWindowForward) {
       ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere, kWaitMs));
     }
     const qsizetype before = first.Lines().size();
-    EXPECT_EQ(RunAcquire(env), kMustNotRun);
+    EXPECT_EQ(RunAcquire(copy.env), kMustNotRun);
     EXPECT_TRUE(first.WaitForLineAfter(before, "activated"));
     if (c.after) {
       EXPECT_TRUE(first.WaitForLineAfter(before, c.after));
@@ -233,14 +243,13 @@ TEST(SingleInstance, SecondStartEndsAndBringsTheFirstWindowForward) {
 // A start with paths (the desktop opening files with the viewer) hands them, whatever
 // characters they hold, to the copy that runs.
 TEST(SingleInstance, SecondStartHandsItsPathsToTheFirst) {
-  QTemporaryDir runtime;
-  const auto env = HelperEnvironment(runtime.path());
-  Helper first({"--viewer", UniqueTitle("paths")}, env);
+  FirstCopy copy("paths");
+  Helper& first = copy.helper;
   ASSERT_TRUE(first.WaitForLine("ready"));
   const QStringList paths = {"/media/user/CARD", "/home/user/a clip %20.avi",
                              QString::fromUtf8("/tmp/録画\nline.avi")};
   const qsizetype before = first.Lines().size();
-  EXPECT_EQ(Helper(QStringList{"--acquire"} + paths, env).ExitCode(), kMustNotRun);
+  EXPECT_EQ(Helper(QStringList{"--acquire"} + paths, copy.env).ExitCode(), kMustNotRun);
   QString expected = "opened";
   for (const QString& path : paths) expected += ' ' + QUrl::fromLocalFile(path).toEncoded();
   EXPECT_TRUE(first.WaitForLineAfter(before, expected)) << first.Lines().join('\n').toStdString();
@@ -280,30 +289,19 @@ TEST(SingleInstance, WhileAnotherProcessHoldsTheLockAStartNeverRuns) {
     SCOPED_TRACE(listens);
     if (listens == kForeign && ::geteuid() != 0) continue;
     QTemporaryDir runtime;
-    const fs::path dir = runtime.path().toStdString();
-    FakeHolder holder(dir, stem, listens == kForeign);
-    ASSERT_TRUE(holder.Ready());
+    FakeHolder holder(runtime.path().toStdString(), stem);
+    ASSERT_TRUE(holder.Held());
     if (listens == kForeign) {
-      ASSERT_EQ(::lchown((dir / (stem + ".socket")).c_str(), 65534, 65534), 0);
+      ASSERT_TRUE(holder.Listen());
+      ASSERT_EQ(::lchown(holder.Socket().c_str(), 65534, 65534), 0);
     }
     Helper second({"--acquire"}, HelperEnvironment(runtime.path()));
-    QLocalServer server;
-    QByteArray received;
     if (listens == kLate) {
       QTest::qWait(300);  // the second has most likely found nobody listening by now
-      ASSERT_TRUE(server.listen(QString::fromStdString((dir / (stem + ".socket")).string())));
-      ASSERT_TRUE(server.waitForNewConnection(kWaitMs));
-      QLocalSocket* socket = server.nextPendingConnection();
-      ASSERT_TRUE(QTest::qWaitFor(
-          [&] {
-            received += socket->readAll();
-            return received.endsWith('\n') || socket->state() != QLocalSocket::ConnectedState;
-          },
-          kWaitMs));
-      received += socket->readAll();
+      ASSERT_TRUE(holder.Listen());
     }
     EXPECT_EQ(second.ExitCode(), kMustNotRun);
-    EXPECT_EQ(received + holder.Received(), listens == kLate ? QByteArray("activate\n") : "");
+    EXPECT_EQ(holder.Received(), listens == kLate ? QByteArray("activate\n") : "");
   }
 }
 
@@ -354,12 +352,10 @@ TEST(SingleInstance, ARuntimeFolderOthersCanReachIsNeverUsed) {
   };
   const Case cases[] = {
       {"runtime: a link", true, "link", 0700, true, false},
-      {"runtime: group may write", true, "held", 0770, false, false},
-      {"runtime: others may write", true, "held", 0703, false, false},
+      {"runtime: others may write", true, "held", 0722, false, false},
       {"runtime: another user's", true, "held", 0700, false, true},
       {"without: a link", false, fallback.c_str(), 0700, true, false},
       {"without: others may read", false, fallback.c_str(), 0755, false, false},
-      {"without: group may enter", false, fallback.c_str(), 0710, false, false},
       {"without: another user's", false, fallback.c_str(), 0700, false, true},
   };
   for (const Case& c : cases) {
@@ -369,49 +365,25 @@ TEST(SingleInstance, ARuntimeFolderOthersCanReachIsNeverUsed) {
     const fs::path t = temp.path().toStdString();
     const fs::path held = c.link ? t / "target" : t / c.folder;
     fs::create_directory(held);
-    FakeHolder holder(held, stem, true);
-    ASSERT_TRUE(holder.Ready());
+    FakeHolder holder(held, stem);
+    ASSERT_TRUE(holder.Held() && holder.Listen());
     ASSERT_EQ(::chmod(held.c_str(), c.mode), 0);
     if (c.foreign) {
       ASSERT_EQ(::chown(held.c_str(), 65534, 65534), 0);
     }
     if (c.link) fs::create_symlink(held, t / c.folder);
-    QProcessEnvironment env = HelperEnvironment(QString::fromStdString((t / c.folder).string()));
-    if (!c.runtime) {
-      env.remove("XDG_RUNTIME_DIR");
-      env.insert("TMPDIR", temp.path());
-    }
-    EXPECT_EQ(RunAcquire(env), kMayRun);
+    const QString dir = c.runtime ? QString::fromStdString((t / c.folder).string()) : temp.path();
+    EXPECT_EQ(RunAcquire(HelperEnvironment(dir, c.runtime)), kMayRun);
     EXPECT_EQ(holder.Received(), "");
   }
-}
-
-// Without $XDG_RUNTIME_DIR the copies meet in a folder of this user's made for them.
-TEST(SingleInstance, WithoutARuntimeFolderTheCopiesMeetInOneOfTheirOwn) {
-  QTemporaryDir temp;
-  QProcessEnvironment env = HelperEnvironment({});
-  env.remove("XDG_RUNTIME_DIR");
-  env.insert("TMPDIR", temp.path());
-  Helper first({"--viewer", UniqueTitle("own folder")}, env);
-  ASSERT_TRUE(first.WaitForLine("ready"));
-  struct stat st {};
-  const fs::path folder = temp.filePath(QString("roadkeep-%1").arg(::getuid())).toStdString();
-  ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISDIR(st.st_mode));
-  EXPECT_EQ(st.st_mode & 07777, 0700u);
-  const qsizetype before = first.Lines().size();
-  EXPECT_EQ(RunAcquire(env), kMustNotRun);
-  EXPECT_TRUE(first.WaitForLineAfter(before, "activated"));
 }
 
 // One viewer per desktop: a start on another display runs on its own, one on the same X
 // server (whatever its screen) is handed over.
 TEST(SingleInstance, AStartOnAnotherDisplayRunsOnItsOwn) {
-  QTemporaryDir runtime;
-  const auto env = HelperEnvironment(runtime.path());
-  const QString display = env.value("DISPLAY");
-  Helper first({"--viewer", UniqueTitle("display")}, env);
-  ASSERT_TRUE(first.WaitForLine("ready"));
+  FirstCopy first("display");
+  ASSERT_TRUE(first.helper.WaitForLine("ready"));
+  const QString display = first.env.value("DISPLAY");
   struct Case {
     const char* name;
     QString display, wayland;
@@ -425,81 +397,60 @@ TEST(SingleInstance, AStartOnAnotherDisplayRunsOnItsOwn) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    QProcessEnvironment second = env;
+    QProcessEnvironment second = first.env;
     second.insert("QT_QPA_PLATFORM", "offscreen");  // the display named need not exist
     second.insert("DISPLAY", c.display);
     if (!c.wayland.isEmpty()) second.insert("WAYLAND_DISPLAY", c.wayland);
     EXPECT_EQ(RunAcquire(second), c.exitCode);
   }
-  EXPECT_FALSE(first.Ended());
+  EXPECT_FALSE(first.helper.Ended());
 }
 
 // A connection to the running copy that does not send one line of at most 64 KiB at once is
-// closed, and what it sent is never acted on; one that does is. Too much is seen as it
-// arrives: such a connection is closed while an idle one made before it still waits.
-TEST(SingleInstance, TheHolderClosesConnectionsThatSayTooLittleOrTooMuch) {
-  QTemporaryDir runtime;
-  const auto env = HelperEnvironment(runtime.path());
-  Helper first({"--viewer", UniqueTitle("connections")}, env);
-  ASSERT_TRUE(first.WaitForLine("ready"));
-  const QString socketPath = QString::fromStdString(InstanceFile(runtime.path(), ".socket"));
-  const QByteArray fits = "/fits" + QByteArray(60 * 1024, 'a');
-  const QByteArray tooLong = "/too-long" + QByteArray(64 * 1024, 'b');
+// closed, and what it sent is never acted on; one that does is. Too much, or a 17th connection
+// at once, is closed as it arrives while the idle ones made before it still wait.
+TEST(SingleInstance, TheHolderClosesConnectionsThatSayTooLittleOrTooMuchOrComeTooMany) {
+  const QByteArray fits = "file:///fits" + QByteArray(60 * 1024, 'a');
   struct Case {
     const char* name;
     QByteArray sent;
-    bool atOnce;
+    int idle;    // connections made before it
+    bool acted;  // the holder opens what it sent
   };
   const Case cases[] = {
-      {"nothing", "", false},
-      {"an unended MiB", QByteArray(1 << 20, 'c'), true},
-      {"a line past 64 KiB", "open file://" + tooLong + "\n", true},
-      {"a line within 64 KiB", "open file://" + fits + "\n", true},
+      {"nothing", "", 0, false},
+      {"an unended MiB", QByteArray(1 << 20, 'c'), 1, false},
+      {"a line past 64 KiB", "open file:///" + QByteArray(64 * 1024, 'b') + "\n", 1, false},
+      {"a line within 64 KiB", "open " + fits + "\n", 1, true},
+      {"the 17th at once", "open " + fits + "\n", 16, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    QLocalSocket witness, socket;
-    for (QLocalSocket* s : {&witness, &socket}) {
-      s->connectToServer(socketPath);
-      ASSERT_TRUE(s->waitForConnected(kWaitMs));
+    FirstCopy first(c.name);
+    ASSERT_TRUE(first.helper.WaitForLine("ready"));
+    const QString socketPath =
+        QString::fromStdString(InstanceFile(first.runtime.path(), ".socket"));
+    std::vector<std::unique_ptr<QLocalSocket>> sockets;
+    for (int i = 0; i <= c.idle; ++i) {
+      sockets.push_back(std::make_unique<QLocalSocket>());
+      sockets.back()->connectToServer(socketPath);
+      ASSERT_TRUE(sockets.back()->waitForConnected(kWaitMs));
     }
+    QLocalSocket& socket = *sockets.back();
     socket.write(c.sent);
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return socket.state() == QLocalSocket::UnconnectedState; }, kWaitMs));
-    if (c.atOnce) {
-      EXPECT_EQ(witness.state(), QLocalSocket::ConnectedState);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return socket.state() == QLocalSocket::UnconnectedState; }, kWaitMs));
+    for (int i = 0; i < c.idle; ++i) {
+      EXPECT_EQ(sockets[i]->state(), QLocalSocket::ConnectedState) << i;
     }
+    sockets.clear();
+    // Handled in order, so a line acted on has been seen before this one.
+    EXPECT_EQ(Helper({"--acquire", "/after"}, first.env).ExitCode(), kMustNotRun);
+    ASSERT_TRUE(first.helper.WaitForLine("opened file:///after"));
+    const QStringList opened = first.helper.Lines().filter("opened ");
+    EXPECT_EQ(opened.size(), c.acted ? 2 : 1);
+    EXPECT_TRUE(!c.acted || opened.first() == "opened " + fits);
   }
-  // Handled in order, so a line acted on would have been seen before this one.
-  EXPECT_EQ(Helper({"--acquire", "/after"}, env).ExitCode(), kMustNotRun);
-  ASSERT_TRUE(first.WaitForLine("opened file:///after"));
-  EXPECT_TRUE(first.Lines().contains("opened file://" + fits));
-  EXPECT_FALSE(first.Lines().join('\n').contains("too-long"));
-}
-
-// A flood of connections: the 17th at once is closed unheard while 16 wait.
-TEST(SingleInstance, TheHolderServesSixteenConnectionsAtOnce) {
-  QTemporaryDir runtime;
-  const auto env = HelperEnvironment(runtime.path());
-  Helper first({"--viewer", UniqueTitle("flood")}, env);
-  ASSERT_TRUE(first.WaitForLine("ready"));
-  const QString socketPath = QString::fromStdString(InstanceFile(runtime.path(), ".socket"));
-  std::vector<std::unique_ptr<QLocalSocket>> idle;
-  for (int i = 0; i < 16; ++i) {
-    idle.push_back(std::make_unique<QLocalSocket>());
-    idle.back()->connectToServer(socketPath);
-    ASSERT_TRUE(idle.back()->waitForConnected(kWaitMs));
-  }
-  QLocalSocket seventeenth;
-  seventeenth.connectToServer(socketPath);
-  ASSERT_TRUE(seventeenth.waitForConnected(kWaitMs));
-  seventeenth.write("open file:///seventeenth\n");
-  EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return seventeenth.state() == QLocalSocket::UnconnectedState; }, kWaitMs));
-  idle.clear();
-  EXPECT_EQ(Helper({"--acquire", "/after"}, env).ExitCode(), kMustNotRun);
-  ASSERT_TRUE(first.WaitForLine("opened file:///after"));
-  EXPECT_FALSE(first.Lines().contains("opened file:///seventeenth"));
 }
 
 // The X11 helpers the viewer's journeys find its window with.
